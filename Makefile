@@ -1,0 +1,39 @@
+# Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root.
+
+PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps build build-asan test test-asan demo format clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+build: deps
+	cmake --preset default
+	cmake --build --preset default
+
+build-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+
+test: build
+	ctest --preset default
+
+test-asan: build-asan
+	ctest --preset asan
+
+demo: build
+	@[ -d demo ] || ./build/src/ombrix init demo --demo
+	./build/src/ombrix --workdir demo
+
+format:
+	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan

@@ -1,0 +1,51 @@
+#include "app/System.h"
+
+#include "platform/Error.h"
+
+void System::StartTimers() {
+    tmrTCP.setInterval(200);
+    tmrSockets.setInterval(5000);
+    tmrSystem.setInterval(1000);
+    connect(&tmrTCP, &QTimer::timeout, this, &System::tmrTCP_Timer, Qt::UniqueConnection);
+    connect(&tmrSockets, &QTimer::timeout, this, &System::tmrSockets_Timer, Qt::UniqueConnection);
+    connect(&tmrSystem, &QTimer::timeout, this, &System::tmrSystem_Timer, Qt::UniqueConnection);
+    tmrTCP.start();
+    tmrSockets.start();
+    tmrSystem.start();
+}
+
+std::vector<TickStep> System::SocketsTickSteps() {
+    return {
+        {QStringLiteral("CheckDelayedCompaction"), [this] { CheckDelayedCompaction(); }},
+        {QStringLiteral("CheckBackUp"), [this] { CheckBackUp(); }},
+        {QStringLiteral("UpdateTelstraClients"), [this] { UpdateTelstraClients(); }},
+        {QStringLiteral("UpdateOutputClients"), [this] { UpdateOutputClients(); }},
+    };
+}
+
+std::vector<TickStep> System::SystemTickSteps() {
+    return {{QStringLiteral("ResendDelayed"), [this] { ResendDelayed(); }}};
+}
+
+void System::RunTick(const std::vector<TickStep>& steps, int warning) {
+    // No exception may cross the event loop; a failing step ends the tick, and
+    // the next tick starts again from the first step.
+    try {
+        for (const TickStep& step : steps)
+            step.run();
+    } catch (const platform::Error& error) {
+        ShowWarning(warning, error.text(), 0);
+    } catch (const std::exception& error) {
+        ShowWarning(warning, QString::fromLocal8Bit(error.what()), 0);
+    }
+}
+
+void System::tmrSockets_Timer() {
+    if (!unloaded_)
+        RunTick(SocketsTickSteps(), 900);
+}
+
+void System::tmrSystem_Timer() {
+    if (!unloaded_)
+        RunTick(SystemTickSteps(), 902);
+}

@@ -1,0 +1,23 @@
+// Steps of start-up, shutdown and the main timers whose subsystems are not built
+// yet. Each does nothing on purpose; as a subsystem lands, its step here is
+// replaced by the call into it, so the order of the sequences never changes.
+
+#include "app/System.h"
+
+void System::InitLogs() {}
+void System::WriteStopBanners() {}
+void System::LoadAllGrids() {}
+void System::InitSystemErrorBox() {}
+void System::RefreshDelayedView() {}
+void System::LoadOutputClients() {}
+void System::LoadTelstraClients() {}
+void System::CheckDuplicatePorts() {}
+void System::EnableTelstra() {}
+void System::OpenRawTestFile() {}
+void System::CloseRawTestFile() {}
+void System::UnloadSocketWindows() {}
+void System::CheckDelayedCompaction() {}
+void System::CheckBackUp() {}
+void System::UpdateTelstraClients() {}
+void System::UpdateOutputClients() {}
+void System::ResendDelayed() {}

@@ -1,0 +1,112 @@
+#include "app/System.h"
+
+#include "app/Version.h"
+#include "config/WholeNumber.h"
+#include "platform/LocalPath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+System::System(SystemOptions options, QObject* parent)
+    : QObject(parent),
+      workDir(options.workDir.isEmpty() ? QDir::currentPath()
+                                        : QFileInfo(options.workDir).absoluteFilePath()),
+      clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
+      display(*this), db(*this), errorCodes(*this), delayedDb(*this), options_(std::move(options)) {
+    connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
+}
+
+System::~System() {
+    Form_Unload();
+}
+
+void System::changeToDevelopmentFolder() {
+    if (!QFileInfo::exists(options_.developmentMarker))
+        return;
+    workDir = options_.developmentFolder;
+    window.MsgBox(QStringLiteral("Current directory changed to ") + options_.developmentFolder);
+}
+
+bool System::abandonStartUp(const QString& message) {
+    window.MsgBox(message);
+    exitCode = 1;
+    Form_Unload();
+    return false;
+}
+
+bool System::Form_Load() {
+    changeToDevelopmentFolder();
+
+    window.Visible = true;
+    window.Width = 15332;
+    window.Height = 8316;
+    window.lbStartDate.Caption = QStringLiteral("Start Date ") + NowText();
+    window.Changed();
+
+    if (db.OpenSysDatabase() != 1)
+        return abandonStartUp(QStringLiteral("Quorlan sys Database failure. Closing application"));
+    if (delayedDb.OpenDelayedDb() != 1)
+        return abandonStartUp(QStringLiteral("Delayed Database failure. Closing application"));
+    if (!QFileInfo::exists(platform::LocalPath(workDir, QStringLiteral(".\\empty_delayed.mdb"))))
+        return abandonStartUp(QStringLiteral(
+            "Delayed Database failure. There is no empty_delayed.mdb. Closing application"));
+
+    gNextCompactCheck = Now();
+    gServerID = db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("Ombrix"));
+    window.Caption = gServerID + QStringLiteral("  ") + version::Text();
+    window.Changed();
+
+    InitLogs();
+
+    window.SSTab1.Value = 0;
+    gOutputsLoaded = 0;
+    gTelstraLoaded = 0;
+    window.Changed();
+
+    LoadAllGrids();
+    InitSystemErrorBox();
+    RefreshDelayedView();
+
+    gMessID = WholeNumber(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
+    messIDLoaded_ = true;
+    gIncomingPktType =
+        db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));
+
+    LoadOutputClients();
+    LoadTelstraClients();
+    CheckDuplicatePorts();
+
+    window.cmdEnable.Caption = QStringLiteral("Disable");
+    window.Changed();
+    EnableTelstra();
+
+    if (gRawLogEnabled)
+        OpenRawTestFile();
+
+    window.SSTab1.Value = 5;
+    window.Changed();
+    return true;
+}
+
+void System::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    tmrTCP.stop();
+    tmrSockets.stop();
+    tmrSystem.stop();
+
+    // A counter that was never read must not overwrite the stored one: it would
+    // lower it, and identifiers would repeat.
+    if (messIDLoaded_)
+        db.SetStartUpKey(QStringLiteral("MessID"), QString::number(gMessID));
+    WriteStopBanners();
+    CloseRawTestFile();
+    delayedDb.CloseDelayedDb();
+    db.CloseSysDatabase();
+    UnloadSocketWindows();
+
+    window.Visible = false;
+    window.Changed();
+    emit unloaded();
+}

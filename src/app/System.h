@@ -1,0 +1,118 @@
+#pragma once
+
+#include "app/Display.h"
+#include "app/frmQuorlan.h"
+#include "config/ErrorCodes.h"
+#include "config/adoQuorlan.h"
+#include "platform/Clock.h"
+#include "platform/DateTimeText.h"
+#include "relay/adoDelayed.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+struct SystemOptions {
+    QString workDir;                        // working folder; empty: the current folder
+    const platform::Clock* clock = nullptr; // null: the system clock
+    QLocale locale = QLocale::system();
+    // Present on a developer's machine: the relay then runs in developmentFolder.
+    QString developmentMarker = QStringLiteral("/zelkorsys/development.txt");
+    QString developmentFolder = QStringLiteral("/base/Ombrix");
+};
+
+// One step of a timer tick, named so that a failing step can be told apart.
+struct TickStep {
+    QString name;
+    std::function<void()> run;
+};
+
+// The whole relay: one per process (one per test). It owns the window model,
+// the modules, the process globals and the main timers, and runs start-up and
+// shutdown.
+class System : public QObject {
+    Q_OBJECT
+    platform::SystemClock systemClock_; // first: `clock` may refer to it
+
+public:
+    explicit System(SystemOptions options = {}, QObject* parent = nullptr);
+    ~System() override;
+
+    // Process globals.
+    QString gServerID;
+    QString gIncomingPktType;
+    qint32 gMessID = 0;
+    QDateTime gNextCompactCheck;
+    bool gRawLogEnabled = false;
+    int gOutputsLoaded = 0;
+    int gTelstraLoaded = 0;
+
+    QString workDir;
+    const platform::Clock& clock;
+    platform::DateTimeText dateTimeText;
+
+    frmQuorlan window;
+    Display display;
+    adoQuorlan db;
+    ErrorCodes errorCodes;
+    adoDelayed delayedDb;
+
+    QDateTime Now() const { return clock.now(); }
+    QString NowText() const { return dateTimeText.DateTime(Now()); }
+    void ShowWarning(int errorNumber, const QString& platformText, int socket) {
+        errorCodes.ShowWarning(errorNumber, platformText, socket);
+    }
+
+    // Start-up; false when it was abandoned (the window is then unloaded and
+    // exitCode is non-zero).
+    bool Form_Load();
+    void Form_Unload();
+    bool IsUnloaded() const { return unloaded_; }
+    int exitCode = 0;
+
+    // Main timers. Tests call the handlers directly after moving the clock.
+    void StartTimers();
+    void tmrTCP_Timer() {}
+    void tmrSockets_Timer();
+    void tmrSystem_Timer();
+    std::vector<TickStep> SocketsTickSteps();
+    std::vector<TickStep> SystemTickSteps();
+    // Runs the steps in order; the first failure ends the tick with `warning`.
+    void RunTick(const std::vector<TickStep>& steps, int warning);
+
+signals:
+    void warningShown(int errorNumber, const QString& platformText, int socket);
+    void unloaded();
+
+private:
+    bool abandonStartUp(const QString& message);
+    void changeToDevelopmentFolder();
+
+    // Steps whose subsystems are built later (see PendingSteps.cpp).
+    void InitLogs();
+    void WriteStopBanners();
+    void LoadAllGrids();
+    void InitSystemErrorBox();
+    void RefreshDelayedView();
+    void LoadOutputClients();
+    void LoadTelstraClients();
+    void CheckDuplicatePorts();
+    void EnableTelstra();
+    void OpenRawTestFile();
+    void CloseRawTestFile();
+    void UnloadSocketWindows();
+    void CheckDelayedCompaction();
+    void CheckBackUp();
+    void UpdateTelstraClients();
+    void UpdateOutputClients();
+    void ResendDelayed();
+
+    SystemOptions options_;
+    bool messIDLoaded_ = false;
+    bool unloaded_ = false;
+    QTimer tmrTCP;
+    QTimer tmrSockets;
+    QTimer tmrSystem;
+};

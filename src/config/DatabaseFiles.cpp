@@ -1,0 +1,152 @@
+#include "config/DatabaseFiles.h"
+
+#include "platform/Connection.h"
+#include "platform/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace config {
+
+namespace {
+
+QString Resource(const QString& name) {
+    QFile file(QStringLiteral(":/db/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        throw platform::Error(QStringLiteral("Missing built-in script %1").arg(name));
+    return QString::fromUtf8(file.readAll());
+}
+
+QString SchemaScript(DatabaseKind kind, int version) {
+    const QString base = kind == DatabaseKind::System ? QStringLiteral("system-schema-%1.sql")
+                                                      : QStringLiteral("delayed-schema-%1.sql");
+    return Resource(base.arg(version));
+}
+
+// Statements of a script: comments dropped, split at a ';' that ends a line.
+QStringList Statements(const QString& script) {
+    QStringList lines;
+    for (const QString& line : script.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().startsWith(QLatin1String("--")))
+            lines << line;
+    }
+    QStringList result;
+    static const QRegularExpression end(QStringLiteral(";\\s*$"),
+                                        QRegularExpression::MultilineOption);
+    for (const QString& part : lines.join(QLatin1Char('\n')).split(end))
+        if (!part.trimmed().isEmpty())
+            result << part.trimmed();
+    return result;
+}
+
+void RunScript(QSqlDatabase db, const QString& script, const QVariantMap& bindings = {}) {
+    for (const QString& sql : Statements(script)) {
+        QSqlQuery query(db);
+        if (!query.prepare(sql))
+            throw platform::Error(query.lastError().text());
+        for (auto it = bindings.begin(); it != bindings.end(); ++it)
+            if (sql.contains(it.key()))
+                query.bindValue(it.key(), it.value());
+        if (!query.exec())
+            throw platform::Error(query.lastError().text());
+    }
+}
+
+int UserVersion(QSqlDatabase db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        throw platform::Error(query.lastError().text());
+    return query.value(0).toInt();
+}
+
+void Migrate(QSqlDatabase db, DatabaseKind kind, int from) {
+    if (!db.transaction())
+        throw platform::Error(db.lastError().text());
+    try {
+        for (int version = from + 1; version <= CurrentSchemaVersion(kind); ++version)
+            RunScript(db, SchemaScript(kind, version));
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version = %1").arg(CurrentSchemaVersion(kind))))
+            throw platform::Error(query.lastError().text());
+    } catch (const platform::Error&) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit())
+        throw platform::Error(db.lastError().text());
+}
+
+void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extraScripts,
+                const QVariantMap& bindings) {
+    const QString name =
+        QStringLiteral("ombrix-init-") + QUuid::createUuid().toString(QUuid::Id128);
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            try {
+                if (kind == DatabaseKind::Delayed)
+                    RunScript(db, QStringLiteral("PRAGMA journal_mode = WAL;"));
+                Migrate(db, kind, 0);
+                for (const QString& script : extraScripts)
+                    RunScript(db, Resource(script), bindings);
+            } catch (const platform::Error& error) {
+                failure = error.text();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty())
+        throw platform::Error(QStringLiteral("%1: %2").arg(path, failure));
+}
+
+} // namespace
+
+int CurrentSchemaVersion(DatabaseKind) {
+    return 1;
+}
+
+void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {
+    QSqlDatabase db = connection.database();
+    const int version = UserVersion(db);
+    if (version < CurrentSchemaVersion(kind))
+        Migrate(db, kind, version);
+}
+
+QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowText) {
+    const QDir dir(folder);
+    const QStringList names = {QStringLiteral("Ombrixsys.mdb"), QStringLiteral("delayed.mdb"),
+                               QStringLiteral("empty_delayed.mdb")};
+    for (const QString& name : names) {
+        if (QFileInfo::exists(dir.filePath(name)))
+            return QStringLiteral("%1 already exists; ombrix init never overwrites a database "
+                                  "file. Choose another folder or remove the file first.")
+                .arg(dir.filePath(name));
+    }
+    if (!QDir().mkpath(folder))
+        return QStringLiteral("Cannot create the folder %1").arg(folder);
+    QStringList systemScripts = {QStringLiteral("system-defaults.sql")};
+    if (demo)
+        systemScripts << QStringLiteral("system-demo.sql");
+    try {
+        CreateFile(dir.filePath(names[0]), DatabaseKind::System, systemScripts,
+                   {{QStringLiteral(":now"), nowText}});
+        CreateFile(dir.filePath(names[1]), DatabaseKind::Delayed, {}, {});
+        CreateFile(dir.filePath(names[2]), DatabaseKind::Delayed, {}, {});
+    } catch (const platform::Error& error) {
+        return error.text();
+    }
+    return {};
+}
+
+} // namespace config

@@ -1,0 +1,22 @@
+#include "config/WholeNumber.h"
+
+#include <limits>
+
+qint32 WholeNumber(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 + (text[i].unicode() - '0');
+        if (value > std::numeric_limits<qint32>::max())
+            return negative ? std::numeric_limits<qint32>::min()
+                            : std::numeric_limits<qint32>::max();
+    }
+    return static_cast<qint32>(negative ? -value : value);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/Connection.h"
+#include "platform/Recordset.h"
+
+#include <QString>
+#include <memory>
+
+class System;
+
+// The system database Ombrixsys.mdb: its one connection, the StartUp settings,
+// and the recordsets that the window's grids show.
+class adoQuorlan {
+public:
+    explicit adoQuorlan(System& system);
+
+    platform::Connection gSysConnection;
+    std::shared_ptr<platform::Recordset> gRsSetting;
+    std::shared_ptr<platform::Recordset> gRsStartUp;
+
+    int OpenSysDatabase();
+    int CloseSysDatabase();
+
+    QString GetStartUpKey(const QString& key, const QString& defaultValue);
+    QString SetStartUpKey(const QString& key, const QString& value);
+
+    void OpenStartUp(int lockType);
+    void EditStartUp();
+    void CommitStartUp();
+
+private:
+    std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);
+    void bindStartUpGrid(long foreColor);
+
+    System& sys_;
+};

@@ -1,0 +1,141 @@
+// The ombrix command line: the relay itself, and `ombrix init` for a new working folder.
+
+#include "app/System.h"
+#include "app/Version.h"
+#include "config/DatabaseFiles.h"
+#include "gui/Application.h"
+#include "platform/DateTimeText.h"
+#include "platform/TerminationSignals.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QStringList>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char* kUsage =
+    "Usage:\n"
+    "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n"
+    "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb and\n"
+    "                                        empty_delayed.mdb; --demo adds a loopback carrier\n"
+    "                                        on 5001 and clients on 6001 and 6002\n"
+    "  ombrix --version                      print the version\n"
+    "  ombrix --help                         print this text\n"
+    "\n"
+    "The operator window opens where a display is available; --headless, or no display,\n"
+    "runs the same relay without it. SIGINT and SIGTERM shut it down in order.\n";
+
+struct Arguments {
+    bool help = false;
+    bool version = false;
+    bool headless = false;
+    bool init = false;
+    bool demo = false;
+    QString folder;
+    QString error;
+};
+
+Arguments Parse(const QStringList& args) {
+    Arguments parsed;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            parsed.version = true;
+        } else if (arg == QLatin1String("--headless")) {
+            parsed.headless = true;
+        } else if (arg == QLatin1String("--demo")) {
+            parsed.demo = true;
+        } else if (arg == QLatin1String("--workdir")) {
+            if (++i >= args.size())
+                parsed.error = QStringLiteral("--workdir needs a folder");
+            else
+                parsed.folder = args[i];
+        } else if (arg == QLatin1String("init") && i == 1) {
+            parsed.init = true;
+            if (++i >= args.size())
+                parsed.error = QStringLiteral("init needs a folder");
+            else
+                parsed.folder = args[i];
+        } else {
+            parsed.error = QStringLiteral("unknown argument: ") + arg;
+        }
+    }
+    if (parsed.demo && !parsed.init)
+        parsed.error = QStringLiteral("--demo belongs to init");
+    return parsed;
+}
+
+bool HasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+int Init(int argc, char** argv, const Arguments& args) {
+    QCoreApplication app(argc, argv);
+    const platform::DateTimeText text;
+    const QString failure = config::CreateWorkFolder(args.folder, args.demo,
+                                                     text.DateTime(QDateTime::currentDateTime()));
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "ombrix init: %s\n", failure.toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("Created %s with Ombrixsys.mdb, delayed.mdb and empty_delayed.mdb%s\n",
+                args.folder.toLocal8Bit().constData(), args.demo ? " (demo settings)" : "");
+    return 0;
+}
+
+int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
+    SystemOptions options;
+    options.workDir = args.folder;
+    System system(options);
+    std::unique_ptr<QObject> view;
+    if (withWindow)
+        view = CreateMainWindow(system.window);
+
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::received, &system,
+                     &System::Form_Unload);
+    QObject::connect(
+        &system, &System::unloaded, &app, [&] { app.exit(system.exitCode); }, Qt::QueuedConnection);
+
+    if (!system.Form_Load())
+        return system.exitCode;
+    system.StartTimers();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    const Arguments args = Parse(list);
+    if (!args.error.isEmpty()) {
+        std::fprintf(stderr, "ombrix: %s\n\n%s", args.error.toLocal8Bit().constData(), kUsage);
+        return 2;
+    }
+    if (args.help) {
+        std::printf("%s", kUsage);
+        return 0;
+    }
+    if (args.version) {
+        std::printf("%s\n", version::Dotted().toLocal8Bit().constData());
+        return 0;
+    }
+    if (args.init)
+        return Init(argc, argv, args);
+
+    if (!args.headless && !HasDisplay()) {
+        std::fprintf(stderr, "ombrix: no display available; running headless\n");
+        std::fflush(stderr);
+    }
+    const bool withWindow = !args.headless && HasDisplay();
+    const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv, withWindow);
+    return Run(*app, args, withWindow);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+
+namespace platform {
+
+// The one source of "now". Production uses the system clock; tests move a fake
+// one and call the tick handlers themselves.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};
+
+class FakeClock : public Clock {
+public:
+    explicit FakeClock(QDateTime start = QDateTime(QDate(2026, 1, 15), QTime(10, 0, 0)))
+        : now_(std::move(start)) {}
+    QDateTime now() const override { return now_; }
+    void set(const QDateTime& t) { now_ = t; }
+    void advanceMs(qint64 ms) { now_ = now_.addMSecs(ms); }
+    void advanceSecs(qint64 s) { now_ = now_.addSecs(s); }
+
+private:
+    QDateTime now_;
+};
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+
+namespace platform {
+
+// One open database file. The connection string keeps the form the system's
+// routines have always used; the file named after "Data Source=" is opened with
+// SQLite and is never created here: a missing file is an error.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    QString ConnectionString;
+    int Mode = 3; // 1 read-only, 3 read and write
+    // Folder that relative paths (".\name") in the connection string refer to;
+    // empty means the process's current folder.
+    QString BaseFolder;
+
+    void Open();
+    void Close();
+    int State() const; // 1 when open, 0 when closed
+
+    // Runs a statement that returns no rows; values are bound, never spliced.
+    void Execute(const QString& sql, const QVariantList& params = {});
+
+    // The resolved file path of the connection string.
+    QString FilePath() const;
+    // Name of the Qt connection while open; recordsets find the database by it,
+    // so a closed connection cannot leave them holding a dangling handle.
+    QString SqlName() const { return name_; }
+    QSqlDatabase database() const;
+
+private:
+    QString name_;
+};
+
+// Text after "Data Source=" up to the next ';'.
+QString DataSourceOf(const QString& connectionString);
+
+// Raises Error when the file is an Access/Jet database, which this system cannot read.
+void RefuseAccessFile(const QString& path);
+
+} // namespace platform

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+namespace platform {
+
+class Connection;
+
+// A client-side cursor: the rows of the query are read into memory when it opens,
+// so the record count is valid at once and moving never touches the database.
+// Changed rows go back to the table by row id on Update.
+class Recordset {
+public:
+    // Lock types: 1 read-only, 2 pessimistic, 3 optimistic, 4 batch optimistic.
+    int CursorLocation = 3;
+    int CursorType = 2;
+    int LockType = 1;
+
+    void Open(const QString& source, const Connection& connection, const QVariantList& params = {});
+    void Requery();
+    void Close();
+    int State() const { return open_ ? 1 : 0; }
+    const QString& Source() const { return source_; }
+
+    long RecordCount() const;
+    bool Bof() const;
+    bool Eof() const;
+    void MoveFirst();
+    void MoveNext();
+    void MovePrevious();
+    void MoveLast();
+    long AbsolutePosition() const; // zero-based index of the current row, -1 at BOF/EOF
+    void MoveTo(long row);
+
+    int FieldCount() const;
+    QString FieldName(int index) const;
+    int FieldIndex(const QString& name) const; // -1 when there is no such field
+
+    // Fields of the current row by name; a null value reads as an invalid QVariant.
+    QVariant Field(const QString& name) const;
+    void SetField(const QString& name, const QVariant& value);
+
+    // Any row by index, as a grid reads and edits it.
+    QVariant Value(long row, int column) const;
+    void SetValue(long row, int column, const QVariant& value);
+
+    void AddNew();
+    void Delete(); // removes the current row; Update deletes it from the table
+    void Update();
+    bool HasPendingChanges() const;
+
+private:
+    struct Row {
+        qint64 rowid = -1;
+        QVariantList values;
+        QVector<bool> dirty;
+        bool isNew = false;
+    };
+
+    void requireOpen() const;
+    void requireCurrent() const;
+    void requireUpdatable() const;
+    void load();
+    void writeRow(Row& row);
+
+    QString connectionName_;
+    QString source_;
+    QVariantList params_;
+    QString table_;
+    bool hasRowid_ = false;
+    bool open_ = false;
+    QStringList fields_;
+    QVector<Row> rows_;
+    QVector<qint64> deleted_;
+    long position_ = -1;
+};
+
+} // namespace platform

@@ -1,0 +1,89 @@
+// The main timers: the fixed order of the five-second upkeep and how a failing
+// step is reported.
+
+#include "WorkFolder.h"
+
+#include "platform/Error.h"
+
+#include <QTest>
+
+class MainTimersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void socketsTickRunsItsFourStepsInOrder() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QStringList names;
+        for (const TickStep& step : t->SocketsTickSteps())
+            names << step.name;
+        QCOMPARE(names,
+                 (QStringList{QStringLiteral("CheckDelayedCompaction"),
+                              QStringLiteral("CheckBackUp"), QStringLiteral("UpdateTelstraClients"),
+                              QStringLiteral("UpdateOutputClients")}));
+        QCOMPARE(t->SystemTickSteps().size(), size_t(1));
+        QCOMPARE(t->SystemTickSteps()[0].name, QStringLiteral("ResendDelayed"));
+        // With nothing loaded every tick still runs cleanly.
+        t->tmrTCP_Timer();
+        t->tmrSockets_Timer();
+        t->tmrSystem_Timer();
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void aFailingStepEndsTheTickWithItsWarning() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QStringList ran;
+        auto steps = t->SocketsTickSteps();
+        for (auto& step : steps) {
+            const QString name = step.name;
+            step.run = [&ran, name] {
+                ran << name;
+                if (name == QLatin1String("CheckDelayedCompaction"))
+                    throw platform::Error(QStringLiteral("disk I/O error"));
+            };
+        }
+        t->RunTick(steps, 900);
+        t->RunTick(steps, 900);
+        QCOMPARE(ran, (QStringList{QStringLiteral("CheckDelayedCompaction"),
+                                   QStringLiteral("CheckDelayedCompaction")}));
+        QCOMPARE(t.warningNumbers(), (QList<int>{900, 900}));
+        QCOMPARE(t.warnings[0].text, QStringLiteral("disk I/O error"));
+        QCOMPARE(t.warnings[0].socket, 0);
+
+        ran.clear();
+        steps[2].run = [&ran] {
+            ran << QStringLiteral("UpdateTelstraClients");
+            throw std::runtime_error("socket gone");
+        };
+        steps[0].run = [&ran] { ran << QStringLiteral("CheckDelayedCompaction"); };
+        t->RunTick(steps, 900);
+        QCOMPARE(ran, (QStringList{QStringLiteral("CheckDelayedCompaction"),
+                                   QStringLiteral("CheckBackUp"),
+                                   QStringLiteral("UpdateTelstraClients")}));
+        QCOMPARE(t.warnings.last().text, QStringLiteral("socket gone"));
+
+        std::vector<TickStep> resend = {
+            {QStringLiteral("ResendDelayed"),
+             [] { throw platform::Error(QStringLiteral("database is locked")); }}};
+        t->RunTick(resend, 902);
+        QCOMPARE(t.warnings.last().number, 902);
+        QCOMPARE(t.warnings.last().text, QStringLiteral("database is locked"));
+    }
+
+    void ticksStopWithTheWindow() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->StartTimers();
+        t->Form_Unload();
+        t->tmrSockets_Timer();
+        t->tmrSystem_Timer();
+        QVERIFY(t.warnings.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(MainTimersTest)
+#include "main-timers-test.moc"

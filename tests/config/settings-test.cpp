@@ -1,0 +1,152 @@
+// The StartUp settings as the rest of the system reads and writes them, checked
+// against the rows in the real Ombrixsys.mdb of a temporary working folder.
+
+#include "WorkFolder.h"
+
+#include "platform/Recordset.h"
+
+#include <QTest>
+
+class SettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsValuesDefaultsAndNulls() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral(
+                        "INSERT INTO StartUp (Key_Description, Key_Data) VALUES ('Empty', NULL)"));
+        TestSystem t(folder.path());
+        QCOMPARE(t->db.OpenSysDatabase(), 1);
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("x")),
+                 QStringLiteral("Ombrix"));
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("Empty"), QStringLiteral("default")),
+                 QString());
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("NoSuchKey"), QStringLiteral("default")),
+                 QStringLiteral("default"));
+        // Keys are matched exactly: another case is another key.
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("serverid"), QStringLiteral("x")),
+                 QStringLiteral("x"));
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void writesOnlyExistingKeys() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t->db.OpenSysDatabase();
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000042")),
+                 QString());
+        QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000042"));
+        const int rowsBefore =
+            folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT * FROM StartUp"))
+                .size();
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("NoSuchKey"), QStringLiteral("v")),
+                 QStringLiteral("BAD"));
+        QCOMPARE(
+            folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT * FROM StartUp"))
+                .size(),
+            rowsBefore);
+        QVERIFY(!folder.setting(QStringLiteral("NoSuchKey")).isValid());
+    }
+
+    void keyWithApostropheReadsAndWrites() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("INSERT INTO StartUp (Key_Description, Key_Data) VALUES (?, ?)"),
+                    {QStringLiteral("O'Brien's key"), QStringLiteral("old")});
+        TestSystem t(folder.path());
+        t->db.OpenSysDatabase();
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("O'Brien's key"), QStringLiteral("d")),
+                 QStringLiteral("old"));
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("O'Brien's key"), QStringLiteral("it's new")),
+                 QString());
+        QCOMPARE(folder.setting(QStringLiteral("O'Brien's key")).toString(),
+                 QStringLiteral("it's new"));
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("') OR ('1'='1"), QStringLiteral("d")),
+                 QStringLiteral("d"));
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void closedConnectionReadsEmptyAndWritesNothing() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("d")), QString());
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("X")), QString());
+        t->db.OpenSysDatabase();
+        QCOMPARE(t->db.CloseSysDatabase(), 0);
+        QCOMPARE(t->db.CloseSysDatabase(), 0);
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("X")), QString());
+        QCOMPARE(folder.setting(QStringLiteral("ServerID")).toString(), QStringLiteral("Ombrix"));
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void failuresReportTheirWarnings() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t->db.OpenSysDatabase();
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("ALTER TABLE StartUp RENAME TO Gone"));
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("d")), QString());
+        QCOMPARE(t->db.SetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("X")), QString());
+        t->db.OpenStartUp(1);
+        QCOMPARE(t.warningNumbers(), (QList<int>{309, 310, 302}));
+        QVERIFY(t.warnings[0].text.contains(QStringLiteral("Startup"), Qt::CaseInsensitive));
+        QCOMPARE(t.warnings[0].socket, 0);
+    }
+
+    void olderFileIsBroughtUpToDate() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Outputs"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 0"));
+        TestSystem t(folder.path());
+        QCOMPARE(t->db.OpenSysDatabase(), 1);
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version"))
+                     .first()
+                     .first()
+                     .toInt(),
+                 1);
+        QCOMPARE(folder
+                     .rows(QStringLiteral("Ombrixsys.mdb"),
+                           QStringLiteral("SELECT count(*) FROM Outputs"))
+                     .first()
+                     .first()
+                     .toInt(),
+                 0);
+        QCOMPARE(t->db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("d")),
+                 QStringLiteral("Ombrix"));
+    }
+
+    void editAndCommitOfTheStartUpGrid() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t->db.OpenSysDatabase();
+        t->db.OpenStartUp(1);
+        auto& grid = t->window.dgStartup;
+
+        // Committing a read-only grid does nothing.
+        const auto before = t->db.gRsStartUp;
+        t->db.CommitStartUp();
+        QCOMPARE(t->db.gRsStartUp, before);
+
+        t->db.EditStartUp();
+        QVERIFY(grid.DataSource);
+        QCOMPARE(grid.DataSource->LockType, 3);
+        QCOMPARE(grid.ForeColor, colours::DarkRed);
+        QCOMPARE(grid.ColumnWidth.value(0), 1500);
+        QCOMPARE(grid.ColumnWidth.value(2), 5000);
+
+        auto rs = grid.DataSource;
+        const int key = rs->FieldIndex(QStringLiteral("Key_Description"));
+        const int data = rs->FieldIndex(QStringLiteral("Key_Data"));
+        for (long row = 0; row < rs->RecordCount(); ++row)
+            if (rs->Value(row, key).toString() == QLatin1String("ServerID"))
+                rs->SetValue(row, data, QStringLiteral("Relay-7"));
+        t->db.CommitStartUp();
+        QCOMPARE(grid.ForeColor, colours::Blue);
+        QCOMPARE(grid.DataSource->LockType, 1);
+        QCOMPARE(folder.setting(QStringLiteral("ServerID")).toString(), QStringLiteral("Relay-7"));
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "settings-test.moc"

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/System.h"
+#include "platform/Clock.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantList>
+#include <memory>
+
+// A working folder in a temporary directory, made as `ombrix init` makes one,
+// and read or changed behind the relay's back with plain SQL, as an operator
+// or a peer would.
+class WorkFolder {
+public:
+    explicit WorkFolder(bool demo = false);
+
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+    // Runs a statement on one of the folder's database files; fails the test on error.
+    void exec(const QString& fileName, const QString& sql, const QVariantList& params = {}) const;
+    QList<QVariantList> rows(const QString& fileName, const QString& sql,
+                             const QVariantList& params = {}) const;
+
+    // The Key_Data of a StartUp row; an invalid QVariant when the row is missing or null.
+    QVariant setting(const QString& key) const;
+    void setSetting(const QString& key, const QString& value) const;
+    void removeSetting(const QString& key) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// A System on a work folder, driven by a fake clock, with the warnings and
+// message boxes it raises collected for the test to read.
+class TestSystem {
+public:
+    explicit TestSystem(const QString& workDir, SystemOptions options = {});
+
+    platform::FakeClock clock;
+    std::unique_ptr<System> system;
+
+    struct Warning {
+        int number;
+        QString text;
+        int socket;
+    };
+    QList<Warning> warnings;
+    QStringList messageBoxes;
+
+    System* operator->() { return system.get(); }
+    QList<int> warningNumbers() const;
+};
