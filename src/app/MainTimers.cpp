@@ -17,7 +17,7 @@ void System::StartTimers() {
 std::vector<TickStep> System::SocketsTickSteps() {
     return {
         {QStringLiteral("CheckDelayedCompaction"), [this] { CheckDelayedCompaction(); }},
-        {QStringLiteral("CheckBackUp"), [this] { CheckBackUp(); }},
+        {QStringLiteral("CheckBackUp"), [this] { logs.CheckBackUp(); }},
         {QStringLiteral("UpdateTelstraClients"), [this] { UpdateTelstraClients(); }},
         {QStringLiteral("UpdateOutputClients"), [this] { UpdateOutputClients(); }},
     };

@@ -4,8 +4,6 @@
 
 #include "app/System.h"
 
-void System::InitLogs() {}
-void System::WriteStopBanners() {}
 void System::LoadAllGrids() {}
 void System::InitSystemErrorBox() {}
 void System::RefreshDelayedView() {}
@@ -17,7 +15,6 @@ void System::OpenRawTestFile() {}
 void System::CloseRawTestFile() {}
 void System::UnloadSocketWindows() {}
 void System::CheckDelayedCompaction() {}
-void System::CheckBackUp() {}
 void System::UpdateTelstraClients() {}
 void System::UpdateOutputClients() {}
 void System::ResendDelayed() {}

@@ -1,7 +1,7 @@
 #include "app/System.h"
 
 #include "app/Version.h"
-#include "config/WholeNumber.h"
+#include "config/SettingValues.h"
 #include "platform/LocalPath.h"
 
 #include <QDir>
@@ -12,7 +12,8 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      display(*this), db(*this), errorCodes(*this), delayedDb(*this), options_(std::move(options)) {
+      display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
+      options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 
@@ -56,7 +57,7 @@ bool System::Form_Load() {
     window.Caption = gServerID + QStringLiteral("  ") + version::Text();
     window.Changed();
 
-    InitLogs();
+    logs.InitLogs();
 
     window.SSTab1.Value = 0;
     gOutputsLoaded = 0;
@@ -100,7 +101,7 @@ void System::Form_Unload() {
     // lower it, and identifiers would repeat.
     if (messIDLoaded_)
         db.SetStartUpKey(QStringLiteral("MessID"), QString::number(gMessID));
-    WriteStopBanners();
+    logs.WriteStopBanners();
     CloseRawTestFile();
     delayedDb.CloseDelayedDb();
     db.CloseSysDatabase();

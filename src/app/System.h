@@ -4,6 +4,7 @@
 #include "app/frmQuorlan.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
+#include "logging/Logs.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
 #include "relay/adoDelayed.h"
@@ -58,6 +59,7 @@ public:
     adoQuorlan db;
     ErrorCodes errorCodes;
     adoDelayed delayedDb;
+    Logs logs;
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
@@ -91,8 +93,6 @@ private:
     void changeToDevelopmentFolder();
 
     // Steps whose subsystems are built later (see PendingSteps.cpp).
-    void InitLogs();
-    void WriteStopBanners();
     void LoadAllGrids();
     void InitSystemErrorBox();
     void RefreshDelayedView();
@@ -104,7 +104,6 @@ private:
     void CloseRawTestFile();
     void UnloadSocketWindows();
     void CheckDelayedCompaction();
-    void CheckBackUp();
     void UpdateTelstraClients();
     void UpdateOutputClients();
     void ResendDelayed();

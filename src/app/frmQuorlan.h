@@ -24,6 +24,12 @@ public:
     Control cmdEnable;
     Control cmdGeneralEdit;
 
+    // Log panes, newest line first.
+    Control txbLogErrors;
+    Control txbLogTelstra;
+    Control txbLogOutputs;
+    Control txbSatDecoder;
+
     DataGrid dgTelstra;
     DataGrid dgOutputs;
     DataGrid dgStartup;

@@ -1,4 +1,4 @@
-#include "config/WholeNumber.h"
+#include "config/SettingValues.h"
 
 #include <limits>
 
@@ -19,4 +19,13 @@ qint32 WholeNumber(const QString& text) {
                             : std::numeric_limits<qint32>::max();
     }
     return static_cast<qint32>(negative ? -value : value);
+}
+
+bool BooleanValue(const QString& text) {
+    const QString word = text.trimmed();
+    if (word.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0)
+        return true;
+    bool number = false;
+    const int value = word.toInt(&number);
+    return number && value != 0;
 }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Conversions of setting texts to the values they stand for.
+
+// The whole number at the start of a setting's text ("24", " 1000000", "12 h"):
+// leading blanks and a sign are read, reading stops at the first other
+// character, and a text without digits is 0. Values are clamped to 32 bits.
+qint32 WholeNumber(const QString& text);
+
+// The Boolean a setting's text stands for: "True" (any letter case) or a
+// non-zero number. Anything else, an unreadable word too, is False, so a
+// mistyped setting cannot stop the relay from starting.
+bool BooleanValue(const QString& text);
+
+// The word a Boolean setting is written as.
+inline QString BooleanWord(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}

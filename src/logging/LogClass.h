@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace platform {
+class Clock;
+class DateTimeText;
+} // namespace platform
+
+// One log file: created with a header, one line per AddLog (opened, appended
+// and closed each time, so other programs may read, copy or move it between
+// lines), and backed up while the program runs.
+//
+// Folders: base B, file N: B/LOGS/N; Backup copies in B/LOGS/BACKUP/stamp_N;
+// CycleBackup copies in B/BACKUP/dd_N. Relative base folders are taken inside
+// the working folder.
+class LogClass {
+public:
+    LogClass(const platform::Clock& clock, const platform::DateTimeText& texts,
+             const QString& workDir);
+
+    bool DateStamp = true;
+    bool TimeStamp = true;
+    bool UserStamp = true;
+
+    QString Version() const { return QStringLiteral("1.02.02"); }
+    QString FileName() const { return fileName_; }
+    QString FileFullPath() const { return logFolder_ + QLatin1Char('/') + fileName_; }
+    void SetFileName(const QString& name);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+
+    bool Connect(QString fserv, QString ident = QString());
+    bool Disconnect();
+    bool AddLog(const QByteArray& message);
+    bool AddLog(const QString& message) { return AddLog(message.toUtf8()); }
+    QString FSERVER();
+    int Error();
+    qint32 Sizeof();
+    QString Backup();
+    QString CycleBackup();
+
+    bool IsConnected() const { return connected_; }
+
+private:
+    bool WriteHeader();
+    bool CheckDirectory(QString folder);
+    bool LogFileExists() const;
+    bool CreateLogFile();
+    bool OpenLogFile();
+    bool CloseLogFile();
+    void SetUser(const QString& ident);
+    bool CheckBackupDirectory(QString folder);
+
+    QString backupTo(const QString& name, bool replace, const QString& continuation);
+    QString disk(const QString& path) const; // where a path of this log lies on disk
+    QByteArray stamps() const;
+
+    const platform::Clock& clock_;
+    const platform::DateTimeText& texts_;
+    const QString& workDir_; // the system's working folder, which start-up may change
+
+    int errorCode_ = 0;
+    QString serverFolder_;
+    QString logFolder_;
+    QString fileName_;
+    QString backupFolder_;
+    QString user_;
+    bool connected_ = false;
+    bool folderValid_ = false;
+    QFile file_;
+    bool enabled_ = false;
+    bool nameChosen_ = false;
+    QString chosenName_;
+};

@@ -1,0 +1,157 @@
+#include "logging/Logs.h"
+
+#include "app/System.h"
+#include "app/Version.h"
+#include "config/SettingValues.h"
+
+namespace {
+
+const QString kTitlePrefix = QStringLiteral("********************** Quorlan ");
+
+} // namespace
+
+Logs::Logs(System& system)
+    : gSystemLog(system.clock, system.dateTimeText, system.workDir),
+      gRawLog(system.clock, system.dateTimeText, system.workDir),
+      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system) {}
+
+QString Logs::logsFolder() {
+    // "c:" was the default on the relay's first platform; here it is the working folder.
+    return sys_.db.GetStartUpKey(QStringLiteral("LogsDIR"), QStringLiteral("."));
+}
+
+void Logs::connectLog(LogClass& log, const QString& fileName, const QString& user,
+                      const QString& title) {
+    log.DateStamp = false;
+    log.TimeStamp = false;
+    log.UserStamp = false;
+    log.SetFileName(fileName);
+    log.Connect(logsFolder(), user);
+    log.AddLog(sys_.NowText() + QLatin1Char('\t') + kTitlePrefix + title + version::Text() +
+               QStringLiteral(" has started."));
+}
+
+void Logs::InitLogs() {
+    connectLog(gSystemLog,
+               sys_.db.GetStartUpKey(QStringLiteral("LogName"), QStringLiteral("Quorlan")),
+               QStringLiteral("CEN"), QStringLiteral("System LOG  "));
+    connectLog(gRawLog, QStringLiteral("RAW_DEC.log"), QStringLiteral("RAW"),
+               QStringLiteral("RAW LOG  "));
+    connectLog(gDecoderLog, QStringLiteral("DECODE.log"), QStringLiteral("DEC"),
+               QStringLiteral("DECODER LOG  "));
+
+    sys_.gRawLogEnabled = BooleanValue(
+        sys_.db.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False")));
+    sys_.window.chkEnableLogs.Value = sys_.gRawLogEnabled ? 1 : 0;
+    sys_.window.Changed();
+
+    LogError(QStringLiteral("System log intialised"));
+    LogInput(QStringLiteral("Telstra Log intialised"));
+    LogOutput(QStringLiteral("Outputs Log intialised"));
+
+    const QString periodText =
+        sys_.db.GetStartUpKey(QStringLiteral("BackUpPeriod"), QStringLiteral("24"));
+    gBackUpPeriod = WholeNumber(periodText);
+    if (gBackUpPeriod < 1) {
+        // A period of no hours would back the logs up at every tick, forever.
+        LogError(QStringLiteral("System: BackUpPeriod \"%1\" is not a number of hours above 0. "
+                                "Backing up every 24 hours.")
+                     .arg(periodText));
+        gBackUpPeriod = 24;
+    }
+
+    const QString lastText = sys_.db.GetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
+    const auto last = sys_.dateTimeText.ParseDateTime(lastText);
+    if (!last)
+        LogError(QStringLiteral("System: LastBackUp \"%1\" is not a date and time. Counting the "
+                                "last back up as now.")
+                     .arg(lastText));
+    gNextBackUp = last.value_or(sys_.Now()).addSecs(qint64(gBackUpPeriod) * 3600);
+
+    if (gNextBackUp > sys_.Now()) {
+        const QDateTime candidate = backUpTimeToday();
+        if (candidate < sys_.Now()) {
+            gNextBackUp = candidate.addSecs(qint64(gBackUpPeriod) * 3600);
+            LogError(QStringLiteral("System: Next back up time is less than the current time. "
+                                    "Setting back up to ") +
+                     sys_.dateTimeText.DateTime(gNextBackUp));
+        } else {
+            gNextBackUp = candidate;
+            LogError(QStringLiteral("System: Back Up time is set to ") +
+                     sys_.dateTimeText.DateTime(gNextBackUp));
+        }
+    } else {
+        LogError(QStringLiteral(
+            "System: Last back up is greater than back up period. Application will back up now."));
+    }
+}
+
+QDateTime Logs::backUpTimeToday() {
+    // An unreadable BackUpTime counts as midnight.
+    const QString text =
+        sys_.db.GetStartUpKey(QStringLiteral("BackUpTime"), QStringLiteral("3:01:00 AM"));
+    const QTime time = sys_.dateTimeText.ParseTime(text).value_or(QTime(0, 0));
+    return QDateTime(sys_.Now().date(), time);
+}
+
+void Logs::CheckBackUp() {
+    if (!(gNextBackUp < sys_.Now()))
+        return;
+    if (gSystemLog.Backup().isEmpty()) {
+        LogError(QStringLiteral("System failed to back up log."));
+    } else {
+        sys_.db.SetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
+        QDateTime candidate = backUpTimeToday();
+        if (candidate < sys_.Now())
+            candidate = candidate.addSecs(qint64(gBackUpPeriod) * 3600);
+        gNextBackUp = candidate;
+        LogError(QStringLiteral("System: Next back up time is ") +
+                 sys_.dateTimeText.DateTime(gNextBackUp));
+    }
+    if (gRawLog.Backup().isEmpty())
+        LogError(QStringLiteral("System failed to back up raw log."));
+    if (gDecoderLog.Backup().isEmpty())
+        LogError(QStringLiteral("System failed to back up decode log."));
+}
+
+void Logs::WriteStopBanners() {
+    const QString banner = sys_.NowText() + QLatin1Char('\t') + kTitlePrefix + version::Text() +
+                           QStringLiteral(" has been stopped.");
+    gSystemLog.AddLog(banner);
+    gDecoderLog.AddLog(banner);
+    gRawLog.AddLog(banner);
+}
+
+void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
+                     const QByteArray& msg) {
+    const QByteArray text = stamp + "  " + msg + "\r\n" + held;
+    pane.Text = QString::fromUtf8(text);
+    held = text.left(kPaneLimit);
+    sys_.window.Changed();
+}
+
+void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
+    gSystemLog.AddLog(sys_.NowText().toUtf8() + '\t' + source + '\t' + msg);
+}
+
+void Logs::LogError(const QByteArray& msg) {
+    writePane(gErrorLogText, sys_.window.txbLogErrors, sys_.NowText().toUtf8(), msg);
+    writeSystemLine("Error", msg);
+}
+
+void Logs::LogInput(const QByteArray& msg) {
+    writePane(gTelstraLogText, sys_.window.txbLogTelstra,
+              sys_.dateTimeText.Time(sys_.Now().time()).toUtf8(), msg);
+    writeSystemLine("Input", msg);
+}
+
+void Logs::LogOutput(const QByteArray& msg) {
+    writePane(gOutputsLogText, sys_.window.txbLogOutputs,
+              sys_.dateTimeText.Time(sys_.Now().time()).toUtf8(), msg);
+    writeSystemLine("Output", msg);
+}
+
+void Logs::LogDecoder(const QByteArray& msg) {
+    writePane(gDecoderLogText, sys_.window.txbSatDecoder, sys_.NowText().toUtf8(), msg);
+    gDecoderLog.AddLog(sys_.NowText().toUtf8() + '\t' + msg);
+}

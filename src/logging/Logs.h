@@ -1,0 +1,58 @@
+#pragma once
+
+#include "logging/LogClass.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+class System;
+struct Control;
+
+// The application's three log files (System, raw input, decoder), the four log
+// writers with their panes, and the back-up schedule.
+//
+// Messages are byte texts: what a peer sent goes into the files unchanged. The
+// system's own texts are written as UTF-8.
+class Logs {
+public:
+    explicit Logs(System& system);
+
+    LogClass gSystemLog;
+    LogClass gRawLog;
+    LogClass gDecoderLog;
+
+    QByteArray gErrorLogText;
+    QByteArray gTelstraLogText;
+    QByteArray gOutputsLogText;
+    QByteArray gDecoderLogText;
+
+    int gBackUpPeriod = 24;
+    QDateTime gNextBackUp;
+
+    void InitLogs();
+    void CheckBackUp();
+    void WriteStopBanners();
+
+    void LogError(const QByteArray& msg);
+    void LogInput(const QByteArray& msg);
+    void LogOutput(const QByteArray& msg);
+    void LogDecoder(const QByteArray& msg);
+    void LogError(const QString& msg) { LogError(msg.toUtf8()); }
+    void LogInput(const QString& msg) { LogInput(msg.toUtf8()); }
+    void LogOutput(const QString& msg) { LogOutput(msg.toUtf8()); }
+    void LogDecoder(const QString& msg) { LogDecoder(msg.toUtf8()); }
+
+    // Most text a pane holds; older text is cut off.
+    static constexpr int kPaneLimit = 5000;
+
+private:
+    void connectLog(LogClass& log, const QString& fileName, const QString& user,
+                    const QString& title);
+    void writePane(QByteArray& held, Control& pane, const QByteArray& stamp, const QByteArray& msg);
+    void writeSystemLine(const char* source, const QByteArray& msg);
+    QDateTime backUpTimeToday();
+    QString logsFolder();
+
+    System& sys_;
+};

@@ -1,0 +1,279 @@
+// The application's logs as an operator finds them: the files under LOGS, the
+// panes of the window, and the daily back-up, driven by the fake clock.
+
+#include "WorkFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+QList<QByteArray> Lines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
+}
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+} // namespace
+
+class LogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpOpensTheThreeLogsWithBannersAndStopsThemAtShutdown() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        const QString logs = folder.file(QStringLiteral("LOGS/"));
+        const auto system = Lines(logs + QStringLiteral("Quorlan"));
+        QCOMPARE(system.value(0), QByteArray("File :        Quorlan"));
+        QCOMPARE(system.value(5), QByteArray("Date/Time                   User    Logged Message"));
+        QCOMPARE(system.value(6), QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan "
+                                             "System LOG  V2.0 (101) has started."));
+        QVERIFY(system.contains("15 Jan 2026 10:00:00\tError\tSystem log intialised"));
+        QVERIFY(system.contains("15 Jan 2026 10:00:00\tInput\tTelstra Log intialised"));
+        QVERIFY(system.contains("15 Jan 2026 10:00:00\tOutput\tOutputs Log intialised"));
+        QCOMPARE(Lines(logs + QStringLiteral("RAW_DEC.log")).value(6),
+                 QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan RAW LOG  V2.0 "
+                            "(101) has started."));
+        QCOMPARE(Lines(logs + QStringLiteral("DECODE.log")).value(6),
+                 QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan DECODER LOG  "
+                            "V2.0 (101) has started."));
+        QCOMPARE(t->window.chkEnableLogs.Value, 0);
+        QVERIFY(!t->gRawLogEnabled);
+
+        // Panes: newest first; input and output panes carry the time of day only.
+        QVERIFY(t->window.txbLogErrors.Text.startsWith(
+            QStringLiteral("15 Jan 2026 10:00:00  System: Last back up")));
+        QVERIFY(t->window.txbLogErrors.Text.contains(
+            QStringLiteral("15 Jan 2026 10:00:00  System log intialised\r\n")));
+        QCOMPARE(t->window.txbLogTelstra.Text,
+                 QStringLiteral("10:00:00  Telstra Log intialised\r\n"));
+        QCOMPARE(t->window.txbLogOutputs.Text,
+                 QStringLiteral("10:00:00  Outputs Log intialised\r\n"));
+
+        t.clock.advanceSecs(30);
+        t->Form_Unload();
+        const QByteArray stop =
+            "15 Jan 2026 10:00:30\t********************** Quorlan V2.0 (101) has been stopped.";
+        for (const char* name : {"Quorlan", "RAW_DEC.log", "DECODE.log"})
+            QCOMPARE(Lines(logs + QLatin1String(name)).last(), stop);
+    }
+
+    void rawLoggingFlagAndLogNameComeFromTheSettings() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("RawLogEnabled"), QStringLiteral("True"));
+        folder.setSetting(QStringLiteral("LogName"), QString());
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->gRawLogEnabled);
+        QCOMPARE(t->window.chkEnableLogs.Value, 1);
+        QVERIFY(QFile::exists(folder.file(QStringLiteral("LOGS/KVLG_CEN.log"))));
+
+        WorkFolder other;
+        other.setSetting(QStringLiteral("RawLogEnabled"), QStringLiteral("maybe"));
+        other.setSetting(QStringLiteral("LogsDIR"), other.file(QStringLiteral("elsewhere")));
+        QDir().mkpath(other.file(QStringLiteral("elsewhere")));
+        TestSystem u(other.path());
+        QVERIFY(u->Form_Load());
+        QVERIFY(!u->gRawLogEnabled);
+        QVERIFY(QFile::exists(other.file(QStringLiteral("elsewhere/LOGS/Quorlan"))));
+    }
+
+    // The daily schedule, BackUpPeriod 24 and BackUpTime 3:01:00 AM. A start at
+    // 10:00 after a back-up yesterday at 03:01 finds today's 03:01 back-up missed
+    // (31 hours ago): it backs up at the first tick and then schedules tomorrow
+    // 03:01. After a later back-up yesterday it schedules tomorrow 03:01 at once.
+    void scheduleAfterABackUpYesterday_data() {
+        QTest::addColumn<QString>("lastBackUp");
+        QTest::addColumn<QTime>("startAt");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("backsUpAtOnce");
+        QTest::newRow("10:00 after 03:01")
+            << QStringLiteral("14 Jan 2026 03:01:00") << QTime(10, 0)
+            << QStringLiteral("System: Last back up is greater than back up period. Application "
+                              "will back up now.")
+            << true;
+        QTest::newRow("10:00 after 12:00")
+            << QStringLiteral("14 Jan 2026 12:00:00") << QTime(10, 0)
+            << QStringLiteral("System: Next back up time is less than the current time. "
+                              "Setting back up to 16 Jan 2026 03:01:00")
+            << false;
+        QTest::newRow("02:00 after 03:01")
+            << QStringLiteral("14 Jan 2026 03:01:00") << QTime(2, 0)
+            << QStringLiteral("System: Back Up time is set to 15 Jan 2026 03:01:00") << false;
+    }
+    void scheduleAfterABackUpYesterday() {
+        QFETCH(QString, lastBackUp);
+        QFETCH(QTime, startAt);
+        QFETCH(QString, line);
+        QFETCH(bool, backsUpAtOnce);
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("LastBackUp"), lastBackUp);
+        TestSystem t(folder.path());
+        t.clock.set(QDateTime(QDate(2026, 1, 15), startAt));
+        QVERIFY(t->Form_Load());
+        QVERIFY(Lines(folder.file(QStringLiteral("LOGS/Quorlan")))
+                    .last()
+                    .endsWith("\tError\t" + line.toUtf8()));
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(QDir(folder.file(QStringLiteral("LOGS/BACKUP"))).exists(), backsUpAtOnce);
+        if (backsUpAtOnce)
+            QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(3, 1)));
+    }
+
+    void overdueBackUpMovesAllThreeLogsAtTheFirstTick() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("13 Jan 2026 10:00:00"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->window.txbLogErrors.Text.startsWith(
+            QStringLiteral("15 Jan 2026 10:00:00  System: Last back up is greater than back up "
+                           "period. Application will back up now.")));
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        const QDir backup(folder.file(QStringLiteral("LOGS/BACKUP")));
+        QCOMPARE(backup.entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("2026-01-15-10-00-05_DECODE.log"),
+                              QStringLiteral("2026-01-15-10-00-05_Quorlan"),
+                              QStringLiteral("2026-01-15-10-00-05_RAW_DEC.log")}));
+        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/RAW_DEC.log"))).value(6),
+                 QByteArray(
+                     "... Continuation from backed up log file = 2026-01-15-10-00-05_RAW_DEC.log"));
+        const auto system = Lines(folder.file(QStringLiteral("LOGS/Quorlan")));
+        QCOMPARE(
+            system.value(6),
+            QByteArray("... Continuation from backed up log file = 2026-01-15-10-00-05_Quorlan"));
+        QCOMPARE(
+            system.value(7),
+            QByteArray(
+                "15 Jan 2026 10:00:05\tError\tSystem: Next back up time is 16 Jan 2026 03:01:00"));
+        QCOMPARE(folder.setting(QStringLiteral("LastBackUp")).toString(),
+                 QStringLiteral("15 Jan 2026 10:00:05"));
+        QCOMPARE(
+            *t->dateTimeText.ParseDateTime(folder.setting(QStringLiteral("LastBackUp")).toString()),
+            kStart.addSecs(5));
+        // The next tick has nothing to do.
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(backup.entryList(QDir::Files).size(), 3);
+    }
+
+    void aFailingBackUpIsReportedAtEveryTickUntilItWorks() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("1 Jan 2026 00:00:00"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QFile blocker(
+            folder.file(QStringLiteral("LOGS/BACKUP"))); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        for (int tick = 0; tick < 2; ++tick) {
+            t.clock.advanceSecs(5);
+            t->tmrSockets_Timer();
+        }
+        const QString errors = t->window.txbLogErrors.Text;
+        QCOMPARE(errors.count(QStringLiteral("System failed to back up log.")), 2);
+        QCOMPARE(errors.count(QStringLiteral("System failed to back up raw log.")), 2);
+        QCOMPARE(errors.count(QStringLiteral("System failed to back up decode log.")), 2);
+        QCOMPARE(folder.setting(QStringLiteral("LastBackUp")).toString(),
+                 QStringLiteral("1 Jan 2026 00:00:00"));
+        QVERIFY(QFile::remove(blocker.fileName()));
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(QDir(folder.file(QStringLiteral("LOGS/BACKUP"))).entryList(QDir::Files).size(), 3);
+        QCOMPARE(folder.setting(QStringLiteral("LastBackUp")).toString(),
+                 QStringLiteral("15 Jan 2026 10:00:15"));
+    }
+
+    void withoutALastBackUpRowTheLastBackUpIsNow() {
+        WorkFolder folder;
+        folder.removeSetting(QStringLiteral("LastBackUp"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(3, 1)));
+        t->logs.gNextBackUp = t.clock.now(); // forced
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(QDir(folder.file(QStringLiteral("LOGS/BACKUP"))).entryList(QDir::Files).size(), 3);
+        QVERIFY(!folder.setting(QStringLiteral("LastBackUp")).isValid()); // no row to write to
+    }
+
+    void unusableScheduleSettings() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("BackUpPeriod"), QStringLiteral("0"));
+        folder.setSetting(QStringLiteral("BackUpTime"), QStringLiteral("soon"));
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("yesterday"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->logs.gBackUpPeriod, 24);
+        // The last back-up counts as now; the unreadable time as midnight.
+        QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(0, 0)));
+        QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("BackUpPeriod \"0\"")));
+        QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("LastBackUp \"yesterday\"")));
+    }
+
+    void panesHoldAtMost5000CharactersNewestFirst() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        for (int i = 0; i < 200; ++i)
+            t->logs.LogOutput(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) +
+                              QString(40, QLatin1Char('x')));
+        QCOMPARE(t->logs.gOutputsLogText.size(), 5000);
+        QVERIFY(t->window.txbLogOutputs.Text.startsWith(QStringLiteral("10:00:00  line 199 ")));
+        QVERIFY(t->logs.gOutputsLogText.startsWith("10:00:00  line 199 "));
+        QVERIFY(!t->logs.gOutputsLogText.contains("line 000"));
+        // The file keeps every line.
+        int fileLines = 0;
+        for (const QByteArray& line : Lines(folder.file(QStringLiteral("LOGS/Quorlan"))))
+            fileLines += line.contains("\tOutput\tline ") ? 1 : 0;
+        QCOMPARE(fileLines, 200);
+        t->logs.LogDecoder(QStringLiteral("page"));
+        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/DECODE.log"))).last(),
+                 QByteArray("15 Jan 2026 10:00:00\tpage"));
+    }
+
+    void everyByteValueReachesTheSystemLog() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all.append(static_cast<char>(i));
+        t->logs.LogOutput(QByteArray("Out: Client A\t") + all);
+        QFile f(folder.file(QStringLiteral("LOGS/Quorlan")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().endsWith("\tOutput\tOut: Client A\t" + all + "\r\n"));
+    }
+
+    void warningsReachTheErrorLog() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        t->ShowWarning(205, QStringLiteral("Connection refused"), 1);
+        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/Quorlan"))).last(),
+                 QByteArray("15 Jan 2026 10:00:00\tError\tError\tConnection refused"));
+    }
+};
+
+QTEST_GUILESS_MAIN(LogsTest)
+#include "logs-test.moc"
