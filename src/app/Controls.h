@@ -9,11 +9,19 @@ class Recordset;
 }
 
 // State of one control of the operator window. Lengths are in twips; colours are
-// the window system's blue-green-red values (0xFF0000 is blue).
+// the window system's blue-green-red values (0xFF0000 is blue, 0xC0 dark red).
 struct Control {
+    enum class Kind { Label, TextBox, Button, CheckBox, Frame, Grid };
+
+    QString Name;
+    Kind kind = Kind::Label;
+    int Tab = -1;      // the tab of SSTab1 that holds it; -1: on the window itself
+    QString Container; // name of the frame that holds it, if any
     QString Caption;
     QString Text;
+    QString FontName;
     bool Visible = true;
+    bool MultiLine = false;
     int Left = 0;
     int Top = 0;
     int Width = 0;
@@ -29,6 +37,7 @@ struct DataGrid : Control {
 };
 
 namespace colours {
-constexpr long Blue = 0xFF0000; // grid read-only
-constexpr long DarkRed = 0xC0;  // grid open for editing
+constexpr long Black = 0x000000;
+constexpr long Blue = 0xFF0000;    // grid read-only
+constexpr long DarkRed = 0x0000C0; // grid open for editing
 } // namespace colours

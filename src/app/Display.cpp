@@ -1,8 +1,35 @@
 #include "app/Display.h"
 
 #include "app/System.h"
+#include "platform/Recordset.h"
+
+namespace app {
 
 Display::Display(System& system) : sys_(system) {}
+
+void Display::ShowInfoBox(const QString& text) {
+    sys_.window.txbInfo.Text = text;
+    sys_.window.frmeInfoBox.Visible = true;
+    sys_.window.Changed();
+}
+
+void Display::InitSystemErrorBox() {
+    frmQuorlan& w = sys_.window;
+    w.frmeSystemError.Visible = false;
+    w.frmeSystemError.Top = 1344;
+    w.frmeSystemError.Left = 1680;
+    w.frmeSystemError.Height = 5676;
+    w.frmeSystemError.Width = 6684;
+    w.txbSystemError.Top = 336;
+    w.txbSystemError.Left = 192;
+    w.txbSystemError.Height = 5196;
+    w.txbSystemError.Width = 6300;
+    w.cmdClearWarning.Top = 432;
+    w.cmdClearWarning.Left = 5808;
+    w.cmdClearWarning.Height = 285;
+    w.cmdClearWarning.Width = 588;
+    w.Changed();
+}
 
 void Display::setColumns(DataGrid& grid, const QVector<int>& widths, int fieldCount) {
     // Only columns the bound recordset has are sized; the rest keep the default.
@@ -26,3 +53,66 @@ void Display::SetStartupColumns(int fieldCount) {
 void Display::SetDelayedColumns(int fieldCount) {
     setColumns(sys_.window.dgDelayed, {1000, 2000, 1500, 7000}, fieldCount);
 }
+
+bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& rs, long foreColor) {
+    if (!rs || rs->State() != 1)
+        return false;
+    grid.DataSource = rs;
+    grid.ForeColor = foreColor;
+    sys_.window.Changed();
+    return true;
+}
+
+void Display::LoadAllGrids() {
+    frmQuorlan& w = sys_.window;
+    sys_.db.OpenTelstra(1);
+    if (Bind(w.dgTelstra, sys_.db.rsTelstra, colours::Blue))
+        SetTelstraColumns(sys_.db.rsTelstra->FieldCount());
+    sys_.db.OpenOutputs(1);
+    if (Bind(w.dgOutputs, sys_.db.rsOutputs, colours::Blue))
+        SetOutputsColumns(sys_.db.rsOutputs->FieldCount());
+    sys_.db.OpenStartUp(1);
+    if (Bind(w.dgStartup, sys_.db.gRsStartUp, colours::Blue))
+        SetStartupColumns(sys_.db.gRsStartUp->FieldCount());
+    sys_.db.OpenErrorCodes(1);
+    Bind(w.dgErrorCodes, sys_.db.rsErrorCodes, colours::Blue);
+    sys_.delayedDb.OpenDelayedList();
+}
+
+void Display::Form_Resize() {
+    frmQuorlan& w = sys_.window;
+    if (w.Width < 10000)
+        return;
+    if (w.Height < 8000)
+        w.Height = 8000;
+    const int W = w.Width;
+    const int H = w.Height;
+
+    w.SSTab1.Width = W - 330;
+    for (Control* c :
+         {&w.txbLogTelstra, &w.txbLogOutputs, &w.txbLogErrors, static_cast<Control*>(&w.dgDelayed)})
+        c->Width = w.SSTab1.Width - 300;
+
+    w.SSTab1.Height = H - 600;
+    w.txbLogTelstra.Height = w.SSTab1.Height - 1900;
+    w.txbLogOutputs.Height = w.SSTab1.Height - 2800;
+    w.txbLogErrors.Height = w.SSTab1.Height - 2000;
+    w.dgDelayed.Height = w.SSTab1.Height - 800;
+
+    w.txbSatDecoder.Width = w.SSTab1.Width - 300;
+    w.txbSatDecoder.Height = w.SSTab1.Height - 1500;
+
+    // The info box sits one full box height above the middle; the warning box
+    // is centred both ways.
+    w.frmeInfoBox.Width = 9900;
+    w.frmeInfoBox.Left = W / 2 - w.frmeInfoBox.Width / 2;
+    w.frmeInfoBox.Top = H / 2 - w.frmeInfoBox.Height;
+
+    w.frmeSystemError.Height = 5676;
+    w.frmeSystemError.Width = 6684;
+    w.frmeSystemError.Left = W / 2 - w.frmeSystemError.Width / 2;
+    w.frmeSystemError.Top = H / 2 - w.frmeSystemError.Height / 2;
+    w.Changed();
+}
+
+} // namespace app

@@ -4,9 +4,6 @@
 
 #include "app/System.h"
 
-void System::LoadAllGrids() {}
-void System::InitSystemErrorBox() {}
-void System::RefreshDelayedView() {}
 void System::LoadOutputClients() {}
 void System::LoadTelstraClients() {}
 void System::CheckDuplicatePorts() {}

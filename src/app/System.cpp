@@ -12,7 +12,7 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
+      window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
       options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
@@ -41,6 +41,7 @@ bool System::Form_Load() {
     window.Visible = true;
     window.Width = 15332;
     window.Height = 8316;
+    window.Form_Resize(); // setting the size raises the window's resize event
     window.lbStartDate.Caption = QStringLiteral("Start Date ") + NowText();
     window.Changed();
 
@@ -64,9 +65,9 @@ bool System::Form_Load() {
     gTelstraLoaded = 0;
     window.Changed();
 
-    LoadAllGrids();
-    InitSystemErrorBox();
-    RefreshDelayedView();
+    display.LoadAllGrids();
+    display.InitSystemErrorBox();
+    delayedDb.RefreshDelayedView();
 
     gMessID = WholeNumber(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
     messIDLoaded_ = true;

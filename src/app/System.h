@@ -49,13 +49,15 @@ public:
     bool gRawLogEnabled = false;
     int gOutputsLoaded = 0;
     int gTelstraLoaded = 0;
+    int gOutputCount = 0;  // rows of Outputs in use, at most 50
+    int gTelstraCount = 0; // rows of Telstra in use, at most 2
 
     QString workDir;
     const platform::Clock& clock;
     platform::DateTimeText dateTimeText;
 
     frmQuorlan window;
-    Display display;
+    app::Display display;
     adoQuorlan db;
     ErrorCodes errorCodes;
     adoDelayed delayedDb;
@@ -93,9 +95,6 @@ private:
     void changeToDevelopmentFolder();
 
     // Steps whose subsystems are built later (see PendingSteps.cpp).
-    void LoadAllGrids();
-    void InitSystemErrorBox();
-    void RefreshDelayedView();
     void LoadOutputClients();
     void LoadTelstraClients();
     void CheckDuplicatePorts();

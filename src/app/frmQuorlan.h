@@ -3,7 +3,11 @@
 #include "app/Controls.h"
 
 #include <QObject>
+#include <QStringList>
+#include <QVector>
 #include <functional>
+
+class System;
 
 // The operator window as a model: every control's state lives here and the
 // core writes only to it. A view (Qt Widgets today) renders it and turns the
@@ -11,30 +15,44 @@
 class frmQuorlan : public QObject {
     Q_OBJECT
 public:
-    explicit frmQuorlan(QObject* parent = nullptr);
+    explicit frmQuorlan(System& system);
 
     QString Caption;
+    int Left = 0;
+    int Top = 0;
     int Width = 0;
     int Height = 0;
     bool Visible = false;
+    int WindowState = 0; // 0 normal, 1 minimised
 
-    Control lbStartDate;
-    Control SSTab1; // Value is the index of the tab shown
+    // Pop-up boxes on the window itself.
+    Control frmeInfoBox, txbInfo, cmdDoneInfo;
+    Control frmeSystemError, txbSystemError, cmdClearWarning;
+
+    // The tab control; Value is the index of the tab shown.
+    Control SSTab1;
+    QStringList TabCaptions;
+
+    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed;
+
+    Control txbLogTelstra, txbLogOutputs, txbLogErrors, txbSatDecoder;
+    Control txbBytesTotal, txbSATBufferCtr, txbPointer;
+    Control lbTest, lbControl, lbTxData, lbSATBufferCtr, lbF1, lbF2, lbStartDate, Label3;
+    Control cmdOpenTelstra, cmdEditOuputs, cmdGeneralEdit;
+    Control cmdEnable, cmdSendDummy, cmdDeleteDelayed;
     Control chkEnableLogs;
-    Control cmdEnable;
-    Control cmdGeneralEdit;
+    Control frmeBatchControl, chkInsertBatch;
 
-    // Log panes, newest line first.
-    Control txbLogErrors;
-    Control txbLogTelstra;
-    Control txbLogOutputs;
-    Control txbSatDecoder;
+    struct MenuItem {
+        QString Name;
+        QString Caption;
+        QVector<MenuItem> Items;
+    };
+    QVector<MenuItem> Menus;
 
-    DataGrid dgTelstra;
-    DataGrid dgOutputs;
-    DataGrid dgStartup;
-    DataGrid dgErrorCodes;
-    DataGrid dgDelayed;
+    // Every control, in the order a view creates them (frames before their contents).
+    QVector<Control*> Controls();
+    QVector<DataGrid*> Grids();
 
     // Tells the view that controls changed; the core calls it after each change.
     void Changed() { emit changed(); }
@@ -43,11 +61,35 @@ public:
     // error in headless mode.
     void MsgBox(const QString& text);
     std::function<void(const QString&)> messageBoxHandler;
+    bool HasView() const { return static_cast<bool>(messageBoxHandler); }
 
-    // Closing the window: the view calls this, the system runs its shutdown.
+    // Handlers the view calls.
+    void Form_Resize();
     void Unload() { emit unloadRequested(); }
+    void SSTab1_Click(int tab);
+    void cmdGeneralEdit_Click();
+    void cmdClearWarning_Click();
+    void cmdDoneInfo_Click();
+    void mnuForceBackup_Click();
+    void mnuCheckDelayedDbase_Click();
+    void mnuMinimise_Click();
+    void mnuExit_Click() { Unload(); }
+    // Menu choices, buttons and check boxes by the control's name, for views that
+    // build themselves from the model. Controls whose handlers are not built
+    // yet report false, and a view shows them disabled.
+    void MenuClick(const QString& name);
+    bool HasClickHandler(const QString& name) const;
+    void Click(const QString& name);
+    void CheckBoxClick(const QString& name, int value);
 
 signals:
     void changed();
     void unloadRequested();
+
+private:
+    void design();
+    // Runs a handler so that nothing it raises crosses the event loop.
+    void guarded(const char* handler, const std::function<void()>& body);
+
+    System& sys_;
 };

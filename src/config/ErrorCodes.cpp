@@ -1,18 +1,74 @@
 #include "config/ErrorCodes.h"
 
 #include "app/System.h"
+#include "platform/Error.h"
+#include "platform/Recordset.h"
 
 #include <cstdio>
 
+namespace {
+
+const QString CRLF = QStringLiteral("\r\n");
+
+// The site whose own failure would otherwise report itself through itself.
+constexpr int kLookupSite = 300;
+
+} // namespace
+
 ErrorCodes::ErrorCodes(System& system) : sys_(system) {}
 
+QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QString* function,
+                           const QString* description, const QString& platformText) {
+    QString report =
+        QStringLiteral("Warning ! ") + CRLF + CRLF + QStringLiteral("Socket ") + socketText + CRLF;
+    if (function && description)
+        report += QStringLiteral("Error Number ") + QString::number(errorNumber) + CRLF + CRLF +
+                  QStringLiteral("Function:  ") + *function + CRLF +
+                  QStringLiteral("Description:  ") + *description;
+    else
+        report += QStringLiteral("Error Number: Not in database") + CRLF + CRLF +
+                  QStringLiteral("Function:  Unknown") + CRLF +
+                  QStringLiteral("Description:  Unknown");
+    return report + CRLF + CRLF + CRLF + QStringLiteral("Windows reports: ") + CRLF + CRLF +
+           platformText;
+}
+
 void ErrorCodes::ShowWarning(int errorNumber, const QString& platformText, int socket) {
-    // Until the window's warning box exists the report goes to standard error
-    // and, as every report does, to the error log.
-    const QString line =
-        QStringLiteral("Warning %1 [%2]: %3").arg(errorNumber).arg(socket).arg(platformText);
-    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
-    std::fflush(stderr);
-    sys_.logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
-    emit sys_.warningShown(errorNumber, platformText, socket);
+    try {
+        // The lookup's own failure (300) is built without a lookup, so a lookup
+        // that keeps failing cannot nest. Without the system database there is
+        // nothing to look up either; the report still goes out.
+        std::shared_ptr<platform::Recordset> row;
+        if (errorNumber != kLookupSite && sys_.db.gSysConnection.State() == 1) {
+            sys_.db.OpenErrorCode(errorNumber);
+            row = sys_.db.rsErrorCode;
+        }
+        const QString socketText = QStringLiteral("[%1]").arg(socket);
+        QString report;
+        if (row && row->State() == 1 && !row->Eof()) {
+            const QString function = row->Field(QStringLiteral("Function")).toString();
+            const QString description = row->Field(QStringLiteral("Description")).toString();
+            report = Report(errorNumber, socketText, &function, &description, platformText);
+            row->Close();
+        } else {
+            report = Report(errorNumber, socketText, nullptr, nullptr, platformText);
+        }
+
+        frmQuorlan& w = sys_.window;
+        w.frmeSystemError.Visible = true;
+        w.txbSystemError.Text = sys_.NowText() + QStringLiteral("     ") + report;
+        w.Changed();
+        if (!w.HasView()) {
+            // Headless: the box has no one to show it, so the operator's terminal
+            // or the service journal gets it.
+            std::fprintf(
+                stderr, "%s\n",
+                qPrintable(QString(w.txbSystemError.Text).replace(CRLF, QStringLiteral("\n"))));
+            std::fflush(stderr);
+        }
+        sys_.logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
+        emit sys_.warningShown(errorNumber, platformText, socket);
+    } catch (const platform::Error&) {
+        // A report that cannot be built ends here, without a further report.
+    }
 }

@@ -103,13 +103,8 @@ void adoQuorlan::OpenStartUp(int lockType) {
 }
 
 void adoQuorlan::bindStartUpGrid(long foreColor) {
-    DataGrid& grid = sys_.window.dgStartup;
-    if (gRsStartUp && gRsStartUp->State() == 1) {
-        grid.DataSource = gRsStartUp;
-        grid.ForeColor = foreColor;
+    if (sys_.display.Bind(sys_.window.dgStartup, gRsStartUp, foreColor))
         sys_.display.SetStartupColumns(gRsStartUp->FieldCount());
-    }
-    sys_.window.Changed();
 }
 
 void adoQuorlan::EditStartUp() {

@@ -17,6 +17,10 @@ public:
     platform::Connection gSysConnection;
     std::shared_ptr<platform::Recordset> gRsSetting;
     std::shared_ptr<platform::Recordset> gRsStartUp;
+    std::shared_ptr<platform::Recordset> rsErrorCode;
+    std::shared_ptr<platform::Recordset> rsErrorCodes;
+    std::shared_ptr<platform::Recordset> rsTelstra;
+    std::shared_ptr<platform::Recordset> rsOutputs;
 
     int OpenSysDatabase();
     int CloseSysDatabase();
@@ -27,6 +31,15 @@ public:
     void OpenStartUp(int lockType);
     void EditStartUp();
     void CommitStartUp();
+
+    void OpenErrorCode(int errorNumber);
+    void OpenErrorCodes(int lockType);
+    void OpenTelstra(int lockType);
+    void OpenOutputs(int lockType);
+
+    // A recordset over the system database with the cursor every table uses.
+    std::shared_ptr<platform::Recordset> OpenRecordset(const QString& sql, int lockType,
+                                                       const QVariantList& params = {});
 
 private:
     std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);

@@ -1,8 +1,5 @@
 #pragma once
 
-// Kept free of QtWidgets and QtGui headers: those declare an X11 `Display`
-// type that collides with the window module of the same name.
-
 #include <QCoreApplication>
 #include <memory>
 

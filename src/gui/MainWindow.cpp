@@ -1,35 +1,239 @@
 #include "gui/MainWindow.h"
 
 #include "app/frmQuorlan.h"
+#include "gui/RecordsetTableModel.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+
+namespace {
+
+// Tab pages start below the tab bar; designed positions count from the control's top.
+constexpr int kTabHeaderTwips = 390;
+
+QColor FromBgr(long value) {
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+} // namespace
 
 MainWindow::MainWindow(frmQuorlan& model) : model_(model) {
-    startDate_ = new QLabel(this);
-    startDate_->setMargin(12);
-    setCentralWidget(startDate_);
+    build();
+    buildMenus();
     model_.messageBoxHandler = [this](const QString& text) {
-        QMessageBox::information(isVisible() ? this : nullptr, windowTitle(), text);
+        QMessageBox::information(isVisible() ? this : nullptr, model_.Caption, text);
     };
     connect(&model_, &frmQuorlan::changed, this, &MainWindow::render);
     render();
 }
 
-void MainWindow::render() {
-    setWindowTitle(model_.Caption);
-    startDate_->setText(model_.lbStartDate.Caption);
-    // Only a size the model sets is applied, so the operator's own resizing stays.
-    const QSize wanted(model_.Width, model_.Height);
-    if (wanted != appliedSize_ && !wanted.isEmpty()) {
-        appliedSize_ = wanted;
-        resize(Pixels(model_.Width), Pixels(model_.Height));
+MainWindow::~MainWindow() {
+    model_.messageBoxHandler = nullptr;
+}
+
+void MainWindow::build() {
+    canvas_ = new QWidget(this);
+    setCentralWidget(canvas_);
+    tabs_ = new QTabWidget(canvas_);
+    tabs_->setObjectName(QStringLiteral("SSTab1"));
+    for (const QString& caption : model_.TabCaptions) {
+        auto* page = new QWidget;
+        tabs_->addTab(page, caption);
     }
-    setVisible(model_.Visible);
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (!rendering_)
+            model_.SSTab1_Click(index);
+    });
+    for (Control* control : model_.Controls()) {
+        QWidget* w = create(*control);
+        w->setObjectName(control->Name);
+        widgets_.insert(control->Name, w);
+        connectActions(*control, w);
+    }
+    // The pop-up boxes lie over everything else.
+    widgets_.value(model_.frmeSystemError.Name)->raise();
+    widgets_.value(model_.frmeInfoBox.Name)->raise();
+}
+
+void MainWindow::buildMenus() {
+    for (const frmQuorlan::MenuItem& menu : model_.Menus) {
+        if (menu.Items.isEmpty()) {
+            QAction* action = menuBar()->addAction(menu.Caption);
+            action->setObjectName(menu.Name);
+            connect(action, &QAction::triggered, this,
+                    [this, name = menu.Name] { model_.MenuClick(name); });
+            continue;
+        }
+        QMenu* sub = menuBar()->addMenu(menu.Caption);
+        sub->setObjectName(menu.Name);
+        for (const frmQuorlan::MenuItem& item : menu.Items) {
+            QAction* action = sub->addAction(item.Caption);
+            action->setObjectName(item.Name);
+            connect(action, &QAction::triggered, this,
+                    [this, name = item.Name] { model_.MenuClick(name); });
+        }
+    }
+}
+
+QWidget* MainWindow::parentFor(const Control& control) {
+    if (!control.Container.isEmpty() && widgets_.contains(control.Container))
+        return widgets_.value(control.Container);
+    if (control.Tab >= 0)
+        return tabs_->widget(control.Tab);
+    return canvas_;
+}
+
+QWidget* MainWindow::create(Control& control) {
+    QWidget* parent = parentFor(control);
+    switch (control.kind) {
+    case Control::Kind::Label:
+        return new QLabel(parent);
+    case Control::Kind::Button:
+        return new QPushButton(parent);
+    case Control::Kind::CheckBox:
+        return new QCheckBox(parent);
+    case Control::Kind::Frame: {
+        auto* frame = new QGroupBox(parent);
+        frame->setAutoFillBackground(true); // the pop-up boxes hide what lies beneath
+        return frame;
+    }
+    case Control::Kind::Grid: {
+        auto* view = new QTableView(parent);
+        auto* model = new RecordsetTableModel(static_cast<DataGrid&>(control), view);
+        view->setModel(model);
+        view->verticalHeader()->setDefaultSectionSize(20);
+        gridModels_.insert(control.Name, model);
+        return view;
+    }
+    case Control::Kind::TextBox:
+        break;
+    }
+    if (control.MultiLine) {
+        auto* pane = new QPlainTextEdit(parent);
+        pane->setReadOnly(true);
+        pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+        return pane;
+    }
+    auto* line = new QLineEdit(parent);
+    line->setReadOnly(true);
+    return line;
+}
+
+void MainWindow::connectActions(Control& control, QWidget* widget) {
+    const QString name = control.Name;
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        button->setEnabled(model_.HasClickHandler(name));
+        connect(button, &QPushButton::clicked, this, [this, name] { model_.Click(name); });
+    } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        box->setEnabled(model_.HasClickHandler(name));
+        connect(box, &QCheckBox::clicked, this, [this, name](bool checked) {
+            if (!rendering_)
+                model_.CheckBoxClick(name, checked ? 1 : 0);
+        });
+    }
+}
+
+void MainWindow::renderControl(const Control& c) {
+    QWidget* w = widgets_.value(c.Name);
+    if (!w)
+        return;
+    const int top = c.Tab >= 0 && c.Container.isEmpty() ? c.Top - kTabHeaderTwips : c.Top;
+    w->setGeometry(Pixels(c.Left), Pixels(top), Pixels(c.Width), Pixels(c.Height));
+    w->setVisible(c.Visible);
+    if (!c.FontName.isEmpty()) {
+        QFont font = w->font();
+        font.setFamily(c.FontName);
+        w->setFont(font);
+    }
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+        label->setText(c.Caption);
+        QPalette p = label->palette();
+        p.setColor(QPalette::WindowText, FromBgr(c.ForeColor));
+        label->setPalette(p);
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+        button->setText(c.Caption);
+    } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
+        box->setText(c.Caption);
+        box->setChecked(c.Value != 0);
+    } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+        frame->setTitle(c.Caption);
+    } else if (auto* pane = qobject_cast<QPlainTextEdit*>(w)) {
+        if (pane->toPlainText() != QString(c.Text).remove(QLatin1Char('\r')))
+            pane->setPlainText(c.Text);
+    } else if (auto* line = qobject_cast<QLineEdit*>(w)) {
+        if (line->text() != c.Text)
+            line->setText(c.Text);
+    }
+}
+
+void MainWindow::render() {
+    rendering_ = true;
+    setWindowTitle(model_.Caption);
+    const Control& tab = model_.SSTab1;
+    tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width), Pixels(tab.Height));
+    if (tabs_->currentIndex() != tab.Value)
+        tabs_->setCurrentIndex(tab.Value);
+    for (Control* control : model_.Controls())
+        renderControl(*control);
+    for (DataGrid* grid : model_.Grids()) {
+        RecordsetTableModel* model = gridModels_.value(grid->Name);
+        model->refresh();
+        auto* view = static_cast<QTableView*>(widgets_.value(grid->Name));
+        for (auto it = grid->ColumnWidth.begin(); it != grid->ColumnWidth.end(); ++it)
+            if (it.key() < model->columnCount())
+                view->setColumnWidth(it.key(), Pixels(it.value()));
+    }
+    // A size the model sets (start-up, or the height raised to its minimum) is
+    // applied; the operator's own resizing comes back through resizeEvent.
+    const QSize wanted(Pixels(model_.Width), Pixels(model_.Height));
+    if (!wanted.isEmpty() &&
+        (qAbs(wanted.width() - width()) > 1 || qAbs(wanted.height() - height()) > 1))
+        resize(wanted);
+    if (model_.WindowState == 1 && !isMinimized())
+        showMinimized();
+    if (!closing_)
+        setVisible(model_.Visible);
+    rendering_ = false;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!canvas_)
+        return;
+    // Handled after the current redraw, as the model redraws the window itself.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (closing_ || (qAbs(model_.Width - width() * 15) < 15 &&
+                             qAbs(model_.Height - height() * 15) < 15))
+                return;
+            model_.Width = width() * 15;
+            model_.Height = height() * 15;
+            model_.Form_Resize();
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && model_.WindowState == 1) {
+        model_.WindowState = 0;
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    closing_ = true;
     model_.messageBoxHandler = nullptr;
     model_.Unload();
     event->accept();

@@ -1,26 +1,47 @@
 #pragma once
 
+#include <QHash>
 #include <QMainWindow>
-#include <QSize>
 
 class frmQuorlan;
-class QLabel;
+class QTabWidget;
+class QTableView;
+struct Control;
+class RecordsetTableModel;
 
-// The Qt Widgets view of the window model.
+// The Qt Widgets view of the window model: it builds one widget per control,
+// places it by the model's twips (15 twips = 1 pixel), redraws on every change
+// and turns the operator's actions into calls of the model's handlers.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(frmQuorlan& model);
+    ~MainWindow() override;
+
+    QWidget* widget(const QString& controlName) const { return widgets_.value(controlName); }
+    QTabWidget* tabs() const { return tabs_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void build();
+    void buildMenus();
+    QWidget* create(Control& control);
+    void connectActions(Control& control, QWidget* widget);
     void render();
+    void renderControl(const Control& control);
+    QWidget* parentFor(const Control& control);
 
     frmQuorlan& model_;
-    QLabel* startDate_ = nullptr;
-    QSize appliedSize_;
+    QWidget* canvas_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    QHash<QString, QWidget*> widgets_;
+    QHash<QString, RecordsetTableModel*> gridModels_;
+    bool rendering_ = false;
+    bool closing_ = false;
 };
 
 // 15 twips make one pixel.

@@ -41,3 +41,53 @@ int adoDelayed::CloseDelayedDb() {
         return 0;
     }
 }
+
+void adoDelayed::OpenDelayedList() {
+    if (cnDelayed.State() != 1)
+        return;
+    try {
+        auto rs = std::make_shared<platform::Recordset>();
+        rs->CursorLocation = 3;
+        rs->CursorType = 2;
+        rs->LockType = 1;
+        rsDelayed = rs;
+        rs->Open(QStringLiteral("SELECT * FROM `Delayed` ORDER BY `Created` DESC"), cnDelayed);
+        gDelayedCount = static_cast<qint32>(rs->RecordCount());
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(404, error.text(), 0);
+    }
+}
+
+void adoDelayed::CloseDelayedList() {
+    if (cnDelayed.State() == 1 && rsDelayed && rsDelayed->State() == 1)
+        rsDelayed->Close();
+}
+
+void adoDelayed::RefreshDelayedView() {
+    frmQuorlan& w = sys_.window;
+    if (w.SSTab1.Value != 4) {
+        w.dgDelayed.DataSource.reset();
+        w.Changed();
+        return;
+    }
+    if (rsDelayed && rsDelayed->State() == 1)
+        rsDelayed->Requery();
+    else
+        OpenDelayedList();
+    w.dgDelayed.DataSource.reset();
+    const bool open = rsDelayed && rsDelayed->State() == 1;
+    const long count = open ? rsDelayed->RecordCount() : 0;
+    if (count <= 50) {
+        if (open) {
+            sys_.display.Bind(w.dgDelayed, rsDelayed, colours::Blue);
+            sys_.display.SetDelayedColumns(rsDelayed->FieldCount());
+        }
+    } else {
+        // Too many rows to show: the count goes to the warning box instead.
+        w.frmeSystemError.Visible = true;
+        w.txbSystemError.Text = sys_.NowText() +
+                                QStringLiteral("\r\n\r\n\r\nThe delayed list is ") +
+                                QString::number(count) + QStringLiteral(".");
+    }
+    w.Changed();
+}

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "platform/Connection.h"
+#include "platform/Recordset.h"
+
+#include <memory>
 
 class System;
 
@@ -10,9 +13,14 @@ public:
     explicit adoDelayed(System& system);
 
     platform::Connection cnDelayed;
+    std::shared_ptr<platform::Recordset> rsDelayed; // the delayed list, newest first
+    qint32 gDelayedCount = 0;
 
     int OpenDelayedDb();
     int CloseDelayedDb();
+    void OpenDelayedList();
+    void CloseDelayedList();
+    void RefreshDelayedView();
 
 private:
     System& sys_;

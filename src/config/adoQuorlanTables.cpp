@@ -1,0 +1,84 @@
+// The tables of the system database that the window's grids show and the
+// connection loaders walk.
+
+#include "app/System.h"
+#include "config/adoQuorlan.h"
+#include "platform/Error.h"
+
+std::shared_ptr<platform::Recordset> adoQuorlan::OpenRecordset(const QString& sql, int lockType,
+                                                               const QVariantList& params) {
+    auto rs = std::make_shared<platform::Recordset>();
+    rs->CursorLocation = 3;
+    rs->CursorType = 2;
+    rs->LockType = lockType;
+    rs->Open(sql, gSysConnection, params);
+    return rs;
+}
+
+void adoQuorlan::OpenErrorCode(int errorNumber) {
+    if (gSysConnection.State() != 1)
+        return;
+    try {
+        rsErrorCode.reset();
+        rsErrorCode =
+            OpenRecordset(QStringLiteral("SELECT * FROM `ErrorCodes` WHERE (`ErrorNumber` = ?)"), 1,
+                          {errorNumber});
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(300, error.text(), 0);
+    }
+}
+
+void adoQuorlan::OpenErrorCodes(int lockType) {
+    if (gSysConnection.State() != 1)
+        return;
+    try {
+        rsErrorCodes = std::make_shared<platform::Recordset>();
+        rsErrorCodes = OpenRecordset(
+            QStringLiteral("SELECT * FROM `ErrorCodes` ORDER BY `ErrorNumber` ASC"), lockType);
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(301, error.text(), 0);
+    }
+}
+
+void adoQuorlan::OpenTelstra(int lockType) {
+    sys_.gTelstraLoaded = sys_.gTelstraCount;
+    if (gSysConnection.State() != 1)
+        return;
+    try {
+        rsTelstra = std::make_shared<platform::Recordset>();
+        rsTelstra = OpenRecordset(QStringLiteral("SELECT * FROM `Telstra` ORDER BY `Description`"),
+                                  lockType);
+        sys_.gTelstraCount = static_cast<int>(rsTelstra->RecordCount());
+        if (sys_.gTelstraCount > 2) {
+            sys_.gTelstraCount = 2;
+            const QString text = QStringLiteral(
+                "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
+                "Only the maximum no of sockets will be operational.");
+            sys_.logs.LogInput(text);
+            sys_.display.ShowInfoBox(text);
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(303, error.text(), 0);
+    }
+}
+
+void adoQuorlan::OpenOutputs(int lockType) {
+    sys_.gOutputsLoaded = sys_.gOutputCount;
+    if (gSysConnection.State() != 1)
+        return;
+    try {
+        rsOutputs = std::make_shared<platform::Recordset>();
+        rsOutputs = OpenRecordset(QStringLiteral("SELECT * FROM `Outputs` ORDER BY `Description`"),
+                                  lockType);
+        sys_.gOutputCount = static_cast<int>(rsOutputs->RecordCount());
+        if (sys_.gOutputCount > 50) {
+            sys_.gOutputCount = 50;
+            const QString text = QStringLiteral("System: No of outputs in database is greater than "
+                                                "MAX Allowed output sockets of [50]");
+            sys_.logs.LogOutput(text);
+            sys_.display.ShowInfoBox(text);
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(304, error.text(), 0);
+    }
+}

@@ -1,0 +1,106 @@
+#include "gui/RecordsetTableModel.h"
+
+#include "app/Controls.h"
+#include "platform/Error.h"
+#include "platform/Recordset.h"
+
+#include <QColor>
+
+namespace {
+
+QColor FromBgr(long value) {
+    return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+} // namespace
+
+QString ReadableBytes(const QByteArray& bytes) {
+    static const char* names[32] = {"NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL",
+                                    "BS",  "HT",  "LF",  "VT",  "FF",  "CR",  "SO",  "SI",
+                                    "DLE", "DC1", "DC2", "DC3", "DC4", "NAK", "SYN", "ETB",
+                                    "CAN", "EM",  "SUB", "ESC", "FS",  "GS",  "RS",  "US"};
+    QString text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32)
+            text += QLatin1Char('<') + QLatin1String(names[byte]) + QLatin1Char('>');
+        else if (byte < 127)
+            text += QLatin1Char(c);
+        else
+            text += QStringLiteral("<x%1>").arg(byte, 2, 16, QLatin1Char('0'));
+    }
+    return text;
+}
+
+RecordsetTableModel::RecordsetTableModel(DataGrid& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {
+    refresh();
+}
+
+void RecordsetTableModel::refresh() {
+    const auto& rs = grid_.DataSource;
+    const bool open = rs && rs->State() == 1;
+    const int rows = open ? int(rs->RecordCount()) : 0;
+    const int columns = open ? rs->FieldCount() : 0;
+    if (rs != shown_ || rows != rows_ || columns != columns_) {
+        beginResetModel();
+        shown_ = rs;
+        rows_ = rows;
+        columns_ = columns;
+        endResetModel();
+    } else if (rows_ > 0 && columns_ > 0) {
+        emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+    }
+}
+
+bool RecordsetTableModel::editable() const {
+    return shown_ && shown_->State() == 1 && shown_->LockType != 1;
+}
+
+int RecordsetTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
+
+int RecordsetTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
+
+QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !shown_ || shown_->State() != 1)
+        return {};
+    if (role == Qt::ForegroundRole)
+        return FromBgr(grid_.ForeColor);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    const QVariant value = shown_->Value(index.row(), index.column());
+    if (value.typeId() == QMetaType::QByteArray)
+        return ReadableBytes(value.toByteArray());
+    return value;
+}
+
+QVariant RecordsetTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole || !shown_ || shown_->State() != 1)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return shown_->FieldName(section);
+    return section + 1;
+}
+
+Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (editable())
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !editable())
+        return false;
+    try {
+        shown_->SetValue(index.row(), index.column(), value.toString());
+    } catch (const platform::Error&) {
+        return false;
+    }
+    emit dataChanged(index, index);
+    return true;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+
+struct DataGrid;
+
+namespace platform {
+class Recordset;
+}
+
+// A grid's bound recordset as a Qt table: rows and fields as the recordset holds
+// them, text in the grid's colour, editable while the recordset can be updated.
+class RecordsetTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit RecordsetTableModel(DataGrid& grid, QObject* parent = nullptr);
+
+    // Picks up a new binding or new rows of the grid's recordset.
+    void refresh();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+private:
+    bool editable() const;
+
+    DataGrid& grid_;
+    std::shared_ptr<platform::Recordset> shown_;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+// Bytes as an operator reads them: printable characters as they are, the
+// packet's control bytes by name (<STX>, <CR>, <ETX>, ...), others as <xNN>.
+QString ReadableBytes(const QByteArray& bytes);

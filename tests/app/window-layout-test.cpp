@@ -1,0 +1,171 @@
+// The window model: layout on resizing, the grids' bindings at start-up and the
+// notices of the two pop-up boxes.
+
+#include "WorkFolder.h"
+
+#include "platform/Recordset.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class WindowLayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void resizeLaysOutPanesGridsAndBoxes() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        frmQuorlan& w = t->window;
+        w.Width = 15000;
+        w.Height = 9000;
+        w.Form_Resize();
+        QCOMPARE(w.SSTab1.Width, 14670);
+        QCOMPARE(w.SSTab1.Height, 8400);
+        for (const Control* c :
+             std::initializer_list<const Control*>{&w.txbLogTelstra, &w.txbLogOutputs,
+                                                   &w.txbLogErrors, &w.dgDelayed, &w.txbSatDecoder})
+            QCOMPARE(c->Width, 14370);
+        QCOMPARE(w.txbLogTelstra.Height, 6500);
+        QCOMPARE(w.txbLogOutputs.Height, 5600);
+        QCOMPARE(w.txbLogErrors.Height, 6400);
+        QCOMPARE(w.dgDelayed.Height, 7600);
+        QCOMPARE(w.txbSatDecoder.Height, 6900);
+        QCOMPARE(w.frmeInfoBox.Width, 9900);
+        QCOMPARE(w.frmeInfoBox.Left, 7500 - 4950);
+        QCOMPARE(w.frmeInfoBox.Top, 4500 - w.frmeInfoBox.Height);
+        QCOMPARE(w.frmeSystemError.Left, 7500 - 3342);
+        QCOMPARE(w.frmeSystemError.Top, 4500 - 2838);
+
+        // Narrower than 10000: nothing moves; back to 10000 or more: laid out again.
+        w.Width = 9999;
+        w.Height = 12000;
+        w.Form_Resize();
+        QCOMPARE(w.SSTab1.Height, 8400);
+        QCOMPARE(w.Height, 12000);
+        w.Width = 10000;
+        w.Form_Resize();
+        QCOMPARE(w.SSTab1.Width, 9670);
+        QCOMPARE(w.SSTab1.Height, 11400);
+
+        // Too low: raised to 8000 first, then laid out with that height.
+        w.Height = 7000;
+        w.Form_Resize();
+        QCOMPARE(w.Height, 8000);
+        QCOMPARE(w.SSTab1.Height, 7400);
+        QCOMPARE(w.frmeSystemError.Top, 4000 - 2838);
+    }
+
+    void startUpBindsEveryGridInBlueAndPlacesTheWarningBox() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        frmQuorlan& w = t->window;
+        for (DataGrid* grid : {&w.dgTelstra, &w.dgOutputs, &w.dgStartup, &w.dgErrorCodes}) {
+            QVERIFY2(grid->DataSource && grid->DataSource->State() == 1, qPrintable(grid->Name));
+            QCOMPARE(grid->ForeColor, colours::Blue);
+            QCOMPARE(grid->DataSource->LockType, 1);
+        }
+        QCOMPARE(w.dgTelstra.ColumnWidth.size(), 9);
+        QCOMPARE(w.dgOutputs.ColumnWidth,
+                 (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}}));
+        QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
+        QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
+        QCOMPARE(t->delayedDb.rsDelayed->State(), 1);
+        QCOMPARE(t->gOutputCount, 2);
+        QCOMPARE(t->gTelstraCount, 1);
+        QVERIFY(!w.frmeSystemError.Visible);
+        QCOMPARE(w.frmeSystemError.Left, 1680);
+        QCOMPARE(w.txbSystemError.Width, 6300);
+        QCOMPARE(w.cmdClearWarning.Left, 5808);
+    }
+
+    void aTableThatDoesNotOpenLeavesOnlyItsGridUnbound() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Outputs"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Telstra"));
+        folder.exec(
+            QStringLiteral("Ombrixsys.mdb"),
+            QStringLiteral("CREATE TABLE Telstra (Description TEXT, Port TEXT, Active TEXT)"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 1"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        frmQuorlan& w = t->window;
+        QVERIFY(!w.dgOutputs.DataSource);
+        QVERIFY(w.dgOutputs.ColumnWidth.isEmpty());
+        QCOMPARE(t.warningNumbers(), QList<int>{304});
+        QVERIFY(w.dgStartup.DataSource && w.dgErrorCodes.DataSource && w.dgTelstra.DataSource);
+        QCOMPARE(w.dgTelstra.ColumnWidth, (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}}));
+    }
+
+    void tooManyRowsAreCutWithANotice() {
+        WorkFolder folder;
+        for (int i = 0; i < 51; ++i)
+            folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                        QStringLiteral(
+                            "INSERT INTO Outputs (Description, Port, Active) VALUES (?, ?, 'Y')"),
+                        {QStringLiteral("Out %1").arg(i, 2, 10, QLatin1Char('0')),
+                         QString::number(7000 + i)});
+        for (const char* name : {"C", "A", "B"})
+            folder.exec(
+                QStringLiteral("Ombrixsys.mdb"),
+                QStringLiteral(
+                    "INSERT INTO Telstra (Description, Port, Active) VALUES (?, '5001', 'Y')"),
+                {QLatin1String(name)});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gOutputCount, 50);
+        QCOMPARE(t->gTelstraCount, 2);
+        QVERIFY(t->window.frmeInfoBox.Visible);
+        QVERIFY(t->window.txbLogOutputs.Text.contains(
+            QStringLiteral("System: No of outputs in database is greater than MAX Allowed output "
+                           "sockets of [50]")));
+        QVERIFY(t->window.txbLogTelstra.Text.contains(QStringLiteral(
+            "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
+            "Only the maximum no of sockets will be operational.")));
+        // The box shows the latest notice: the outputs are loaded after the carriers.
+        QCOMPARE(t->window.txbInfo.Text,
+                 QStringLiteral("System: No of outputs in database is greater than MAX Allowed "
+                                "output sockets of [50]"));
+        t->window.cmdDoneInfo_Click();
+        QVERIFY(!t->window.frmeInfoBox.Visible);
+    }
+
+    void delayedTabShowsTheListAndLeavingItClosesIt() {
+        WorkFolder folder;
+        for (int i = 0; i < 3; ++i)
+            folder.exec(QStringLiteral("delayed.mdb"),
+                        QStringLiteral("INSERT INTO Delayed VALUES (?, ?, 'Client A', ?)"),
+                        {1000000 + i, QStringLiteral("2026-01-15T10:00:0%1.000").arg(i),
+                         QByteArray("\x02pkt\x03")});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->window.SSTab1_Click(4);
+        QVERIFY(t->window.dgDelayed.DataSource);
+        QCOMPARE(t->window.dgDelayed.DataSource->RecordCount(), 3L);
+        QCOMPARE(t->window.dgDelayed.DataSource->Field(QStringLiteral("MessID")).toInt(), 1000002);
+        QCOMPARE(t->window.dgDelayed.ColumnWidth.value(3), 7000);
+        t->window.SSTab1_Click(0);
+        QCOMPARE(t->delayedDb.rsDelayed->State(), 0);
+        QVERIFY(!t->window.dgDelayed.DataSource || t->window.dgDelayed.DataSource->State() == 0);
+    }
+
+    void menuCommandsActAtTheNextTick() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t.clock.advanceSecs(60);
+        t->window.MenuClick(QStringLiteral("mnuForceBackup"));
+        t->window.MenuClick(QStringLiteral("mnuCheckDelayedDbase"));
+        QCOMPARE(t->logs.gNextBackUp, t.clock.now());
+        QCOMPARE(t->gNextCompactCheck, t.clock.now());
+        t->window.MenuClick(QStringLiteral("mnuMinimise"));
+        QCOMPARE(t->window.WindowState, 1);
+        QSignalSpy unload(&t->window, &frmQuorlan::unloadRequested);
+        t->window.MenuClick(QStringLiteral("mnuExit"));
+        QVERIFY(t->IsUnloaded());
+    }
+};
+
+QTEST_GUILESS_MAIN(WindowLayoutTest)
+#include "window-layout-test.moc"
