@@ -15,3 +15,5 @@ void System::CheckDelayedCompaction() {}
 void System::UpdateTelstraClients() {}
 void System::UpdateOutputClients() {}
 void System::ResendDelayed() {}
+void System::StartSAT10mSTimer() {}
+void System::PrintRawTestFile(const QByteArray&) {}

@@ -13,7 +13,7 @@ System::System(SystemOptions options, QObject* parent)
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
-      options_(std::move(options)) {
+      outputRules(*this), options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 

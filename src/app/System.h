@@ -7,6 +7,7 @@
 #include "logging/Logs.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
+#include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
 
 #include <QDateTime>
@@ -62,6 +63,7 @@ public:
     ErrorCodes errorCodes;
     adoDelayed delayedDb;
     Logs logs;
+    OutputRules outputRules;
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
@@ -85,6 +87,12 @@ public:
     std::vector<TickStep> SystemTickSteps();
     // Runs the steps in order; the first failure ends the tick with `warning`.
     void RunTick(const std::vector<TickStep>& steps, int warning);
+
+    // Decoder input feed: restarts the 100 ms decoder timer (built with the
+    // carrier connections; see PendingSteps.cpp).
+    void StartSAT10mSTimer();
+    // Appends a line to the raw test file ".\raw output.txt" when it is open.
+    void PrintRawTestFile(const QByteArray& line);
 
 signals:
     void warningShown(int errorNumber, const QString& platformText, int socket);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+class System;
+
+// Relay dispatch: the one way out for every packet (decoded pages, frame
+// notices, idle and dummy messages) to the active outputs.
+class OutputRules : public QObject {
+    Q_OBJECT
+public:
+    explicit OutputRules(System& system);
+
+    void RelayToOutputs(const QByteArray& packet);
+
+signals:
+    // Every packet handed to dispatch, before it goes to the outputs.
+    void relayed(const QByteArray& packet);
+
+private:
+    System& sys_;
+};
