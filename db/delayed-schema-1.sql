@@ -6,4 +6,5 @@ CREATE TABLE IF NOT EXISTS Delayed (
     Destination TEXT,
     Packet      BLOB
 );
-CREATE INDEX IF NOT EXISTS Delayed_Newest ON Delayed (Created DESC);
+CREATE INDEX IF NOT EXISTS Delayed_Newest ON Delayed (Created DESC, MessID DESC);
+CREATE INDEX IF NOT EXISTS Delayed_Destination ON Delayed (Destination, Created, MessID);

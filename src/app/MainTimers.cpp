@@ -12,19 +12,20 @@ void System::StartTimers() {
     tmrTCP.start();
     tmrSockets.start();
     tmrSystem.start();
+    outputSockets.StartTimer();
 }
 
 std::vector<TickStep> System::SocketsTickSteps() {
     return {
-        {QStringLiteral("CheckDelayedCompaction"), [this] { CheckDelayedCompaction(); }},
+        {QStringLiteral("CheckDelayedCompaction"), [this] { delayedDb.CheckDelayedCompaction(); }},
         {QStringLiteral("CheckBackUp"), [this] { logs.CheckBackUp(); }},
         {QStringLiteral("UpdateTelstraClients"), [this] { UpdateTelstraClients(); }},
-        {QStringLiteral("UpdateOutputClients"), [this] { UpdateOutputClients(); }},
+        {QStringLiteral("UpdateOutputClients"), [this] { outputSockets.UpdateOutputClients(); }},
     };
 }
 
 std::vector<TickStep> System::SystemTickSteps() {
-    return {{QStringLiteral("ResendDelayed"), [this] { ResendDelayed(); }}};
+    return {{QStringLiteral("ResendDelayed"), [this] { global.ResendDelayed(); }}};
 }
 
 void System::RunTick(const std::vector<TickStep>& steps, int warning) {

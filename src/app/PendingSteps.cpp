@@ -4,16 +4,11 @@
 
 #include "app/System.h"
 
-void System::LoadOutputClients() {}
 void System::LoadTelstraClients() {}
 void System::CheckDuplicatePorts() {}
 void System::EnableTelstra() {}
 void System::OpenRawTestFile() {}
 void System::CloseRawTestFile() {}
-void System::UnloadSocketWindows() {}
-void System::CheckDelayedCompaction() {}
 void System::UpdateTelstraClients() {}
-void System::UpdateOutputClients() {}
-void System::ResendDelayed() {}
 void System::StartSAT10mSTimer() {}
 void System::PrintRawTestFile(const QByteArray&) {}

@@ -13,7 +13,7 @@ System::System(SystemOptions options, QObject* parent)
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
-      outputRules(*this), options_(std::move(options)) {
+      outputRules(*this), outputSockets(*this), global(*this), options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 
@@ -74,7 +74,8 @@ bool System::Form_Load() {
     gIncomingPktType =
         db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));
 
-    LoadOutputClients();
+    outputSockets.LoadOutputClients();
+    outputSockets.CheckOuputsPostUpdate();
     LoadTelstraClients();
     CheckDuplicatePorts();
 
@@ -106,7 +107,8 @@ void System::Form_Unload() {
     CloseRawTestFile();
     delayedDb.CloseDelayedDb();
     db.CloseSysDatabase();
-    UnloadSocketWindows();
+    // The carrier window goes first; it is built with the carrier connections.
+    outputSockets.Unload();
 
     window.Visible = false;
     window.Changed();

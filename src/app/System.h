@@ -5,8 +5,10 @@
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
 #include "logging/Logs.h"
+#include "outputs/frmOutputSockets.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
+#include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
 
@@ -64,6 +66,8 @@ public:
     adoDelayed delayedDb;
     Logs logs;
     OutputRules outputRules;
+    frmOutputSockets outputSockets;
+    Global global;
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
@@ -91,6 +95,8 @@ public:
     // Decoder input feed: restarts the 100 ms decoder timer (built with the
     // carrier connections; see PendingSteps.cpp).
     void StartSAT10mSTimer();
+    // The port consistency check (built with the carrier connections).
+    void CheckDuplicatePorts();
     // Appends a line to the raw test file ".\raw output.txt" when it is open.
     void PrintRawTestFile(const QByteArray& line);
 
@@ -103,17 +109,11 @@ private:
     void changeToDevelopmentFolder();
 
     // Steps whose subsystems are built later (see PendingSteps.cpp).
-    void LoadOutputClients();
     void LoadTelstraClients();
-    void CheckDuplicatePorts();
     void EnableTelstra();
     void OpenRawTestFile();
     void CloseRawTestFile();
-    void UnloadSocketWindows();
-    void CheckDelayedCompaction();
     void UpdateTelstraClients();
-    void UpdateOutputClients();
-    void ResendDelayed();
 
     SystemOptions options_;
     bool messIDLoaded_ = false;

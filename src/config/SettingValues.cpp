@@ -1,5 +1,7 @@
 #include "config/SettingValues.h"
 
+#include "platform/Error.h"
+
 #include <limits>
 
 qint32 WholeNumber(const QString& text) {
@@ -28,4 +30,13 @@ bool BooleanValue(const QString& text) {
     bool number = false;
     const int value = word.toInt(&number);
     return number && value != 0;
+}
+
+qint32 LongValue(const QString& text) {
+    bool ok = false;
+    const qint32 value = text.trimmed().toInt(&ok);
+    if (!ok)
+        throw platform::Error(
+            QStringLiteral("Type mismatch: \"%1\" is not a whole number").arg(text));
+    return value;
 }

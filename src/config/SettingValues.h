@@ -18,3 +18,7 @@ bool BooleanValue(const QString& text);
 inline QString BooleanWord(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
+
+// A whole number written as a whole number and nothing else (blanks around it
+// allowed), as a port must be; raises platform::Error otherwise.
+qint32 LongValue(const QString& text);

@@ -36,6 +36,8 @@ public:
     void OpenErrorCodes(int lockType);
     void OpenTelstra(int lockType);
     void OpenOutputs(int lockType);
+    void EditOutputs();
+    bool CommitOutputs();
 
     // A recordset over the system database with the cursor every table uses.
     std::shared_ptr<platform::Recordset> OpenRecordset(const QString& sql, int lockType,

@@ -82,3 +82,33 @@ void adoQuorlan::OpenOutputs(int lockType) {
         sys_.ShowWarning(304, error.text(), 0);
     }
 }
+
+void adoQuorlan::EditOutputs() {
+    if (rsOutputs && rsOutputs->State() == 1)
+        rsOutputs->Close();
+    sys_.window.dgOutputs.DataSource.reset();
+    OpenOutputs(3);
+    if (sys_.display.Bind(sys_.window.dgOutputs, rsOutputs, colours::DarkRed))
+        sys_.display.SetOutputsColumns(rsOutputs->FieldCount());
+}
+
+bool adoQuorlan::CommitOutputs() {
+    try {
+        if (!rsOutputs || rsOutputs->LockType == 1)
+            return false;
+        rsOutputs->Update();
+        rsOutputs->Close();
+        sys_.window.dgOutputs.DataSource.reset();
+        OpenOutputs(1);
+        if (sys_.display.Bind(sys_.window.dgOutputs, rsOutputs, colours::Blue))
+            sys_.display.SetOutputsColumns(rsOutputs->FieldCount());
+        sys_.outputSockets.LoadOutputClients();
+        sys_.outputSockets.RequestUpdateOutputClients();
+        sys_.outputSockets.CheckOuputsPostUpdate();
+        sys_.CheckDuplicatePorts();
+        return true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(305, error.text(), 0);
+        return false;
+    }
+}

@@ -1,11 +1,42 @@
 #include "relay/OutputRules.h"
 
 #include "app/System.h"
+#include "platform/Error.h"
 
 OutputRules::OutputRules(System& system) : sys_(system) {}
 
 void OutputRules::RelayToOutputs(const QByteArray& packet) {
     emit relayed(packet);
-    // Sending to the output ports and storing what they cannot take come with
-    // the output connections and the delayed store.
+    try {
+        sys_.outputSockets.ResetStreamActivityTimer();
+        for (int i = 0; i < sys_.gOutputCount; ++i)
+            if (sys_.outputSockets.gOutputs[i].Active)
+                SendToOutput(i, packet);
+    } catch (const std::exception& error) {
+        const auto* platformError = dynamic_cast<const platform::Error*>(&error);
+        sys_.ShowWarning(
+            109, platformError ? platformError->text() : QString::fromLocal8Bit(error.what()), 0);
+    }
+}
+
+void OutputRules::SendToOutput(int index, const QByteArray& packet) {
+    const QString description = sys_.outputSockets.gOutputs[index].Description;
+    sys_.logs.LogOutput(QByteArray("Out: ") + description.toUtf8() + '\t' + packet);
+    if (sys_.outputSockets.SendDataOutputs(index, packet))
+        return;
+    adoDelayed& store = sys_.delayedDb;
+    if (!store.AddDelayed(packet, description, sys_.gMessID)) {
+        // Not stored (warning 402 said why): say so with the packet itself,
+        // rather than claim a stored record.
+        sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +
+                            ". Could not store the packet, it is lost: " + packet);
+        return;
+    }
+    if (store.DelayedListOpen())
+        sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
+    sys_.gMessID += 1;
+    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
+    sys_.logs.LogOutput(QStringLiteral("System: TCP failed %1. Add record to dbase. Delayed Ct %2")
+                            .arg(description)
+                            .arg(store.gDelayedCount));
 }

@@ -13,6 +13,7 @@ public:
     explicit OutputRules(System& system);
 
     void RelayToOutputs(const QByteArray& packet);
+    void SendToOutput(int index, const QByteArray& packet);
 
 signals:
     // Every packet handed to dispatch, before it goes to the outputs.

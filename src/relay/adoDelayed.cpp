@@ -2,12 +2,34 @@
 
 #include "app/System.h"
 #include "config/DatabaseFiles.h"
+#include "logging/gZelkorfile.h"
 #include "platform/Error.h"
+#include "platform/LocalPath.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace {
 
 const QString kDelayedConnectionString = QStringLiteral(
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=.\\delayed.mdb;Persist Security Info=False");
+
+// Newest first; MessID breaks ties within one millisecond.
+const QString kListQuery =
+    QStringLiteral("SELECT * FROM `Delayed` ORDER BY `Created` DESC, `MessID` DESC LIMIT 51");
+
+QSqlQuery Run(platform::Connection& cn, const QString& sql, const QVariantList& params = {}) {
+    QSqlQuery query(cn.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw platform::Error(query.lastError().text());
+    for (const QVariant& value : params)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw platform::Error(query.lastError().text());
+    return query;
+}
 
 } // namespace
 
@@ -34,11 +56,29 @@ int adoDelayed::OpenDelayedDb() {
 
 int adoDelayed::CloseDelayedDb() {
     try {
+        rsDelayed.reset();
         cnDelayed.Close();
         return cnDelayed.State();
     } catch (const platform::Error& error) {
         sys_.ShowWarning(401, error.text(), 0);
         return 0;
+    }
+}
+
+void adoDelayed::ensureOpen() {
+    if (cnDelayed.State() != 1)
+        OpenDelayedDb();
+}
+
+void adoDelayed::recount() {
+    destinations_.clear();
+    gDelayedCount = 0;
+    QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT `Destination`, count(*) FROM `Delayed` "
+                                                    "GROUP BY `Destination`"));
+    while (query.next()) {
+        const qint64 rows = query.value(1).toLongLong();
+        destinations_.insert(query.value(0).toString(), rows);
+        gDelayedCount += static_cast<qint32>(rows);
     }
 }
 
@@ -51,15 +91,15 @@ void adoDelayed::OpenDelayedList() {
         rs->CursorType = 2;
         rs->LockType = 1;
         rsDelayed = rs;
-        rs->Open(QStringLiteral("SELECT * FROM `Delayed` ORDER BY `Created` DESC"), cnDelayed);
-        gDelayedCount = static_cast<qint32>(rs->RecordCount());
+        rs->Open(kListQuery, cnDelayed);
+        recount();
     } catch (const platform::Error& error) {
         sys_.ShowWarning(404, error.text(), 0);
     }
 }
 
 void adoDelayed::CloseDelayedList() {
-    if (cnDelayed.State() == 1 && rsDelayed && rsDelayed->State() == 1)
+    if (cnDelayed.State() == 1 && DelayedListOpen())
         rsDelayed->Close();
 }
 
@@ -70,24 +110,155 @@ void adoDelayed::RefreshDelayedView() {
         w.Changed();
         return;
     }
-    if (rsDelayed && rsDelayed->State() == 1)
+    if (DelayedListOpen())
         rsDelayed->Requery();
     else
         OpenDelayedList();
     w.dgDelayed.DataSource.reset();
-    const bool open = rsDelayed && rsDelayed->State() == 1;
-    const long count = open ? rsDelayed->RecordCount() : 0;
-    if (count <= 50) {
-        if (open) {
+    if (gDelayedCount <= 50) {
+        if (DelayedListOpen()) {
             sys_.display.Bind(w.dgDelayed, rsDelayed, colours::Blue);
             sys_.display.SetDelayedColumns(rsDelayed->FieldCount());
         }
     } else {
         // Too many rows to show: the count goes to the warning box instead.
         w.frmeSystemError.Visible = true;
-        w.txbSystemError.Text = sys_.NowText() +
-                                QStringLiteral("\r\n\r\n\r\nThe delayed list is ") +
-                                QString::number(count) + QStringLiteral(".");
+        w.txbSystemError.Text =
+            sys_.NowText() +
+            QStringLiteral("\r\n\r\n\r\nThe delayed list is %1.").arg(gDelayedCount);
     }
     w.Changed();
+}
+
+bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination, qint32 messID) {
+    try {
+        ensureOpen();
+        // Values are bound, never spliced into the statement: any byte of the
+        // packet and any character of the destination is stored as it is.
+        cnDelayed.Execute(
+            QStringLiteral("INSERT INTO `Delayed` (MessID, Created, Destination, Packet) "
+                           "VALUES (?, ?, ?, ?)"),
+            {messID, sys_.Now().toString(Qt::ISODateWithMs), destination, packet});
+        if (DelayedListOpen()) {
+            destinations_[destination] += 1;
+            ++gDelayedCount;
+            if (sys_.window.SSTab1.Value == 4)
+                rsDelayed->Requery();
+        } else {
+            OpenDelayedList();
+        }
+        RefreshDelayedView();
+        return true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(402, error.text(), 0);
+        return false;
+    }
+}
+
+void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
+    try {
+        ensureOpen();
+        QSqlQuery query =
+            Run(cnDelayed, QStringLiteral("DELETE FROM `Delayed` WHERE (`MessID` = ?)"),
+                {record.MessID});
+        if (query.numRowsAffected() > 0) {
+            gDelayedCount = qMax(0, gDelayedCount - 1);
+            if (--destinations_[record.Destination] <= 0)
+                destinations_.remove(record.Destination);
+        }
+        RefreshDelayedView();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(404, error.text(), 0);
+    }
+}
+
+void adoDelayed::ClearDelayed() {
+    try {
+        ensureOpen();
+        cnDelayed.Execute(QStringLiteral("DELETE FROM `Delayed`"));
+        destinations_.clear();
+        gDelayedCount = 0;
+        RefreshDelayedView();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(404, error.text(), 0);
+    }
+}
+
+qint64 adoDelayed::DeleteDestination(const QString& destination) {
+    try {
+        ensureOpen();
+        QSqlQuery query =
+            Run(cnDelayed, QStringLiteral("DELETE FROM `Delayed` WHERE (`Destination` = ?)"),
+                {destination});
+        const qint64 rows = query.numRowsAffected();
+        gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(rows));
+        destinations_.remove(destination);
+        RefreshDelayedView();
+        return rows;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(404, error.text(), 0);
+        return 0;
+    }
+}
+
+DelayedRecord adoDelayed::ReadDelayedRecord(platform::Recordset& rs) const {
+    DelayedRecord record;
+    if (rs.Eof())
+        return record;
+    record.MessID = rs.Field(QStringLiteral("MessID")).toInt();
+    record.Destination = rs.Field(QStringLiteral("Destination")).toString();
+    record.Packet = rs.Field(QStringLiteral("Packet")).toByteArray();
+    record.Count = gDelayedCount;
+    record.Created = rs.Field(QStringLiteral("Created")).toString();
+    return record;
+}
+
+DelayedRecord adoDelayed::OldestFor(const QString& destination) {
+    platform::Recordset rs;
+    rs.Open(QStringLiteral("SELECT * FROM `Delayed` WHERE (`Destination` = ?) "
+                           "ORDER BY `Created` ASC, `MessID` ASC LIMIT 1"),
+            cnDelayed, {destination});
+    return ReadDelayedRecord(rs);
+}
+
+qint32 adoDelayed::LargestMessID() {
+    if (cnDelayed.State() != 1)
+        return 0;
+    QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT max(`MessID`) FROM `Delayed`"));
+    return query.next() ? query.value(0).toInt() : 0;
+}
+
+bool adoDelayed::CheckDelayedCompaction() {
+    if (!(sys_.gNextCompactCheck < sys_.Now()))
+        return false;
+    try {
+        sys_.gNextCompactCheck = sys_.Now().addDays(1);
+        sys_.logs.LogError(QStringLiteral("System: Checking Delayed Dbase for compaction."));
+        if (sys_.db.gSysConnection.State() != 1)
+            return false;
+        ensureOpen();
+        QSqlQuery any = Run(cnDelayed, QStringLiteral("SELECT 1 FROM `Delayed` LIMIT 1"));
+        if (any.next())
+            return false;
+        any = QSqlQuery();
+        CloseDelayedDb();
+        const QString store = platform::LocalPath(sys_.workDir, QStringLiteral(".\\delayed.mdb"));
+        // The template replaces the store in one rename, so a crash leaves
+        // either the old store or the new one, never half of either.
+        // A journal left beside the store belongs to the old file, not the template.
+        QFile::remove(store + QStringLiteral("-wal"));
+        QFile::remove(store + QStringLiteral("-shm"));
+        if (gZelkorfile::ZelkorCopy(
+                platform::LocalPath(sys_.workDir, QStringLiteral(".\\empty_delayed.mdb")), store)) {
+            sys_.logs.LogError(QStringLiteral("System: Delayed Dbase successfully compacted."));
+            OpenDelayedDb();
+            return true;
+        }
+        sys_.logs.LogError(
+            QStringLiteral("System: Failed to compact Delayed Dbase. ZelkorCopy failed."));
+        return false;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(403, error.text(), 0);
+        return false;
+    }
 }

@@ -2,26 +2,55 @@
 
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
+#include "relay/DelayedRecord.h"
 
+#include <QHash>
 #include <memory>
 
 class System;
 
 // The delayed store delayed.mdb, where packets wait for a client that is away.
+//
+// The list the window shows (rsDelayed) holds at most 51 rows, newest first:
+// the grid shows up to 50 and only the count above that. The count and the
+// rows per destination are kept as the store changes, so storing, resending
+// and pruning cost the same at a hundred rows and at a hundred thousand.
 class adoDelayed {
 public:
     explicit adoDelayed(System& system);
 
     platform::Connection cnDelayed;
-    std::shared_ptr<platform::Recordset> rsDelayed; // the delayed list, newest first
+    std::shared_ptr<platform::Recordset> rsDelayed;
     qint32 gDelayedCount = 0;
 
     int OpenDelayedDb();
     int CloseDelayedDb();
     void OpenDelayedList();
     void CloseDelayedList();
+    bool DelayedListOpen() const { return rsDelayed && rsDelayed->State() == 1; }
     void RefreshDelayedView();
 
+    // Stores one packet; false (after warning 402) when it could not be stored.
+    bool AddDelayed(const QByteArray& packet, const QString& destination, qint32 messID);
+    void DeleteDelayed(const DelayedRecord& record);
+    void ClearDelayed();
+    // Deletes every row of one destination in one statement; returns how many.
+    qint64 DeleteDestination(const QString& destination);
+    DelayedRecord ReadDelayedRecord(platform::Recordset& rs) const;
+    bool CheckDelayedCompaction();
+
+    // The oldest stored row for one destination (Count 0 when there is none).
+    DelayedRecord OldestFor(const QString& destination);
+    // Destinations that have rows, oldest row first.
+    QStringList StoredDestinations() const { return destinations_.keys(); }
+    qint64 RowsFor(const QString& destination) const { return destinations_.value(destination); }
+    // The largest identifier in the store, or 0.
+    qint32 LargestMessID();
+
 private:
+    void recount();
+    void ensureOpen();
+
     System& sys_;
+    QHash<QString, qint64> destinations_;
 };

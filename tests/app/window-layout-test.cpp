@@ -5,6 +5,7 @@
 
 #include "platform/Recordset.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -117,9 +118,13 @@ private slots:
         QCOMPARE(t->gOutputCount, 50);
         QCOMPARE(t->gTelstraCount, 2);
         QVERIFY(t->window.frmeInfoBox.Visible);
-        QVERIFY(t->window.txbLogOutputs.Text.contains(
-            QStringLiteral("System: No of outputs in database is greater than MAX Allowed output "
-                           "sockets of [50]")));
+        QFile log(folder.file(QStringLiteral("LOGS/Quorlan")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(
+            log.readAll().count(
+                "\tOutput\tSystem: No of outputs in database is greater than MAX Allowed output "
+                "sockets of [50]\r\n"),
+            1);
         QVERIFY(t->window.txbLogTelstra.Text.contains(QStringLiteral(
             "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
             "Only the maximum no of sockets will be operational.")));

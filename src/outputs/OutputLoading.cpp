@@ -1,0 +1,175 @@
+// Loading the output connections from the Outputs table, at start-up and at
+// every commit of the grid, with every change logged.
+
+#include "app/System.h"
+#include "outputs/frmOutputSockets.h"
+#include "platform/Error.h"
+
+namespace {
+
+QString Text(const platform::Recordset& rs, const char* field) {
+    return rs.Field(QLatin1String(field)).toString();
+}
+
+QChar ActiveLetter(const platform::Recordset& rs) {
+    const QString value = Text(rs, "Active");
+    return value.isEmpty() ? QChar() : value.at(0).toUpper();
+}
+
+// Loaders skip a step that fails and go on with the next.
+template <typename Fn> void Skipping(Fn fn) {
+    try {
+        fn();
+    } catch (const platform::Error&) {
+    }
+}
+
+} // namespace
+
+void frmOutputSockets::resetEntry(int i) {
+    OutputSocket& e = gOutputs[i];
+    e.Status = OutputSocket::Empty;
+    e.StatusTime = sys_.Now();
+    e.SendReady = true;
+    e.Active = false;
+    e.RawOutput = false;
+}
+
+void frmOutputSockets::InitOutputClients() {
+    const int n = sys_.gOutputCount;
+    const int m = sys_.gOutputsLoaded;
+    if (n == m)
+        return;
+    for (int i = n; i < m; ++i) {
+        ClosePort(i);
+        resetEntry(i);
+    }
+    for (int i = m; i < n; ++i) {
+        if (i != 0 && !wskOutputs.Exists(i))
+            wskOutputs.Load(i);
+        resetEntry(i);
+    }
+}
+
+void frmOutputSockets::LoadOutputClients() {
+    Skipping([&] { InitOutputClients(); });
+    auto rs = sys_.db.rsOutputs;
+    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+        return;
+    Skipping([&] { rs->MoveFirst(); });
+    for (int i = 0; i < sys_.gOutputCount; ++i) {
+        Skipping([&] {
+            OutputSocket& e = gOutputs[i];
+            const QString description = Text(*rs, "Description");
+            const QString match = Text(*rs, "Match");
+            const QString raw = Text(*rs, "RawOutput");
+            const QString port = Text(*rs, "Port");
+            auto updateFields = [&] {
+                UpdateTextField(i, e.Description, description, QStringLiteral("Description"));
+                UpdateTextField(i, e.Match, match, QStringLiteral("Match"));
+                UpdateFlagField(i, e.RawOutput, raw, QStringLiteral("RawOutput"));
+            };
+            switch (e.Status) {
+            case OutputSocket::Empty:
+                log(QStringLiteral("System: Load port ") + port);
+                e.Status = OutputSocket::Valid;
+                e.Port = port;
+                e.Description = description;
+                e.Match = match;
+                e.RawOutput = raw == QLatin1String("Y");
+                e.StatusTime = sys_.Now();
+                log(QStringLiteral("System: [Empty status] requires a new socket on [%1]  %2")
+                        .arg(i)
+                        .arg(e.Description));
+                break;
+            case OutputSocket::Valid:
+                e.StatusTime = sys_.Now();
+                updateFields();
+                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port")))
+                    log(QStringLiteral(
+                            "System: [Valid status] requires port change on socket [%1]  %2")
+                            .arg(i)
+                            .arg(e.Description));
+                break;
+            case OutputSocket::Connected:
+                updateFields();
+                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port"))) {
+                    log(QStringLiteral(
+                            "System: [Connected status] requires port change on socket [%1]  %2")
+                            .arg(i)
+                            .arg(e.Description));
+                    e.Status = OutputSocket::UpdatePending;
+                    ClosePort(i);
+                }
+                break;
+            case OutputSocket::UpdatePending:
+                updateFields();
+                e.StatusTime = sys_.Now();
+                UpdatePortField(i, e.Port, port, QStringLiteral("Port"));
+                e.Status = OutputSocket::Valid;
+                break;
+            default: // PeerClosed and Listening keep their values
+                break;
+            }
+        });
+        Skipping([&] { rs->MoveNext(); });
+    }
+}
+
+void frmOutputSockets::RequestUpdateOutputClients() {
+    for (int i = 0; i < sys_.gOutputCount; ++i)
+        gOutputs[i].Status = OutputSocket::UpdatePending;
+}
+
+void frmOutputSockets::CheckOuputsPostUpdate() {
+    auto rs = sys_.db.rsOutputs;
+    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+        return;
+    rs->MoveFirst();
+    for (int i = 0; i < sys_.gOutputCount; ++i) {
+        OutputSocket& e = gOutputs[i];
+        const QChar a = ActiveLetter(*rs);
+        if (e.Active && a == QLatin1Char('N')) {
+            ClosePort(i);
+            log(QStringLiteral("System: UPDATE: Closing port ") + Text(*rs, "Port") +
+                QStringLiteral("   ") + Text(*rs, "Description"));
+            e.Active = false;
+        } else if (!e.Active && a == QLatin1Char('Y')) {
+            log(QStringLiteral("System: UPDATE: Enabling port ") + Text(*rs, "Port") +
+                QStringLiteral("   ") + Text(*rs, "Description"));
+            e.Active = true;
+        }
+        rs->MoveNext();
+    }
+}
+
+void frmOutputSockets::UpdateTextField(int i, QString& field, const QString& newValue,
+                                       const QString& fieldName) {
+    if (newValue == field)
+        return;
+    field = newValue;
+    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
+            .arg(i)
+            .arg(gOutputs[i].Description, fieldName, newValue));
+}
+
+bool frmOutputSockets::UpdatePortField(int i, QString& field, const QString& newValue,
+                                       const QString& fieldName) {
+    if (newValue == field)
+        return false;
+    field = newValue;
+    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4.")
+            .arg(i)
+            .arg(gOutputs[i].Description, fieldName, newValue));
+    return true;
+}
+
+void frmOutputSockets::UpdateFlagField(int i, bool& field, const QString& newValue,
+                                       const QString& fieldName) {
+    if ((!field && newValue == QLatin1String("Y")) || (field && newValue == QLatin1String("N"))) {
+        field = !field;
+        log(QStringLiteral("System: Updated socket [%1]  %2 Field  [%3]  To %4")
+                .arg(i)
+                .arg(gOutputs[i].Description, fieldName, newValue));
+    }
+}

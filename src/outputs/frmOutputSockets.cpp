@@ -1,0 +1,249 @@
+// The output connections' lifecycle: listen, accept one client, send with a
+// one-deep queue, the five-second heartbeat and the idle message.
+
+#include "outputs/frmOutputSockets.h"
+
+#include "app/System.h"
+#include "config/SettingValues.h"
+#include "outputs/DummyMessage.h"
+#include "platform/Error.h"
+
+namespace {
+
+const char kSTX = '\x02';
+const char kACK = '\x06';
+const char kETX = '\x03';
+
+} // namespace
+
+frmOutputSockets::frmOutputSockets(System& system) : sys_(system) {
+    tmrWskOutputs.setInterval(5000);
+    connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
+    connect(&wskOutputs, &platform::SocketArray::ConnectionRequest, this,
+            &frmOutputSockets::wskOutputs_ConnectionRequest);
+    connect(&wskOutputs, &platform::SocketArray::Connect, this,
+            &frmOutputSockets::wskOutputs_Connect);
+    connect(&wskOutputs, &platform::SocketArray::DataArrival, this,
+            &frmOutputSockets::wskOutputs_DataArrival);
+    connect(&wskOutputs, &platform::SocketArray::SendComplete, this,
+            &frmOutputSockets::wskOutputs_SendComplete);
+    connect(&wskOutputs, &platform::SocketArray::Close, this, &frmOutputSockets::wskOutputs_Close);
+    connect(&wskOutputs, &platform::SocketArray::Error, this, &frmOutputSockets::wskOutputs_Error);
+}
+
+void frmOutputSockets::log(const QString& text) {
+    sys_.logs.LogOutput(text);
+}
+
+void frmOutputSockets::log(const QByteArray& text) {
+    sys_.logs.LogOutput(text);
+}
+
+void frmOutputSockets::StartTimer() {
+    tmrWskOutputs.start();
+}
+
+void frmOutputSockets::Unload() {
+    tmrWskOutputs.stop();
+    wskOutputs.UnloadAll();
+}
+
+void frmOutputSockets::ListenOnPort(int i) {
+    OutputSocket& e = gOutputs[i];
+    try {
+        platform::SocketControl& socket = wskOutputs[i];
+        socket.LocalPort = LongValue(e.Port);
+        socket.Protocol = 0;
+        const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
+                                                 platform::SocketControl::LocalIP());
+        socket.Bind(socket.LocalPort, ip);
+        log(QStringLiteral("System: Outputs bound to Local IP stack  ") + ip);
+        socket.Listen();
+        log(QStringLiteral("System: Reset to Listen on port ") + e.Port + QStringLiteral("   ") +
+            e.Description);
+        e.Active = true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(109, error.text(), i);
+    }
+}
+
+bool frmOutputSockets::ClosePort(int i) {
+    OutputSocket& e = gOutputs[i];
+    if (!e.SendReady) {
+        log(QStringLiteral("System: Can not close. Socket busy. ") + e.Port +
+            QStringLiteral("   ") + e.Description);
+        return false;
+    }
+    platform::SocketControl& socket = wskOutputs[i];
+    if (socket.State() != platform::SocketControl::Closed) {
+        log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
+        socket.Close();
+    }
+    e.Status = OutputSocket::Valid;
+    return true;
+}
+
+bool frmOutputSockets::SendDataOutputs(int i, const QByteArray& source) {
+    OutputSocket& e = gOutputs[i];
+    try {
+        platform::SocketControl& socket = wskOutputs[i];
+        if (socket.State() != platform::SocketControl::Connected)
+            return false;
+        if (!e.SendReady) {
+            e.TxPending += source;
+            return true;
+        }
+        socket.SendData(e.TxPending + source);
+        e.SendReady = false;
+        e.TxPending.clear();
+        return true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(100, error.text(), i);
+        return false;
+    }
+}
+
+void frmOutputSockets::UpdateOutputClients() {
+    for (int i = 0; i < sys_.gOutputCount; ++i) {
+        OutputSocket& e = gOutputs[i];
+        if (e.Status == OutputSocket::Empty || !e.Active)
+            continue;
+        switch (wskOutputs[i].State()) {
+        case platform::SocketControl::Connected:
+            if (e.Status != OutputSocket::Connected) {
+                e.StatusTime = sys_.Now();
+                log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
+                    e.Description);
+            }
+            e.Status = OutputSocket::Connected;
+            break;
+        case platform::SocketControl::Listening:
+            e.Status = OutputSocket::Listening;
+            if (e.StatusTime.addSecs(60) < sys_.Now()) {
+                log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
+                    QStringLiteral("   ") + e.Description);
+                ClosePort(i);
+                e.StatusTime = sys_.Now();
+                sys_.ShowWarning(
+                    108,
+                    e.Description +
+                        QStringLiteral(" has heartbeat failure. There is no TCP connection."),
+                    i);
+            }
+            break;
+        case platform::SocketControl::Closed:
+            ListenOnPort(i);
+            break;
+        case platform::SocketControl::Closing:
+            ClosePort(i);
+            break;
+        default:
+            log(QStringLiteral("System: Port ") + e.Port + QStringLiteral("   ") + e.Description +
+                QStringLiteral(" in transition"));
+            break;
+        }
+    }
+}
+
+void frmOutputSockets::ResetStreamActivityTimer() {
+    IdleDeadline = sys_.Now().addSecs(15);
+}
+
+void frmOutputSockets::tmrWskOutputs_Timer() {
+    try {
+        if (!IdleDeadline.isValid() || IdleDeadline < sys_.Now()) {
+            IdleDeadline = sys_.Now().addSecs(15);
+            sys_.outputRules.RelayToOutputs(DummyMessage(sys_.dateTimeText.Time(sys_.Now().time()),
+                                                         sys_.gIncomingPktType, sys_.gServerID));
+        }
+    } catch (const std::exception& error) {
+        log(QStringLiteral("System: Idle message failed: ") + QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
+    try {
+        platform::SocketControl& socket = wskOutputs[i];
+        if (socket.State() != platform::SocketControl::Closed)
+            socket.Close();
+        log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
+            gOutputs[i].Description);
+        socket.Accept(requestID);
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(102, error.text(), i);
+    }
+}
+
+void frmOutputSockets::wskOutputs_Connect(int i) {
+    log(QStringLiteral("Event: Connection on socket %1   ").arg(i) + gOutputs[i].Description);
+}
+
+void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
+    try {
+        const QByteArray data = wskOutputs[i].GetData();
+        gOutputs[i].RxBuffer += data;
+        log(QByteArray("Event: New data on socket ") + QByteArray::number(i) + "  --> " + data);
+        ProcessClientData(i);
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(101, error.text(), i);
+    }
+}
+
+void frmOutputSockets::wskOutputs_SendComplete(int i) {
+    OutputSocket& e = gOutputs[i];
+    try {
+        e.SendReady = true;
+        if (!e.TxPending.isEmpty()) {
+            wskOutputs[i].SendData(e.TxPending);
+            log(QByteArray("System: Send Complete -> ") + e.TxPending);
+            e.TxPending.clear();
+            e.SendReady = false;
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(100, error.text(), i);
+    }
+}
+
+void frmOutputSockets::wskOutputs_Close(int i) {
+    OutputSocket& e = gOutputs[i];
+    try {
+        log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
+        e.SendReady = true;
+        e.Status = OutputSocket::PeerClosed;
+        platform::SocketControl& socket = wskOutputs[i];
+        socket.Close();
+        socket.Listen();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(103, error.text(), i);
+    }
+}
+
+void frmOutputSockets::wskOutputs_Error(int i, int, const QString& description) {
+    OutputSocket& e = gOutputs[i];
+    log(QStringLiteral("Event: Error on Connection Request. Port ") + e.Port +
+        QStringLiteral("   ") + e.Description + QStringLiteral(" reports ") + description);
+    wskOutputs[i].Close();
+    e.Status = OutputSocket::Valid;
+    e.RxBuffer.clear();
+    // The send in progress died with the socket: without this the output would
+    // stay "busy" for ever and queue without sending. What was queued behind it
+    // stays queued and goes out to the next client.
+    e.SendReady = true;
+}
+
+void frmOutputSockets::ProcessClientData(int i) {
+    OutputSocket& e = gOutputs[i];
+    if (e.RxBuffer.isEmpty())
+        return;
+    const QByteArray& rx = e.RxBuffer;
+    if (rx.at(0) == kSTX && rx.size() == 3) {
+        if (rx.at(1) == kACK && rx.at(2) == kETX)
+            e.StatusTime = sys_.Now();
+    } else if (rx.at(0) == kSTX) {
+        log(QByteArray("System: Data on Port ") + e.Port.toUtf8() + " --> " + rx);
+        e.StatusTime = sys_.Now();
+    } else {
+        log(QByteArray("System: Not a STX packet on Port ") + e.Port.toUtf8() + " --> " + rx);
+    }
+    e.RxBuffer.clear();
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "outputs/OutputSocket.h"
+#include "platform/SocketArray.h"
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+
+class System;
+
+// The hidden window of the output connections: one listening socket per active
+// output, the heartbeat that keeps them up, and the idle message.
+class frmOutputSockets : public QObject {
+    Q_OBJECT
+public:
+    explicit frmOutputSockets(System& system);
+
+    std::array<OutputSocket, 51> gOutputs;
+    platform::SocketArray wskOutputs;
+    QTimer tmrWskOutputs;
+    QDateTime IdleDeadline; // null: long past, so the first idle tick sends one
+
+    // Loading from the Outputs table.
+    void LoadOutputClients();
+    void InitOutputClients();
+    void RequestUpdateOutputClients();
+    void CheckOuputsPostUpdate();
+
+    // The connections.
+    bool SendDataOutputs(int index, const QByteArray& source);
+    void UpdateOutputClients();
+    void ResetStreamActivityTimer();
+    void tmrWskOutputs_Timer();
+    void StartTimer();
+    // Unloading the window destroys its sockets, which closes every connection.
+    void Unload();
+
+    void wskOutputs_ConnectionRequest(int index, qint32 requestID);
+    void wskOutputs_Connect(int index);
+    void wskOutputs_DataArrival(int index, qint64 bytesTotal);
+    void wskOutputs_SendComplete(int index);
+    void wskOutputs_Close(int index);
+    void wskOutputs_Error(int index, int number, const QString& description);
+
+private:
+    void ListenOnPort(int index);
+    bool ClosePort(int index);
+    void ProcessClientData(int index);
+    void resetEntry(int index);
+
+    void UpdateTextField(int index, QString& field, const QString& newValue,
+                         const QString& fieldName);
+    bool UpdatePortField(int index, QString& field, const QString& newValue,
+                         const QString& fieldName);
+    void UpdateFlagField(int index, bool& field, const QString& newValue, const QString& fieldName);
+    void log(const QString& text);
+    void log(const QByteArray& text);
+
+    System& sys_;
+};

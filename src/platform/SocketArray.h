@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/SocketControl.h"
+
+#include <QObject>
+#include <map>
+#include <memory>
+
+namespace platform {
+
+// Socket controls by index, as a window holds them: element 0 always exists,
+// the others are created on demand, and destroying the array closes them all.
+// Every event carries the index of the element that raised it.
+class SocketArray : public QObject {
+    Q_OBJECT
+public:
+    explicit SocketArray(QObject* parent = nullptr);
+    ~SocketArray() override;
+
+    SocketControl& operator[](int index);
+    bool Exists(int index) const { return elements_.count(index) != 0; }
+    void Load(int index);
+    // Destroys every element and closes their connections; element 0 comes back empty.
+    void UnloadAll();
+
+signals:
+    void Connect(int index);
+    void ConnectionRequest(int index, qint32 requestID);
+    void DataArrival(int index, qint64 bytesTotal);
+    void SendComplete(int index);
+    void Close(int index);
+    void Error(int index, int number, const QString& description);
+
+private:
+    std::map<int, std::unique_ptr<SocketControl>> elements_;
+};
+
+} // namespace platform

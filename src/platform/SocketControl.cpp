@@ -1,0 +1,197 @@
+#include "platform/SocketControl.h"
+
+#include "platform/Error.h"
+
+#include <QNetworkInterface>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace platform {
+
+SocketControl::SocketControl(QObject* parent) : QObject(parent) {}
+
+SocketControl::~SocketControl() {
+    // Destroying the control closes what it holds, without events.
+    blockSignals(true);
+    for (QTcpSocket* socket : std::as_const(pending_))
+        socket->abort();
+    Close();
+}
+
+QString SocketControl::LocalIP() {
+    for (const QHostAddress& address : QNetworkInterface::allAddresses())
+        if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
+            return address.toString();
+    return QStringLiteral("127.0.0.1");
+}
+
+void SocketControl::wrongState() const {
+    throw platform::Error(QStringLiteral(
+        "Wrong protocol or connection state for the requested transaction or request"));
+}
+
+void SocketControl::Bind(int localPort, const QString& localIP) {
+    if (state_ != Closed)
+        wrongState();
+    if (localPort < 0 || localPort > 65535)
+        throw platform::Error(
+            QStringLiteral("Invalid argument: port %1 is outside 0 to 65535").arg(localPort));
+    QHostAddress address = QHostAddress::Any;
+    if (!localIP.isEmpty() && !address.setAddress(localIP))
+        throw platform::Error(
+            QStringLiteral("Invalid argument: %1 is not an address").arg(localIP));
+    LocalPort = localPort;
+    bindAddress_ = address;
+}
+
+void SocketControl::Listen() {
+    if (state_ != Closed)
+        wrongState();
+    if (LocalPort < 0 || LocalPort > 65535)
+        throw platform::Error(
+            QStringLiteral("Invalid argument: port %1 is outside 0 to 65535").arg(LocalPort));
+    auto* server = new QTcpServer(this);
+    if (!server->listen(bindAddress_, static_cast<quint16>(LocalPort))) {
+        const QString text = server->errorString();
+        delete server;
+        throw platform::Error(text);
+    }
+    // The control hands out connections itself, one request at a time.
+    server->setMaxPendingConnections(30);
+    connect(server, &QTcpServer::newConnection, this, &SocketControl::onNewConnection);
+    server_ = server;
+    state_ = Listening;
+}
+
+void SocketControl::onNewConnection() {
+    while (server_ && server_->hasPendingConnections()) {
+        QTcpSocket* socket = server_->nextPendingConnection();
+        socket->setParent(this);
+        const qint32 id = nextRequestID_++;
+        pending_.insert(id, socket);
+        emit ConnectionRequest(id);
+        // A request the handler did not accept is refused.
+        if (QTcpSocket* refused = pending_.take(id)) {
+            refused->abort();
+            refused->deleteLater();
+        }
+    }
+}
+
+void SocketControl::Accept(qint32 requestID) {
+    QTcpSocket* socket = pending_.take(requestID);
+    if (!socket)
+        throw platform::Error(
+            QStringLiteral("Invalid argument: no connection request %1").arg(requestID));
+    if (server_) {
+        server_->close();
+        server_->deleteLater();
+        server_ = nullptr;
+    }
+    dropSocket();
+    adopt(socket);
+    state_ = Connected;
+}
+
+void SocketControl::adopt(QTcpSocket* socket) {
+    socket_ = socket;
+    received_.clear();
+    connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
+    connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
+    connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
+    connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
+    // Bytes that came with the connection are announced like any others.
+    if (socket->bytesAvailable() > 0)
+        QMetaObject::invokeMethod(this, &SocketControl::onReadyRead, Qt::QueuedConnection);
+}
+
+void SocketControl::dropSocket() {
+    if (!socket_)
+        return;
+    QTcpSocket* socket = socket_;
+    socket_ = nullptr;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void SocketControl::Connect() {
+    if (state_ != Closed)
+        wrongState();
+    auto* socket = new QTcpSocket(this);
+    adopt(socket);
+    connect(socket, &QTcpSocket::connected, this, [this] {
+        state_ = Connected;
+        emit ConnectEvent();
+    });
+    state_ = Connecting;
+    socket->connectToHost(RemoteHost, static_cast<quint16>(RemotePort));
+}
+
+void SocketControl::SendData(const QByteArray& data) {
+    if (state_ != Connected || !socket_)
+        wrongState();
+    if (data.isEmpty()) {
+        QMetaObject::invokeMethod(this, &SocketControl::SendComplete, Qt::QueuedConnection);
+        return;
+    }
+    if (socket_->write(data) != data.size())
+        throw platform::Error(socket_->errorString());
+}
+
+QByteArray SocketControl::GetData() {
+    QByteArray data;
+    data.swap(received_);
+    return data;
+}
+
+void SocketControl::Close() {
+    // A connection request being handled survives the close, so that the
+    // handler can close the listener and then accept it.
+    if (server_) {
+        server_->close();
+        server_->deleteLater();
+        server_ = nullptr;
+    }
+    dropSocket();
+    received_.clear();
+    state_ = Closed;
+}
+
+void SocketControl::onReadyRead() {
+    if (!socket_)
+        return;
+    const QByteArray data = socket_->readAll();
+    if (data.isEmpty())
+        return;
+    received_ += data;
+    emit DataArrival(received_.size());
+}
+
+void SocketControl::onBytesWritten() {
+    if (socket_ && socket_->bytesToWrite() == 0)
+        emit SendComplete();
+}
+
+void SocketControl::onDisconnected() {
+    if (state_ != Connected)
+        return;
+    // Data the peer sent just before closing is delivered first.
+    if (socket_ && socket_->bytesAvailable() > 0)
+        onReadyRead();
+    state_ = Closing;
+    emit CloseEvent();
+}
+
+void SocketControl::onSocketError() {
+    if (!socket_)
+        return;
+    if (socket_->error() == QAbstractSocket::RemoteHostClosedError)
+        return; // reported as the Close event
+    const int number = 10000 + static_cast<int>(socket_->error());
+    const QString text = socket_->errorString();
+    state_ = Error;
+    emit ErrorEvent(number, text);
+}
+
+} // namespace platform

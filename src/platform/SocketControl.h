@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace platform {
+
+// One TCP socket with the event-driven control's state numbers, operations and
+// events. It can listen, take over an incoming connection on itself (the
+// listener closes, so further clients are refused until it listens again),
+// connect out, send and receive byte texts, and close.
+class SocketControl : public QObject {
+    Q_OBJECT
+public:
+    enum State {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        Closing = 8,
+        Error = 9
+    };
+
+    explicit SocketControl(QObject* parent = nullptr);
+    ~SocketControl() override;
+
+    int Protocol = 0; // 0: TCP, the only one used
+    int LocalPort = 0;
+    int RemotePort = 0;
+    QString RemoteHost;
+
+    int State() const { return state_; }
+    static QString LocalIP();
+
+    void Bind(int localPort, const QString& localIP);
+    void Listen();
+    void Accept(qint32 requestID);
+    void Connect();
+    void SendData(const QByteArray& data);
+    QByteArray GetData();
+    void Close();
+
+    // Bytes received and not yet taken by GetData.
+    qint64 BytesReceived() const { return received_.size(); }
+
+signals:
+    void ConnectEvent();
+    void ConnectionRequest(qint32 requestID);
+    void DataArrival(qint64 bytesTotal);
+    void SendComplete();
+    void CloseEvent();
+    void ErrorEvent(int number, const QString& description);
+
+private:
+    void onNewConnection();
+    void adopt(QTcpSocket* socket);
+    void dropSocket();
+    void onReadyRead();
+    void onBytesWritten();
+    void onDisconnected();
+    void onSocketError();
+    [[noreturn]] void wrongState() const;
+
+    int state_ = Closed;
+    QHostAddress bindAddress_ = QHostAddress::Any;
+    QTcpServer* server_ = nullptr;
+    QPointer<QTcpSocket> socket_;
+    QHash<qint32, QTcpSocket*> pending_;
+    qint32 nextRequestID_ = 1;
+    QByteArray received_;
+};
+
+} // namespace platform

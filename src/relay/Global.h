@@ -1,0 +1,21 @@
+#pragma once
+
+#include "relay/DelayedRecord.h"
+
+class System;
+
+// The resend of stored packets, one step a second.
+class Global {
+public:
+    explicit Global(System& system);
+
+    DelayedRecord gDelayed;
+
+    void ResendDelayed();
+
+private:
+    bool sendOldest();
+    void pruneWithoutDestination();
+
+    System& sys_;
+};
