@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTcpServer>
 #include <QTest>
 #include <QUuid>
 #include <stdexcept>
@@ -91,6 +92,24 @@ void WorkFolder::setSetting(const QString& key, const QString& value) const {
 void WorkFolder::removeSetting(const QString& key) const {
     exec(QStringLiteral("Ombrixsys.mdb"),
          QStringLiteral("DELETE FROM StartUp WHERE Key_Description = ?"), {key});
+}
+
+void WorkFolder::setOutputs(const QList<Output>& outputs) const {
+    setSetting(QStringLiteral("OutputsLocalIP"), QStringLiteral("127.0.0.1"));
+    setSetting(QStringLiteral("TelstraLocalIP"), QStringLiteral("127.0.0.1"));
+    exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DELETE FROM Outputs"));
+    for (const Output& o : outputs)
+        exec(
+            QStringLiteral("Ombrixsys.mdb"),
+            QStringLiteral(
+                "INSERT INTO Outputs (Description, Port, Active, RawOutput) VALUES (?, ?, ?, 'N')"),
+            {o.description, o.port, o.active});
+}
+
+quint16 FreePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
 }
 
 TestSystem::TestSystem(const QString& workDir, SystemOptions options) {

@@ -29,12 +29,24 @@ public:
     void setSetting(const QString& key, const QString& value) const;
     void removeSetting(const QString& key) const;
 
+    // Replaces the Outputs table with these (description, port text, active)
+    // rows, listening on 127.0.0.1.
+    struct Output {
+        QString description;
+        QString port;
+        QString active = QStringLiteral("Y");
+    };
+    void setOutputs(const QList<Output>& outputs) const;
+
 private:
     QTemporaryDir dir_;
 };
 
 // A System on a work folder, driven by a fake clock, with the warnings and
 // message boxes it raises collected for the test to read.
+// A TCP port on 127.0.0.1 that was free a moment ago.
+quint16 FreePort();
+
 class TestSystem {
 public:
     explicit TestSystem(const QString& workDir, SystemOptions options = {});

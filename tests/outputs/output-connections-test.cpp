@@ -1,0 +1,301 @@
+// Output connections on real loopback sockets: what a client application sees
+// on the wire and what the System log says about it.
+
+#include "WorkFolder.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+QByteArray SystemLog(const WorkFolder& folder) {
+    QFile f(folder.file(QStringLiteral("LOGS/Quorlan")));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A client application on 127.0.0.1.
+struct Client {
+    QTcpSocket socket;
+    QByteArray received;
+    explicit Client(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+};
+
+} // namespace
+
+class OutputConnectionsTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        WorkFolder folder;
+        quint16 portA = FreePort();
+        quint16 portB = FreePort();
+        std::unique_ptr<TestSystem> t;
+        explicit Fixture(const QString& portAText = QString(),
+                         const QString& pktType = QStringLiteral("Normal")) {
+            folder.setOutputs({{QStringLiteral("Client A"),
+                                portAText.isNull() ? QString::number(portA) : portAText},
+                               {QStringLiteral("Client B"), QString::number(portB)}});
+            folder.setSetting(QStringLiteral("IncomingPktType"), pktType);
+            t = std::make_unique<TestSystem>(folder.path());
+            t->clock.set(kStart);
+            t->system->Form_Load();
+            (*t)->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
+        }
+        System& sys() { return *t->system; }
+        // Lets the sockets' events run until the client is connected and the
+        // relay has accepted it, then runs a heartbeat.
+        bool connect(Client& client, int index) {
+            if (!client.socket.waitForConnected(3000))
+                return false;
+            if (!QTest::qWaitFor([&] { return sys().outputSockets.wskOutputs[index].State() == 7; },
+                                 3000))
+                return false;
+            sys().outputSockets.UpdateOutputClients();
+            return true;
+        }
+    };
+
+private slots:
+    void aClientIsLoggedAndGetsTheIdleMessage_data() {
+        QTest::addColumn<QString>("pktType");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("Normal")
+            << QStringLiteral("Normal")
+            << QByteArray(
+                   "\x02"
+                   "2000\r1234568\r10:00:00 Dummy Message: NO data on Relay Input Ombrix\x03");
+        QTest::newRow("enhanced")
+            << QStringLiteral("enhanced")
+            << QByteArray(
+                   "\x02"
+                   "2000\r1234568\r10:00:00 Dummy Message: NO data on Relay Input Ombrix\x03");
+        QTest::newRow("Enhanced") << QStringLiteral("Enhanced")
+                                  << QByteArray("\x02"
+                                                "2000\r2\rC\r1234568\rA\r10:00:00 Dummy Message: "
+                                                "NO data on Relay Input Ombrix\x03");
+    }
+    void aClientIsLoggedAndGetsTheIdleMessage() {
+        QFETCH(QString, pktType);
+        QFETCH(QByteArray, expected);
+        Fixture f(QString(), pktType);
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        QVERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("\tOutput\tSystem: Port %1 connected to Client A\r\n")
+                .arg(f.portA)
+                .toUtf8()));
+        f.sys().outputSockets.tmrWskOutputs_Timer();
+        QTRY_COMPARE(client.received, expected);
+        // Not due again for fifteen seconds.
+        f.t->clock.advanceSecs(10);
+        f.sys().outputSockets.tmrWskOutputs_Timer();
+        f.t->clock.advanceSecs(6);
+        f.sys().outputSockets.tmrWskOutputs_Timer();
+        QTRY_COMPARE(client.received,
+                     expected + QByteArray(expected).replace("10:00:00", "10:00:16"));
+    }
+
+    void everyByteValueReachesTheClientUnchanged() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all.append(static_cast<char>(i));
+        f.sys().outputRules.RelayToOutputs(all);
+        QTRY_COMPARE(client.received, all);
+        QVERIFY(SystemLog(f.folder).contains("\tOutput\tOut: Client A\t" + all + "\r\n"));
+    }
+
+    void whatAClientSendsIsCheckedAndLogged() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        client.socket.write("hello");
+        QTRY_VERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("\tOutput\tSystem: Not a STX packet on Port %1 --> hello\r\n")
+                .arg(f.portA)
+                .toUtf8()));
+        QVERIFY(
+            SystemLog(f.folder).contains("\tOutput\tEvent: New data on socket 0  --> hello\r\n"));
+        const QByteArray before = SystemLog(f.folder);
+        f.t->clock.advanceSecs(30);
+        client.socket.write("\x02\x06\x03");
+        QTRY_VERIFY(SystemLog(f.folder).size() > before.size());
+        QTest::qWait(100);
+        const QByteArray added = SystemLog(f.folder).mid(before.size());
+        QCOMPARE(
+            added,
+            QByteArray(
+                "15 Jan 2026 10:00:30\tOutput\tEvent: New data on socket 0  --> \x02\x06\x03\r\n"));
+        QCOMPARE(f.sys().outputSockets.gOutputs[0].StatusTime, kStart.addSecs(30));
+    }
+
+    void oneClientAtATime() {
+        Fixture f;
+        Client first(f.portA);
+        QVERIFY(f.connect(first, 0));
+        Client second(f.portA);
+        QVERIFY(!second.socket.waitForConnected(1000) || !second.socket.waitForReadyRead(300));
+        QVERIFY(second.socket.state() != QAbstractSocket::ConnectedState ||
+                second.received.isEmpty());
+        first.socket.disconnectFromHost();
+        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QVERIFY(SystemLog(f.folder).contains(
+            "\tOutput\tEvent: Remote close request on socket 0  Client A\r\n"));
+        Client third(f.portA);
+        QVERIFY(f.connect(third, 0));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        QTRY_COMPARE(third.received, QByteArray("\x02page\x03"));
+    }
+
+    void packetsDuringAnOutstandingSendGoOutAsOneSend() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        // No event runs between these calls, so the first send is still outstanding.
+        for (const char* p : {"\x02one\x03", "\x02two\x03", "\x02three\x03",
+                              "\x02"
+                              "four\x03"})
+            f.sys().outputRules.RelayToOutputs(p);
+        QCOMPARE(f.sys().outputSockets.gOutputs[0].TxPending,
+                 QByteArray("\x02two\x03\x02three\x03\x02"
+                            "four\x03"));
+        QTRY_COMPARE(client.received, QByteArray("\x02one\x03\x02two\x03\x02three\x03\x02"
+                                                 "four\x03"));
+        QVERIFY(SystemLog(f.folder).contains(
+            "\tOutput\tSystem: Send Complete -> \x02two\x03\x02three\x03\x02"
+            "four\x03\r\n"));
+    }
+
+    void aListeningOutputFailsItsHeartbeatAfterAMinute() {
+        Fixture f;
+        QSignalSpy warnings(&f.sys(), &System::warningShown);
+        f.t->clock.advanceSecs(55);
+        f.sys().outputSockets.UpdateOutputClients();
+        QCOMPARE(warnings.size(), 0);
+        f.t->clock.advanceSecs(10);
+        f.sys().outputSockets.UpdateOutputClients();
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{108, 108}));
+        QCOMPARE(f.t->warnings[0].text,
+                 QStringLiteral("Client A has heartbeat failure. There is no TCP connection."));
+        QCOMPARE(f.t->warnings[0].socket, 0);
+        QCOMPARE(f.t->warnings[1].socket, 1);
+        QVERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("System: Socket heart beat has failed. Closing port %1   Client A")
+                .arg(f.portA)
+                .toUtf8()));
+        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        // The next heartbeat listens again, and a client can connect.
+        f.sys().outputSockets.UpdateOutputClients();
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+    }
+
+    void aPortThatIsNotANumberNeverListens() {
+        Fixture f(QStringLiteral("abc"));
+        f.sys().outputSockets.UpdateOutputClients();
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{109, 109}));
+        QCOMPARE(f.t->warnings[0].socket, 0);
+        QVERIFY(f.t->warnings[0].text.contains(QStringLiteral("abc")));
+        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        Client client(f.portB);
+        QVERIFY(f.connect(client, 1));
+    }
+
+    void aPortChangeOnAConnectedOutputMovesIt() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        const quint16 newPort = FreePort();
+        f.sys().db.EditOutputs();
+        QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::DarkRed);
+        auto rs = f.sys().db.rsOutputs;
+        rs->MoveFirst();
+        rs->SetField(QStringLiteral("Port"), QString::number(newPort));
+        QVERIFY(f.sys().db.CommitOutputs());
+        QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::Blue);
+        QVERIFY(SystemLog(f.folder).contains(
+            "System: [Connected status] requires port change on socket [0]  Client A"));
+        QVERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("System: Updated socket [0] Client A    Field  [Port]   To %1.")
+                .arg(newPort)
+                .toUtf8()));
+        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+        f.sys().outputSockets.UpdateOutputClients();
+        Client moved(newPort);
+        QVERIFY(f.connect(moved, 0));
+        f.sys().outputRules.RelayToOutputs("\x02moved\x03");
+        QTRY_COMPARE(moved.received, QByteArray("\x02moved\x03"));
+        QCOMPARE(f.folder
+                     .rows(QStringLiteral("Ombrixsys.mdb"),
+                           QStringLiteral("SELECT Port FROM Outputs WHERE Description='Client A'"))
+                     .first()
+                     .first()
+                     .toString(),
+                 QString::number(newPort));
+    }
+
+    void activeAndRawOutputLetters() {
+        Fixture f;
+        auto commitColumn = [&](const char* column, const QString& a, const QString& b) {
+            f.sys().db.EditOutputs();
+            auto rs = f.sys().db.rsOutputs;
+            rs->MoveFirst();
+            rs->SetField(QLatin1String(column), a);
+            rs->MoveNext();
+            rs->SetField(QLatin1String(column), b);
+            QVERIFY(f.sys().db.CommitOutputs());
+        };
+        auto& out = f.sys().outputSockets.gOutputs;
+        commitColumn("Active", QStringLiteral("no"), QString());
+        QVERIFY(!out[0].Active);
+        QVERIFY(out[1].Active); // empty changes nothing
+        QVERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("System: UPDATE: Closing port %1   Client A").arg(f.portA).toUtf8()));
+        commitColumn("Active", QStringLiteral("yes"), QStringLiteral("x"));
+        QVERIFY(out[0].Active);
+        QVERIFY(out[1].Active);
+        commitColumn("RawOutput", QStringLiteral("y"), QStringLiteral("Y"));
+        f.sys().db.EditOutputs();
+        QVERIFY(f.sys().db.CommitOutputs()); // entries were left at 6: now they take the rows
+        QVERIFY(!out[0].RawOutput);
+        QVERIFY(out[1].RawOutput);
+        QVERIFY(SystemLog(f.folder).contains(
+            "System: Updated socket [1]  Client B Field  [RawOutput]  To Y"));
+        QVERIFY(!f.sys().db.CommitOutputs()); // not in edit mode
+    }
+
+    void afterASocketErrorTheQueueGoesToTheNextClient() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        f.sys().outputRules.RelayToOutputs("\x02one\x03");
+        f.sys().outputRules.RelayToOutputs("\x02two\x03");
+        f.sys().outputSockets.wskOutputs_Error(0, 10054,
+                                               QStringLiteral("Connection reset by peer"));
+        QVERIFY(SystemLog(f.folder).contains(
+            QStringLiteral("Event: Error on Connection Request. Port %1   Client A reports "
+                           "Connection reset by peer")
+                .arg(f.portA)
+                .toUtf8()));
+        QVERIFY(f.sys().outputSockets.gOutputs[0].SendReady);
+        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, 2);
+        f.sys().outputSockets.UpdateOutputClients();
+        Client next(f.portA);
+        QVERIFY(f.connect(next, 0));
+        f.sys().outputRules.RelayToOutputs("\x02three\x03");
+        QTRY_COMPARE(next.received, QByteArray("\x02two\x03\x02three\x03"));
+    }
+};
+
+QTEST_GUILESS_MAIN(OutputConnectionsTest)
+#include "output-connections-test.moc"
