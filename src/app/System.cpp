@@ -70,6 +70,9 @@ bool System::Form_Load() {
     delayedDb.RefreshDelayedView();
 
     gMessID = WholeNumber(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
+    // A process killed between storing a packet and saving the counter must not
+    // hand out that packet's identifier again.
+    gMessID = qMax(gMessID, delayedDb.LargestMessID() + 1);
     messIDLoaded_ = true;
     gIncomingPktType =
         db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));

@@ -1,0 +1,262 @@
+// The delayed store as a client and an operator see it: rows in delayed.mdb,
+// packets on the wire when the client comes back, and the System log.
+
+#include "WorkFolder.h"
+
+#include "platform/Recordset.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+QByteArray SystemLog(const WorkFolder& folder) {
+    QFile f(folder.file(QStringLiteral("LOGS/Quorlan")));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QList<QVariantList> Stored(const WorkFolder& folder) {
+    return folder.rows(
+        QStringLiteral("delayed.mdb"),
+        QStringLiteral("SELECT MessID, Destination, Packet FROM Delayed ORDER BY Created, MessID"));
+}
+
+struct Client {
+    QTcpSocket socket;
+    QByteArray received;
+    explicit Client(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+};
+
+} // namespace
+
+class DelayedStoreTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        WorkFolder folder;
+        quint16 portA = FreePort();
+        quint16 portB = FreePort();
+        std::unique_ptr<TestSystem> t;
+        explicit Fixture(const QString& descriptionA = QStringLiteral("Client A")) {
+            folder.setOutputs({{descriptionA, QString::number(portA)},
+                               {QStringLiteral("Client B"), QString::number(portB)}});
+            folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
+            t = std::make_unique<TestSystem>(folder.path());
+            t->clock.set(kStart);
+            t->system->Form_Load();
+            sys().outputSockets.UpdateOutputClients();
+        }
+        System& sys() { return *t->system; }
+        bool connect(Client& client, int index) {
+            if (!client.socket.waitForConnected(3000))
+                return false;
+            if (!QTest::qWaitFor([&] { return sys().outputSockets.wskOutputs[index].State() == 7; },
+                                 3000))
+                return false;
+            sys().outputSockets.UpdateOutputClients();
+            return true;
+        }
+        void tick(int seconds = 1) {
+            t->clock.advanceSecs(seconds);
+            sys().tmrSystem_Timer();
+        }
+    };
+
+private slots:
+    void whatAnOutputCannotTakeIsStoredUnderTheNextIdentifier() {
+        Fixture f;
+        Client a(f.portA);
+        QVERIFY(f.connect(a, 0));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        QTRY_COMPARE(a.received, QByteArray("\x02page\x03"));
+        QCOMPARE(Stored(f.folder), (QList<QVariantList>{{1000000, QStringLiteral("Client B"),
+                                                         QByteArray("\x02page\x03")}}));
+        QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000001"));
+        const QByteArray log = SystemLog(f.folder);
+        QVERIFY(log.contains("\tOutput\tOut: Client A\t\x02page\x03\r\n"));
+        QVERIFY(log.contains("\tOutput\tOut: Client B\t\x02page\x03\r\n"));
+        QVERIFY(log.contains(
+            "\tOutput\tSystem: TCP failed Client B. Add record to dbase. Delayed Ct 1\r\n"));
+        // Idle messages to absent clients: one row per active output, consecutive identifiers.
+        a.socket.disconnectFromHost();
+        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        f.t->clock.advanceSecs(16);
+        f.sys().outputSockets.tmrWskOutputs_Timer();
+        const auto rows = Stored(f.folder);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1][0].toInt(), 1000001);
+        QCOMPARE(rows[2][0].toInt(), 1000002);
+        QCOMPARE(rows[1][1].toString(), QStringLiteral("Client A"));
+        QVERIFY(rows[1][2].toByteArray().contains("Dummy Message: NO data on Relay Input Ombrix"));
+        QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000003"));
+    }
+
+    void aReturningClientGetsItsBacklogOldestFirstOnePerTick() {
+        Fixture f;
+        for (const char* p : {"\x02"
+                              "first\x03",
+                              "\x02second\x03"}) {
+            f.sys().outputRules.RelayToOutputs(p);
+            f.t->clock.advanceMs(1);
+        }
+        QCOMPARE(Stored(f.folder).size(), 4);
+        f.tick(); // nobody connected: nothing sent, nothing pruned
+        QCOMPARE(Stored(f.folder).size(), 4);
+        Client a(f.portA);
+        QVERIFY(f.connect(a, 0));
+        f.tick();
+        QTRY_COMPARE(a.received, QByteArray("\x02"
+                                            "first\x03"));
+        QVERIFY(
+            SystemLog(f.folder).contains("\tOutput\tSystem: Client A  Delayed Count is 3  Record "
+                                         "ID 1000000 successfully sent from database.\r\n"));
+        f.tick();
+        QTRY_COMPARE(a.received, QByteArray("\x02"
+                                            "first\x03\x02second\x03"));
+        f.tick();
+        QTest::qWait(50);
+        QCOMPARE(a.received, QByteArray("\x02"
+                                        "first\x03\x02second\x03"));
+        const auto rows = Stored(f.folder);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Client B"));
+    }
+
+    void apostrophesAndEveryByteSurviveTheStore() {
+        Fixture f(QStringLiteral("O'Brien's desk"));
+        QByteArray all("\x02it's '' quoted");
+        for (int i = 0; i < 256; ++i)
+            all.append(static_cast<char>(i));
+        f.sys().outputRules.RelayToOutputs(all);
+        QCOMPARE(Stored(f.folder).value(0).value(1).toString(), QStringLiteral("Client B"));
+        QCOMPARE(Stored(f.folder).value(1).value(1).toString(), QStringLiteral("O'Brien's desk"));
+        QCOMPARE(Stored(f.folder).value(1).value(2).toByteArray(), all);
+        Client a(f.portA);
+        QVERIFY(f.connect(a, 1));
+        f.tick();
+        QTRY_COMPARE(a.received, all);
+        QVERIFY(f.t->warnings.isEmpty());
+    }
+
+    void rowsOfARenamedOutputArePruned() {
+        Fixture f;
+        f.sys().outputRules.RelayToOutputs("\x02x\x03");
+        f.sys().outputRules.RelayToOutputs("\x02y\x03");
+        f.sys().db.EditOutputs();
+        f.sys().db.rsOutputs->MoveFirst();
+        f.sys().db.rsOutputs->SetField(QStringLiteral("Description"), QStringLiteral("Client A2"));
+        QVERIFY(f.sys().db.CommitOutputs());
+        f.tick();
+        const auto rows = Stored(f.folder);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Client B"));
+        QCOMPARE(SystemLog(f.folder).count(
+                     "\tOutput\tSystem: Deleting record. No destination available.\r\n"),
+                 2);
+    }
+
+    void aLongListIsCountedNotShown() {
+        Fixture f;
+        for (int i = 0; i < 51; ++i)
+            f.sys().delayedDb.AddDelayed("\x02p\x03", QStringLiteral("Client A"), 2000000 + i);
+        f.sys().window.SSTab1_Click(4);
+        QVERIFY(!f.sys().window.dgDelayed.DataSource);
+        QVERIFY(f.sys().window.frmeSystemError.Visible);
+        QVERIFY(f.sys().window.txbSystemError.Text.endsWith(
+            QStringLiteral("\r\n\r\n\r\nThe delayed list is 51.")));
+        f.sys().delayedDb.DeleteDelayed(f.sys().delayedDb.OldestFor(QStringLiteral("Client A")));
+        QVERIFY(f.sys().window.dgDelayed.DataSource);
+        QCOMPARE(f.sys().window.dgDelayed.DataSource->RecordCount(), 50L);
+        f.sys().delayedDb.ClearDelayed();
+        QCOMPARE(f.sys().window.dgDelayed.DataSource->RecordCount(), 0L);
+        QVERIFY(Stored(f.folder).isEmpty());
+    }
+
+    void anEmptyStoreIsReplacedByTheTemplateAtTheDailyCheck() {
+        Fixture f;
+        const QByteArray tag("replaced-by-template");
+        f.folder.exec(QStringLiteral("empty_delayed.mdb"),
+                      QStringLiteral("PRAGMA user_version = 1"));
+        f.folder.exec(QStringLiteral("empty_delayed.mdb"),
+                      QStringLiteral("CREATE TABLE Marker (Tag TEXT)"));
+        f.folder.exec(QStringLiteral("empty_delayed.mdb"),
+                      QStringLiteral("INSERT INTO Marker VALUES (?)"), {tag});
+        f.t->clock.advanceSecs(5);
+        f.sys().tmrSockets_Timer();
+        QVERIFY(SystemLog(f.folder).contains(
+            "\tError\tSystem: Checking Delayed Dbase for compaction.\r\n"));
+        QVERIFY(SystemLog(f.folder).contains(
+            "\tError\tSystem: Delayed Dbase successfully compacted.\r\n"));
+        QCOMPARE(
+            f.folder.rows(QStringLiteral("delayed.mdb"), QStringLiteral("SELECT Tag FROM Marker"))
+                .value(0)
+                .value(0)
+                .toByteArray(),
+            tag);
+        QCOMPARE(f.sys().delayedDb.cnDelayed.State(), 1);
+        // Not again until tomorrow; then a store with rows is kept.
+        f.sys().outputRules.RelayToOutputs("\x02kept\x03");
+        f.t->clock.advanceSecs(86400 + 5);
+        f.sys().tmrSockets_Timer();
+        QCOMPARE(Stored(f.folder).size(), 2);
+        QVERIFY(f.sys().window.txbLogErrors.Text.contains(
+            QStringLiteral("16 Jan 2026 10:00:10  System: Checking Delayed Dbase")));
+        QVERIFY(!f.sys().window.txbLogErrors.Text.contains(
+            QStringLiteral("16 Jan 2026 10:00:10  System: Delayed Dbase successfully")));
+    }
+
+    void aMissingTemplateFailsTheCompactionAndTheRelayGoesOn() {
+        Fixture f;
+        QVERIFY(QFile::remove(f.folder.file(QStringLiteral("empty_delayed.mdb"))));
+        f.t->clock.advanceSecs(5);
+        f.sys().tmrSockets_Timer();
+        QVERIFY(SystemLog(f.folder).contains(
+            "\tError\tSystem: Failed to compact Delayed Dbase. ZelkorCopy failed.\r\n"));
+        f.sys().outputRules.RelayToOutputs("\x02still stored\x03");
+        QCOMPARE(Stored(f.folder).size(), 2);
+        QVERIFY(f.t->warnings.isEmpty());
+    }
+
+    void identifiersAreNeverUsedTwiceAfterACrash() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("MessID"), QStringLiteral("1000000"));
+        folder.exec(QStringLiteral("delayed.mdb"),
+                    QStringLiteral("INSERT INTO Delayed VALUES (1000007, "
+                                   "'2026-01-14T10:00:00.000', 'Client A', x'02')"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gMessID, 1000008);
+    }
+
+    void aStoredPacketSurvivesAKilledProcess() {
+        WorkFolder folder;
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())},
+                           {QStringLiteral("Client B"), QString::number(FreePort())}});
+        QProcess child;
+        child.start(QStringLiteral(STORE_AND_DIE), {folder.path()});
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit); // killed, no shutdown ran
+        const QByteArray log = SystemLog(folder);
+        QVERIFY(log.contains("System: TCP failed Client A. Add record to dbase."));
+        QVERIFY(log.contains("System: TCP failed Client B. Add record to dbase."));
+        QVERIFY(!log.contains("has been stopped."));
+        const auto rows = Stored(folder);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0][2].toByteArray(), QByteArray("\x02survivor\x03"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->gMessID > rows[1][0].toInt());
+    }
+};
+
+QTEST_GUILESS_MAIN(DelayedStoreTest)
+#include "delayed-store-test.moc"
