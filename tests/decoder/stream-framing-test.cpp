@@ -95,6 +95,19 @@ private slots:
         QCOMPARE(h.decoderLog(), QList<QByteArray>{"F1 0512 0000008 A first block page one"});
     }
 
+    // A run of 55 is found on the step that tests for it: every other byte.
+    void preambleOfEitherPhase() {
+        for (const int length : {2, 3, 72}) {
+            QByteArray stream = Encode({kPageOne}, Options(1, 1200, length));
+            stream.replace(9, length, QByteArray(length, char(0x55)));
+            DecoderHarness h;
+            h.t->window.chkInsertBatch.Value = 1;
+            h.feed(stream);
+            QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
+            QVERIFY(h.t->logs.gDecoderLogText.contains("  [Found PREAMBLE]\r\n"));
+        }
+    }
+
     void badHeaderAndBadSyncGoBackToTheSearch() {
         DecoderHarness h;
         h.t->window.chkInsertBatch.Value = 1;

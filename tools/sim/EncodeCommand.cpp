@@ -138,8 +138,9 @@ int RunEncode(const QStringList& args, QTextStream& out, QTextStream& err) {
     const qsizetype blocks =
         (list.pages.size() + parsed.options.pagesPerBlock - 1) / parsed.options.pagesPerBlock;
     QTextStream& report = parsed.out == QLatin1String("-") ? err : out;
-    report << "encoded " << list.pages.size() << " pages in " << blocks
-           << " blocks: " << stream.size() << " bytes\n";
+    report << "encoded " << list.pages.size() << (list.pages.size() == 1 ? " page" : " pages")
+           << " in " << blocks << (blocks == 1 ? " block: " : " blocks: ") << stream.size()
+           << " bytes\n";
     return 0;
 }
 
