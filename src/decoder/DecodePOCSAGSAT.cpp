@@ -1,0 +1,81 @@
+#include "decoder/DecodePOCSAGSAT.h"
+
+namespace {
+
+// The 20 data bits of a message codeword (bits 30..11), first received bit highest.
+int DataBits(const Codeword& cw) {
+    return ((cw[4] & 0x7F) << 13) | (cw[3] << 5) | (cw[2] >> 3);
+}
+
+// Bits carried into a codeword at each phase of the cycle.
+int CarriedBits(int phase) {
+    return phase == 0 ? 0 : 7 - phase;
+}
+
+} // namespace
+
+char DecodePOCSAGSAT::NumericChar(int n) {
+    // The POCSAG numeric code with its four bits reversed, as they arrive.
+    static constexpr char kChars[] = "084 2*6)195-3U7(";
+    return kChars[n & 15];
+}
+
+int DecodePOCSAGSAT::ReverseBits7(int v) {
+    if (v < 0 || v > 127)
+        return 0;
+    int reversed = 0;
+    for (int bit = 0; bit < 7; ++bit)
+        if (v & (1 << bit))
+            reversed |= 1 << (6 - bit);
+    return reversed;
+}
+
+void DecodePOCSAGSAT::StripNumericMsgPOCSAG(const Codeword& cw, QByteArray& numericText) const {
+    const int bits = DataBits(cw);
+    for (int shift = 16; shift >= 0; shift -= 4)
+        numericText.append(NumericChar((bits >> shift) & 15));
+}
+
+void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) {
+    const int carried = CarriedBits(AlphaPhase);
+    // After phase 0 the carry is kept as a plain value; after later phases it
+    // waits at the top of a 7-bit value.
+    int carryValue = 0;
+    if (carried > 0)
+        carryValue = AlphaPhase == 1 ? AlphaCarry : AlphaCarry >> (7 - carried);
+    const qint64 stream = (qint64(carryValue) << 20) | DataBits(cw);
+    const int total = carried + 20;
+    const int characters = total / 7;
+    for (int i = 1; i <= characters; ++i) {
+        const int code = ReverseBits7(int((stream >> (total - 7 * i)) & 0x7F));
+        if (code < 16)
+            alphaText.append(BitIndicator);
+        else
+            alphaText.append(char(code));
+    }
+    const int left = total - 7 * characters;
+    const int leftValue = int(stream & ((1 << left) - 1));
+    if (left == 0)
+        AlphaCarry = 0;
+    else
+        AlphaCarry = AlphaPhase == 0 ? leftValue : leftValue << (7 - left);
+    AlphaPhase = (AlphaPhase + 1) % 7;
+}
+
+QByteArray DecodePOCSAGSAT::ConvertFunction(const Codeword& cw) const {
+    return QByteArray(1, char('A' + ((cw[2] & 0x18) >> 3)));
+}
+
+qint32 DecodePOCSAGSAT::ConvertAddress(int pos, const Codeword& cw) {
+    const qint32 base = (cw[2] & 0xE0) / 4 + cw[3] * 64 + cw[4] * 16384;
+    const qint32 frame = pos >= 1 && pos <= 16 ? (pos - 1) / 2 : 0;
+    restartAssembly();
+    return base + frame;
+}
+
+bool DecodePOCSAGSAT::TestIdle(const Codeword& cw) {
+    if (cw[4] != 0x7A || cw[3] != 0x89 || cw[2] != 0xC1)
+        return false;
+    restartAssembly();
+    return true;
+}

@@ -1,0 +1,266 @@
+#include "decoder/SatelliteDecoder2.h"
+
+#include "app/System.h"
+#include "decoder/MessagePacket.h"
+
+namespace {
+
+// Codewords as stored, i.e. after complementing the received bytes.
+bool IsIdleCodeword(const Codeword& cw) {
+    return cw[4] == 0x7A && cw[3] == 0x89 && cw[2] == 0xC1;
+}
+
+bool IsSyncCodeword(const Codeword& cw) {
+    return cw[4] == 0x7C && cw[3] == 0xD2 && cw[2] == 0x15 && cw[1] == 0xD8;
+}
+
+// The next block's start marker 29 29 29 52 where a sync codeword belongs.
+bool IsEndOfBatch(const Codeword& cw) {
+    return cw[4] == 0xD6 && cw[3] == 0xD6 && cw[2] == 0xD6 && cw[1] == 0xAD;
+}
+
+// Once consumed bytes take this much room, they are dropped from the buffer.
+constexpr qsizetype kCompactAfter = 64 * 1024;
+
+} // namespace
+
+SatelliteDecoder2::SatelliteDecoder2(System& system) : sys_(system) {
+    lbTestText_.reserve(20);
+}
+
+const char* SatelliteDecoder2::FrameStateName(FrameState state) {
+    switch (state) {
+    case FrameState::Unset:
+        return "";
+    case FrameState::GETSTART:
+        return "GETSTART";
+    case FrameState::GETFREQ:
+        return "GETFREQ";
+    case FrameState::GETNEXT1:
+        return "GETNEXT1";
+    case FrameState::GETNEXT2:
+        return "GETNEXT2";
+    case FrameState::GETBAUD:
+        return "GETBAUD";
+    case FrameState::GETSYNC:
+        return "GETSYNC";
+    case FrameState::GETCODE4:
+        return "GETCODE4";
+    case FrameState::GETCODE3:
+        return "GETCODE3";
+    case FrameState::GETCODE2:
+        return "GETCODE2";
+    case FrameState::GETCODE1:
+        return "GETCODE1";
+    case FrameState::GETDATA:
+        return "GETDATA";
+    }
+    return "";
+}
+
+void SatelliteDecoder2::AppendToSatBuffer(const QByteArray& bytes) {
+    gSatBuffer.append(bytes);
+}
+
+void SatelliteDecoder2::CompactSatBuffer() {
+    if (gSatRead >= gSatBuffer.size()) {
+        gSatBuffer.clear();
+        gSatRead = 0;
+    } else if (gSatRead >= kCompactAfter) {
+        gSatBuffer.remove(0, gSatRead);
+        gSatRead = 0;
+    }
+}
+
+void SatelliteDecoder2::FrameStream() {
+    inFrameStream_ = true;
+    bool again = true;
+    while (again) {
+        const qsizetype readBefore = gSatRead;
+        try {
+            again = step();
+        } catch (...) {
+            LogCurrentError();
+            // A step that failed before taking its byte would fail on it again.
+            if (gSatRead == readBefore && HasInput())
+                ++gSatRead;
+            again = HasInput();
+        }
+    }
+    inFrameStream_ = false;
+    CompactSatBuffer();
+    ShowWindowChanges();
+}
+
+bool SatelliteDecoder2::step() {
+    switch (gFrameState) {
+    case FrameState::Unset:
+        gFrameState = FrameState::GETSTART;
+        return true;
+    case FrameState::GETSTART:
+        return GetStart();
+    case FrameState::GETFREQ:
+        return GetFreq();
+    case FrameState::GETNEXT1:
+        return GetHeaderByte(FrameState::GETNEXT2);
+    case FrameState::GETNEXT2:
+        return GetHeaderByte(FrameState::GETBAUD);
+    case FrameState::GETBAUD:
+        return GetBaud();
+    case FrameState::GETSYNC:
+        return GetSync();
+    case FrameState::GETCODE4:
+        gZeroCodeword = true;
+        ShowStatus(StatusKind::Control, "DATA");
+        return GetCodeByte(4, FrameState::GETCODE3);
+    case FrameState::GETCODE3:
+        return GetCodeByte(3, FrameState::GETCODE2);
+    case FrameState::GETCODE2:
+        return GetCodeByte(2, FrameState::GETCODE1);
+    case FrameState::GETCODE1:
+        return GetCodeByte(1, FrameState::GETDATA);
+    case FrameState::GETDATA:
+        return GetData();
+    }
+    return false;
+}
+
+bool SatelliteDecoder2::GetStart() {
+    if (!FindBatchStart())
+        return HasInput();
+    Guarded([this] { sys_.StartSAT10mSTimer(); });
+    EmptyByteTrace();
+    gHeaderSync = NowText() + "\tHeader Sync: ";
+    gFrameState = FrameState::GETFREQ;
+    ShowStatus(StatusKind::Control, "HEADER");
+    return true;
+}
+
+bool SatelliteDecoder2::GetFreq() {
+    if (gMarkerBytePending) {
+        if (!ReadByte())
+            return false;
+        gMarkerBytePending = false;
+    }
+    if (!ReadByte())
+        return false;
+    if (gLastChar == '2') {
+        gFrameState = FrameState::GETNEXT1;
+        gHeaderSync += "F2 ";
+        gFrequency = "2";
+        Trace("[Found F2]");
+        Relay(decoder::F2StartNotice());
+    } else if (gLastChar == '0') {
+        gHeaderSync += "F1 ";
+        gFrequency = "1";
+        gFrameState = FrameState::GETNEXT1;
+        Trace("[Found F1]");
+        Relay(decoder::F1StartNotice());
+    } else {
+        gFrequency = "1";
+        LogDecoder("B A D   H E A D E R");
+        gFrameState = FrameState::GETSTART;
+        Trace("[Found BAD HEADER back to start]");
+    }
+    return true;
+}
+
+bool SatelliteDecoder2::GetHeaderByte(FrameState next) {
+    if (!ReadByte())
+        return false;
+    gFrameState = next;
+    return true;
+}
+
+bool SatelliteDecoder2::GetBaud() {
+    if (!ReadByte())
+        return false;
+    if (gLastChar == '1') {
+        Trace("[Found 1200]");
+        gHeaderSync += "1200 ";
+        gRate = "1200";
+    } else {
+        Trace("[Found 512]");
+        gHeaderSync += "0512 ";
+        gRate = "512";
+    }
+    gFrameState = FrameState::GETSYNC;
+    gHeaderSync = ShowStatus(StatusKind::HEADER, gHeaderSync);
+    EmptyByteTrace();
+    return true;
+}
+
+bool SatelliteDecoder2::GetSync() {
+    switch (FindPreambleSync()) {
+    case 0:
+        return HasInput();
+    case 1:
+        Trace("[Found SYNC]");
+        EmptyByteTrace();
+        gFrameState = FrameState::GETCODE4;
+        gCodewordPos = 0;
+        ShowStatus(StatusKind::Control, "SYNC");
+        return true;
+    default:
+        gFrameState = FrameState::GETSTART;
+        Trace("[BAD NO SYNC back to Start]");
+        gSubState = 1;
+        LogDecoder("Failed to SYNC return to start");
+        return true;
+    }
+}
+
+bool SatelliteDecoder2::GetCodeByte(int element, FrameState next) {
+    if (!ReadByte())
+        return false;
+    // The carrier sends every codeword bit complemented.
+    gCodeword[element] = 255 - gLastChar;
+    gFrameState = next;
+    if (gCodeword[element] != 255)
+        gZeroCodeword = false;
+    return true;
+}
+
+bool SatelliteDecoder2::GetData() {
+    gFrameState = FrameState::GETCODE4;
+    gCodewordPos += 1;
+    EmptyByteTrace();
+    if (gCodewordPos == 17) {
+        gCodewordPos = 0;
+        if (IsSyncCodeword(gCodeword)) {
+            // another batch follows
+        } else if (IsEndOfBatch(gCodeword)) {
+            gFrameState = FrameState::GETFREQ;
+            ShowStatus(StatusKind::Control, "HEADER");
+            // The marker's fifth byte carries nothing; when it has not arrived
+            // yet, the header step skips it first.
+            if (!ReadByte())
+                gMarkerBytePending = true;
+        } else {
+            gFrameState = FrameState::GETSTART;
+            Trace("[NO SYNC back to Start]");
+        }
+    } else {
+        DecodeCodeword();
+    }
+    if (gZeroCodeword) {
+        ShowStatus(StatusKind::Control, "END Batch ");
+        Trace("[Found EOB]");
+        Relay(decoder::EndOfBatchNotice());
+    }
+    return true;
+}
+
+void SatelliteDecoder2::DecodeCodeword() {
+    // An address ends the page before it: the page goes out with its own
+    // address and function.
+    if (gCodeword[4] < 128 && !IsIdleCodeword(gCodeword))
+        FlushPage();
+    if (pocsag.ProcessCodeword(gCodewordPos, gCodeword)) {
+        FlushPage();
+        return;
+    }
+    page.gMessageText += pocsag.TakeAlphaText();
+    if (page.gMessageText.size() >= kLongestPageText)
+        FlushPage();
+}

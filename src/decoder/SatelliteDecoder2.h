@@ -1,0 +1,129 @@
+#pragma once
+
+#include "decoder/Codeword.h"
+#include "decoder/POCSAG.h"
+#include "decoder/PageState.h"
+
+#include <QByteArray>
+#include <array>
+#include <functional>
+
+class System;
+struct Control;
+
+// Finds the structure of the carrier's byte stream (block start marker,
+// header with frequency and rate, preamble, sync codeword, batches of 16
+// codewords) and turns the codewords into pages: each finished page goes to
+// relay dispatch and to the decoder log. Progress shows on the window's
+// framing labels and, when the operator enables batch logic, byte by byte in
+// the decoder pane.
+class SatelliteDecoder2 {
+public:
+    enum class FrameState {
+        Unset, // never run
+        GETSTART,
+        GETFREQ,
+        GETNEXT1,
+        GETNEXT2,
+        GETBAUD,
+        GETSYNC,
+        GETCODE4,
+        GETCODE3,
+        GETCODE2,
+        GETCODE1,
+        GETDATA,
+    };
+    enum class StatusKind { Control, HEADER };
+
+    explicit SatelliteDecoder2(System& system);
+
+    // Received bytes go in here; only FrameStream takes them out.
+    void AppendToSatBuffer(const QByteArray& bytes);
+    // Bytes received and not yet consumed.
+    qsizetype SatBufferLength() const { return gSatBuffer.size() - gSatRead; }
+
+    // Consumes the buffer; returns only when it needs more bytes.
+    void FrameStream();
+    // Finishes the page in progress: relays it and writes its decoder-log line.
+    void FlushPage();
+    // Digits that may go out as a numeric page.
+    static bool IsNumericText(const QByteArray& text);
+    static const char* FrameStateName(FrameState state);
+
+    FrameState gFrameState = FrameState::Unset;
+    // Step of the block-start search or of the preamble and sync search; the
+    // two searches share it.
+    int gSubState = 0;
+    int gLastChar = -1; // last byte taken; -1 when the last attempt found none
+    QByteArray gByteTrace;
+    int gPreambleByte = 0;
+    Codeword gCodeword{};
+    int gCodewordPos = 0; // 1..16 data, 17 the sync slot
+    bool gZeroCodeword = false;
+    QByteArray gHeaderSync; // e.g. "F1 1200 " once the header is read
+    QByteArray gRate;       // "1200" or "512"
+    QByteArray gFrequency;  // "1" or "2"
+
+    PageState page;
+    POCSAG pocsag{page};
+
+    // Most characters a page collects before it is relayed in parts, so that a
+    // broken transmission without address or idle codewords cannot take all memory.
+    static constexpr int kLongestPageText = 10000;
+    // Most characters the decoder pane keeps after a trace line.
+    static constexpr int kTraceLimit = 10000;
+
+private:
+    // One step of the state machine; false when it has to wait for bytes.
+    bool step();
+    bool GetStart();
+    bool GetFreq();
+    bool GetHeaderByte(FrameState next);
+    bool GetBaud();
+    bool GetSync();
+    bool GetCodeByte(int element, FrameState next);
+    bool GetData();
+    void DecodeCodeword();
+
+    // Searches and byte reading.
+    bool FindBatchStart();
+    int FindPreambleSync();
+    int ContinuePreamble();
+    int NextChar();
+    bool ReadByte();
+    int MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch);
+    bool HasInput() const { return gSatRead < gSatBuffer.size(); }
+    void TraceByte(int byte);
+    void EmptyByteTrace();
+    // Notes what lbTest shows: the trace as it was at the last byte read.
+    void KeepShownTrace();
+    void CompactSatBuffer();
+
+    // Window, trace, logs and relay.
+    QByteArray ShowStatus(StatusKind kind, const QByteArray& text);
+    void ShowDecoderTrace(const QByteArray& text);
+    void Trace(const char* text);
+    bool Tracing() const;
+    QByteArray NowText() const;
+    void SetLabel(Control& label, const QByteArray& caption, long colour);
+    void ShowWindowChanges();
+    void Relay(const QByteArray& packet);
+    void LogDecoder(const QByteArray& line);
+    // Runs a call into another module so that an error it raises is logged and
+    // the framing goes on with its next statement.
+    void Guarded(const std::function<void()>& call);
+    void LogCurrentError();
+
+    System& sys_;
+    QByteArray gSatBuffer;
+    qsizetype gSatRead = 0; // bytes before this offset are consumed
+    // The end-of-block marker was recognised before its fifth byte arrived.
+    bool gMarkerBytePending = false;
+    bool inFrameStream_ = false;
+    bool windowChanged_ = false;
+    // What lbTest shows: the last 20 characters of gByteTrace as they were at
+    // the last byte read; turned into the caption once per call.
+    QByteArray lbTestText_;
+    bool byteTraceRead_ = false;
+    bool lbTestChanged_ = false;
+};

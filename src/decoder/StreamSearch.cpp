@@ -1,0 +1,158 @@
+// The block-start and preamble searches and the byte reading they share.
+
+#include "decoder/SatelliteDecoder2.h"
+
+#include <cstring>
+
+namespace {
+
+// The byte trace only ever shows its last characters; during a long search it
+// is cut back to them rather than grown without end.
+constexpr qsizetype kShownTrace = 20;
+constexpr qsizetype kTraceRoom = 512;
+
+} // namespace
+
+int SatelliteDecoder2::NextChar() {
+    if (!HasInput())
+        return -1;
+    const int byte = static_cast<unsigned char>(gSatBuffer.at(gSatRead));
+    ++gSatRead;
+    if (Tracing())
+        ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
+    return byte;
+}
+
+void SatelliteDecoder2::TraceByte(int byte) {
+    char text[6] = {'<'};
+    int length = 1;
+    if (byte >= 100)
+        text[length++] = char('0' + byte / 100);
+    if (byte >= 10)
+        text[length++] = char('0' + byte / 10 % 10);
+    text[length++] = char('0' + byte % 10);
+    text[length++] = '>';
+    gByteTrace.append(text, length);
+    if (gByteTrace.size() > kTraceRoom)
+        gByteTrace.remove(0, gByteTrace.size() - kShownTrace);
+    byteTraceRead_ = true;
+}
+
+void SatelliteDecoder2::KeepShownTrace() {
+    if (!byteTraceRead_)
+        return;
+    const qsizetype length = qMin(kShownTrace, gByteTrace.size());
+    lbTestText_.resize(length);
+    std::memcpy(lbTestText_.data(), gByteTrace.constData() + gByteTrace.size() - length,
+                size_t(length));
+    byteTraceRead_ = false;
+    lbTestChanged_ = true;
+}
+
+void SatelliteDecoder2::EmptyByteTrace() {
+    KeepShownTrace();
+    gByteTrace.resize(0);
+}
+
+bool SatelliteDecoder2::ReadByte() {
+    gLastChar = NextChar();
+    if (gLastChar < 0)
+        return false;
+    TraceByte(gLastChar);
+    return true;
+}
+
+int SatelliteDecoder2::MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch) {
+    gLastChar = NextChar();
+    if (gLastChar < 0)
+        return ifNoData;
+    TraceByte(gLastChar);
+    return gLastChar == expected ? ifMatch : ifMismatch;
+}
+
+bool SatelliteDecoder2::FindBatchStart() {
+    switch (gSubState) {
+    case 0:
+        ShowStatus(StatusKind::Control, "SEARCH");
+        gSubState = 1;
+        return false;
+    case 1:
+        gSubState = MatchByte(0x29, 1, 2, 1);
+        return false;
+    case 2:
+        gSubState = MatchByte(0x29, 2, 3, 1);
+        return false;
+    case 3:
+        gSubState = MatchByte(0x29, 3, 4, 1);
+        return false;
+    case 4:
+        gSubState = MatchByte(0x52, 4, 5, 1);
+        return false;
+    case 5:
+        // The marker's fifth byte is read and not judged.
+        gSubState = MatchByte(0x04, 5, 1, 1);
+        if (gLastChar < 0)
+            return false;
+        if (Tracing())
+            ShowDecoderTrace('[' + NowText() +
+                             " Found batch SBATCH = " + QByteArray::number(gSubState) + ']');
+        return true;
+    default:
+        ShowStatus(StatusKind::Control, "CORRUPTION");
+        LogDecoder("Corruption waiting for start of batch @ " + QByteArray::number(gSubState));
+        if (Tracing())
+            ShowDecoderTrace('[' + NowText() +
+                             " corruption SBATCH = " + QByteArray::number(gSubState) + ']');
+        gSubState = 1;
+        return false;
+    }
+}
+
+int SatelliteDecoder2::FindPreambleSync() {
+    switch (gSubState) {
+    case 0:
+        gSubState = MatchByte(0xAA, 0, 6, 7);
+        if (gSubState == 6) {
+            Trace("[Found PREAMBLE inverted]");
+            gPreambleByte = 170;
+        }
+        return 0;
+    case 7:
+        gSubState = MatchByte(0x55, 7, 6, 0);
+        if (gSubState == 6) {
+            Trace("[Found PREAMBLE]");
+            gPreambleByte = 85;
+        }
+        return 0;
+    case 6:
+        gSubState = ContinuePreamble();
+        return 0;
+    case 1:
+        // The byte that ended the preamble may be the sync's first.
+        gSubState = gLastChar == 0x83 ? 2 : 0;
+        return 0;
+    case 2:
+        gSubState = MatchByte(0x2D, 2, 3, 5);
+        return 0;
+    case 3:
+        gSubState = MatchByte(0xEA, 3, 4, 5);
+        return 0;
+    case 4:
+        gSubState = MatchByte(0x27, 4, 1, 5);
+        return gSubState == 1 ? 1 : 0;
+    case 5:
+        LogDecoder("BAD SYNC.");
+        return 2;
+    default:
+        gSubState = 0;
+        return 0;
+    }
+}
+
+int SatelliteDecoder2::ContinuePreamble() {
+    // A preamble cut by the end of an arrival goes on with the next one.
+    const int next = MatchByte(gPreambleByte, 6, 6, 1);
+    if (next == 6 && gLastChar >= 0)
+        ShowStatus(StatusKind::Control, "PREAMBLE");
+    return next;
+}

@@ -1,0 +1,252 @@
+// The carrier's byte stream as it arrives: block markers, headers, preambles,
+// sync codewords and their faults, in one piece or split anywhere, seen
+// through the relayed packets, the decoder log and the window's labels.
+
+#include "DecoderHarness.h"
+#include "PocsagCodewords.h"
+#include "SatelliteStream.h"
+#include "platform/Error.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+constexpr long kRed = 0x0000FF;
+constexpr long kButtonFace = 0x8000000F;
+
+sim::StreamOptions Options(int frequency, int rate, int preamble = 72, int perBlock = 10) {
+    sim::StreamOptions options;
+    options.frequency = frequency;
+    options.rate = rate;
+    options.preambleBytes = preamble;
+    options.pagesPerBlock = perBlock;
+    return options;
+}
+
+QByteArray Encode(const QList<sim::Page>& pages, const sim::StreamOptions& options = {}) {
+    return sim::EncodeStream(pages, options);
+}
+
+// A stream that continues one already running: the marker before its first
+// header is the end marker of the block before.
+QByteArray NextBlocks(const QList<sim::Page>& pages, const sim::StreamOptions& options = {}) {
+    return Encode(pages, options).mid(sim::BlockMarker().size());
+}
+
+const sim::Page kPageOne{8, 'A', 'A', "first block page one"};
+const sim::Page kPageTwo{16, 'B', 'N', "123"};
+const QByteArray kPageOnePacket =
+    PagePacket("1200", "1", "A", "0000008", "A", "first block page one");
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray bytes;
+    for (const int value : values)
+        bytes.append(char(value));
+    return bytes;
+}
+
+} // namespace
+
+class StreamFramingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void blocksFollowEachOtherWithNoticesAndHeaderLabels() {
+        DecoderHarness h;
+        h.feed(Encode({kPageOne}) + NextBlocks({kPageTwo}, Options(2, 512)));
+        QCOMPARE(h.packets,
+                 (QList<QByteArray>{kF1Start, kPageOnePacket, kF2Start,
+                                    PagePacket("512", "2", "B", "0000016", "N", "123  ")}));
+        QCOMPARE(h.decoderLog(), (QList<QByteArray>{"F1 1200 0000008 A first block page one",
+                                                    "F2 0512 0000016 B <n>123  "}));
+        const frmQuorlan& w = h.t->window;
+        QCOMPARE(w.lbF1.Caption, QStringLiteral("F1 1200 "));
+        QCOMPARE(w.lbF1.ForeColor, kButtonFace);
+        QCOMPARE(w.lbF2.Caption, QStringLiteral("F2 0512 "));
+        QCOMPARE(w.lbF2.ForeColor, kRed);
+        QCOMPARE(w.lbControl.Caption, QStringLiteral("HEADER"));
+        QCOMPARE(w.lbControl.ForeColor, kRed);
+
+        // The end marker leads straight into the next header: no search.
+        h.packets.clear();
+        h.feed(NextBlocks({kPageOne}));
+        QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
+        QCOMPARE(w.lbF1.ForeColor, kRed);
+        QCOMPARE(w.lbF2.ForeColor, kButtonFace);
+        QCOMPARE(w.lbF2.Caption, QStringLiteral("F2 0512 "));
+    }
+
+    void markerNeedsItsFourBytesInARow() {
+        DecoderHarness h;
+        h.feed(Bytes({0x29, 0x29, 0x29, 0x29, 0x52, 0x04}) + "0001");
+        QCOMPARE(h.t->window.lbControl.Caption, QStringLiteral("SEARCH"));
+        h.feed(Encode({kPageOne}));
+        QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
+    }
+
+    void rateByteOtherThanOneMeans512() {
+        DecoderHarness h;
+        QByteArray stream = Encode({kPageOne});
+        stream[8] = 'Z'; // marker, frequency, two bytes, rate
+        h.feed(stream);
+        QCOMPARE(h.pages(), QList<QByteArray>{PagePacket("512", "1", "A", "0000008", "A",
+                                                         "first block page one")});
+        QCOMPARE(h.decoderLog(), QList<QByteArray>{"F1 0512 0000008 A first block page one"});
+    }
+
+    // A run of 55 is found on the step that tests for it: every other byte.
+    void preambleOfEitherPhase() {
+        for (const int length : {2, 3, 72}) {
+            QByteArray stream = Encode({kPageOne}, Options(1, 1200, length));
+            stream.replace(9, length, QByteArray(length, char(0x55)));
+            DecoderHarness h;
+            h.t->window.chkInsertBatch.Value = 1;
+            h.feed(stream);
+            QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
+            QVERIFY(h.t->logs.gDecoderLogText.contains("  [Found PREAMBLE]\r\n"));
+        }
+    }
+
+    void badHeaderAndBadSyncGoBackToTheSearch() {
+        DecoderHarness h;
+        h.t->window.chkInsertBatch.Value = 1;
+        h.feed(sim::BlockMarker() + "X001" + Encode({kPageOne}));
+        QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
+        QCOMPARE(h.decoderLog().first(), QByteArray("B A D   H E A D E R"));
+        QVERIFY(h.t->logs.gDecoderLogText.contains("[Found BAD HEADER back to start]"));
+
+        h.restart();
+        h.feed(sim::BlockMarker() + "0001" + Bytes({0xAA, 0xAA, 0x83, 0x2D, 0x00}) +
+               Encode({kPageOne}));
+        QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kF1Start, kPageOnePacket}));
+        const QList<QByteArray> log = h.decoderLog();
+        QCOMPARE(log.mid(log.size() - 3),
+                 (QList<QByteArray>{"BAD SYNC.", "Failed to SYNC return to start",
+                                    "F1 1200 0000008 A first block page one"}));
+        QVERIFY(h.t->logs.gDecoderLogText.contains("[BAD NO SYNC back to Start]"));
+    }
+
+    // A lost sync leaves the page open; the next block's first address ends it.
+    void lostSyncKeepsThePageInProgress() {
+        const QByteArray text = "This page loses its sync after the first batch of sixteen.";
+        QByteArray stream = Encode({{8, 'A', 'A', text}});
+        const qsizetype secondSync = 5 + 4 + 72 + 4 + 16 * 4;
+        QCOMPARE(stream.mid(secondSync, 4), Bytes({0x83, 0x2D, 0xEA, 0x27}));
+        stream[secondSync + 1] = 0x2C;
+        DecoderHarness h;
+        h.t->window.chkInsertBatch.Value = 1;
+        h.feed(stream + NextBlocks({kPageTwo}));
+        QCOMPARE(
+            h.packets,
+            (QList<QByteArray>{kF1Start, kF1Start,
+                               PagePacket("1200", "1", "A", "0000008", "A", text.left(15 * 20 / 7)),
+                               PagePacket("1200", "1", "B", "0000016", "N", "123  ")}));
+        QVERIFY(h.t->logs.gDecoderLogText.contains("[NO SYNC back to Start]"));
+    }
+
+    void fourZeroBytesInTheSyncSlotEndTheBatch() {
+        QByteArray stream = Encode({kPageOne});
+        stream.chop(sim::BlockMarker().size());
+        DecoderHarness h;
+        h.t->window.chkInsertBatch.Value = 1;
+        h.feed(stream + QByteArray(4, '\0'));
+        QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket, kEndOfBatch}));
+        QCOMPARE(h.t->window.lbControl.Caption, QStringLiteral("END Batch "));
+        const QByteArray trace = h.t->logs.gDecoderLogText; // newest first
+        QVERIFY(trace.indexOf("[Found EOB]") < trace.indexOf("[NO SYNC back to Start]"));
+        // Framing searches again for the next block.
+        h.feed(Encode({kPageTwo}));
+        QCOMPARE(h.pages().size(), 2);
+    }
+
+    void splitAnywhereGivesTheSameResult() {
+        const QList<sim::Page> pages{kPageOne,
+                                     kPageTwo,
+                                     {23, 'C', 'T', ""},
+                                     {1000, 'D', 'A', "A text long enough to cross a batch end."},
+                                     {999, 'A', 'N', "0000000000"}};
+        const QByteArray stream =
+            Encode(pages, Options(2, 1200, 3, 2)) + NextBlocks(pages, Options(1, 512, 2, 3));
+        DecoderHarness h;
+        h.feed(stream);
+        const QList<QByteArray> whole = h.packets;
+        QCOMPARE(whole.size(), 15); // 3 + 2 notices, 5 + 5 pages
+        for (qsizetype split = 1; split < stream.size(); ++split) {
+            h.restart();
+            h.feed(stream.left(split));
+            h.feed(QByteArray()); // a timer tick between the two arrivals
+            h.feed(stream.mid(split));
+            if (h.packets != whole)
+                QFAIL(qPrintable(QStringLiteral("split at byte %1 differs").arg(split)));
+        }
+        h.restart();
+        for (const char byte : stream)
+            h.feed(QByteArray(1, byte));
+        QCOMPARE(h.packets, whole);
+    }
+
+    // Searching does not wait for the next arrival or tick: one arrival is
+    // decoded whole and nothing stays in the buffer.
+    void oneArrivalIsDecodedAtOnce() {
+        QByteArray noise(300000, '\0');
+        QRandomGenerator random(7);
+        for (char& byte : noise)
+            byte = char(0x30 + random.bounded(0xA0)); // never 0x29
+        DecoderHarness h;
+        h.feed(noise + Encode({kPageOne}) + noise + Encode({kPageTwo}));
+        QCOMPARE(h.pages().size(), 2);
+        QCOMPARE(h.decoder->SatBufferLength(), 0);
+        h.feed(noise);
+        QCOMPARE(h.decoder->SatBufferLength(), 0);
+    }
+
+    void byteTraceAndPaneFollowTheBatchLogicSwitch() {
+        DecoderHarness h;
+        const frmQuorlan& w = h.t->window;
+        h.feed(sim::BlockMarker() + "0001");
+        QCOMPARE(w.lbTest.Caption, QStringLiteral("<48><48><48><49>"));
+        QCOMPARE(w.lbF1.Caption, QStringLiteral("F1 1200 "));
+        QCOMPARE(w.lbControl.Caption, QStringLiteral("HEADER"));
+        h.feed(Bytes({0xAA, 0xAA}));
+        QCOMPARE(w.lbTest.Caption, QStringLiteral("<170><170>"));
+        h.feed(Bytes({0xAA, 0xAA, 0xAA}));
+        QCOMPARE(w.lbTest.Caption, QStringLiteral("<170><170><170><170>"));
+        QCOMPARE(w.lbControl.Caption, QStringLiteral("PREAMBLE"));
+        QVERIFY(!h.t->logs.gDecoderLogText.contains('<'));
+
+        h.restart();
+        h.t->window.chkInsertBatch.Value = 1;
+        h.feed(Encode({kPageOne}));
+        const QByteArray pane = h.t->logs.gDecoderLogText;
+        for (const char* line :
+             {"  <29>\r\n", "  <52>\r\n", "  <AA>\r\n", "  [Found F1]\r\n", "  [Found 1200]\r\n",
+              "  [Found PREAMBLE inverted]\r\n", "  [Found SYNC]\r\n"})
+            QVERIFY2(pane.contains(line), line);
+        QVERIFY(pane.contains("[DECODE]\tF1 1200 0000008 A first block page one"));
+        QVERIFY(pane.size() <= SatelliteDecoder2::kTraceLimit);
+        QVERIFY(w.txbSatDecoder.Text.startsWith(QStringLiteral("15 Jan 2026 10:00:00  <4>\r\n")));
+    }
+
+    void errorInAModuleItCallsIsLoggedAndDecodingGoesOn() {
+        DecoderHarness h;
+        bool refused = false;
+        QObject::connect(&h.t->outputRules, &OutputRules::relayed,
+                         [&refused](const QByteArray& packet) {
+                             if (!refused && packet == kPageOnePacket) {
+                                 refused = true;
+                                 throw platform::Error(QStringLiteral("Output refused"));
+                             }
+                         });
+        h.feed(Encode({kPageOne, kPageTwo}));
+        QVERIFY(refused);
+        QCOMPARE(h.pages().size(), 2);
+        QCOMPARE(h.decoderLog(),
+                 (QList<QByteArray>{"10:00:00 Strip File error no: 5 Output refused",
+                                    "F1 1200 0000008 A first block page one",
+                                    "F1 1200 0000016 B <n>123  "}));
+    }
+};
+
+QTEST_GUILESS_MAIN(StreamFramingTest)
+#include "stream-framing-test.moc"
