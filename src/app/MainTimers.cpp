@@ -13,13 +13,14 @@ void System::StartTimers() {
     tmrSockets.start();
     tmrSystem.start();
     outputSockets.StartTimer();
+    decSockets.StartTimers();
 }
 
 std::vector<TickStep> System::SocketsTickSteps() {
     return {
         {QStringLiteral("CheckDelayedCompaction"), [this] { delayedDb.CheckDelayedCompaction(); }},
         {QStringLiteral("CheckBackUp"), [this] { logs.CheckBackUp(); }},
-        {QStringLiteral("UpdateTelstraClients"), [this] { UpdateTelstraClients(); }},
+        {QStringLiteral("UpdateTelstraClients"), [this] { decSockets.UpdateTelstraClients(); }},
         {QStringLiteral("UpdateOutputClients"), [this] { outputSockets.UpdateOutputClients(); }},
     };
 }

@@ -13,7 +13,8 @@ System::System(SystemOptions options, QObject* parent)
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
-      outputRules(*this), outputSockets(*this), global(*this), options_(std::move(options)) {
+      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this), decoder(*this),
+      options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 
@@ -79,12 +80,13 @@ bool System::Form_Load() {
 
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
-    LoadTelstraClients();
-    CheckDuplicatePorts();
+    decSockets.LoadTelstraClients();
+    decSockets.CheckTelstraPostUpdate();
+    outputRules.CheckDuplicatePorts();
 
     window.cmdEnable.Caption = QStringLiteral("Disable");
     window.Changed();
-    EnableTelstra();
+    db.EnableTelstra();
 
     if (gRawLogEnabled)
         OpenRawTestFile();
@@ -110,7 +112,7 @@ void System::Form_Unload() {
     CloseRawTestFile();
     delayedDb.CloseDelayedDb();
     db.CloseSysDatabase();
-    // The carrier window goes first; it is built with the carrier connections.
+    decSockets.Unload();
     outputSockets.Unload();
 
     window.Visible = false;

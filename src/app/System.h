@@ -4,6 +4,7 @@
 #include "app/frmQuorlan.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
+#include "decoder/SatelliteDecoder2.h"
 #include "logging/Logs.h"
 #include "outputs/frmOutputSockets.h"
 #include "platform/Clock.h"
@@ -11,8 +12,10 @@
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
+#include "telstra/frmDecSockets.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -68,6 +71,8 @@ public:
     OutputRules outputRules;
     frmOutputSockets outputSockets;
     Global global;
+    frmDecSockets decSockets;
+    SatelliteDecoder2 decoder;
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
@@ -92,13 +97,14 @@ public:
     // Runs the steps in order; the first failure ends the tick with `warning`.
     void RunTick(const std::vector<TickStep>& steps, int warning);
 
-    // Decoder input feed: restarts the 100 ms decoder timer (built with the
-    // carrier connections; see PendingSteps.cpp).
-    void StartSAT10mSTimer();
-    // The port consistency check (built with the carrier connections).
-    void CheckDuplicatePorts();
-    // Appends a line to the raw test file ".\raw output.txt" when it is open.
+    // Decoder input feed: restarts the data-gap countdown.
+    void StartSAT10mSTimer() { decSockets.StartSAT10mSTimer(); }
+    // The raw test file ".\raw output.txt": open from start-up to shutdown
+    // while raw logging was on at start; the decoder's trace is copied into it.
+    void OpenRawTestFile();
+    void CloseRawTestFile();
     void PrintRawTestFile(const QByteArray& line);
+    bool RawTestFileOpen() const { return rawTestFile_.isOpen(); }
 
 signals:
     void warningShown(int errorNumber, const QString& platformText, int socket);
@@ -108,17 +114,11 @@ private:
     bool abandonStartUp(const QString& message);
     void changeToDevelopmentFolder();
 
-    // Steps whose subsystems are built later (see PendingSteps.cpp).
-    void LoadTelstraClients();
-    void EnableTelstra();
-    void OpenRawTestFile();
-    void CloseRawTestFile();
-    void UpdateTelstraClients();
-
     SystemOptions options_;
     bool messIDLoaded_ = false;
     bool unloaded_ = false;
     QTimer tmrTCP;
     QTimer tmrSockets;
     QTimer tmrSystem;
+    QFile rawTestFile_;
 };

@@ -37,6 +37,10 @@ public:
     void OpenTelstra(int lockType);
     void OpenOutputs(int lockType);
     void EditOutputs();
+    void EditTelstra();
+    bool CommitTelstra();
+    void EnableTelstra();
+    void DisableTelstra();
     bool CommitOutputs();
 
     // A recordset over the system database with the cursor every table uses.
@@ -46,6 +50,7 @@ public:
 private:
     std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);
     void bindStartUpGrid(long foreColor);
+    void setAllTelstraActive(bool active);
 
     System& sys_;
 };

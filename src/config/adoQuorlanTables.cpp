@@ -105,10 +105,89 @@ bool adoQuorlan::CommitOutputs() {
         sys_.outputSockets.LoadOutputClients();
         sys_.outputSockets.RequestUpdateOutputClients();
         sys_.outputSockets.CheckOuputsPostUpdate();
-        sys_.CheckDuplicatePorts();
+        sys_.outputRules.CheckDuplicatePorts();
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(305, error.text(), 0);
         return false;
     }
+}
+
+void adoQuorlan::EditTelstra() {
+    // A failure here (the table gone, the database closed) is reported like one
+    // while opening the table.
+    try {
+        if (rsTelstra && rsTelstra->State() == 1)
+            rsTelstra->Close();
+        sys_.window.dgTelstra.DataSource.reset();
+        OpenTelstra(3);
+        if (sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, colours::DarkRed))
+            sys_.display.SetTelstraColumns(rsTelstra->FieldCount());
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(303, error.text(), 0);
+    }
+}
+
+bool adoQuorlan::CommitTelstra() {
+    try {
+        if (!rsTelstra || rsTelstra->LockType == 1)
+            return false;
+        rsTelstra->Update();
+        rsTelstra->Close();
+        sys_.window.dgTelstra.DataSource.reset();
+        OpenTelstra(1);
+        if (sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, colours::Blue))
+            sys_.display.SetTelstraColumns(rsTelstra->FieldCount());
+        sys_.decSockets.LoadTelstraClients();
+        sys_.decSockets.RequestUpdateTelstraClients();
+        sys_.decSockets.CheckTelstraPostUpdate();
+        return true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(308, error.text(), 0);
+        return false;
+    }
+}
+
+namespace {
+
+template <typename Fn> void Skipping(Fn fn) {
+    try {
+        fn();
+    } catch (const platform::Error&) {
+    }
+}
+
+} // namespace
+
+void adoQuorlan::setAllTelstraActive(bool active) {
+    Skipping([&] {
+        if (rsTelstra && rsTelstra->State() == 1)
+            rsTelstra->Close();
+    });
+    sys_.window.dgTelstra.DataSource.reset();
+    Skipping([&] { OpenTelstra(3); });
+    Skipping([&] { rsTelstra->MoveFirst(); });
+    const QString letter = active ? QStringLiteral("Y") : QStringLiteral("N");
+    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+        Skipping([&] {
+            if (sys_.decSockets.gTelstra[i].Active != active)
+                rsTelstra->SetField(QStringLiteral("Active"), letter);
+        });
+        Skipping([&] { rsTelstra->Update(); });
+        Skipping([&] { rsTelstra->MoveNext(); });
+    }
+    Skipping([&] {
+        sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, sys_.window.dgTelstra.ForeColor);
+    });
+    Skipping([&] { sys_.decSockets.LoadTelstraClients(); });
+    Skipping([&] { sys_.decSockets.RequestUpdateTelstraClients(); });
+    Skipping([&] { sys_.decSockets.CheckTelstraPostUpdate(); });
+}
+
+void adoQuorlan::EnableTelstra() {
+    setAllTelstraActive(true);
+}
+
+void adoQuorlan::DisableTelstra() {
+    setAllTelstraActive(false);
 }

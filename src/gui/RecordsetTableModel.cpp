@@ -54,7 +54,11 @@ void RecordsetTableModel::refresh() {
 }
 
 bool RecordsetTableModel::editable() const {
-    return shown_ && shown_->State() == 1 && shown_->LockType != 1;
+    // Blue means read-only to the operator, whatever the recordset allows:
+    // after start-up the carriers' table stays open for writing, but it is
+    // shown, and must stay, read-only until its Edit button is pressed.
+    return shown_ && shown_->State() == 1 && shown_->LockType != 1 &&
+           grid_.ForeColor == colours::DarkRed;
 }
 
 int RecordsetTableModel::rowCount(const QModelIndex& parent) const {

@@ -14,6 +14,7 @@ public:
 
     void RelayToOutputs(const QByteArray& packet);
     void SendToOutput(int index, const QByteArray& packet);
+    void CheckDuplicatePorts();
 
 signals:
     // Every packet handed to dispatch, before it goes to the outputs.

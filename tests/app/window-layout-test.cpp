@@ -65,7 +65,8 @@ private slots:
         for (DataGrid* grid : {&w.dgTelstra, &w.dgOutputs, &w.dgStartup, &w.dgErrorCodes}) {
             QVERIFY2(grid->DataSource && grid->DataSource->State() == 1, qPrintable(grid->Name));
             QCOMPARE(grid->ForeColor, colours::Blue);
-            QCOMPARE(grid->DataSource->LockType, 1);
+            // Enabling the carriers at start-up leaves their table open for writing.
+            QCOMPARE(grid->DataSource->LockType, grid == &w.dgTelstra ? 3 : 1);
         }
         QCOMPARE(w.dgTelstra.ColumnWidth.size(), 9);
         QCOMPARE(w.dgOutputs.ColumnWidth,
@@ -128,10 +129,12 @@ private slots:
         QVERIFY(t->window.txbLogTelstra.Text.contains(QStringLiteral(
             "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
             "Only the maximum no of sockets will be operational.")));
-        // The box shows the latest notice: the outputs are loaded after the carriers.
-        QCOMPARE(t->window.txbInfo.Text,
-                 QStringLiteral("System: No of outputs in database is greater than MAX Allowed "
-                                "output sockets of [50]"));
+        // The box shows the latest notice: enabling the carriers reopens their table last.
+        QCOMPARE(
+            t->window.txbInfo.Text,
+            QStringLiteral(
+                "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
+                "Only the maximum no of sockets will be operational."));
         t->window.cmdDoneInfo_Click();
         QVERIFY(!t->window.frmeInfoBox.Visible);
     }

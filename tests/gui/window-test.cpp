@@ -76,7 +76,7 @@ private slots:
         auto* outputsPane =
             qobject_cast<QPlainTextEdit*>(view.widget(QStringLiteral("txbLogOutputs")));
         QVERIFY(outputsPane->toPlainText().startsWith(
-            QStringLiteral("10:00:00  System: UPDATE: Enabling port 6002   Client B\n")));
+            QStringLiteral("10:00:00  System: Check for duplicate ports.\n")));
         QVERIFY(outputsPane->toPlainText().endsWith(
             QStringLiteral("10:00:00  Outputs Log intialised\n")));
 

@@ -61,7 +61,8 @@ private slots:
         QCOMPARE(t->window.txbLogTelstra.Text,
                  QStringLiteral("10:00:00  Telstra Log intialised\r\n"));
         QCOMPARE(t->window.txbLogOutputs.Text,
-                 QStringLiteral("10:00:00  Outputs Log intialised\r\n"));
+                 QStringLiteral("10:00:00  System: Check for duplicate ports.\r\n10:00:00  Outputs "
+                                "Log intialised\r\n"));
 
         t.clock.advanceSecs(30);
         t->Form_Unload();
@@ -125,8 +126,9 @@ private slots:
         t.clock.set(QDateTime(QDate(2026, 1, 15), startAt));
         QVERIFY(t->Form_Load());
         QVERIFY(Lines(folder.file(QStringLiteral("LOGS/Quorlan")))
-                    .last()
-                    .endsWith("\tError\t" + line.toUtf8()));
+                    .contains("15 Jan 2026 " +
+                              startAt.toString(QStringLiteral("HH:mm:ss")).toUtf8() + "\tError\t" +
+                              line.toUtf8()));
         t.clock.advanceSecs(5);
         t->tmrSockets_Timer();
         QCOMPARE(QDir(folder.file(QStringLiteral("LOGS/BACKUP"))).exists(), backsUpAtOnce);

@@ -1,0 +1,38 @@
+// The port consistency check: reports every port that two connections share.
+
+#include "app/System.h"
+#include "relay/OutputRules.h"
+
+void OutputRules::CheckDuplicatePorts() {
+    sys_.logs.LogOutput(QStringLiteral("System: Check for duplicate ports."));
+    const auto& outputs = sys_.outputSockets.gOutputs;
+    const auto& telstra = sys_.decSockets.gTelstra;
+    auto report = [&](const QString& text, bool toOutputsLog, int warning) {
+        sys_.logs.LogError(text);
+        if (toOutputsLog)
+            sys_.logs.LogOutput(text);
+        else
+            sys_.logs.LogInput(text);
+        sys_.ShowWarning(warning, text, 0);
+    };
+    const QString tab = QStringLiteral("\t");
+    for (int i = 0; i < sys_.gOutputCount; ++i)
+        for (int j = i + 1; j < sys_.gOutputCount; ++j)
+            if (outputs[i].Port == outputs[j].Port)
+                report(QStringLiteral("System: Found duplicate ports ") + tab + outputs[i].Port +
+                           tab + outputs[i].Description + tab + outputs[j].Description,
+                       true, 600);
+    for (int i = 0; i < sys_.gTelstraCount; ++i)
+        for (int j = i + 1; j < sys_.gTelstraCount; ++j)
+            if (telstra[i].Port == telstra[j].Port)
+                report(QStringLiteral("System: Found duplicate ports ") + tab + telstra[i].Port +
+                           tab + telstra[i].Description + tab + telstra[j].Description,
+                       false, 601);
+    for (int i = 0; i < sys_.gOutputCount; ++i)
+        for (int j = 0; j < sys_.gTelstraCount; ++j)
+            if (telstra[j].Port == outputs[i].Port)
+                report(QStringLiteral("System: Found duplicate ports between tables") + tab +
+                           outputs[i].Port + tab + outputs[i].Description + tab +
+                           telstra[j].Description,
+                       false, 602);
+}

@@ -1,0 +1,147 @@
+// Loading the carrier connections from the Telstra table, at start-up, at a
+// commit of the grid and when they are all enabled or disabled.
+
+#include "app/System.h"
+#include "platform/Error.h"
+#include "telstra/frmDecSockets.h"
+
+namespace {
+
+QString Text(const platform::Recordset& rs, const char* field) {
+    return rs.Field(QLatin1String(field)).toString();
+}
+
+template <typename Fn> void Skipping(Fn fn) {
+    try {
+        fn();
+    } catch (const platform::Error&) {
+    }
+}
+
+} // namespace
+
+void frmDecSockets::resetEntry(int i) {
+    TelstraSocket& e = gTelstra[i];
+    e.Status = TelstraSocket::Empty;
+    e.StatusTime = sys_.Now();
+    e.SendReady = true;
+    e.Active = false;
+}
+
+void frmDecSockets::InitTelstraClients() {
+    const int n = sys_.gTelstraCount;
+    const int m = sys_.gTelstraLoaded;
+    if (n == m)
+        return;
+    for (int i = n; i < m; ++i) {
+        CloseTelstraPort(i);
+        resetEntry(i);
+    }
+    for (int i = m; i < n; ++i) {
+        if (i != 0 && !wskDecoder.Exists(i))
+            wskDecoder.Load(i);
+        resetEntry(i);
+    }
+}
+
+void frmDecSockets::LoadTelstraClients() {
+    Skipping([&] { InitTelstraClients(); });
+    auto rs = sys_.db.rsTelstra;
+    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+        return;
+    Skipping([&] { rs->MoveFirst(); });
+    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+        Skipping([&] {
+            TelstraSocket& e = gTelstra[i];
+            auto updateAll = [&] {
+                UpdateTextField(i, e.PSAP, Text(*rs, "PSAP"), QStringLiteral("PSAP"));
+                UpdateTextField(i, e.Agency, Text(*rs, "Agency"), QStringLiteral("Agency"));
+                UpdateTextField(i, e.ServiceID, Text(*rs, "ServiceID"),
+                                QStringLiteral("ServiceID"));
+                UpdateTextField(i, e.Paired, Text(*rs, "Paired"), QStringLiteral("Paired"));
+                UpdateTextField(i, e.TServer, Text(*rs, "TServer"), QStringLiteral("TServer"));
+                UpdateTextField(i, e.Match, Text(*rs, "Match"), QStringLiteral("Match"));
+                UpdateTextField(i, e.Description, Text(*rs, "Description"),
+                                QStringLiteral("Description"));
+                return UpdatePortField(i, e.Port, Text(*rs, "Port"), QStringLiteral("Port"));
+            };
+            switch (e.Status) {
+            case TelstraSocket::Empty:
+                log(QStringLiteral("System: Load port ") + Text(*rs, "Port"));
+                e.Status = TelstraSocket::Valid;
+                e.Port = Text(*rs, "Port");
+                e.Description = Text(*rs, "Description");
+                e.Match = Text(*rs, "Match");
+                e.PSAP = Text(*rs, "PSAP");
+                e.Agency = Text(*rs, "Agency");
+                e.ServiceID = Text(*rs, "ServiceID");
+                e.Paired = Text(*rs, "Paired");
+                e.TServer = Text(*rs, "TServer");
+                break;
+            case TelstraSocket::Listening:
+                if (updateAll()) {
+                    log(QStringLiteral("System: Update requires socket changes on [%1]  %2")
+                            .arg(i)
+                            .arg(e.Description));
+                    CloseTelstraPort(i);
+                }
+                e.Status = TelstraSocket::Valid;
+                break;
+            case TelstraSocket::Valid:
+            case TelstraSocket::UpdatePending:
+                updateAll();
+                e.StatusTime = sys_.Now();
+                break;
+            default: // Connected and Closed keep their values
+                break;
+            }
+        });
+        Skipping([&] { rs->MoveNext(); });
+    }
+}
+
+void frmDecSockets::RequestUpdateTelstraClients() {
+    for (int i = 0; i < sys_.gTelstraCount; ++i)
+        gTelstra[i].Status = TelstraSocket::UpdatePending;
+}
+
+void frmDecSockets::CheckTelstraPostUpdate() {
+    auto rs = sys_.db.rsTelstra;
+    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+        return;
+    rs->MoveFirst();
+    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+        TelstraSocket& e = gTelstra[i];
+        const QString active = Text(*rs, "Active");
+        const QChar a = active.isEmpty() ? QChar() : active.at(0).toUpper();
+        if (e.Active && a == QLatin1Char('N')) {
+            CloseTelstraPort(i);
+            log(QStringLiteral("System: UPDATE: Closing port ") + Text(*rs, "Port") +
+                QStringLiteral("   ") + Text(*rs, "Description"));
+            e.Active = false;
+        } else if (!e.Active && a == QLatin1Char('Y')) {
+            log(QStringLiteral("System: UPDATE: Enabling port ") + Text(*rs, "Port") +
+                QStringLiteral("   ") + Text(*rs, "Description"));
+            e.Active = true;
+        }
+        rs->MoveNext();
+    }
+}
+
+void frmDecSockets::UpdateTextField(int i, QString& field, const QString& newValue,
+                                    const QString& fieldName) {
+    if (newValue == field)
+        return;
+    field = newValue;
+    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
+            .arg(i)
+            .arg(gTelstra[i].Description, fieldName, newValue));
+}
+
+bool frmDecSockets::UpdatePortField(int i, QString& field, const QString& newValue,
+                                    const QString& fieldName) {
+    if (newValue == field)
+        return false;
+    UpdateTextField(i, field, newValue, fieldName);
+    return true;
+}

@@ -1,0 +1,211 @@
+// The carrier connections' lifecycle: connect, the heartbeat with its
+// three-minute silence limit, closing with a busy counter, and sending.
+
+#include "telstra/frmDecSockets.h"
+
+#include "app/System.h"
+#include "config/SettingValues.h"
+#include "platform/Error.h"
+
+frmDecSockets::frmDecSockets(System& system) : sys_(system) {
+    tmrSATInput.setInterval(100);
+    tmrSaTData.setInterval(100);
+    connect(&tmrSATInput, &QTimer::timeout, this, &frmDecSockets::tmrSATInput_Timer);
+    connect(&tmrSaTData, &QTimer::timeout, this, &frmDecSockets::tmrSaTData_Timer);
+    connect(&wskDecoder, &platform::SocketArray::Connect, this, &frmDecSockets::wskDecoder_Connect);
+    connect(&wskDecoder, &platform::SocketArray::ConnectionRequest, this,
+            &frmDecSockets::wskDecoder_ConnectionRequest);
+    connect(&wskDecoder, &platform::SocketArray::Close, this, &frmDecSockets::wskDecoder_Close);
+    connect(&wskDecoder, &platform::SocketArray::Error, this, &frmDecSockets::wskDecoder_Error);
+    connect(&wskDecoder, &platform::SocketArray::SendComplete, this,
+            &frmDecSockets::wskDecoder_SendComplete);
+    connect(&wskDecoder, &platform::SocketArray::DataArrival, this,
+            &frmDecSockets::wskDecoder_DataArrival);
+}
+
+void frmDecSockets::log(const QString& text) {
+    sys_.logs.LogInput(text);
+}
+
+void frmDecSockets::StartTimers() {
+    tmrSATInput.start();
+    tmrSaTData.start();
+}
+
+void frmDecSockets::Unload() {
+    tmrSATInput.stop();
+    tmrSaTData.stop();
+    wskDecoder.UnloadAll();
+}
+
+void frmDecSockets::ConnectTelstraPort(int i) {
+    TelstraSocket& e = gTelstra[i];
+    try {
+        platform::SocketControl& socket = wskDecoder[i];
+        socket.RemotePort = LongValue(e.Port);
+        socket.Protocol = 0;
+        const QString ip = sys_.db.GetStartUpKey(QStringLiteral("TelstraLocalIP"),
+                                                 platform::SocketControl::LocalIP());
+        socket.RemoteHost = ip;
+        log(QStringLiteral("System: Decoder Socket set to ") + ip + QLatin1Char(':') + e.Port);
+        socket.Connect();
+        log(QStringLiteral("System: Connect to port ") + e.Port + QStringLiteral("   ") +
+            e.Description);
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(205, error.text(), i);
+        log(QStringLiteral("System: Telstra Socket problem starting ") + e.Port +
+            QStringLiteral("   ") + e.Description + QStringLiteral(" Windows reports [") +
+            error.text() + QLatin1Char(']'));
+    }
+}
+
+void frmDecSockets::CloseTelstraSocket(int i) {
+    TelstraSocket& e = gTelstra[i];
+    log(QStringLiteral("System: Close ") + e.Port + QStringLiteral("   ") + e.Description);
+    e.TxPending.clear();
+    e.SendReady = true;
+    e.Status = TelstraSocket::Closed;
+    e.CloseCount = 0;
+    wskDecoder[i].Close();
+}
+
+bool frmDecSockets::CloseTelstraPort(int i) {
+    TelstraSocket& e = gTelstra[i];
+    if (!e.SendReady) {
+        e.CloseCount += 1;
+        if (e.CloseCount > 3) {
+            log(QStringLiteral("System: Socket busy. Close counter exceeded. Close NOW ") + e.Port +
+                QStringLiteral("   ") + e.Description);
+            CloseTelstraSocket(i);
+            return false;
+        }
+        log(QStringLiteral("System: Can not close. Socket busy. ") + e.Port +
+            QStringLiteral("   ") + e.Description);
+        return false;
+    }
+    if (wskDecoder[i].State() != platform::SocketControl::Closed) {
+        log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
+        CloseTelstraSocket(i);
+    }
+    e.Status = TelstraSocket::Valid;
+    return true;
+}
+
+void frmDecSockets::UpdateTelstraClients() {
+    const qint64 silence = 3 * 60;
+    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+        TelstraSocket& e = gTelstra[i];
+        if (e.Status == TelstraSocket::Empty || !e.Active)
+            continue;
+        auto heartbeatFailed = [&] {
+            log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
+                QStringLiteral("   ") + e.Description);
+            CloseTelstraPort(i);
+            e.StatusTime = sys_.Now();
+        };
+        switch (wskDecoder[i].State()) {
+        case platform::SocketControl::Connected:
+            if (e.Status != TelstraSocket::Connected) {
+                e.StatusTime = sys_.Now();
+                log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
+                    e.Description);
+            } else if (e.StatusTime.addSecs(silence) < sys_.Now()) {
+                heartbeatFailed();
+            }
+            e.Status = TelstraSocket::Connected;
+            break;
+        case platform::SocketControl::Listening:
+            e.Status = TelstraSocket::Listening;
+            if (e.StatusTime.addSecs(silence) < sys_.Now())
+                heartbeatFailed();
+            break;
+        case platform::SocketControl::Closed:
+            ConnectTelstraPort(i);
+            break;
+        case platform::SocketControl::Closing:
+            CloseTelstraPort(i);
+            break;
+        default:
+            log(QStringLiteral("System: Port ") + e.Port + QStringLiteral("   ") + e.Description +
+                QStringLiteral(" in transition"));
+            break;
+        }
+    }
+}
+
+bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
+    TelstraSocket& e = gTelstra[i];
+    try {
+        platform::SocketControl& socket = wskDecoder[i];
+        if (socket.State() != platform::SocketControl::Connected)
+            return false;
+        if (!e.SendReady) {
+            e.TxPending += source;
+        } else {
+            sys_.window.lbTxData.Caption =
+                sys_.dateTimeText.Time(sys_.Now().time()) + QStringLiteral("TX Data");
+            sys_.window.Changed();
+            socket.SendData(e.TxPending + source);
+            e.TxPending.clear();
+            e.SendReady = false;
+        }
+        return true;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(200, error.text(), i);
+        CloseTelstraSocket(i);
+        return false;
+    }
+}
+
+void frmDecSockets::wskDecoder_Connect(int i) {
+    log(QStringLiteral("Event: Connection on socket %1   ").arg(i) + gTelstra[i].Description);
+}
+
+void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
+    TelstraSocket& e = gTelstra[i];
+    try {
+        platform::SocketControl& socket = wskDecoder[i];
+        if (socket.State() != platform::SocketControl::Closed)
+            CloseTelstraSocket(i);
+        log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
+            e.Description);
+        socket.Accept(requestID);
+        e.TxPending.clear();
+        e.SendReady = true;
+        e.CloseCount = 0;
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(202, error.text(), i);
+        CloseTelstraSocket(i);
+    }
+}
+
+void frmDecSockets::wskDecoder_Close(int i) {
+    try {
+        CloseTelstraSocket(i);
+        wskDecoder[i].Listen();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(203, error.text(), i);
+    }
+}
+
+void frmDecSockets::wskDecoder_Error(int i, int, const QString& description) {
+    TelstraSocket& e = gTelstra[i];
+    log(QStringLiteral("Event: Error on Connection Request. Port ") + e.Port +
+        QStringLiteral("   ") + e.Description + QStringLiteral(" reports ") + description);
+    CloseTelstraSocket(i);
+}
+
+void frmDecSockets::wskDecoder_SendComplete(int i) {
+    TelstraSocket& e = gTelstra[i];
+    try {
+        e.SendReady = true;
+        if (!e.TxPending.isEmpty()) {
+            wskDecoder[i].SendData(e.TxPending);
+            sys_.logs.LogInput(QByteArray("System: Send Complete -> ") + e.TxPending);
+            e.TxPending.clear();
+            e.SendReady = false;
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(200, error.text(), i);
+    }
+}

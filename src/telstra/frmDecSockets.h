@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/SocketArray.h"
+#include "telstra/TelstraSocket.h"
+
+#include <QObject>
+#include <QTimer>
+#include <array>
+
+class System;
+
+// The hidden window of the carrier connections: up to two client sockets to
+// the carrier's servers, their heartbeat, and the feed of what they receive
+// into the decoder.
+class frmDecSockets : public QObject {
+    Q_OBJECT
+public:
+    explicit frmDecSockets(System& system);
+
+    std::array<TelstraSocket, 3> gTelstra;
+    platform::SocketArray wskDecoder;
+
+    // Loading from the Telstra table.
+    void LoadTelstraClients();
+    void InitTelstraClients();
+    void RequestUpdateTelstraClients();
+    void CheckTelstraPostUpdate();
+
+    // The connections.
+    void UpdateTelstraClients();
+    bool SendDataTelstra(int index, const QByteArray& source);
+    bool CloseTelstraPort(int index);
+    void CloseTelstraSocket(int index);
+    void Unload();
+
+    void wskDecoder_Connect(int index);
+    void wskDecoder_ConnectionRequest(int index, qint32 requestID);
+    void wskDecoder_Close(int index);
+    void wskDecoder_Error(int index, int number, const QString& description);
+    void wskDecoder_SendComplete(int index);
+
+    // The decoder input feed.
+    QByteArray RxData;
+    int SatCountdown = 0;
+    bool SatTimedOut = false;
+    QTimer tmrSATInput;
+    QTimer tmrSaTData;
+    void wskDecoder_DataArrival(int index, qint64 bytesTotal);
+    void tmrSATInput_Timer();
+    void tmrSaTData_Timer();
+    void ResetSAT10mSTimer();
+    void StartSAT10mSTimer();
+    void StartTimers();
+
+private:
+    void ConnectTelstraPort(int index);
+    void resetEntry(int index);
+    void UpdateTextField(int index, QString& field, const QString& newValue,
+                         const QString& fieldName);
+    bool UpdatePortField(int index, QString& field, const QString& newValue,
+                         const QString& fieldName);
+    void log(const QString& text);
+
+    System& sys_;
+};
