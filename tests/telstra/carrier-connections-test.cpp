@@ -1,0 +1,265 @@
+// Carrier connections against a carrier server on loopback: the relay connects,
+// watches the connection and takes what the server sends into the decoder.
+
+#include "WorkFolder.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+QByteArray SystemLog(const WorkFolder& folder, const char* file = "LOGS/Quorlan") {
+    QFile f(folder.file(QLatin1String(file)));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A carrier's server: accepts the relay and keeps its connection.
+struct Carrier {
+    QTcpServer server;
+    QTcpSocket* peer = nullptr;
+    quint16 port = 0;
+    Carrier() {
+        server.listen(QHostAddress::LocalHost, 0);
+        port = server.serverPort();
+        QObject::connect(&server, &QTcpServer::newConnection,
+                         [this] { peer = server.nextPendingConnection(); });
+    }
+};
+
+} // namespace
+
+class CarrierConnectionsTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        WorkFolder folder;
+        std::unique_ptr<TestSystem> t;
+        explicit Fixture(const QList<QStringList>& rows, bool rawLog = false) {
+            folder.setOutputs({});
+            folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
+            folder.setSetting(QStringLiteral("RawLogEnabled"),
+                              rawLog ? QStringLiteral("True") : QStringLiteral("False"));
+            for (const QStringList& row : rows)
+                folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                            QStringLiteral("INSERT INTO Telstra (Description, Port, Active, PSAP) "
+                                           "VALUES (?, ?, ?, ?)"),
+                            {row.value(0), row.value(1), row.value(2), row.value(3)});
+            t = std::make_unique<TestSystem>(folder.path());
+            t->clock.set(kStart);
+            t->system->Form_Load();
+        }
+        System& sys() { return *t->system; }
+        void heartbeat(int seconds = 5) {
+            t->clock.advanceSecs(seconds);
+            sys().decSockets.UpdateTelstraClients();
+        }
+        QByteArray log() const { return SystemLog(folder); }
+    };
+
+private slots:
+    void connectsReceivesAndIsLogged() {
+        Carrier carrier;
+        Fixture f(
+            {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("N")}},
+            true);
+        // Start-up enables every carrier connection.
+        QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                               QStringLiteral("SELECT Active FROM Telstra")),
+                 (QList<QVariantList>{{QStringLiteral("Y")}}));
+        QVERIFY(f.sys().decSockets.gTelstra[0].Active);
+        f.heartbeat();
+        const QByteArray p = QByteArray::number(carrier.port);
+        QVERIFY(f.log().contains("\tInput\tSystem: Decoder Socket set to 127.0.0.1:" + p + "\r\n"));
+        QVERIFY(f.log().contains("\tInput\tSystem: Connect to port " + p + "   Demo carrier\r\n"));
+        QTRY_VERIFY(carrier.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.heartbeat();
+        QVERIFY(f.log().contains("\tInput\tSystem: Port " + p + " connected to Demo carrier\r\n"));
+
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            all.append(static_cast<char>(i));
+        carrier.peer->write(all);
+        QTRY_VERIFY(SystemLog(f.folder, "LOGS/RAW_DEC.log").contains("\t0\t" + all + "\r\n"));
+        QCOMPARE(f.sys().decSockets.gTelstra[0].StatusTime, f.t->clock.now());
+    }
+
+    void aSilentServerIsDroppedAfterThreeMinutesAndReconnected() {
+        Carrier carrier;
+        Fixture f({{QStringLiteral("Quiet"), QString::number(carrier.port), QStringLiteral("Y")}});
+        f.heartbeat();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.heartbeat();
+        f.heartbeat(170);
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.heartbeat(15);
+        QVERIFY(f.log().contains("System: Socket heart beat has failed. Closing port " +
+                                 QByteArray::number(carrier.port) + "   Quiet"));
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        f.heartbeat();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+    }
+
+    void aServerThatClosesLeavesTheSocketListeningUntilTheLimit() {
+        Carrier carrier;
+        Fixture f(
+            {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.heartbeat();
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QVERIFY(f.log().contains("\tInput\tSystem: Close " + QByteArray::number(carrier.port) +
+                                 "   Demo carrier\r\n"));
+        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 4);
+        f.heartbeat();
+        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 5);
+        f.heartbeat(180);
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 2);
+        carrier.peer = nullptr;
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+    }
+
+    void aPortThatIsNotANumberIsReportedAtEveryTick() {
+        Fixture f({{QStringLiteral("Broken"), QStringLiteral("50x1"), QStringLiteral("Y")}});
+        f.heartbeat();
+        f.heartbeat();
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{205, 205}));
+        QCOMPARE(
+            f.log().count(
+                "\tInput\tSystem: Telstra Socket problem starting 50x1   Broken Windows reports ["),
+            2);
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+    }
+
+    void theBusyCounterRefusesThreeTimesThenForces() {
+        Carrier carrier;
+        Fixture f({{QStringLiteral("Busy"), QString::number(carrier.port), QStringLiteral("Y")}});
+        f.heartbeat();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QVERIFY(f.sys().decSockets.SendDataTelstra(0, "ping")); // outstanding until its event runs
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(!f.sys().decSockets.CloseTelstraPort(0));
+        QCOMPARE(f.log().count("System: Can not close. Socket busy. " +
+                               QByteArray::number(carrier.port) + "   Busy"),
+                 3);
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QVERIFY(!f.sys().decSockets.CloseTelstraPort(0));
+        QVERIFY(f.log().contains("System: Socket busy. Close counter exceeded. Close NOW " +
+                                 QByteArray::number(carrier.port) + "   Busy"));
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(f.sys().decSockets.gTelstra[0].CloseCount, 0);
+        QVERIFY(f.sys().decSockets.gTelstra[0].SendReady);
+    }
+
+    void tableChangesReachTheEntries() {
+        Fixture f({{QStringLiteral("C"), QStringLiteral("5003"), QStringLiteral("Y")},
+                   {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")},
+                   {QStringLiteral("D"), QStringLiteral("5004"), QStringLiteral("Y")}});
+        auto& entries = f.sys().decSockets.gTelstra;
+        QCOMPARE(f.sys().gTelstraCount, 2);
+        QCOMPARE(entries[0].Description, QStringLiteral("B"));
+        QCOMPARE(entries[1].Description, QStringLiteral("C"));
+        QVERIFY(f.sys().window.txbLogTelstra.Text.contains(
+            QStringLiteral("greater than MAX Allowed of [2]")));
+        // A new row that sorts first takes entry 0 field by field.
+        f.sys().db.EditTelstra();
+        f.sys().db.rsTelstra->AddNew();
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Description"), QStringLiteral("A"));
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), QStringLiteral("5001"));
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QStringLiteral("y"));
+        QVERIFY(f.sys().db.CommitTelstra());
+        QCOMPARE(entries[0].Description, QStringLiteral("A"));
+        QCOMPARE(entries[0].Port, QStringLiteral("5001"));
+        QCOMPARE(entries[1].Description, QStringLiteral("B"));
+        QVERIFY(
+            f.log().contains("System: Updated socket [0] A    Field  [Description]   To A\r\n"));
+        QVERIFY(f.log().contains("System: Updated socket [0] A    Field  [Port]   To 5001\r\n"));
+        // Active: lower-case n disables, an empty value changes nothing.
+        f.sys().db.EditTelstra();
+        f.sys().db.rsTelstra->MoveFirst();
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QStringLiteral("no"));
+        f.sys().db.rsTelstra->MoveNext();
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QString());
+        QVERIFY(f.sys().db.CommitTelstra());
+        QVERIFY(!entries[0].Active);
+        QVERIFY(entries[1].Active);
+        QVERIFY(f.log().contains("System: UPDATE: Closing port 5001   A\r\n"));
+        // Down to one row: entry 1 is closed and reset.
+        f.sys().db.EditTelstra();
+        for (int i = 0; i < 3; ++i) { // B, C and D go; A stays
+            f.sys().db.rsTelstra->MoveLast();
+            f.sys().db.rsTelstra->Delete();
+        }
+        QVERIFY(f.sys().db.CommitTelstra());
+        QCOMPARE(f.sys().gTelstraCount, 1);
+        QCOMPARE(entries[1].Status, 1);
+        QVERIFY(!entries[1].Active);
+        QVERIFY(f.sys().decSockets.wskDecoder.Exists(1));
+        QVERIFY(!f.sys().db.CommitTelstra()); // not in edit mode
+    }
+
+    void enableAndDisableAllWriteTheTable() {
+        Fixture f({{QStringLiteral("A"), QStringLiteral("5001"), QStringLiteral("Y")},
+                   {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")}});
+        f.sys().db.DisableTelstra();
+        QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                               QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
+                 (QList<QVariantList>{{QStringLiteral("N")}, {QStringLiteral("N")}}));
+        QVERIFY(!f.sys().decSockets.gTelstra[0].Active && !f.sys().decSockets.gTelstra[1].Active);
+        f.sys().db.EnableTelstra();
+        QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                               QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
+                 (QList<QVariantList>{{QStringLiteral("Y")}, {QStringLiteral("Y")}}));
+        QVERIFY(f.log().contains("System: UPDATE: Enabling port 5002   B\r\n"));
+    }
+
+    void thePortCheckReportsEveryRepetition() {
+        WorkFolder folder;
+        folder.setOutputs({{QStringLiteral("Out A"), QStringLiteral("7001")},
+                           {QStringLiteral("Out B"), QStringLiteral("7001")},
+                           {QStringLiteral("Out C"), QStringLiteral("07001")},
+                           {QStringLiteral("Out D"), QStringLiteral("5001")}});
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
+        for (const char* row : {"Feed 1", "Feed 2"})
+            folder.exec(
+                QStringLiteral("Ombrixsys.mdb"),
+                QStringLiteral(
+                    "INSERT INTO Telstra (Description, Port, Active) VALUES (?, '5001', 'Y')"),
+                {QLatin1String(row)});
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t.warningNumbers(), (QList<int>{600, 601, 602, 602}));
+        QCOMPARE(t.warnings[0].text,
+                 QStringLiteral("System: Found duplicate ports \t7001\tOut A\tOut B"));
+        QCOMPARE(t.warnings[1].text,
+                 QStringLiteral("System: Found duplicate ports \t5001\tFeed 1\tFeed 2"));
+        QCOMPARE(
+            t.warnings[2].text,
+            QStringLiteral("System: Found duplicate ports between tables\t5001\tOut D\tFeed 1"));
+        const QByteArray log = SystemLog(folder);
+        QVERIFY(log.contains("\tError\tSystem: Found duplicate ports \t7001\tOut A\tOut B\r\n"));
+        QVERIFY(log.contains("\tOutput\tSystem: Found duplicate ports \t7001\tOut A\tOut B\r\n"));
+        QVERIFY(log.contains("\tInput\tSystem: Found duplicate ports \t5001\tFeed 1\tFeed 2\r\n"));
+        QVERIFY(log.contains(
+            "\tInput\tSystem: Found duplicate ports between tables\t5001\tOut D\tFeed 2\r\n"));
+        // Entries beyond the counts, left over from a larger table, are never compared.
+        t.warnings.clear();
+        t->gOutputCount = 1;
+        t->gTelstraCount = 0;
+        t->outputRules.CheckDuplicatePorts();
+        QVERIFY(t.warnings.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(CarrierConnectionsTest)
+#include "carrier-connections-test.moc"
