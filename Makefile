@@ -29,8 +29,7 @@ test-asan: build-asan
 	ctest --preset asan
 
 demo: build
-	@[ -d demo ] || ./build/src/ombrix init demo --demo
-	./build/src/ombrix --workdir demo
+	./tools/demo.sh
 
 format:
 	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,6 +1,8 @@
 // ombrix-sim: the carrier simulator. Each job is a subcommand.
 
 #include "EncodeCommand.h"
+#include "ServeCommand.h"
+#include "TapCommand.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -16,6 +18,8 @@ struct Command {
 
 const Command kCommands[] = {
     {"encode", sim::kEncodeUsage, sim::RunEncode},
+    {"serve", sim::kServeUsage, sim::RunServe},
+    {"tap", sim::kTapUsage, sim::RunTap},
 };
 
 void PrintUsage(QTextStream& stream) {
