@@ -21,13 +21,15 @@ char DecodePOCSAGSAT::NumericChar(int n) {
 }
 
 int DecodePOCSAGSAT::ReverseBits7(int v) {
-    if (v < 0 || v > 127)
-        return 0;
-    int reversed = 0;
-    for (int bit = 0; bit < 7; ++bit)
-        if (v & (1 << bit))
-            reversed |= 1 << (6 - bit);
-    return reversed;
+    static constexpr std::array<quint8, 128> kReversed = [] {
+        std::array<quint8, 128> table{};
+        for (int value = 0; value < 128; ++value)
+            for (int bit = 0; bit < 7; ++bit)
+                if (value & (1 << bit))
+                    table[size_t(value)] |= quint8(1 << (6 - bit));
+        return table;
+    }();
+    return v >= 0 && v <= 127 ? kReversed[size_t(v)] : 0;
 }
 
 void DecodePOCSAGSAT::StripNumericMsgPOCSAG(const Codeword& cw, QByteArray& numericText) const {

@@ -73,7 +73,7 @@ void SatelliteDecoder2::ShowWindowChanges() {
     KeepShownTrace();
     if (lbTestChanged_) {
         lbTestChanged_ = false;
-        SetLabel(sys_.window.lbTest, lbTestText_, sys_.window.lbTest.ForeColor);
+        SetLabel(sys_.window.lbTest, lbTestTrace_.Text(), sys_.window.lbTest.ForeColor);
     }
     if (windowChanged_) {
         windowChanged_ = false;

@@ -24,9 +24,7 @@ constexpr qsizetype kCompactAfter = 64 * 1024;
 
 } // namespace
 
-SatelliteDecoder2::SatelliteDecoder2(System& system) : sys_(system) {
-    lbTestText_.reserve(20);
-}
+SatelliteDecoder2::SatelliteDecoder2(System& system) : sys_(system) {}
 
 const char* SatelliteDecoder2::FrameStateName(FrameState state) {
     switch (state) {
@@ -111,7 +109,7 @@ bool SatelliteDecoder2::step() {
         return GetSync();
     case FrameState::GETCODE4:
         gZeroCodeword = true;
-        ShowStatus(StatusKind::Control, "DATA");
+        ShowStatus(StatusKind::Control, QByteArrayLiteral("DATA")); // once a codeword: no copy
         return GetCodeByte(4, FrameState::GETCODE3);
     case FrameState::GETCODE3:
         return GetCodeByte(3, FrameState::GETCODE2);
@@ -260,7 +258,9 @@ void SatelliteDecoder2::DecodeCodeword() {
         FlushPage();
         return;
     }
-    page.gMessageText += pocsag.TakeAlphaText();
+    // TakeAlphaText without giving up the buffer, which fills again at once.
+    page.gMessageText += pocsag.gAlphaText;
+    pocsag.gAlphaText.resize(0);
     if (page.gMessageText.size() >= kLongestPageText)
         FlushPage();
 }

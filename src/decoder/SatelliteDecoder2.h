@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decoder/ByteTrace.h"
 #include "decoder/Codeword.h"
 #include "decoder/POCSAG.h"
 #include "decoder/PageState.h"
@@ -55,7 +56,7 @@ public:
     // two searches share it.
     int gSubState = 0;
     int gLastChar = -1; // last byte taken; -1 when the last attempt found none
-    QByteArray gByteTrace;
+    ByteTrace gByteTrace;
     int gPreambleByte = 0;
     Codeword gCodeword{};
     int gCodewordPos = 0; // 1..16 data, 17 the sync slot
@@ -93,7 +94,6 @@ private:
     bool ReadByte();
     int MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch);
     bool HasInput() const { return gSatRead < gSatBuffer.size(); }
-    void TraceByte(int byte);
     void EmptyByteTrace();
     // Notes what lbTest shows: the trace as it was at the last byte read.
     void KeepShownTrace();
@@ -121,9 +121,9 @@ private:
     bool gMarkerBytePending = false;
     bool inFrameStream_ = false;
     bool windowChanged_ = false;
-    // What lbTest shows: the last 20 characters of gByteTrace as they were at
-    // the last byte read; turned into the caption once per call.
-    QByteArray lbTestText_;
+    // What lbTest shows: gByteTrace as it was at the last byte read; turned
+    // into the caption once per call.
+    ByteTrace lbTestTrace_;
     bool byteTraceRead_ = false;
     bool lbTestChanged_ = false;
 };

@@ -2,17 +2,6 @@
 
 #include "decoder/SatelliteDecoder2.h"
 
-#include <cstring>
-
-namespace {
-
-// The byte trace only ever shows its last characters; during a long search it
-// is cut back to them rather than grown without end.
-constexpr qsizetype kShownTrace = 20;
-constexpr qsizetype kTraceRoom = 512;
-
-} // namespace
-
 int SatelliteDecoder2::NextChar() {
     if (!HasInput())
         return -1;
@@ -23,42 +12,25 @@ int SatelliteDecoder2::NextChar() {
     return byte;
 }
 
-void SatelliteDecoder2::TraceByte(int byte) {
-    char text[6] = {'<'};
-    int length = 1;
-    if (byte >= 100)
-        text[length++] = char('0' + byte / 100);
-    if (byte >= 10)
-        text[length++] = char('0' + byte / 10 % 10);
-    text[length++] = char('0' + byte % 10);
-    text[length++] = '>';
-    gByteTrace.append(text, length);
-    if (gByteTrace.size() > kTraceRoom)
-        gByteTrace.remove(0, gByteTrace.size() - kShownTrace);
-    byteTraceRead_ = true;
-}
-
 void SatelliteDecoder2::KeepShownTrace() {
     if (!byteTraceRead_)
         return;
-    const qsizetype length = qMin(kShownTrace, gByteTrace.size());
-    lbTestText_.resize(length);
-    std::memcpy(lbTestText_.data(), gByteTrace.constData() + gByteTrace.size() - length,
-                size_t(length));
+    lbTestTrace_ = gByteTrace;
     byteTraceRead_ = false;
     lbTestChanged_ = true;
 }
 
 void SatelliteDecoder2::EmptyByteTrace() {
     KeepShownTrace();
-    gByteTrace.resize(0);
+    gByteTrace.Empty();
 }
 
 bool SatelliteDecoder2::ReadByte() {
     gLastChar = NextChar();
     if (gLastChar < 0)
         return false;
-    TraceByte(gLastChar);
+    gByteTrace.Append(gLastChar);
+    byteTraceRead_ = true;
     return true;
 }
 
@@ -66,7 +38,8 @@ int SatelliteDecoder2::MatchByte(int expected, int ifNoData, int ifMatch, int if
     gLastChar = NextChar();
     if (gLastChar < 0)
         return ifNoData;
-    TraceByte(gLastChar);
+    gByteTrace.Append(gLastChar);
+    byteTraceRead_ = true;
     return gLastChar == expected ? ifMatch : ifMismatch;
 }
 

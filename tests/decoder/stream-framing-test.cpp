@@ -197,8 +197,10 @@ private slots:
         h.feed(noise + Encode({kPageOne}) + noise + Encode({kPageTwo}));
         QCOMPARE(h.pages().size(), 2);
         QCOMPARE(h.decoder->SatBufferLength(), 0);
-        h.feed(noise);
+        h.feed(noise + Bytes({0x30, 0x31, 0x32, 0x33, 0x34}));
         QCOMPARE(h.decoder->SatBufferLength(), 0);
+        // However long the search, the byte trace shows its last bytes.
+        QCOMPARE(h.t->window.lbTest.Caption, QStringLiteral("<48><49><50><51><52>"));
     }
 
     void byteTraceAndPaneFollowTheBatchLogicSwitch() {
