@@ -68,6 +68,16 @@ public:
     void Unload() { emit unloadRequested(); }
     void SSTab1_Click(int tab);
     void cmdGeneralEdit_Click();
+    void cmdEditOuputs_Click();
+    void cmdOpenTelstra_Click();
+    void cmdEnable_Click();
+    void chkEnableLogs_Click();
+    void cmdSendDummy_Click();
+    void cmdDeleteDelayed_Click();
+    void txbLogErrors_DblClick() { showPane(txbLogErrors); }
+    void txbLogOutputs_DblClick() { showPane(txbLogOutputs); }
+    void txbLogTelstra_DblClick() { showPane(txbLogTelstra); }
+    void DblClick(const QString& name);
     void cmdClearWarning_Click();
     void cmdDoneInfo_Click();
     void mnuForceBackup_Click();
@@ -90,6 +100,7 @@ private:
     void design();
     // Runs a handler so that nothing it raises crosses the event loop.
     void guarded(const char* handler, const std::function<void()>& body);
+    void showPane(const Control& pane);
 
     System& sys_;
 };

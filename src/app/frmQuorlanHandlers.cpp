@@ -2,7 +2,11 @@
 
 #include "app/System.h"
 #include "app/frmQuorlan.h"
+#include "config/SettingValues.h"
+#include "outputs/DummyMessage.h"
 #include "platform/Error.h"
+
+#include <QHash>
 
 void frmQuorlan::guarded(const char* handler, const std::function<void()>& body) {
     try {
@@ -69,20 +73,114 @@ void frmQuorlan::mnuMinimise_Click() {
     Changed();
 }
 
+void frmQuorlan::cmdEditOuputs_Click() {
+    if (cmdEditOuputs.Caption == QLatin1String("Edit")) {
+        cmdEditOuputs.Caption = QStringLiteral("Commit");
+        guarded("cmdEditOuputs_Click", [&] { sys_.db.EditOutputs(); });
+        Changed();
+        sys_.logs.LogOutput(QStringLiteral("Event: Outputs opened for EDIT"));
+        return;
+    }
+    // A commit that fails leaves the button on Commit, so the operator can
+    // correct the grid and try again.
+    if (!sys_.db.CommitOutputs())
+        return;
+    cmdEditOuputs.Caption = QStringLiteral("Edit");
+    Changed();
+    sys_.logs.LogOutput(QStringLiteral("Event: Outputs database commited"));
+}
+
+void frmQuorlan::cmdOpenTelstra_Click() {
+    if (cmdOpenTelstra.Caption == QLatin1String("Edit")) {
+        cmdOpenTelstra.Caption = QStringLiteral("Commit");
+        sys_.db.EditTelstra();
+        Changed();
+        sys_.logs.LogInput(QStringLiteral("Event: Telstra opened for EDIT"));
+        return;
+    }
+    if (!sys_.db.CommitTelstra())
+        return;
+    cmdOpenTelstra.Caption = QStringLiteral("Edit");
+    Changed();
+    sys_.logs.LogInput(QStringLiteral("Event: Telstra database commited"));
+}
+
+void frmQuorlan::cmdEnable_Click() {
+    // The caption names the next action.
+    if (cmdEnable.Caption != QLatin1String("Enable Soc")) {
+        cmdEnable.Caption = QStringLiteral("Enable Soc");
+        sys_.db.DisableTelstra();
+    } else {
+        cmdEnable.Caption = QStringLiteral("Disable Soc");
+        sys_.db.EnableTelstra();
+    }
+    Changed();
+}
+
+void frmQuorlan::chkEnableLogs_Click() {
+    sys_.gRawLogEnabled = chkEnableLogs.Value != 0;
+    sys_.db.SetStartUpKey(QStringLiteral("RawLogEnabled"), BooleanWord(sys_.gRawLogEnabled));
+}
+
+void frmQuorlan::cmdSendDummy_Click() {
+    sys_.outputRules.RelayToOutputs(DummyMessage(sys_.dateTimeText.Time(sys_.Now().time()),
+                                                 sys_.gIncomingPktType, sys_.gServerID));
+}
+
+void frmQuorlan::cmdDeleteDelayed_Click() {
+    sys_.delayedDb.ClearDelayed();
+}
+
+void frmQuorlan::showPane(const Control& pane) {
+    txbInfo.Text = pane.Text;
+    frmeInfoBox.Visible = true;
+    Changed();
+}
+
+namespace {
+
+using Handler = void (frmQuorlan::*)();
+
+const QHash<QString, Handler>& ClickHandlers() {
+    static const QHash<QString, Handler> handlers = {
+        {QStringLiteral("cmdGeneralEdit"), &frmQuorlan::cmdGeneralEdit_Click},
+        {QStringLiteral("cmdClearWarning"), &frmQuorlan::cmdClearWarning_Click},
+        {QStringLiteral("cmdDoneInfo"), &frmQuorlan::cmdDoneInfo_Click},
+        {QStringLiteral("cmdEditOuputs"), &frmQuorlan::cmdEditOuputs_Click},
+        {QStringLiteral("cmdOpenTelstra"), &frmQuorlan::cmdOpenTelstra_Click},
+        {QStringLiteral("cmdEnable"), &frmQuorlan::cmdEnable_Click},
+        {QStringLiteral("cmdSendDummy"), &frmQuorlan::cmdSendDummy_Click},
+        {QStringLiteral("cmdDeleteDelayed"), &frmQuorlan::cmdDeleteDelayed_Click},
+        {QStringLiteral("chkEnableLogs"), &frmQuorlan::chkEnableLogs_Click},
+        {QStringLiteral("txbLogErrors"), &frmQuorlan::txbLogErrors_DblClick},
+        {QStringLiteral("txbLogOutputs"), &frmQuorlan::txbLogOutputs_DblClick},
+        {QStringLiteral("txbLogTelstra"), &frmQuorlan::txbLogTelstra_DblClick},
+        {QStringLiteral("mnuForceBackup"), &frmQuorlan::mnuForceBackup_Click},
+        {QStringLiteral("mnuCheckDelayedDbase"), &frmQuorlan::mnuCheckDelayedDbase_Click},
+        {QStringLiteral("mnuMinimise"), &frmQuorlan::mnuMinimise_Click},
+        {QStringLiteral("mnuExit"), &frmQuorlan::mnuExit_Click},
+    };
+    return handlers;
+}
+
+} // namespace
+
 bool frmQuorlan::HasClickHandler(const QString& name) const {
-    static const QStringList handled = {QStringLiteral("cmdGeneralEdit"),
-                                        QStringLiteral("cmdClearWarning"),
-                                        QStringLiteral("cmdDoneInfo")};
-    return handled.contains(name);
+    // The batch-logic box has no handler: the decoder reads its state.
+    return ClickHandlers().contains(name) || name == QLatin1String("chkInsertBatch");
 }
 
 void frmQuorlan::Click(const QString& name) {
-    if (name == QLatin1String("cmdGeneralEdit"))
-        cmdGeneralEdit_Click();
-    else if (name == QLatin1String("cmdClearWarning"))
-        cmdClearWarning_Click();
-    else if (name == QLatin1String("cmdDoneInfo"))
-        cmdDoneInfo_Click();
+    if (const Handler handler = ClickHandlers().value(name))
+        guarded(qPrintable(name), [&] { (this->*handler)(); });
+}
+
+void frmQuorlan::DblClick(const QString& name) {
+    Click(name);
+}
+
+void frmQuorlan::MenuClick(const QString& name) {
+    Click(name);
 }
 
 void frmQuorlan::CheckBoxClick(const QString& name, int value) {
@@ -90,15 +188,5 @@ void frmQuorlan::CheckBoxClick(const QString& name, int value) {
         if (control->Name == name && control->kind == Control::Kind::CheckBox)
             control->Value = value;
     Changed();
-}
-
-void frmQuorlan::MenuClick(const QString& name) {
-    if (name == QLatin1String("mnuForceBackup"))
-        mnuForceBackup_Click();
-    else if (name == QLatin1String("mnuCheckDelayedDbase"))
-        mnuCheckDelayedDbase_Click();
-    else if (name == QLatin1String("mnuMinimise"))
-        mnuMinimise_Click();
-    else if (name == QLatin1String("mnuExit"))
-        mnuExit_Click();
+    Click(name);
 }

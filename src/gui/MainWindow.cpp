@@ -122,6 +122,9 @@ QWidget* MainWindow::create(Control& control) {
     if (control.MultiLine) {
         auto* pane = new QPlainTextEdit(parent);
         pane->setReadOnly(true);
+        // Double-clicks on a log pane show it whole in the info box.
+        pane->viewport()->setProperty("control", control.Name);
+        pane->viewport()->installEventFilter(this);
         pane->setLineWrapMode(QPlainTextEdit::NoWrap);
         return pane;
     }
@@ -230,6 +233,17 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && !isMinimized() && model_.WindowState == 1) {
         model_.WindowState = 0;
     }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const QString name = watched->property("control").toString();
+        if (model_.HasClickHandler(name)) {
+            model_.DblClick(name);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
