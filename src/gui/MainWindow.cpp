@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <algorithm>
 
 namespace {
 
@@ -113,6 +115,8 @@ QWidget* MainWindow::create(Control& control) {
         auto* model = new RecordsetTableModel(static_cast<DataGrid&>(control), view);
         view->setModel(model);
         view->verticalHeader()->setDefaultSectionSize(20);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->installEventFilter(this);
         gridModels_.insert(control.Name, model);
         return view;
     }
@@ -236,6 +240,20 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        // Delete removes the selected rows of a grid that is open for editing;
+        // Commit then deletes them from the table.
+        if (auto* view = qobject_cast<QTableView*>(watched)) {
+            QList<int> rows;
+            for (const QModelIndex& index : view->selectionModel()->selectedRows())
+                rows << index.row();
+            std::sort(rows.rbegin(), rows.rend());
+            for (int row : rows)
+                view->model()->removeRow(row);
+            return !rows.isEmpty();
+        }
+    }
     if (event->type() == QEvent::MouseButtonDblClick) {
         const QString name = watched->property("control").toString();
         if (model_.HasClickHandler(name)) {

@@ -62,7 +62,7 @@ bool RecordsetTableModel::editable() const {
 }
 
 int RecordsetTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_;
+    return parent.isValid() ? 0 : rows_ + (editable() ? 1 : 0);
 }
 
 int RecordsetTableModel::columnCount(const QModelIndex& parent) const {
@@ -76,6 +76,8 @@ QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
         return FromBgr(grid_.ForeColor);
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
+    if (index.row() >= rows_)
+        return {}; // the empty row for a new record
     const QVariant value = shown_->Value(index.row(), index.column());
     if (value.typeId() == QMetaType::QByteArray)
         return ReadableBytes(value.toByteArray());
@@ -101,10 +103,32 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
     if (role != Qt::EditRole || !editable())
         return false;
     try {
+        if (index.row() >= rows_) {
+            beginInsertRows(QModelIndex(), rows_ + 1, rows_ + 1);
+            shown_->AddNew();
+            rows_ = int(shown_->RecordCount());
+            endInsertRows();
+        }
         shown_->SetValue(index.row(), index.column(), value.toString());
     } catch (const platform::Error&) {
         return false;
     }
     emit dataChanged(index, index);
+    return true;
+}
+
+bool RecordsetTableModel::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || !editable() || row < 0 || row + count > rows_)
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    try {
+        for (int i = 0; i < count; ++i) {
+            shown_->MoveTo(row);
+            shown_->Delete();
+        }
+    } catch (const platform::Error&) {
+    }
+    rows_ = int(shown_->RecordCount());
+    endRemoveRows();
     return true;
 }

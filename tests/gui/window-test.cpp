@@ -119,6 +119,35 @@ private slots:
             QStringLiteral("Event: StartUp database opened for edit")));
     }
 
+    void anOutputIsAddedAndAnotherDeletedInTheGrid() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        view.tabs()->setCurrentIndex(1);
+        auto* button = qobject_cast<QPushButton*>(view.widget(QStringLiteral("cmdEditOuputs")));
+        QTableView* grid = Grid(view, "dgOutputs");
+        QCOMPARE(grid->model()->rowCount(), 2);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(grid->model()->rowCount(), 3); // the empty row for a new output
+        QVERIFY(grid->model()->setData(grid->model()->index(2, 0), QStringLiteral("Client C")));
+        QVERIFY(grid->model()->setData(grid->model()->index(2, 1), QStringLiteral("6003")));
+        QVERIFY(grid->model()->setData(grid->model()->index(2, 2), QStringLiteral("Y")));
+        QCOMPARE(grid->model()->rowCount(), 4);
+        grid->selectRow(0);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Edit"));
+        QCOMPARE(folder.rows(
+                     QStringLiteral("Ombrixsys.mdb"),
+                     QStringLiteral("SELECT Description, Port FROM Outputs ORDER BY Description")),
+                 (QList<QVariantList>{{QStringLiteral("Client B"), QStringLiteral("6002")},
+                                      {QStringLiteral("Client C"), QStringLiteral("6003")}}));
+        QCOMPARE(grid->model()->rowCount(), 2); // read-only again: no empty row
+        QCOMPARE(t->gOutputCount, 2);
+    }
+
     void warningBoxShowsAndClears() {
         WorkFolder folder;
         TestSystem t(folder.path());

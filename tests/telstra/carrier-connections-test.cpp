@@ -207,6 +207,49 @@ private slots:
         QVERIFY(!f.sys().db.CommitTelstra()); // not in edit mode
     }
 
+    void aPortChangeDependsOnTheConnectionsStatus() {
+        Carrier carrier;
+        Fixture f({{QStringLiteral("Live"), QString::number(carrier.port), QStringLiteral("Y")}});
+        auto& entry = f.sys().decSockets.gTelstra[0];
+        auto commitPort = [&](const QString& port) {
+            f.sys().db.EditTelstra();
+            f.sys().db.rsTelstra->MoveFirst();
+            f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), port);
+            QVERIFY(f.sys().db.CommitTelstra());
+        };
+        f.heartbeat();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.heartbeat();
+        QCOMPARE(entry.Status, 3);
+        // Connected: skipped by the reload, then marked for update; the live
+        // connection keeps its port.
+        commitPort(QStringLiteral("5999"));
+        QCOMPARE(entry.Port, QString::number(carrier.port));
+        QCOMPARE(entry.Status, 6);
+        // Still 6 at the next reload: the new port goes in, the connection stays.
+        commitPort(QStringLiteral("5998"));
+        QCOMPARE(entry.Port, QStringLiteral("5998"));
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        // Listening (the server closed): the new port goes in and the socket closes at once.
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        f.heartbeat();
+        QCOMPARE(entry.Status, 5);
+        f.sys().db.EditTelstra();
+        f.sys().db.rsTelstra->MoveFirst();
+        f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), QString::number(carrier.port));
+        // A commit marks the entry 6 before the reload sees it; the heartbeat
+        // writes 5 back while the socket listens.
+        f.sys().decSockets.LoadTelstraClients();
+        f.sys().db.rsTelstra->Update();
+        f.sys().db.rsTelstra->Requery();
+        f.sys().decSockets.LoadTelstraClients();
+        QVERIFY(f.log().contains("System: Update requires socket changes on [0]  Live"));
+        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(entry.Status, 2);
+        QCOMPARE(entry.Port, QString::number(carrier.port));
+    }
+
     void enableAndDisableAllWriteTheTable() {
         Fixture f({{QStringLiteral("A"), QStringLiteral("5001"), QStringLiteral("Y")},
                    {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")}});
