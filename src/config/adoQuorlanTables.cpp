@@ -2,6 +2,7 @@
 // connection loaders walk.
 
 #include "app/System.h"
+#include "config/LoaderSteps.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
 
@@ -147,17 +148,6 @@ bool adoQuorlan::CommitTelstra() {
         return false;
     }
 }
-
-namespace {
-
-template <typename Fn> void Skipping(Fn fn) {
-    try {
-        fn();
-    } catch (const platform::Error&) {
-    }
-}
-
-} // namespace
 
 void adoQuorlan::setAllTelstraActive(bool active) {
     Skipping([&] {

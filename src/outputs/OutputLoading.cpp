@@ -2,29 +2,8 @@
 // every commit of the grid, with every change logged.
 
 #include "app/System.h"
+#include "config/LoaderSteps.h"
 #include "outputs/frmOutputSockets.h"
-#include "platform/Error.h"
-
-namespace {
-
-QString Text(const platform::Recordset& rs, const char* field) {
-    return rs.Field(QLatin1String(field)).toString();
-}
-
-QChar ActiveLetter(const platform::Recordset& rs) {
-    const QString value = Text(rs, "Active");
-    return value.isEmpty() ? QChar() : value.at(0).toUpper();
-}
-
-// Loaders skip a step that fails and go on with the next.
-template <typename Fn> void Skipping(Fn fn) {
-    try {
-        fn();
-    } catch (const platform::Error&) {
-    }
-}
-
-} // namespace
 
 void frmOutputSockets::resetEntry(int i) {
     OutputSocket& e = gOutputs[i];
@@ -60,10 +39,10 @@ void frmOutputSockets::LoadOutputClients() {
     for (int i = 0; i < sys_.gOutputCount; ++i) {
         Skipping([&] {
             OutputSocket& e = gOutputs[i];
-            const QString description = Text(*rs, "Description");
-            const QString match = Text(*rs, "Match");
-            const QString raw = Text(*rs, "RawOutput");
-            const QString port = Text(*rs, "Port");
+            const QString description = RowText(*rs, "Description");
+            const QString match = RowText(*rs, "Match");
+            const QString raw = RowText(*rs, "RawOutput");
+            const QString port = RowText(*rs, "Port");
             auto updateFields = [&] {
                 UpdateTextField(i, e.Description, description, QStringLiteral("Description"));
                 UpdateTextField(i, e.Match, match, QStringLiteral("Match"));
@@ -131,12 +110,12 @@ void frmOutputSockets::CheckOuputsPostUpdate() {
         const QChar a = ActiveLetter(*rs);
         if (e.Active && a == QLatin1Char('N')) {
             ClosePort(i);
-            log(QStringLiteral("System: UPDATE: Closing port ") + Text(*rs, "Port") +
-                QStringLiteral("   ") + Text(*rs, "Description"));
+            log(QStringLiteral("System: UPDATE: Closing port ") + RowText(*rs, "Port") +
+                QStringLiteral("   ") + RowText(*rs, "Description"));
             e.Active = false;
         } else if (!e.Active && a == QLatin1Char('Y')) {
-            log(QStringLiteral("System: UPDATE: Enabling port ") + Text(*rs, "Port") +
-                QStringLiteral("   ") + Text(*rs, "Description"));
+            log(QStringLiteral("System: UPDATE: Enabling port ") + RowText(*rs, "Port") +
+                QStringLiteral("   ") + RowText(*rs, "Description"));
             e.Active = true;
         }
         rs->MoveNext();

@@ -2,23 +2,8 @@
 // commit of the grid and when they are all enabled or disabled.
 
 #include "app/System.h"
-#include "platform/Error.h"
+#include "config/LoaderSteps.h"
 #include "telstra/frmDecSockets.h"
-
-namespace {
-
-QString Text(const platform::Recordset& rs, const char* field) {
-    return rs.Field(QLatin1String(field)).toString();
-}
-
-template <typename Fn> void Skipping(Fn fn) {
-    try {
-        fn();
-    } catch (const platform::Error&) {
-    }
-}
-
-} // namespace
 
 void frmDecSockets::resetEntry(int i) {
     TelstraSocket& e = gTelstra[i];
@@ -54,29 +39,29 @@ void frmDecSockets::LoadTelstraClients() {
         Skipping([&] {
             TelstraSocket& e = gTelstra[i];
             auto updateAll = [&] {
-                UpdateTextField(i, e.PSAP, Text(*rs, "PSAP"), QStringLiteral("PSAP"));
-                UpdateTextField(i, e.Agency, Text(*rs, "Agency"), QStringLiteral("Agency"));
-                UpdateTextField(i, e.ServiceID, Text(*rs, "ServiceID"),
+                UpdateTextField(i, e.PSAP, RowText(*rs, "PSAP"), QStringLiteral("PSAP"));
+                UpdateTextField(i, e.Agency, RowText(*rs, "Agency"), QStringLiteral("Agency"));
+                UpdateTextField(i, e.ServiceID, RowText(*rs, "ServiceID"),
                                 QStringLiteral("ServiceID"));
-                UpdateTextField(i, e.Paired, Text(*rs, "Paired"), QStringLiteral("Paired"));
-                UpdateTextField(i, e.TServer, Text(*rs, "TServer"), QStringLiteral("TServer"));
-                UpdateTextField(i, e.Match, Text(*rs, "Match"), QStringLiteral("Match"));
-                UpdateTextField(i, e.Description, Text(*rs, "Description"),
+                UpdateTextField(i, e.Paired, RowText(*rs, "Paired"), QStringLiteral("Paired"));
+                UpdateTextField(i, e.TServer, RowText(*rs, "TServer"), QStringLiteral("TServer"));
+                UpdateTextField(i, e.Match, RowText(*rs, "Match"), QStringLiteral("Match"));
+                UpdateTextField(i, e.Description, RowText(*rs, "Description"),
                                 QStringLiteral("Description"));
-                return UpdatePortField(i, e.Port, Text(*rs, "Port"), QStringLiteral("Port"));
+                return UpdatePortField(i, e.Port, RowText(*rs, "Port"), QStringLiteral("Port"));
             };
             switch (e.Status) {
             case TelstraSocket::Empty:
-                log(QStringLiteral("System: Load port ") + Text(*rs, "Port"));
+                log(QStringLiteral("System: Load port ") + RowText(*rs, "Port"));
                 e.Status = TelstraSocket::Valid;
-                e.Port = Text(*rs, "Port");
-                e.Description = Text(*rs, "Description");
-                e.Match = Text(*rs, "Match");
-                e.PSAP = Text(*rs, "PSAP");
-                e.Agency = Text(*rs, "Agency");
-                e.ServiceID = Text(*rs, "ServiceID");
-                e.Paired = Text(*rs, "Paired");
-                e.TServer = Text(*rs, "TServer");
+                e.Port = RowText(*rs, "Port");
+                e.Description = RowText(*rs, "Description");
+                e.Match = RowText(*rs, "Match");
+                e.PSAP = RowText(*rs, "PSAP");
+                e.Agency = RowText(*rs, "Agency");
+                e.ServiceID = RowText(*rs, "ServiceID");
+                e.Paired = RowText(*rs, "Paired");
+                e.TServer = RowText(*rs, "TServer");
                 break;
             case TelstraSocket::Listening:
                 if (updateAll()) {
@@ -112,16 +97,15 @@ void frmDecSockets::CheckTelstraPostUpdate() {
     rs->MoveFirst();
     for (int i = 0; i < sys_.gTelstraCount; ++i) {
         TelstraSocket& e = gTelstra[i];
-        const QString active = Text(*rs, "Active");
-        const QChar a = active.isEmpty() ? QChar() : active.at(0).toUpper();
+        const QChar a = ActiveLetter(*rs);
         if (e.Active && a == QLatin1Char('N')) {
             CloseTelstraPort(i);
-            log(QStringLiteral("System: UPDATE: Closing port ") + Text(*rs, "Port") +
-                QStringLiteral("   ") + Text(*rs, "Description"));
+            log(QStringLiteral("System: UPDATE: Closing port ") + RowText(*rs, "Port") +
+                QStringLiteral("   ") + RowText(*rs, "Description"));
             e.Active = false;
         } else if (!e.Active && a == QLatin1Char('Y')) {
-            log(QStringLiteral("System: UPDATE: Enabling port ") + Text(*rs, "Port") +
-                QStringLiteral("   ") + Text(*rs, "Description"));
+            log(QStringLiteral("System: UPDATE: Enabling port ") + RowText(*rs, "Port") +
+                QStringLiteral("   ") + RowText(*rs, "Description"));
             e.Active = true;
         }
         rs->MoveNext();

@@ -12,21 +12,7 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
 
-QByteArray SystemLog(const WorkFolder& folder) {
-    QFile f(folder.file(QStringLiteral("LOGS/Quorlan")));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
-// A client application on 127.0.0.1.
-struct Client {
-    QTcpSocket socket;
-    QByteArray received;
-    explicit Client(quint16 port) {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-};
+using Client = LoopbackClient;
 
 } // namespace
 
@@ -88,7 +74,7 @@ private slots:
         Fixture f(QString(), pktType);
         Client client(f.portA);
         QVERIFY(f.connect(client, 0));
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("\tOutput\tSystem: Port %1 connected to Client A\r\n")
                 .arg(f.portA)
                 .toUtf8()));
@@ -112,7 +98,7 @@ private slots:
             all.append(static_cast<char>(i));
         f.sys().outputRules.RelayToOutputs(all);
         QTRY_COMPARE(client.received, all);
-        QVERIFY(SystemLog(f.folder).contains("\tOutput\tOut: Client A\t" + all + "\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A\t" + all + "\r\n"));
     }
 
     void whatAClientSendsIsCheckedAndLogged() {
@@ -120,18 +106,18 @@ private slots:
         Client client(f.portA);
         QVERIFY(f.connect(client, 0));
         client.socket.write("hello");
-        QTRY_VERIFY(SystemLog(f.folder).contains(
+        QTRY_VERIFY(f.folder.systemLog().contains(
             QStringLiteral("\tOutput\tSystem: Not a STX packet on Port %1 --> hello\r\n")
                 .arg(f.portA)
                 .toUtf8()));
         QVERIFY(
-            SystemLog(f.folder).contains("\tOutput\tEvent: New data on socket 0  --> hello\r\n"));
-        const QByteArray before = SystemLog(f.folder);
+            f.folder.systemLog().contains("\tOutput\tEvent: New data on socket 0  --> hello\r\n"));
+        const QByteArray before = f.folder.systemLog();
         f.t->clock.advanceSecs(30);
         client.socket.write("\x02\x06\x03");
-        QTRY_VERIFY(SystemLog(f.folder).size() > before.size());
+        QTRY_VERIFY(f.folder.systemLog().size() > before.size());
         QTest::qWait(100);
-        const QByteArray added = SystemLog(f.folder).mid(before.size());
+        const QByteArray added = f.folder.systemLog().mid(before.size());
         QCOMPARE(
             added,
             QByteArray(
@@ -149,7 +135,7 @@ private slots:
                 second.received.isEmpty());
         first.socket.disconnectFromHost();
         QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "\tOutput\tEvent: Remote close request on socket 0  Client A\r\n"));
         Client third(f.portA);
         QVERIFY(f.connect(third, 0));
@@ -171,7 +157,7 @@ private slots:
                             "four\x03"));
         QTRY_COMPARE(client.received, QByteArray("\x02one\x03\x02two\x03\x02three\x03\x02"
                                                  "four\x03"));
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "\tOutput\tSystem: Send Complete -> \x02two\x03\x02three\x03\x02"
             "four\x03\r\n"));
     }
@@ -189,7 +175,7 @@ private slots:
                  QStringLiteral("Client A has heartbeat failure. There is no TCP connection."));
         QCOMPARE(f.t->warnings[0].socket, 0);
         QCOMPARE(f.t->warnings[1].socket, 1);
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("System: Socket heart beat has failed. Closing port %1   Client A")
                 .arg(f.portA)
                 .toUtf8()));
@@ -223,9 +209,9 @@ private slots:
         rs->SetField(QStringLiteral("Port"), QString::number(newPort));
         QVERIFY(f.sys().db.CommitOutputs());
         QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::Blue);
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "System: [Connected status] requires port change on socket [0]  Client A"));
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("System: Updated socket [0] Client A    Field  [Port]   To %1.")
                 .arg(newPort)
                 .toUtf8()));
@@ -259,7 +245,7 @@ private slots:
         commitColumn("Active", QStringLiteral("no"), QString());
         QVERIFY(!out[0].Active);
         QVERIFY(out[1].Active); // empty changes nothing
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("System: UPDATE: Closing port %1   Client A").arg(f.portA).toUtf8()));
         commitColumn("Active", QStringLiteral("yes"), QStringLiteral("x"));
         QVERIFY(out[0].Active);
@@ -269,7 +255,7 @@ private slots:
         QVERIFY(f.sys().db.CommitOutputs()); // entries were left at 6: now they take the rows
         QVERIFY(!out[0].RawOutput);
         QVERIFY(out[1].RawOutput);
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "System: Updated socket [1]  Client B Field  [RawOutput]  To Y"));
         QVERIFY(!f.sys().db.CommitOutputs()); // not in edit mode
     }
@@ -282,7 +268,7 @@ private slots:
         f.sys().outputRules.RelayToOutputs("\x02two\x03");
         f.sys().outputSockets.wskOutputs_Error(0, 10054,
                                                QStringLiteral("Connection reset by peer"));
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("Event: Error on Connection Request. Port %1   Client A reports "
                            "Connection reset by peer")
                 .arg(f.portA)

@@ -15,26 +15,13 @@ namespace {
 
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
 
-QByteArray SystemLog(const WorkFolder& folder) {
-    QFile f(folder.file(QStringLiteral("LOGS/Quorlan")));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 QList<QVariantList> Stored(const WorkFolder& folder) {
     return folder.rows(
         QStringLiteral("delayed.mdb"),
         QStringLiteral("SELECT MessID, Destination, Packet FROM Delayed ORDER BY Created, MessID"));
 }
 
-struct Client {
-    QTcpSocket socket;
-    QByteArray received;
-    explicit Client(quint16 port) {
-        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-};
+using Client = LoopbackClient;
 
 } // namespace
 
@@ -81,7 +68,7 @@ private slots:
         QCOMPARE(Stored(f.folder), (QList<QVariantList>{{1000000, QStringLiteral("Client B"),
                                                          QByteArray("\x02page\x03")}}));
         QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000001"));
-        const QByteArray log = SystemLog(f.folder);
+        const QByteArray log = f.folder.systemLog();
         QVERIFY(log.contains("\tOutput\tOut: Client A\t\x02page\x03\r\n"));
         QVERIFY(log.contains("\tOutput\tOut: Client B\t\x02page\x03\r\n"));
         QVERIFY(log.contains(
@@ -117,8 +104,8 @@ private slots:
         QTRY_COMPARE(a.received, QByteArray("\x02"
                                             "first\x03"));
         QVERIFY(
-            SystemLog(f.folder).contains("\tOutput\tSystem: Client A  Delayed Count is 3  Record "
-                                         "ID 1000000 successfully sent from database.\r\n"));
+            f.folder.systemLog().contains("\tOutput\tSystem: Client A  Delayed Count is 3  Record "
+                                          "ID 1000000 successfully sent from database.\r\n"));
         f.tick();
         QTRY_COMPARE(a.received, QByteArray("\x02"
                                             "first\x03\x02second\x03"));
@@ -159,7 +146,7 @@ private slots:
         const auto rows = Stored(f.folder);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0][1].toString(), QStringLiteral("Client B"));
-        QCOMPARE(SystemLog(f.folder).count(
+        QCOMPARE(f.folder.systemLog().count(
                      "\tOutput\tSystem: Deleting record. No destination available.\r\n"),
                  2);
     }
@@ -192,9 +179,9 @@ private slots:
                       QStringLiteral("INSERT INTO Marker VALUES (?)"), {tag});
         f.t->clock.advanceSecs(5);
         f.sys().tmrSockets_Timer();
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "\tError\tSystem: Checking Delayed Dbase for compaction.\r\n"));
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "\tError\tSystem: Delayed Dbase successfully compacted.\r\n"));
         QCOMPARE(
             f.folder.rows(QStringLiteral("delayed.mdb"), QStringLiteral("SELECT Tag FROM Marker"))
@@ -219,7 +206,7 @@ private slots:
         QVERIFY(QFile::remove(f.folder.file(QStringLiteral("empty_delayed.mdb"))));
         f.t->clock.advanceSecs(5);
         f.sys().tmrSockets_Timer();
-        QVERIFY(SystemLog(f.folder).contains(
+        QVERIFY(f.folder.systemLog().contains(
             "\tError\tSystem: Failed to compact Delayed Dbase. ZelkorCopy failed.\r\n"));
         f.sys().outputRules.RelayToOutputs("\x02still stored\x03");
         QCOMPARE(Stored(f.folder).size(), 2);
@@ -245,7 +232,7 @@ private slots:
         child.start(QStringLiteral(STORE_AND_DIE), {folder.path()});
         QVERIFY(child.waitForFinished(20000));
         QCOMPARE(child.exitStatus(), QProcess::CrashExit); // killed, no shutdown ran
-        const QByteArray log = SystemLog(folder);
+        const QByteArray log = folder.systemLog();
         QVERIFY(log.contains("System: TCP failed Client A. Add record to dbase."));
         QVERIFY(log.contains("System: TCP failed Client B. Add record to dbase."));
         QVERIFY(!log.contains("has been stopped."));

@@ -2,6 +2,7 @@
 
 #include "config/DatabaseFiles.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -67,6 +68,11 @@ QList<QVariantList> WorkFolder::rows(const QString& fileName, const QString& sql
         }
     });
     return result;
+}
+
+QByteArray WorkFolder::systemLog() const {
+    QFile f(file(QStringLiteral("LOGS/Quorlan")));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QVariant WorkFolder::setting(const QString& key) const {

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QVariantList>
 #include <memory>
@@ -26,6 +27,8 @@ public:
 
     // The Key_Data of a StartUp row; an invalid QVariant when the row is missing or null.
     QVariant setting(const QString& key) const;
+    // The System log as it is on disk now.
+    QByteArray systemLog() const;
     void setSetting(const QString& key, const QString& value) const;
     void removeSetting(const QString& key) const;
 
@@ -46,6 +49,18 @@ private:
 // message boxes it raises collected for the test to read.
 // A TCP port on 127.0.0.1 that was free a moment ago.
 quint16 FreePort();
+
+// A client application on 127.0.0.1 that keeps every byte it receives.
+struct LoopbackClient {
+    QTcpSocket socket;
+    QByteArray received;
+    LoopbackClient() {
+        QObject::connect(&socket, &QTcpSocket::readyRead, &socket,
+                         [this] { received += socket.readAll(); });
+    }
+    explicit LoopbackClient(quint16 port) : LoopbackClient() { connectTo(port); }
+    void connectTo(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
+};
 
 class TestSystem {
 public:
