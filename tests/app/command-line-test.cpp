@@ -74,7 +74,8 @@ private slots:
         WorkFolder folder(true);
         // Ports of its own, so that a demo running on this machine is not disturbed.
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())}});
-        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"), {QString::number(FreePort())});
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
+                    {QString::number(FreePort())});
         QProcess p;
         p.setProcessEnvironment(Headless());
         p.start(QStringLiteral(OMBRIX_BINARY), {QStringLiteral("--workdir"), folder.path()});
