@@ -118,6 +118,10 @@ void SocketControl::dropSocket() {
 void SocketControl::Connect() {
     if (state_ != Closed)
         wrongState();
+    // A port outside the range would wrap round to another, unrelated one.
+    if (RemotePort < 1 || RemotePort > 65535)
+        throw platform::Error(
+            QStringLiteral("Invalid argument: port %1 is outside 1 to 65535").arg(RemotePort));
     auto* socket = new QTcpSocket(this);
     adopt(socket);
     connect(socket, &QTcpSocket::connected, this, [this] {

@@ -1,0 +1,139 @@
+// Bad configuration and bad input: the relay keeps running, says clearly what
+// is wrong, and loses nothing it can keep.
+
+#include "WorkFolder.h"
+
+#include "SatelliteStream.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+
+class BadInputTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void outputPortsThatCannotBeListenedOn() {
+        WorkFolder folder;
+        const quint16 good = FreePort();
+        folder.setOutputs(
+            {{QStringLiteral("A too big"), QStringLiteral("99999")},
+             {QStringLiteral("B negative"), QStringLiteral("-1")},
+             {QStringLiteral("C empty"), QString()},
+             {QStringLiteral("D blank after"), QString::number(good) + QLatin1Char(' ')}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        for (int tick = 0; tick < 2; ++tick) {
+            t.clock.advanceSecs(5);
+            t->tmrSockets_Timer();
+        }
+        QCOMPARE(t.warningNumbers(), (QList<int>{109, 109, 109, 109, 109, 109}));
+        QVERIFY(t.warnings[0].text.contains(QStringLiteral("99999")));
+        QCOMPARE(t->outputSockets.wskOutputs[3].State(), 2); // "6001 " is port 6001
+        LoopbackClient client(good);
+        QVERIFY(client.socket.waitForConnected(3000));
+    }
+
+    void carrierPortsThatCannotBeConnectedTo() {
+        WorkFolder folder;
+        folder.setOutputs({});
+        for (const char* port : {"99999", ""})
+            folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                        QStringLiteral(
+                            "INSERT INTO Telstra (Description, Port, Active) VALUES (?, ?, 'Y')"),
+                        {QStringLiteral("Feed ") + QLatin1String(port), QLatin1String(port)});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(t.warningNumbers(), (QList<int>{205, 205}));
+        QVERIFY(folder.systemLog().contains(
+            "System: Telstra Socket problem starting    Feed  Windows reports ["));
+    }
+
+    void aStartUpTableWithoutAnyKeyRunsOnDefaults() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DELETE FROM StartUp"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->window.Caption, QStringLiteral("Ombrix  V2.0 (101)"));
+        QCOMPARE(t->gMessID, 1000000);
+        QVERIFY(QFile::exists(folder.file(QStringLiteral("LOGS/Quorlan"))));
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        t->outputRules.RelayToOutputs("\x02still relays\x03");
+        t->Form_Unload();
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void aDelayedStoreThatIsNotADatabase() {
+        WorkFolder folder;
+        QFile store(folder.file(QStringLiteral("delayed.mdb")));
+        QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        store.write(QByteArray(8192, 'x'));
+        store.close();
+        QFile::remove(folder.file(QStringLiteral("delayed.mdb-wal")));
+        QFile::remove(folder.file(QStringLiteral("delayed.mdb-shm")));
+        TestSystem t(folder.path());
+        QVERIFY(!t->Form_Load());
+        QCOMPARE(t.messageBoxes,
+                 QStringList{QStringLiteral("Delayed Database failure. Closing application")});
+        QCOMPARE(t.warningNumbers(), QList<int>{400});
+        QVERIFY(t.warnings[0].text.contains(QStringLiteral("delayed.mdb")));
+        QCOMPARE(store.size(), 8192); // left as it was for the operator to look at
+    }
+
+    void aCarrierSendingNoiseThenValidBlocks() {
+        WorkFolder folder;
+        folder.setOutputs({});
+        QTcpServer carrier;
+        QVERIFY(carrier.listen(QHostAddress::LocalHost, 0));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral(
+                        "INSERT INTO Telstra (Description, Port, Active) VALUES ('Noisy', ?, 'Y')"),
+                    {QString::number(carrier.serverPort())});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QSignalSpy relayed(&t->outputRules, &OutputRules::relayed);
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QVERIFY(carrier.waitForNewConnection(3000));
+        QTcpSocket* feed = carrier.nextPendingConnection();
+
+        // 20 MB of noise, then a never-ending preamble, then a valid block.
+        QByteArray noise(1 << 20, '\0');
+        for (char& c : noise)
+            c = char(QRandomGenerator::global()->bounded(256));
+        qsizetype largestBuffer = 0;
+        for (int mb = 0; mb < 20; ++mb) {
+            feed->write(noise);
+            QTRY_VERIFY(feed->bytesToWrite() == 0);
+            QTest::qWait(5);
+            largestBuffer = qMax(largestBuffer, t->decoder.SatBufferLength());
+        }
+        for (int i = 0; i < 20; ++i) {
+            feed->write(QByteArray(1 << 18, '\xAA'));
+            QTRY_VERIFY(feed->bytesToWrite() == 0);
+            QTest::qWait(5);
+            largestBuffer = qMax(largestBuffer, t->decoder.SatBufferLength());
+        }
+        sim::Page page;
+        page.ric = 1234567 % 2097152;
+        page.function = 'D';
+        page.type = 'A';
+        page.text = "Valid after the noise";
+        feed->write(sim::EncodeStream({page}, sim::StreamOptions{}));
+        QTRY_VERIFY(std::any_of(relayed.begin(), relayed.end(), [](const QList<QVariant>& args) {
+            return args[0].toByteArray().contains("Valid after the noise");
+        }));
+        // Whatever arrives is consumed as it arrives: the buffer never holds
+        // more than one arrival.
+        QVERIFY2(largestBuffer <= (1 << 20), qPrintable(QString::number(largestBuffer)));
+        QVERIFY(t.warnings.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(BadInputTest)
+#include "bad-input-test.moc"
