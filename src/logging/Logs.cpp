@@ -4,6 +4,8 @@
 #include "app/Version.h"
 #include "config/SettingValues.h"
 
+#include <cstdio>
+
 namespace {
 
 const QString kTitlePrefix = QStringLiteral("********************** Quorlan ");
@@ -26,7 +28,17 @@ void Logs::connectLog(LogClass& log, const QString& fileName, const QString& use
     log.TimeStamp = false;
     log.UserStamp = false;
     log.SetFileName(fileName);
-    log.Connect(logsFolder(), user);
+    const QString folder = logsFolder();
+    if (!log.Connect(folder, user)) {
+        // A log that cannot be opened would drop its lines unseen: the operator
+        // hears of it on the error pane and, without a window, on standard error.
+        const QString text =
+            QStringLiteral("System: Cannot open the log %1 in %2/LOGS. Its lines are not written.")
+                .arg(log.FileName(), folder);
+        pendingNotices_ << text;
+        if (!sys_.window.HasView())
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
     log.AddLog(sys_.NowText() + QLatin1Char('\t') + kTitlePrefix + title + version::Text() +
                QStringLiteral(" has started."));
 }
@@ -46,6 +58,9 @@ void Logs::InitLogs() {
     sys_.window.Changed();
 
     LogError(QStringLiteral("System log intialised"));
+    for (const QString& notice : std::as_const(pendingNotices_))
+        LogError(notice);
+    pendingNotices_.clear();
     LogInput(QStringLiteral("Telstra Log intialised"));
     LogOutput(QStringLiteral("Outputs Log intialised"));
 

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 class System;
 struct Control;
@@ -55,4 +56,5 @@ private:
     QString logsFolder();
 
     System& sys_;
+    QStringList pendingNotices_; // told once the error pane exists
 };

@@ -14,6 +14,15 @@ const char kSTX = '\x02';
 const char kACK = '\x06';
 const char kETX = '\x03';
 
+// What a client sends is logged, but a client that floods must not fill the
+// disk with it: long data is cut, and its size is said.
+QByteArray Shown(const QByteArray& data) {
+    constexpr qsizetype kLongest = 1000;
+    if (data.size() <= kLongest)
+        return data;
+    return data.left(kLongest) + "... [" + QByteArray::number(data.size()) + " bytes]";
+}
+
 } // namespace
 
 frmOutputSockets::frmOutputSockets(System& system) : sys_(system) {
@@ -182,7 +191,8 @@ void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
     try {
         const QByteArray data = wskOutputs[i].GetData();
         gOutputs[i].RxBuffer += data;
-        log(QByteArray("Event: New data on socket ") + QByteArray::number(i) + "  --> " + data);
+        log(QByteArray("Event: New data on socket ") + QByteArray::number(i) + "  --> " +
+            Shown(data));
         ProcessClientData(i);
     } catch (const platform::Error& error) {
         sys_.ShowWarning(101, error.text(), i);
@@ -240,10 +250,11 @@ void frmOutputSockets::ProcessClientData(int i) {
         if (rx.at(1) == kACK && rx.at(2) == kETX)
             e.StatusTime = sys_.Now();
     } else if (rx.at(0) == kSTX) {
-        log(QByteArray("System: Data on Port ") + e.Port.toUtf8() + " --> " + rx);
+        log(QByteArray("System: Data on Port ") + e.Port.toUtf8() + " --> " + Shown(rx));
         e.StatusTime = sys_.Now();
     } else {
-        log(QByteArray("System: Not a STX packet on Port ") + e.Port.toUtf8() + " --> " + rx);
+        log(QByteArray("System: Not a STX packet on Port ") + e.Port.toUtf8() + " --> " +
+            Shown(rx));
     }
     e.RxBuffer.clear();
 }

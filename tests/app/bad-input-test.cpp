@@ -6,10 +6,24 @@
 #include "SatelliteStream.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
+
+namespace {
+
+qint64 ResidentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return 0;
+}
+
+} // namespace
 
 class BadInputTest : public QObject {
     Q_OBJECT
@@ -83,6 +97,60 @@ private slots:
         QCOMPARE(t.warningNumbers(), QList<int>{400});
         QVERIFY(t.warnings[0].text.contains(QStringLiteral("delayed.mdb")));
         QCOMPARE(store.size(), 8192); // left as it was for the operator to look at
+    }
+
+    void aClientThatFloodsItsPort() {
+        WorkFolder folder;
+        const quint16 port = FreePort();
+        folder.setOutputs({{QStringLiteral("Flooder"), QString::number(port)}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->outputSockets.UpdateOutputClients();
+        LoopbackClient client(port);
+        QVERIFY(client.socket.waitForConnected(3000));
+        QTRY_COMPARE(t->outputSockets.wskOutputs[0].State(), 7);
+        const qint64 rssBefore = ResidentKiB();
+        const QByteArray block(1 << 20, 'z');
+        for (int mb = 0; mb < 100; ++mb) {
+            client.socket.write(block);
+            while (client.socket.bytesToWrite() > 0)
+                QTest::qWait(1);
+        }
+        QTRY_VERIFY(t->outputSockets.gOutputs[0].RxBuffer.isEmpty());
+        QTest::qWait(200);
+        // Memory stays within 64 MiB of where it was; the log keeps at most
+        // 1000 bytes of each arrival, with its size.
+        QVERIFY2(ResidentKiB() - rssBefore < 64 * 1024,
+                 qPrintable(QString::number(ResidentKiB() - rssBefore)));
+        QVERIFY(QFileInfo(folder.file(QStringLiteral("LOGS/Quorlan"))).size() < 20 * 1024 * 1024);
+        QVERIFY(folder.systemLog().contains("System: Not a STX packet on Port " +
+                                            QByteArray::number(port) + " --> zzz"));
+        QVERIFY(folder.systemLog().contains("zzz... ["));
+        // Still serving.
+        t->outputRules.RelayToOutputs("\x02still here\x03");
+        QTRY_VERIFY(client.received.contains("\x02still here\x03"));
+    }
+
+    void aLogsFolderThatCannotBeWritten() {
+        WorkFolder folder;
+        QFile blocker(folder.file(QStringLiteral("LOGS")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral(
+            "System: Cannot open the log Quorlan in ./LOGS. Its lines are not written.")));
+        QVERIFY(
+            t->window.txbLogErrors.Text.contains(QStringLiteral("Cannot open the log DECODE.log")));
+        t->outputRules.RelayToOutputs("\x02relayed all the same\x03");
+        QCOMPARE(
+            folder
+                .rows(QStringLiteral("delayed.mdb"), QStringLiteral("SELECT count(*) FROM Delayed"))
+                .first()
+                .first()
+                .toInt(),
+            0);
+        t->Form_Unload();
     }
 
     void aCarrierSendingNoiseThenValidBlocks() {
