@@ -118,10 +118,15 @@ private slots:
         }
         QTRY_VERIFY(t->outputSockets.gOutputs[0].RxBuffer.isEmpty());
         QTest::qWait(200);
-        // Memory stays within 64 MiB of where it was; the log keeps at most
-        // 1000 bytes of each arrival, with its size.
+        // Memory stays within 64 MiB of where it was (not measurable under
+        // AddressSanitizer, whose quarantine keeps freed memory); the log keeps
+        // at most 1000 bytes of each arrival, with its size.
+#ifndef OMBRIX_SANITIZED
         QVERIFY2(ResidentKiB() - rssBefore < 64 * 1024,
                  qPrintable(QString::number(ResidentKiB() - rssBefore)));
+#else
+        Q_UNUSED(rssBefore);
+#endif
         QVERIFY(QFileInfo(folder.file(QStringLiteral("LOGS/Quorlan"))).size() < 20 * 1024 * 1024);
         QVERIFY(folder.systemLog().contains("System: Not a STX packet on Port " +
                                             QByteArray::number(port) + " --> zzz"));
