@@ -19,6 +19,38 @@ inline QChar ActiveLetter(const platform::Recordset& rs) {
     return value.isEmpty() ? QChar() : value.at(0).toUpper();
 }
 
+// Applies the Active column of each row to its entry, rows and entries in
+// step: "N" closes an active connection, "Y" enables an inactive one.
+template <typename Entries, typename Close, typename Log>
+void ApplyActiveColumn(platform::Recordset& rs, int count, Entries& entries, Close close, Log log) {
+    if (rs.State() != 1 || rs.RecordCount() == 0)
+        return;
+    rs.MoveFirst();
+    for (int i = 0; i < count; ++i) {
+        auto& e = entries[i];
+        const QChar a = ActiveLetter(rs);
+        const QString row =
+            RowText(rs, "Port") + QStringLiteral("   ") + RowText(rs, "Description");
+        if (e.Active && a == QLatin1Char('N')) {
+            close(i);
+            log(QStringLiteral("System: UPDATE: Closing port ") + row);
+            e.Active = false;
+        } else if (!e.Active && a == QLatin1Char('Y')) {
+            log(QStringLiteral("System: UPDATE: Enabling port ") + row);
+            e.Active = true;
+        }
+        rs.MoveNext();
+    }
+}
+
+// The change-log line of a field updater.
+inline QString UpdatedFieldLine(int index, const QString& description, const QString& fieldName,
+                                const QString& newValue) {
+    return QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
+        .arg(index)
+        .arg(description, fieldName, newValue);
+}
+
 // The loaders skip a step that fails and go on with the next.
 template <typename Fn> void Skipping(Fn fn) {
     try {

@@ -101,25 +101,10 @@ void frmOutputSockets::RequestUpdateOutputClients() {
 }
 
 void frmOutputSockets::CheckOuputsPostUpdate() {
-    auto rs = sys_.db.rsOutputs;
-    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
-        return;
-    rs->MoveFirst();
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
-        OutputSocket& e = gOutputs[i];
-        const QChar a = ActiveLetter(*rs);
-        if (e.Active && a == QLatin1Char('N')) {
-            ClosePort(i);
-            log(QStringLiteral("System: UPDATE: Closing port ") + RowText(*rs, "Port") +
-                QStringLiteral("   ") + RowText(*rs, "Description"));
-            e.Active = false;
-        } else if (!e.Active && a == QLatin1Char('Y')) {
-            log(QStringLiteral("System: UPDATE: Enabling port ") + RowText(*rs, "Port") +
-                QStringLiteral("   ") + RowText(*rs, "Description"));
-            e.Active = true;
-        }
-        rs->MoveNext();
-    }
+    if (auto rs = sys_.db.rsOutputs)
+        ApplyActiveColumn(
+            *rs, sys_.gOutputCount, gOutputs, [this](int i) { ClosePort(i); },
+            [this](const QString& text) { log(text); });
 }
 
 void frmOutputSockets::UpdateTextField(int i, QString& field, const QString& newValue,
@@ -127,9 +112,7 @@ void frmOutputSockets::UpdateTextField(int i, QString& field, const QString& new
     if (newValue == field)
         return;
     field = newValue;
-    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
-            .arg(i)
-            .arg(gOutputs[i].Description, fieldName, newValue));
+    log(UpdatedFieldLine(i, gOutputs[i].Description, fieldName, newValue));
 }
 
 bool frmOutputSockets::UpdatePortField(int i, QString& field, const QString& newValue,
@@ -137,9 +120,7 @@ bool frmOutputSockets::UpdatePortField(int i, QString& field, const QString& new
     if (newValue == field)
         return false;
     field = newValue;
-    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4.")
-            .arg(i)
-            .arg(gOutputs[i].Description, fieldName, newValue));
+    log(UpdatedFieldLine(i, gOutputs[i].Description, fieldName, newValue) + QLatin1Char('.'));
     return true;
 }
 

@@ -91,25 +91,10 @@ void frmDecSockets::RequestUpdateTelstraClients() {
 }
 
 void frmDecSockets::CheckTelstraPostUpdate() {
-    auto rs = sys_.db.rsTelstra;
-    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
-        return;
-    rs->MoveFirst();
-    for (int i = 0; i < sys_.gTelstraCount; ++i) {
-        TelstraSocket& e = gTelstra[i];
-        const QChar a = ActiveLetter(*rs);
-        if (e.Active && a == QLatin1Char('N')) {
-            CloseTelstraPort(i);
-            log(QStringLiteral("System: UPDATE: Closing port ") + RowText(*rs, "Port") +
-                QStringLiteral("   ") + RowText(*rs, "Description"));
-            e.Active = false;
-        } else if (!e.Active && a == QLatin1Char('Y')) {
-            log(QStringLiteral("System: UPDATE: Enabling port ") + RowText(*rs, "Port") +
-                QStringLiteral("   ") + RowText(*rs, "Description"));
-            e.Active = true;
-        }
-        rs->MoveNext();
-    }
+    if (auto rs = sys_.db.rsTelstra)
+        ApplyActiveColumn(
+            *rs, sys_.gTelstraCount, gTelstra, [this](int i) { CloseTelstraPort(i); },
+            [this](const QString& text) { log(text); });
 }
 
 void frmDecSockets::UpdateTextField(int i, QString& field, const QString& newValue,
@@ -117,9 +102,7 @@ void frmDecSockets::UpdateTextField(int i, QString& field, const QString& newVal
     if (newValue == field)
         return;
     field = newValue;
-    log(QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
-            .arg(i)
-            .arg(gTelstra[i].Description, fieldName, newValue));
+    log(UpdatedFieldLine(i, gTelstra[i].Description, fieldName, newValue));
 }
 
 bool frmDecSockets::UpdatePortField(int i, QString& field, const QString& newValue,

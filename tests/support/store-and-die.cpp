@@ -1,7 +1,7 @@
 // A relay that stores one packet for its absent clients and is then killed
 // outright, before any shutdown can run. Used by the durability test.
 
-#include "WorkFolder.h"
+#include "ChildRelay.h"
 
 #include <QCoreApplication>
 #include <csignal>
@@ -9,14 +9,10 @@
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    SystemOptions options;
-    options.workDir = QString::fromLocal8Bit(argv[1]);
-    options.developmentMarker = options.workDir + QStringLiteral("/no-marker");
-    System system(options);
-    if (!system.Form_Load())
+    const std::unique_ptr<System> relay = StartChildRelay(argc, argv);
+    if (!relay)
         return 3;
+    System& system = *relay;
     system.outputRules.RelayToOutputs("\x02survivor\x03");
     std::fflush(nullptr);
     std::raise(SIGKILL);

@@ -1,21 +1,17 @@
 // A relay whose two outputs are away, storing numbered packets as fast as it
 // can until it is killed. Used by the crash test.
 
-#include "WorkFolder.h"
+#include "ChildRelay.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc < 2)
-        return 2;
-    SystemOptions options;
-    options.workDir = QString::fromLocal8Bit(argv[1]);
-    options.developmentMarker = options.workDir + QStringLiteral("/no-marker");
-    System system(options);
-    if (!system.Form_Load())
+    const std::unique_ptr<System> relay = StartChildRelay(argc, argv);
+    if (!relay)
         return 3;
+    System& system = *relay;
     std::printf("storing\n");
     std::fflush(stdout);
     for (int n = 0;; ++n) {
