@@ -45,6 +45,9 @@ public:
 
     // Consumes the buffer; returns only when it needs more bytes.
     void FrameStream();
+    // A new carrier connection: its stream opens with a block marker, and
+    // cannot go on with a block the last connection left half sent.
+    void StartNewStream();
     // Finishes the page in progress: relays it and writes its decoder-log line.
     void FlushPage();
     // Digits that may go out as a numeric page.

@@ -43,6 +43,18 @@ int SatelliteDecoder2::MatchByte(int expected, int ifNoData, int ifMatch, int if
     return gLastChar == expected ? ifMatch : ifMismatch;
 }
 
+void SatelliteDecoder2::StartNewStream() {
+    // Between blocks the marker that ended one starts the next; a new stream's
+    // own marker would then be taken for a bad header and its first block lost.
+    if (gFrameState != FrameState::Unset && gFrameState != FrameState::GETSTART &&
+        gFrameState != FrameState::GETFREQ)
+        LogDecoder(QByteArray("New carrier connection: block cut off in ") +
+                   FrameStateName(gFrameState));
+    gFrameState = FrameState::GETSTART;
+    gSubState = 0;
+    gMarkerBytePending = false;
+}
+
 bool SatelliteDecoder2::FindBatchStart() {
     switch (gSubState) {
     case 0:

@@ -159,6 +159,7 @@ bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
 
 void frmDecSockets::wskDecoder_Connect(int i) {
     log(QStringLiteral("Event: Connection on socket %1   ").arg(i) + gTelstra[i].Description);
+    sys_.decoder.StartNewStream();
 }
 
 void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
@@ -170,6 +171,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             e.Description);
         socket.Accept(requestID);
+        sys_.decoder.StartNewStream();
         e.TxPending.clear();
         e.SendReady = true;
         e.CloseCount = 0;

@@ -1,6 +1,7 @@
 // Bad configuration and bad input: the relay keeps running, says clearly what
 // is wrong, and loses nothing it can keep.
 
+#include "ProcessMemory.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -11,19 +12,6 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
-
-namespace {
-
-qint64 ResidentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
-
-} // namespace
 
 class BadInputTest : public QObject {
     Q_OBJECT
@@ -175,12 +163,15 @@ private slots:
         QVERIFY(carrier.waitForNewConnection(3000));
         QTcpSocket* feed = carrier.nextPendingConnection();
 
-        // 20 MB of noise, then a never-ending preamble, then a valid block.
+        // 100 MB of noise, then a preamble that does not end (5 MB of it), then
+        // a valid block.
         QByteArray noise(1 << 20, '\0');
         for (char& c : noise)
             c = char(QRandomGenerator::global()->bounded(256));
         qsizetype largestBuffer = 0;
-        for (int mb = 0; mb < 20; ++mb) {
+        const qint64 rssBefore = ResidentKiB();
+        for (int mb = 0; mb < 100; ++mb) {
+            noise[mb] = char(mb); // no two megabytes alike
             feed->write(noise);
             QTRY_VERIFY(feed->bytesToWrite() == 0);
             QTest::qWait(5);
@@ -204,6 +195,15 @@ private slots:
         // Whatever arrives is consumed as it arrives: the buffer never holds
         // more than one arrival.
         QVERIFY2(largestBuffer <= (1 << 20), qPrintable(QString::number(largestBuffer)));
+        // And the process holds no more than 64 MiB beyond where it started.
+#ifndef OMBRIX_SANITIZED
+        QVERIFY2(ResidentKiB() - rssBefore < 64 * 1024,
+                 qPrintable(QString::number(ResidentKiB() - rssBefore)));
+#else
+        Q_UNUSED(rssBefore);
+#endif
+        qInfo("carrier noise: 105 MB in, RSS grew %lld KiB, buffer peak %lld bytes",
+              ResidentKiB() - rssBefore, qint64(largestBuffer));
         QVERIFY(t.warnings.isEmpty());
     }
 };

@@ -3,6 +3,8 @@
 
 #include "WorkFolder.h"
 
+#include "SatelliteStream.h"
+
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -126,6 +128,54 @@ private slots:
         carrier.peer = nullptr;
         f.heartbeat();
         QTRY_VERIFY(carrier.peer != nullptr);
+    }
+
+    // Each connection's stream opens with a block marker. Whether the last
+    // connection ended between blocks or in the middle of one, the first block
+    // of the next is decoded whole.
+    void aNewConnectionsStreamIsDecodedFromItsFirstBlock() {
+        Carrier carrier;
+        Fixture f(
+            {{QStringLiteral("Carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
+        QList<QByteArray> pages;
+        QObject::connect(&f.sys().outputRules, &OutputRules::relayed, [&](const QByteArray& p) {
+            if (!p.contains("\r1234566\r") && !p.contains("Dummy"))
+                pages << p.mid(p.lastIndexOf('\r') + 1).chopped(1);
+        });
+        const auto page = [](quint32 ric, const QByteArray& text) {
+            return sim::EncodeStream({sim::Page{ric, 'A', 'A', text}}, sim::StreamOptions{});
+        };
+        const auto reconnect = [&] {
+            carrier.peer->disconnectFromHost();
+            QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+            f.heartbeat(185);
+            carrier.peer = nullptr;
+            f.heartbeat();
+            QTRY_VERIFY(carrier.peer != nullptr);
+        };
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+
+        carrier.peer->write(page(8, "before the first drop"));
+        QTRY_COMPARE(pages.size(), 1);
+        reconnect();
+        carrier.peer->write(page(16, "first block after a clean drop"));
+        QTRY_COMPARE(pages.size(), 2);
+
+        // The next block, after the marker that ended the last one, cut in its
+        // first batch four codewords after the sync.
+        const QByteArray cut = page(15, "never finished").mid(sim::BlockMarker().size());
+        carrier.peer->write(cut.left(4 + 72 + 4 + 4 * 4));
+        QTRY_COMPARE(f.sys().decoder.SatBufferLength(), 0);
+        reconnect();
+        carrier.peer->write(page(24, "first block after a cut"));
+        QTRY_COMPARE(pages.size(), 3);
+        QCOMPARE(pages,
+                 (QList<QByteArray>{"before the first drop", "first block after a clean drop",
+                                    "first block after a cut"}));
+        const QByteArray decoderLog = SystemLog(f.folder, "LOGS/DECODE.log");
+        QVERIFY(decoderLog.contains("New carrier connection: block cut off in GETCODE4"));
+        QVERIFY(!decoderLog.contains("B A D"));
     }
 
     void aPortThatIsNotANumberIsReportedAtEveryTick() {
