@@ -199,24 +199,23 @@ int Recordset::FieldIndex(const QString& name) const {
     return -1;
 }
 
-QVariant Recordset::Field(const QString& name) const {
-    requireCurrent();
+int Recordset::requireField(const QString& name) const {
     const int index = FieldIndex(name);
     if (index < 0)
         throw Error(QStringLiteral("Item cannot be found in the collection corresponding to the "
                                    "requested name or ordinal: %1")
                         .arg(name));
-    return rows_[position_].values[index];
+    return index;
+}
+
+QVariant Recordset::Field(const QString& name) const {
+    requireCurrent();
+    return rows_[position_].values[requireField(name)];
 }
 
 void Recordset::SetField(const QString& name, const QVariant& value) {
     requireCurrent();
-    const int index = FieldIndex(name);
-    if (index < 0)
-        throw Error(QStringLiteral("Item cannot be found in the collection corresponding to the "
-                                   "requested name or ordinal: %1")
-                        .arg(name));
-    SetValue(position_, index, value);
+    SetValue(position_, requireField(name), value);
 }
 
 QVariant Recordset::Value(long row, int column) const {

@@ -63,6 +63,7 @@ private:
     void requireOpen() const;
     void requireCurrent() const;
     void requireUpdatable() const;
+    int requireField(const QString& name) const;
     void load();
     void writeRow(Row& row);
 

@@ -1,6 +1,8 @@
 // LogClass on real files in a temporary folder: headers, lines, back-ups and
 // what is left on disk when things go wrong.
 
+#include "FileText.h"
+
 #include "logging/LogClass.h"
 #include "logging/gZelkorfile.h"
 #include "platform/Clock.h"
@@ -10,27 +12,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
-
-QList<QByteArray> Lines(const QString& path) {
-    QList<QByteArray> lines = Read(path).split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
-    return lines;
-}
-
-} // namespace
 
 class LogClassTest : public QObject {
     Q_OBJECT
@@ -55,7 +36,7 @@ private slots:
         QCOMPARE(log.FileName(), QStringLiteral("KVLG_CEN.log"));
         QCOMPARE(log.FileFullPath(), QStringLiteral("./LOGS/KVLG_CEN.log"));
         QVERIFY(log.AddLog(QStringLiteral("first message")));
-        const auto lines = Lines(at(QStringLiteral("LOGS/KVLG_CEN.log")));
+        const auto lines = FileLines(at(QStringLiteral("LOGS/KVLG_CEN.log")));
         QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0], QByteArray("File :        KVLG_CEN.log"));
         QCOMPARE(lines[1], QByteArray("Version :     1.02.02"));
@@ -64,7 +45,7 @@ private slots:
         QCOMPARE(lines[4], QByteArray());
         QCOMPARE(lines[5], QByteArray("Date/Time                   User    Logged Message"));
         QCOMPARE(lines[6], QByteArray("07/03/26 09:05:04 CENTRAL-first message"));
-        QVERIFY(Read(at(QStringLiteral("LOGS/KVLG_CEN.log"))).endsWith("message\r\n"));
+        QVERIFY(ReadFile(at(QStringLiteral("LOGS/KVLG_CEN.log"))).endsWith("message\r\n"));
         QCOMPARE(log.Sizeof(), 7);
         QCOMPARE(log.FSERVER(), QStringLiteral("."));
     }
@@ -80,7 +61,7 @@ private slots:
         log.AddLog(QStringLiteral("user only"));
         log.UserStamp = false;
         log.AddLog(QStringLiteral("message alone"));
-        const auto lines = Lines(at(QStringLiteral("LOGS/stamps.log")));
+        const auto lines = FileLines(at(QStringLiteral("LOGS/stamps.log")));
         QCOMPARE(lines.mid(6),
                  (QList<QByteArray>{"07/03/26 09:05:04 AB      all", "09:05:04 AB      no date",
                                     "AB      user only", "message alone"}));
@@ -95,7 +76,7 @@ private slots:
         for (int i = 0; i < 256; ++i)
             all.append(static_cast<char>(i));
         log.AddLog(all);
-        QVERIFY(Read(at(QStringLiteral("LOGS/raw.log"))).endsWith(all + "\r\n"));
+        QVERIFY(ReadFile(at(QStringLiteral("LOGS/raw.log"))).endsWith(all + "\r\n"));
     }
 
     void existingFileIsAppendedWithoutANewHeader() {
@@ -109,7 +90,7 @@ private slots:
         log.UserStamp = log.DateStamp = log.TimeStamp = false;
         QVERIFY(log.Connect(work, QStringLiteral("X")));
         log.AddLog(QStringLiteral("later line"));
-        QCOMPARE(Read(at(QStringLiteral("LOGS/old.log"))),
+        QCOMPARE(ReadFile(at(QStringLiteral("LOGS/old.log"))),
                  QByteArray("earlier line\r\nlater line\r\n"));
     }
 
@@ -152,7 +133,7 @@ private slots:
         log.SetEnabled(false);
         log.SetEnabled(true);
         log.AddLog(QStringLiteral("shown"));
-        QCOMPARE(Lines(at(QStringLiteral("LOGS/e.log"))).mid(6),
+        QCOMPARE(FileLines(at(QStringLiteral("LOGS/e.log"))).mid(6),
                  (QList<QByteArray>{"(#) Software Disabled Log Recording",
                                     "(#) Software Disabled Log Recording",
                                     "(#) Software Enabled Log Recording", "shown"}));
@@ -166,10 +147,10 @@ private slots:
         log.AddLog(QStringLiteral("before"));
         const QString name = log.Backup();
         QCOMPARE(name, QStringLiteral("2026-03-07-09-05-04_Quorlan"));
-        const auto old = Lines(at(QStringLiteral("LOGS/BACKUP/2026-03-07-09-05-04_Quorlan")));
+        const auto old = FileLines(at(QStringLiteral("LOGS/BACKUP/2026-03-07-09-05-04_Quorlan")));
         QCOMPARE(old.last(), QByteArray("Backing up Log file") + QByteArray(50, '.'));
         QCOMPARE(old[6], QByteArray("before"));
-        const auto fresh = Lines(at(QStringLiteral("LOGS/Quorlan")));
+        const auto fresh = FileLines(at(QStringLiteral("LOGS/Quorlan")));
         QCOMPARE(fresh.size(), 7);
         QCOMPARE(
             fresh[6],
@@ -178,7 +159,7 @@ private slots:
         QCOMPARE(log.Backup(), QString());
         QVERIFY(log.IsConnected());
         log.AddLog(QStringLiteral("still logging"));
-        QCOMPARE(Lines(at(QStringLiteral("LOGS/Quorlan"))).last(), QByteArray("still logging"));
+        QCOMPARE(FileLines(at(QStringLiteral("LOGS/Quorlan"))).last(), QByteArray("still logging"));
     }
 
     void cycleBackupKeepsOneCopyPerDayOfMonth() {
@@ -191,17 +172,17 @@ private slots:
         log.AddLog(QStringLiteral("evening"));
         clock.advanceSecs(8 * 3600);
         QCOMPARE(log.CycleBackup(), QStringLiteral("07_cyc.log"));
-        auto copy = Lines(at(QStringLiteral("BACKUP/07_cyc.log")));
+        auto copy = FileLines(at(QStringLiteral("BACKUP/07_cyc.log")));
         QVERIFY(copy.contains("evening"));
         QVERIFY(!copy.contains("morning"));
         QCOMPARE(copy.last(), QByteArray("Backing up Log file (by RAW     ) ..."));
         QCOMPARE(
-            Lines(at(QStringLiteral("LOGS/cyc.log"))).value(6),
+            FileLines(at(QStringLiteral("LOGS/cyc.log"))).value(6),
             QByteArray("Cycle Backup: Continuation from recently backed up log file = 07_cyc.log"));
         log.AddLog(QStringLiteral("next month"));
         clock.set(QDateTime(QDate(2026, 4, 7), QTime(1, 0, 0)));
         QCOMPARE(log.CycleBackup(), QStringLiteral("07_cyc.log"));
-        QVERIFY(Lines(at(QStringLiteral("BACKUP/07_cyc.log"))).contains("next month"));
+        QVERIFY(FileLines(at(QStringLiteral("BACKUP/07_cyc.log"))).contains("next month"));
         QCOMPARE(QDir(at(QStringLiteral("BACKUP"))).entryList(QDir::Files).size(), 1);
     }
 
@@ -214,13 +195,13 @@ private slots:
         QVERIFY(
             QFile::rename(at(QStringLiteral("LOGS/rot.log")), at(QStringLiteral("rotated.log"))));
         QVERIFY(log.AddLog(QStringLiteral("two")));
-        auto lines = Lines(at(QStringLiteral("LOGS/rot.log")));
+        auto lines = FileLines(at(QStringLiteral("LOGS/rot.log")));
         QCOMPARE(lines.size(), 7);
         QCOMPARE(lines[0], QByteArray("File :        rot.log"));
         QCOMPARE(lines[6], QByteArray("two"));
         QVERIFY(QDir(at(QStringLiteral("LOGS"))).removeRecursively());
         QVERIFY(log.AddLog(QStringLiteral("three")));
-        QCOMPARE(Lines(at(QStringLiteral("LOGS/rot.log"))).value(6), QByteArray("three"));
+        QCOMPARE(FileLines(at(QStringLiteral("LOGS/rot.log"))).value(6), QByteArray("three"));
         // A disconnected log does not bring its file back.
         log.Disconnect();
         QVERIFY(QFile::remove(at(QStringLiteral("LOGS/rot.log"))));
@@ -243,7 +224,7 @@ private slots:
         old.write("a much longer previous content");
         old.close();
         QVERIFY(gZelkorfile::ZelkorCopy(at(QStringLiteral("src")), at(QStringLiteral("target"))));
-        QCOMPARE(Read(at(QStringLiteral("target"))), QByteArray("payload"));
+        QCOMPARE(ReadFile(at(QStringLiteral("target"))), QByteArray("payload"));
         QVERIFY(!gZelkorfile::ZelkorCopy(at(QStringLiteral("src")),
                                          at(QStringLiteral("no/dir/target"))));
         QVERIFY(gZelkorfile::KillFile(at(QStringLiteral("target"))));

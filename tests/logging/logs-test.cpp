@@ -1,6 +1,7 @@
 // The application's logs as an operator finds them: the files under LOGS, the
 // panes of the window, and the daily back-up, driven by the fake clock.
 
+#include "FileText.h"
 #include "WorkFolder.h"
 
 #include <QDir>
@@ -8,19 +9,6 @@
 #include <QTest>
 
 namespace {
-
-QList<QByteArray> Lines(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
-    return lines;
-}
 
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
 
@@ -36,7 +24,7 @@ private slots:
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
         const QString logs = folder.file(QStringLiteral("LOGS/"));
-        const auto system = Lines(logs + QStringLiteral("Quorlan"));
+        const auto system = FileLines(logs + QStringLiteral("Quorlan"));
         QCOMPARE(system.value(0), QByteArray("File :        Quorlan"));
         QCOMPARE(system.value(5), QByteArray("Date/Time                   User    Logged Message"));
         QCOMPARE(system.value(6), QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan "
@@ -44,10 +32,10 @@ private slots:
         QVERIFY(system.contains("15 Jan 2026 10:00:00\tError\tSystem log intialised"));
         QVERIFY(system.contains("15 Jan 2026 10:00:00\tInput\tTelstra Log intialised"));
         QVERIFY(system.contains("15 Jan 2026 10:00:00\tOutput\tOutputs Log intialised"));
-        QCOMPARE(Lines(logs + QStringLiteral("RAW_DEC.log")).value(6),
+        QCOMPARE(FileLines(logs + QStringLiteral("RAW_DEC.log")).value(6),
                  QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan RAW LOG  V2.0 "
                             "(101) has started."));
-        QCOMPARE(Lines(logs + QStringLiteral("DECODE.log")).value(6),
+        QCOMPARE(FileLines(logs + QStringLiteral("DECODE.log")).value(6),
                  QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan DECODER LOG  "
                             "V2.0 (101) has started."));
         QCOMPARE(t->window.chkEnableLogs.Value, 0);
@@ -69,7 +57,7 @@ private slots:
         const QByteArray stop =
             "15 Jan 2026 10:00:30\t********************** Quorlan V2.0 (101) has been stopped.";
         for (const char* name : {"Quorlan", "RAW_DEC.log", "DECODE.log"})
-            QCOMPARE(Lines(logs + QLatin1String(name)).last(), stop);
+            QCOMPARE(FileLines(logs + QLatin1String(name)).last(), stop);
     }
 
     void rawLoggingFlagAndLogNameComeFromTheSettings() {
@@ -125,7 +113,7 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(QDateTime(QDate(2026, 1, 15), startAt));
         QVERIFY(t->Form_Load());
-        QVERIFY(Lines(folder.file(QStringLiteral("LOGS/Quorlan")))
+        QVERIFY(FileLines(folder.file(QStringLiteral("LOGS/Quorlan")))
                     .contains("15 Jan 2026 " +
                               startAt.toString(QStringLiteral("HH:mm:ss")).toUtf8() + "\tError\t" +
                               line.toUtf8()));
@@ -152,10 +140,10 @@ private slots:
                  (QStringList{QStringLiteral("2026-01-15-10-00-05_DECODE.log"),
                               QStringLiteral("2026-01-15-10-00-05_Quorlan"),
                               QStringLiteral("2026-01-15-10-00-05_RAW_DEC.log")}));
-        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/RAW_DEC.log"))).value(6),
+        QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/RAW_DEC.log"))).value(6),
                  QByteArray(
                      "... Continuation from backed up log file = 2026-01-15-10-00-05_RAW_DEC.log"));
-        const auto system = Lines(folder.file(QStringLiteral("LOGS/Quorlan")));
+        const auto system = FileLines(folder.file(QStringLiteral("LOGS/Quorlan")));
         QCOMPARE(
             system.value(6),
             QByteArray("... Continuation from backed up log file = 2026-01-15-10-00-05_Quorlan"));
@@ -245,11 +233,11 @@ private slots:
         QVERIFY(!t->logs.gOutputsLogText.contains("line 000"));
         // The file keeps every line.
         int fileLines = 0;
-        for (const QByteArray& line : Lines(folder.file(QStringLiteral("LOGS/Quorlan"))))
+        for (const QByteArray& line : FileLines(folder.file(QStringLiteral("LOGS/Quorlan"))))
             fileLines += line.contains("\tOutput\tline ") ? 1 : 0;
         QCOMPARE(fileLines, 200);
         t->logs.LogDecoder(QStringLiteral("page"));
-        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/DECODE.log"))).last(),
+        QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/DECODE.log"))).last(),
                  QByteArray("15 Jan 2026 10:00:00\tpage"));
     }
 
@@ -272,7 +260,7 @@ private slots:
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
         t->ShowWarning(205, QStringLiteral("Connection refused"), 1);
-        QCOMPARE(Lines(folder.file(QStringLiteral("LOGS/Quorlan"))).last(),
+        QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/Quorlan"))).last(),
                  QByteArray("15 Jan 2026 10:00:00\tError\tError\tConnection refused"));
     }
 };

@@ -36,17 +36,7 @@ class OutputConnectionsTest : public QObject {
             (*t)->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
         }
         System& sys() { return *t->system; }
-        // Lets the sockets' events run until the client is connected and the
-        // relay has accepted it, then runs a heartbeat.
-        bool connect(Client& client, int index) {
-            if (!client.socket.waitForConnected(3000))
-                return false;
-            if (!QTest::qWaitFor([&] { return sys().outputSockets.wskOutputs[index].State() == 7; },
-                                 3000))
-                return false;
-            sys().outputSockets.UpdateOutputClients();
-            return true;
-        }
+        bool connect(Client& client, int index) { return AcceptedOnOutput(sys(), client, index); }
     };
 
 private slots:

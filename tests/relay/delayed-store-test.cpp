@@ -43,15 +43,7 @@ class DelayedStoreTest : public QObject {
             sys().outputSockets.UpdateOutputClients();
         }
         System& sys() { return *t->system; }
-        bool connect(Client& client, int index) {
-            if (!client.socket.waitForConnected(3000))
-                return false;
-            if (!QTest::qWaitFor([&] { return sys().outputSockets.wskOutputs[index].State() == 7; },
-                                 3000))
-                return false;
-            sys().outputSockets.UpdateOutputClients();
-            return true;
-        }
+        bool connect(Client& client, int index) { return AcceptedOnOutput(sys(), client, index); }
         void tick(int seconds = 1) {
             t->clock.advanceSecs(seconds);
             sys().tmrSystem_Timer();

@@ -1,5 +1,7 @@
 #include "WorkFolder.h"
 
+#include "FileText.h"
+
 #include "config/DatabaseFiles.h"
 
 #include <QFile>
@@ -70,9 +72,15 @@ QList<QVariantList> WorkFolder::rows(const QString& fileName, const QString& sql
     return result;
 }
 
+int WorkFolder::storedPackets() const {
+    return rows(QStringLiteral("delayed.mdb"), QStringLiteral("SELECT count(*) FROM Delayed"))
+        .first()
+        .first()
+        .toInt();
+}
+
 QByteArray WorkFolder::systemLog() const {
-    QFile f(file(QStringLiteral("LOGS/Quorlan")));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return ReadFile(file(QStringLiteral("LOGS/Quorlan")));
 }
 
 QVariant WorkFolder::setting(const QString& key) const {
@@ -116,6 +124,20 @@ quint16 FreePort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
+}
+
+bool AcceptedOnOutput(System& system, LoopbackClient& client, int index) {
+    if (!client.socket.waitForConnected(3000))
+        return false;
+    if (!QTest::qWaitFor(
+            [&] {
+                return system.outputSockets.wskOutputs[index].State() ==
+                       platform::SocketControl::Connected;
+            },
+            3000))
+        return false;
+    system.outputSockets.UpdateOutputClients();
+    return true;
 }
 
 TestSystem::TestSystem(const QString& workDir, SystemOptions options) {

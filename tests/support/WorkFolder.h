@@ -27,6 +27,8 @@ public:
 
     // The Key_Data of a StartUp row; an invalid QVariant when the row is missing or null.
     QVariant setting(const QString& key) const;
+    // Rows in the delayed store's Delayed table now.
+    int storedPackets() const;
     // The System log as it is on disk now.
     QByteArray systemLog() const;
     void setSetting(const QString& key, const QString& value) const;
@@ -61,6 +63,10 @@ struct LoopbackClient {
     explicit LoopbackClient(quint16 port) : LoopbackClient() { connectTo(port); }
     void connectTo(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
 };
+
+// Lets the sockets' events run until the client is connected and output
+// `index` of the relay has accepted it, then runs the outputs' heartbeat.
+bool AcceptedOnOutput(System& system, LoopbackClient& client, int index);
 
 class TestSystem {
 public:

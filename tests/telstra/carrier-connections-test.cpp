@@ -1,6 +1,7 @@
 // Carrier connections against a carrier server on loopback: the relay connects,
 // watches the connection and takes what the server sends into the decoder.
 
+#include "FileText.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -15,9 +16,7 @@ namespace {
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
 
 QByteArray SystemLog(const WorkFolder& folder, const char* file = "LOGS/Quorlan") {
-    QFile f(folder.file(QLatin1String(file)));
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return ReadFile(folder.file(QLatin1String(file)));
 }
 
 // A carrier's server: accepts the relay and keeps its connection.
