@@ -93,6 +93,7 @@ private:
     bool FindBatchStart();
     int FindPreambleSync();
     int ContinuePreamble();
+    void noteLongPreamble();
     int NextChar();
     bool ReadByte();
     int MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch);
@@ -122,6 +123,8 @@ private:
     qsizetype gSatRead = 0; // bytes before this offset are consumed
     // The end-of-block marker was recognised before its fifth byte arrived.
     bool gMarkerBytePending = false;
+    static constexpr qint64 kLongPreamble = 8192;
+    qint64 preambleLength_ = 0; // bytes of the preamble in progress
     bool inFrameStream_ = false;
     bool windowChanged_ = false;
     // What lbTest shows: gByteTrace as it was at the last byte read; turned

@@ -100,6 +100,7 @@ int SatelliteDecoder2::FindPreambleSync() {
         if (gSubState == 6) {
             Trace("[Found PREAMBLE inverted]");
             gPreambleByte = 170;
+            preambleLength_ = 1;
         }
         return 0;
     case 7:
@@ -107,6 +108,7 @@ int SatelliteDecoder2::FindPreambleSync() {
         if (gSubState == 6) {
             Trace("[Found PREAMBLE]");
             gPreambleByte = 85;
+            preambleLength_ = 1;
         }
         return 0;
     case 6:
@@ -134,10 +136,23 @@ int SatelliteDecoder2::FindPreambleSync() {
     }
 }
 
+// A preamble is 72 bytes; one that goes on for thousands means the carrier's
+// transmitter is stuck, which nothing else would tell the operator. Said at
+// 8 KiB and at each doubling, so that the log stays small however long it lasts.
+void SatelliteDecoder2::noteLongPreamble() {
+    ++preambleLength_;
+    if (preambleLength_ < kLongPreamble || (preambleLength_ & (preambleLength_ - 1)) != 0)
+        return;
+    LogDecoder("Preamble longer than " + QByteArray::number(preambleLength_) +
+               " bytes: is the carrier's transmitter stuck?");
+}
+
 int SatelliteDecoder2::ContinuePreamble() {
     // A preamble cut by the end of an arrival goes on with the next one.
     const int next = MatchByte(gPreambleByte, 6, 6, 1);
-    if (next == 6 && gLastChar >= 0)
+    if (next == 6 && gLastChar >= 0) {
         ShowStatus(StatusKind::Control, "PREAMBLE");
+        noteLongPreamble();
+    }
     return next;
 }
