@@ -210,6 +210,42 @@ class SoakTest : public QObject {
         return PumpUntil([&] { return connected(i); });
     }
 
+    // The client stays away until `until`, whatever it had in mind.
+    bool sendAway(int i, int until) {
+        Client& c = clients[i];
+        c.wanted = false;
+        c.nextChange = until;
+        return c.socket.state() != QAbstractSocket::ConnectedState || leave(i);
+    }
+
+    // The operator renames an output while its client, back from an hour
+    // away, takes its backlog: what is still stored under the old name has no
+    // destination any more and is pruned. (The rename of an output whose
+    // client is away waits for its client, so it would prune nothing.)
+    std::vector<bool> pruned = std::vector<bool>(kMaxPages, false);
+    int prunedCount = 0;
+    void renameWhileDraining(int i) {
+        QCOMPARE((*t)->outputSockets.gOutputs[i].Status, int(OutputSocket::Connected));
+        const QString name = QStringLiteral("Client %1").arg(i);
+        for (const QVariantList& row : folder.rows(
+                 QStringLiteral("delayed.mdb"),
+                 QStringLiteral("SELECT Packet FROM Delayed WHERE Destination = ?"), {name})) {
+            const QByteArray packet = row[0].toByteArray();
+            const qsizetype at = packet.indexOf("Soak ");
+            if (at >= 0) {
+                pruned[packet.mid(at + 5, packet.indexOf(' ', at + 5) - at - 5).toInt()] = true;
+                ++prunedCount;
+            }
+        }
+        (*t)->db.EditOutputs();
+        auto rs = (*t)->db.rsOutputs;
+        for (rs->MoveFirst(); rs->Field(QStringLiteral("Description")).toString() != name;)
+            rs->MoveNext();
+        rs->SetField(QStringLiteral("Description"), name + QStringLiteral(" renamed"));
+        QVERIFY((*t)->db.CommitOutputs());
+        QCOMPARE((*t)->outputSockets.gOutputs[i].Description, name + QStringLiteral(" renamed"));
+    }
+
     bool moveClients(bool allComeBack) {
         for (int i = 0; i < 5; ++i) {
             Client& c = clients[i];
@@ -285,6 +321,13 @@ private slots:
             tick();
             QVERIFY2(moveCarrier(), qPrintable(QStringLiteral("carrier at %1 s").arg(second)));
             QVERIFY2(moveClients(false), qPrintable(QStringLiteral("clients at %1 s").arg(second)));
+            if (second == 11 * 3600)
+                QVERIFY(sendAway(4, 12 * 3600));
+            if (second == 12 * 3600 + 30) {
+                renameWhileDraining(4);
+                if (QTest::currentTestFailed())
+                    return;
+            }
             storedPeak = qMax(storedPeak, (*t)->delayedDb.gDelayedCount);
             if (second % 3600 == 0) {
                 // The only warnings are those of clients away for more than a
@@ -316,7 +359,7 @@ private slots:
         QCOMPARE(relayedPages, carrier.generated);
         for (int i = 0; i < 5; ++i)
             for (int page = 0; page < carrier.generated; ++page)
-                QVERIFY2(clients[i].seen[page] == 1,
+                QVERIFY2(clients[i].seen[page] == (i == 4 && pruned[page] ? 0 : 1),
                          qPrintable(QStringLiteral("client %1 got page %2 %3 times")
                                         .arg(i)
                                         .arg(page)
@@ -333,13 +376,14 @@ private slots:
         }
         // The relay came back after every drop and after both silences.
         QVERIFY(carrier.connections >= carrier.drops + 2);
+        QVERIFY(prunedCount > 0);
         qInfo("%d pages, %d drops, %d carrier connections, %d client sessions, %lld warnings "
-              "108; %d packets stored (peak %d at once), "
+              "108, %d pages pruned by a rename; %d packets stored (peak %d at once), "
               "%lld packets received by the clients; RSS after hour 1 %lld KiB, peak %lld KiB; "
               "%lld ms",
               carrier.generated, carrier.drops, carrier.connections, sessions, qint64(warnings),
-              (*t)->gMessID - firstMessID, storedPeak, received, rssAfterFirstHour, rssPeak,
-              elapsed.elapsed());
+              prunedCount, (*t)->gMessID - firstMessID, storedPeak, received, rssAfterFirstHour,
+              rssPeak, elapsed.elapsed());
         // After the first hour the process grows by less than 2 MiB (the
         // database caches still fill as the store changes size).
         QVERIFY2(!kMemoryMeasurable || rssPeak - rssAfterFirstHour < 2 * 1024,
