@@ -2,8 +2,10 @@
 // after a restart every packet that a "System: TCP failed" line names reaches
 // its client exactly once, and no identifier is used twice.
 
+#include "ProcessMemory.h"
 #include "WorkFolder.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,6 +17,8 @@ class CrashTest : public QObject {
 
 private slots:
     void killedWhileStoringLosesNothingItReported() {
+        QElapsedTimer elapsed;
+        elapsed.start();
         WorkFolder folder;
         const quint16 ports[2] = {FreePort(), FreePort()};
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(ports[0])},
@@ -26,6 +30,7 @@ private slots:
         child.start(QStringLiteral(STORE_FLOOD), {folder.path()});
         QVERIFY(child.waitForReadyRead(20000));
         QTest::qWait(200 + QRandomGenerator::global()->bounded(600));
+        const qint64 childPeakKiB = ProcessKiB(QString::number(child.processId()), "VmHWM");
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(10000));
 
@@ -83,11 +88,12 @@ private slots:
         }
         QCOMPARE(sent, stored);
         QCOMPARE(ids.size(), sent);
-        qInfo("stored before the kill: %d packets (%lld reported); delivered after restart: %d",
+        qInfo("stored before the kill: %d packets (%lld reported); delivered after restart: %d; "
+              "memory peak of the killed relay %lld KiB, of the draining one %lld KiB; %lld ms",
               stored,
               reported[QStringLiteral("Client A")].size() +
                   reported[QStringLiteral("Client B")].size(),
-              sent);
+              sent, childPeakKiB, ProcessKiB(QStringLiteral("self"), "VmHWM"), elapsed.elapsed());
     }
 };
 

@@ -10,15 +10,21 @@ constexpr bool kMemoryMeasurable = false;
 constexpr bool kMemoryMeasurable = true;
 #endif
 
-// The resident memory of this process in KiB, as the kernel reports it.
-inline qint64 ResidentKiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
+// A memory figure in KiB of a process ("self" or a number), as the kernel
+// reports it: "VmRSS" now, "VmHWM" its peak.
+inline qint64 ProcessKiB(const QString& process, const QByteArray& figure) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(process));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith(figure + ':'))
+            return line.mid(figure.size() + 1).trimmed().split(' ').first().toLongLong();
     return 0;
+}
+
+// The resident memory of this process in KiB.
+inline qint64 ResidentKiB() {
+    return ProcessKiB(QStringLiteral("self"), "VmRSS");
 }
 
 // Whether the process grew by less than limitKiB since it held beforeKiB;
