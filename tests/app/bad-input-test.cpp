@@ -39,21 +39,42 @@ private slots:
         QVERIFY(client.socket.waitForConnected(3000));
     }
 
+    // Two carrier rows at a time, as many as the relay takes.
     void carrierPortsThatCannotBeConnectedTo() {
-        WorkFolder folder;
-        folder.setOutputs({});
-        for (const char* port : {"99999", ""})
-            folder.exec(QStringLiteral("Ombrixsys.mdb"),
-                        QStringLiteral(
-                            "INSERT INTO Telstra (Description, Port, Active) VALUES (?, ?, 'Y')"),
-                        {QStringLiteral("Feed ") + QLatin1String(port), QLatin1String(port)});
-        TestSystem t(folder.path());
-        QVERIFY(t->Form_Load());
-        t.clock.advanceSecs(5);
-        t->tmrSockets_Timer();
-        QCOMPARE(t.warningNumbers(), (QList<int>{205, 205}));
-        QVERIFY(folder.systemLog().contains(
-            "System: Telstra Socket problem starting    Feed  Windows reports ["));
+        QTcpServer carrier;
+        QVERIFY(carrier.listen(QHostAddress::LocalHost, 0));
+        const QString good = QString::number(carrier.serverPort()) + QLatin1Char(' ');
+        for (const QStringList& ports : {QStringList{QStringLiteral("99999"), QString()},
+                                         QStringList{QStringLiteral("-1"), good}}) {
+            WorkFolder folder;
+            folder.setOutputs({});
+            for (const QString& port : ports)
+                folder.exec(
+                    QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral(
+                        "INSERT INTO Telstra (Description, Port, Active) VALUES (?, ?, 'Y')"),
+                    {QStringLiteral("Feed ") + port, port});
+            TestSystem t(folder.path());
+            QVERIFY(t->Form_Load());
+            t.clock.advanceSecs(5);
+            t->tmrSockets_Timer();
+            for (const QString& port : ports) {
+                if (port == good)
+                    continue;
+                QVERIFY(t.warningNumbers().contains(205));
+                QVERIFY(folder.systemLog().contains("System: Telstra Socket problem starting " +
+                                                    port.toUtf8() + "   Feed " + port.toUtf8() +
+                                                    " Windows reports ["));
+            }
+            if (ports.contains(good)) {
+                // "<port> " is that port: the feed connects.
+                QCOMPARE(t.warningNumbers(), QList<int>{205});
+                QVERIFY(carrier.waitForNewConnection(3000));
+                QTRY_COMPARE(t->decSockets.wskDecoder[1].State(), 7);
+            } else {
+                QCOMPARE(t.warningNumbers(), (QList<int>{205, 205}));
+            }
+        }
     }
 
     void aStartUpTableWithoutAnyKeyRunsOnDefaults() {
