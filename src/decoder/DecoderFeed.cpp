@@ -12,6 +12,7 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
             sys_.logs.gRawLog.AddLog(sys_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
                                      RxData);
         gTelstra[i].StatusTime = sys_.Now();
+        lastFeed_ = i;
         sys_.decoder.AppendToSatBuffer(RxData);
         sys_.window.txbSATBufferCtr.Text = QString::number(sys_.decoder.SatBufferLength());
         sys_.window.Changed();

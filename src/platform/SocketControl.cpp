@@ -63,6 +63,10 @@ void SocketControl::Listen() {
     state_ = Listening;
 }
 
+int SocketControl::ListeningPort() const {
+    return server_ ? server_->serverPort() : 0;
+}
+
 void SocketControl::onNewConnection() {
     while (server_ && server_->hasPendingConnections()) {
         QTcpSocket* socket = server_->nextPendingConnection();

@@ -50,6 +50,9 @@ public:
     QByteArray GetData();
     void Close();
 
+    // The port it listens on, chosen by the system when LocalPort is 0; 0 when
+    // it is not listening.
+    int ListeningPort() const;
     // Bytes received and not yet taken by GetData.
     qint64 BytesReceived() const { return received_.size(); }
 

@@ -159,6 +159,16 @@ bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
 
 void frmDecSockets::wskDecoder_Connect(int i) {
     log(QStringLiteral("Event: Connection on socket %1   ").arg(i) + gTelstra[i].Description);
+    streamConnected(i);
+}
+
+// The connections share one decoder: a connection that comes while the other
+// one still feeds it leaves its block alone.
+void frmDecSockets::streamConnected(int i) {
+    if (lastFeed_ >= 0 && lastFeed_ != i && wskDecoder.Exists(lastFeed_) &&
+        wskDecoder[lastFeed_].State() == platform::SocketControl::Connected)
+        return;
+    lastFeed_ = i;
     sys_.decoder.StartNewStream();
 }
 
@@ -171,7 +181,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             e.Description);
         socket.Accept(requestID);
-        sys_.decoder.StartNewStream();
+        streamConnected(i);
         e.TxPending.clear();
         e.SendReady = true;
         e.CloseCount = 0;

@@ -60,6 +60,8 @@ private:
     bool UpdatePortField(int index, QString& field, const QString& newValue,
                          const QString& fieldName);
     void log(const QString& text);
+    void streamConnected(int index);
 
     System& sys_;
+    int lastFeed_ = -1; // the connection whose bytes the decoder took last
 };

@@ -130,8 +130,10 @@ private slots:
     }
 
     // Each connection's stream opens with a block marker. Whether the last
-    // connection ended between blocks or in the middle of one, the first block
-    // of the next is decoded whole.
+    // connection ended between blocks or in the middle of one, and whether the
+    // relay connected out or the carrier called in, the first block of the
+    // next is decoded whole. A page cut off goes out as far as it came, when
+    // the next page begins, as after a lost sync.
     void aNewConnectionsStreamIsDecodedFromItsFirstBlock() {
         Carrier carrier;
         Fixture f(
@@ -165,16 +167,67 @@ private slots:
         // first batch four codewords after the sync.
         const QByteArray cut = page(15, "never finished").mid(sim::BlockMarker().size());
         carrier.peer->write(cut.left(4 + 72 + 4 + 4 * 4));
-        QTRY_COMPARE(f.sys().decoder.SatBufferLength(), 0);
+        QTRY_VERIFY(f.sys().decoder.gFrameState == SatelliteDecoder2::FrameState::GETCODE4);
         reconnect();
         carrier.peer->write(page(24, "first block after a cut"));
         QTRY_COMPARE(pages.size(), 3);
         QCOMPARE(pages,
                  (QList<QByteArray>{"before the first drop", "first block after a clean drop",
                                     "first block after a cut"}));
+
+        // Cut two codewords into a page; the carrier then calls in to the
+        // socket the relay listens on after the close.
+        const QByteArray open = page(8, "cut while being sent").mid(sim::BlockMarker().size());
+        carrier.peer->write(open.left(4 + 72 + 4 + 3 * 4));
+        QTRY_VERIFY(f.sys().decoder.gFrameState == SatelliteDecoder2::FrameState::GETCODE4);
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTcpSocket callingIn;
+        callingIn.connectToHost(QHostAddress::LocalHost,
+                                quint16(f.sys().decSockets.wskDecoder[0].ListeningPort()));
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        callingIn.write(page(32, "first block from a carrier calling in"));
+        QTRY_COMPARE(pages.size(), 5);
+        QVERIFY2(pages[3].size() > 0 && pages[3].size() < 20 &&
+                     QByteArray("cut while being sent").startsWith(pages[3]),
+                 pages[3].constData());
+        QCOMPARE(pages[4], QByteArray("first block from a carrier calling in"));
+
         const QByteArray decoderLog = SystemLog(f.folder, "LOGS/DECODE.log");
-        QVERIFY(decoderLog.contains("New carrier connection: block cut off in GETCODE4"));
+        QCOMPARE(decoderLog.count("New carrier connection: block cut off in GETCODE4"), 2);
         QVERIFY(!decoderLog.contains("B A D"));
+    }
+
+    // Two carrier rows feed one decoder: the second connecting while the first
+    // is halfway through a block leaves that block alone.
+    void aSecondCarrierConnectingLeavesTheFirstOnesBlockAlone() {
+        Carrier first;
+        const quint16 secondPort = FreePort();
+        Fixture f({{QStringLiteral("First"), QString::number(first.port), QStringLiteral("Y")},
+                   {QStringLiteral("Second"), QString::number(secondPort), QStringLiteral("Y")}});
+        QList<QByteArray> pages;
+        QObject::connect(&f.sys().outputRules, &OutputRules::relayed, [&](const QByteArray& p) {
+            if (!p.contains("\r1234566\r") && !p.contains("Dummy"))
+                pages << p.mid(p.lastIndexOf('\r') + 1).chopped(1);
+        });
+        f.heartbeat(); // the second is refused: nothing listens on its port yet
+        QTRY_VERIFY(first.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[1].State(), 0);
+
+        const QByteArray stream =
+            sim::EncodeStream({sim::Page{8, 'A', 'A', "whole despite the second carrier"}}, {});
+        const qsizetype half = 5 + 4 + 72 + 4 + 3 * 4;
+        first.peer->write(stream.left(half));
+        QTRY_VERIFY(f.sys().decoder.gFrameState == SatelliteDecoder2::FrameState::GETCODE4);
+
+        QTcpServer second;
+        QVERIFY(second.listen(QHostAddress::LocalHost, secondPort));
+        f.heartbeat();
+        QVERIFY(second.waitForNewConnection(3000));
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[1].State(), 7);
+        first.peer->write(stream.mid(half));
+        QTRY_COMPARE(pages, QList<QByteArray>{"whole despite the second carrier"});
+        QVERIFY(!SystemLog(f.folder, "LOGS/DECODE.log").contains("block cut off"));
     }
 
     void aPortThatIsNotANumberIsReportedAtEveryTick() {
