@@ -5,6 +5,8 @@
 
 #include "WorkFolder.h"
 
+#include <QCoreApplication>
+#include <functional>
 #include <memory>
 
 // A started relay on the working folder named by the first argument, or null.
@@ -18,4 +20,15 @@ inline std::unique_ptr<System> StartChildRelay(int argc, char** argv) {
     if (!system->Form_Load())
         return nullptr;
     return system;
+}
+
+// The main of such a child: the relay started, then `work` on it. Exit code 3
+// when the relay did not start.
+inline int RunChildRelay(int argc, char** argv, const std::function<void(System&)>& work) {
+    QCoreApplication app(argc, argv);
+    const std::unique_ptr<System> relay = StartChildRelay(argc, argv);
+    if (!relay)
+        return 3;
+    work(*relay);
+    return 0;
 }

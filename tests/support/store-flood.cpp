@@ -7,18 +7,15 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const std::unique_ptr<System> relay = StartChildRelay(argc, argv);
-    if (!relay)
-        return 3;
-    System& system = *relay;
-    std::printf("storing\n");
-    std::fflush(stdout);
-    for (int n = 0;; ++n) {
-        system.outputRules.RelayToOutputs("\x02"
-                                          "flood " +
-                                          QByteArray::number(n) + '\x03');
-        if (n % 16 == 0)
-            QCoreApplication::processEvents();
-    }
+    return RunChildRelay(argc, argv, [](System& system) {
+        std::printf("storing\n");
+        std::fflush(stdout);
+        for (int n = 0;; ++n) {
+            system.outputRules.RelayToOutputs("\x02"
+                                              "flood " +
+                                              QByteArray::number(n) + '\x03');
+            if (n % 16 == 0)
+                QCoreApplication::processEvents();
+        }
+    });
 }
