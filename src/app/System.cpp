@@ -70,7 +70,7 @@ bool System::Form_Load() {
     display.InitSystemErrorBox();
     delayedDb.RefreshDelayedView();
 
-    gMessID = WholeNumber(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
+    gMessID = WholeNumber64(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
     // A process killed between storing a packet and saving the counter must not
     // hand out that packet's identifier again.
     gMessID = qMax(gMessID, delayedDb.LargestMessID() + 1);

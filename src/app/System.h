@@ -50,7 +50,7 @@ public:
     // Process globals.
     QString gServerID;
     QString gIncomingPktType;
-    qint32 gMessID = 0;
+    qint64 gMessID = 0;
     QDateTime gNextCompactCheck;
     bool gRawLogEnabled = false;
     int gOutputsLoaded = 0;

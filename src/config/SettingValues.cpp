@@ -2,9 +2,16 @@
 
 #include "platform/Error.h"
 
+#include <algorithm>
 #include <limits>
 
 qint32 WholeNumber(const QString& text) {
+    return static_cast<qint32>(std::clamp<qint64>(WholeNumber64(text),
+                                                  std::numeric_limits<qint32>::min(),
+                                                  std::numeric_limits<qint32>::max()));
+}
+
+qint64 WholeNumber64(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && text[i].isSpace())
         ++i;
@@ -15,12 +22,13 @@ qint32 WholeNumber(const QString& text) {
     }
     qint64 value = 0;
     for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > std::numeric_limits<qint32>::max())
-            return negative ? std::numeric_limits<qint32>::min()
-                            : std::numeric_limits<qint32>::max();
+        const int digit = text[i].unicode() - '0';
+        if (value > (std::numeric_limits<qint64>::max() - digit) / 10)
+            return negative ? std::numeric_limits<qint64>::min()
+                            : std::numeric_limits<qint64>::max();
+        value = value * 10 + digit;
     }
-    return static_cast<qint32>(negative ? -value : value);
+    return negative ? -value : value;
 }
 
 bool BooleanValue(const QString& text) {

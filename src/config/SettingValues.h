@@ -8,6 +8,8 @@
 // leading blanks and a sign are read, reading stops at the first other
 // character, and a text without digits is 0. Values are clamped to 32 bits.
 qint32 WholeNumber(const QString& text);
+// The same, clamped to 64 bits: for counters that must never wrap round.
+qint64 WholeNumber64(const QString& text);
 
 // The Boolean a setting's text stands for: "True" (any letter case) or a
 // non-zero number. Anything else, an unreadable word too, is False, so a

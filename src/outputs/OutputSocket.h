@@ -1,5 +1,7 @@
 #pragma once
 
+#include "outputs/ClientQueue.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -25,4 +27,5 @@ struct OutputSocket {
     QDateTime StatusTime;
     bool SendReady = true;
     QByteArray TxPending;
+    ClientQueue Queue; // what the client may not have received yet, packet by packet
 };

@@ -88,27 +88,79 @@ bool frmOutputSockets::ClosePort(int i) {
         log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
         socket.Close();
     }
+    e.Queue.DropSend();
     e.Status = OutputSocket::Valid;
     return true;
 }
 
 bool frmOutputSockets::SendDataOutputs(int i, const QByteArray& source) {
+    return SendDataOutputs(i, QueuedPacket{source, 0, {}});
+}
+
+bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
     OutputSocket& e = gOutputs[i];
     try {
         platform::SocketControl& socket = wskOutputs[i];
         if (socket.State() != platform::SocketControl::Connected)
             return false;
         if (!e.SendReady) {
-            e.TxPending += source;
-            return true;
+            e.TxPending += packet.packet;
+            e.Queue.Queue(packet);
+        } else {
+            socket.SendData(e.TxPending + packet.packet);
+            e.Queue.Queue(packet);
+            e.Queue.StartSend(sys_.Now());
+            e.SendReady = false;
+            e.TxPending.clear();
         }
-        socket.SendData(e.TxPending + source);
-        e.SendReady = false;
-        e.TxPending.clear();
+        // Taken either way: a client over its bound is closed and what it held,
+        // this packet too, is stored for its return.
+        if (e.TxPending.size() + socket.BytesToWrite() >= kClientQueueLimit)
+            CloseStalledClient(i);
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(100, error.text(), i);
         return false;
+    }
+}
+
+qint64 frmOutputSockets::WaitingBytes(int i) {
+    const platform::SocketControl& socket = wskOutputs[i];
+    return gOutputs[i].TxPending.size() + socket.BytesToWrite() + socket.UnacknowledgedBytes();
+}
+
+bool frmOutputSockets::StoppedReading(int i) {
+    const platform::SocketControl& socket = wskOutputs[i];
+    const qint64 acknowledged = socket.BytesWritten() - socket.UnacknowledgedBytes();
+    return gOutputs[i].Queue.Stalled(acknowledged, WaitingBytes(i), sys_.Now());
+}
+
+// A client that stopped reading would hold its packets for as long as it stays
+// connected, and lose them all when it goes. It is closed at once, with a
+// reset so that nothing more reaches it on this connection, and every packet it
+// did not acknowledge is stored, oldest first, for when it returns.
+void frmOutputSockets::CloseStalledClient(int i) {
+    OutputSocket& e = gOutputs[i];
+    platform::SocketControl& socket = wskOutputs[i];
+    const QString text = QStringLiteral("System: Client ") + e.Description +
+                         QStringLiteral(" stopped reading. Closing port ") + e.Port;
+    log(text);
+    const std::vector<QueuedPacket> undelivered =
+        e.Queue.TakeUndelivered(socket.UnacknowledgedBytes() + socket.BytesToWrite());
+    socket.CloseDiscarding();
+    e.TxPending.clear();
+    e.SendReady = true;
+    e.RxBuffer.clear();
+    e.Status = OutputSocket::PeerClosed;
+    e.StatusTime = sys_.Now();
+    sys_.ShowWarning(104, text, i);
+    for (const QueuedPacket& packet : undelivered)
+        if (packet.storedMessID == 0) // a row still stored stays where it is
+            sys_.outputRules.StoreForOutput(i, packet.packet);
+    try {
+        socket.Listen();
+    } catch (const platform::Error&) {
+        // The heartbeat finds the socket closed and opens it again.
     }
 }
 
@@ -119,6 +171,10 @@ void frmOutputSockets::UpdateOutputClients() {
             continue;
         switch (wskOutputs[i].State()) {
         case platform::SocketControl::Connected:
+            if (StoppedReading(i)) {
+                CloseStalledClient(i);
+                break;
+            }
             if (e.Status != OutputSocket::Connected) {
                 e.StatusTime = sys_.Now();
                 log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
@@ -175,6 +231,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
         platform::SocketControl& socket = wskOutputs[i];
         if (socket.State() != platform::SocketControl::Closed)
             socket.Close();
+        gOutputs[i].Queue.DropSend();
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             gOutputs[i].Description);
         socket.Accept(requestID);
@@ -201,17 +258,23 @@ void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
 
 void frmOutputSockets::wskOutputs_SendComplete(int i) {
     OutputSocket& e = gOutputs[i];
+    std::vector<QueuedPacket> sent;
     try {
+        platform::SocketControl& socket = wskOutputs[i];
         e.SendReady = true;
+        sent = e.Queue.CompleteSend(socket.UnacknowledgedBytes());
         if (!e.TxPending.isEmpty()) {
-            wskOutputs[i].SendData(e.TxPending);
+            socket.SendData(e.TxPending);
             log(QByteArray("System: Send Complete -> ") + e.TxPending);
             e.TxPending.clear();
+            e.Queue.StartSend(sys_.Now());
             e.SendReady = false;
         }
     } catch (const platform::Error& error) {
         sys_.ShowWarning(100, error.text(), i);
     }
+    for (const QueuedPacket& packet : sent)
+        sys_.global.StoredPacketSent(i, packet);
 }
 
 void frmOutputSockets::wskOutputs_Close(int i) {
@@ -219,6 +282,7 @@ void frmOutputSockets::wskOutputs_Close(int i) {
     try {
         log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
         e.SendReady = true;
+        e.Queue.DropSend();
         e.Status = OutputSocket::PeerClosed;
         platform::SocketControl& socket = wskOutputs[i];
         socket.Close();
@@ -235,6 +299,7 @@ void frmOutputSockets::wskOutputs_Error(int i, int, const QString& description) 
     wskOutputs[i].Close();
     e.Status = OutputSocket::Valid;
     e.RxBuffer.clear();
+    e.Queue.DropSend();
     // The send in progress died with the socket: without this the output would
     // stay "busy" for ever and queue without sending. What was queued behind it
     // stays queued and goes out to the next client.

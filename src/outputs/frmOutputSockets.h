@@ -29,6 +29,11 @@ public:
 
     // The connections.
     bool SendDataOutputs(int index, const QByteArray& source);
+    // The same for a packet read from the store: its row is deleted once the
+    // send that carries it has been written.
+    bool SendDataOutputs(int index, const QueuedPacket& packet);
+    // A stored row is on its way to this output's client.
+    bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();
     void ResetStreamActivityTimer();
     void tmrWskOutputs_Timer();
@@ -46,6 +51,9 @@ public:
 private:
     void ListenOnPort(int index);
     bool ClosePort(int index);
+    bool StoppedReading(int index);
+    void CloseStalledClient(int index);
+    qint64 WaitingBytes(int index);
     void ProcessClientData(int index);
     void resetEntry(int index);
 

@@ -6,6 +6,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#endif
+
 namespace platform {
 
 SocketControl::SocketControl(QObject* parent) : QObject(parent) {}
@@ -100,6 +106,7 @@ void SocketControl::Accept(qint32 requestID) {
 void SocketControl::adopt(QTcpSocket* socket) {
     socket_ = socket;
     received_.clear();
+    bytesWritten_ = 0;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
     connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
@@ -147,6 +154,34 @@ void SocketControl::SendData(const QByteArray& data) {
         throw platform::Error(socket_->errorString());
 }
 
+qint64 SocketControl::BytesToWrite() const {
+    return socket_ ? socket_->bytesToWrite() : 0;
+}
+
+qint64 SocketControl::UnacknowledgedBytes() const {
+#ifdef Q_OS_LINUX
+    if (!socket_ || socket_->socketDescriptor() < 0)
+        return 0;
+    int queued = 0;
+    if (::ioctl(static_cast<int>(socket_->socketDescriptor()), SIOCOUTQ, &queued) == 0)
+        return queued;
+#endif
+    return 0;
+}
+
+void SocketControl::CloseDiscarding() {
+#ifdef Q_OS_LINUX
+    if (socket_ && socket_->socketDescriptor() >= 0) {
+        // A zero linger makes the close a reset: bytes the peer has not taken
+        // must not reach it after the relay has stored them for later.
+        const linger reset{1, 0};
+        ::setsockopt(static_cast<int>(socket_->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                     sizeof reset);
+    }
+#endif
+    Close();
+}
+
 QByteArray SocketControl::GetData() {
     QByteArray data;
     data.swap(received_);
@@ -176,7 +211,8 @@ void SocketControl::onReadyRead() {
     emit DataArrival(received_.size());
 }
 
-void SocketControl::onBytesWritten() {
+void SocketControl::onBytesWritten(qint64 bytes) {
+    bytesWritten_ += bytes;
     if (socket_ && socket_->bytesToWrite() == 0)
         emit SendComplete();
 }

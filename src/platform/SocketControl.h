@@ -55,6 +55,17 @@ public:
     int ListeningPort() const;
     // Bytes received and not yet taken by GetData.
     qint64 BytesReceived() const { return received_.size(); }
+    // Bytes handed to SendData that the control still holds, not yet given
+    // to the system's network stack.
+    qint64 BytesToWrite() const;
+    // Bytes given to the network stack on this connection so far.
+    qint64 BytesWritten() const { return bytesWritten_; }
+    // Bytes given to the network stack that the peer has not acknowledged
+    // yet (0 where the system cannot tell).
+    qint64 UnacknowledgedBytes() const;
+    // Closes at once with a reset: what the network stack still holds for the
+    // peer is thrown away rather than delivered later.
+    void CloseDiscarding();
 
 signals:
     void ConnectEvent();
@@ -69,7 +80,7 @@ private:
     void adopt(QTcpSocket* socket);
     void dropSocket();
     void onReadyRead();
-    void onBytesWritten();
+    void onBytesWritten(qint64 bytes);
     void onDisconnected();
     void onSocketError();
     [[noreturn]] void wrongState() const;
@@ -81,6 +92,7 @@ private:
     QHash<qint32, QTcpSocket*> pending_;
     qint32 nextRequestID_ = 1;
     QByteArray received_;
+    qint64 bytesWritten_ = 0;
 };
 
 } // namespace platform

@@ -5,7 +5,7 @@
 
 // One stored packet as the resend reads it; Count is 0 when there was no row.
 struct DelayedRecord {
-    qint32 MessID = 0;
+    qint64 MessID = 0;
     QString Destination;
     QByteArray Packet;
     qint32 Count = 0;

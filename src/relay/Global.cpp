@@ -3,6 +3,8 @@
 #include "app/System.h"
 
 #include <QSet>
+#include <algorithm>
+#include <tuple>
 
 Global::Global(System& system) : sys_(system) {}
 
@@ -20,7 +22,9 @@ void Global::ResendDelayed() {
 }
 
 // Sends the oldest stored packet whose output can take it now: the first active
-// output of its description, with a client connected. At most one a step.
+// output of its description, with a client connected and no stored packet on
+// its way to it. At most one a step; a send that fails moves on to the next
+// older row of another output.
 bool Global::sendOldest() {
     adoDelayed& store = sys_.delayedDb;
     frmOutputSockets& outputs = sys_.outputSockets;
@@ -30,34 +34,40 @@ bool Global::sendOldest() {
         if (e.Active && !firstActive.contains(e.Description))
             firstActive.insert(e.Description, i);
     }
-    int index = -1;
-    DelayedRecord oldest;
+    std::vector<std::pair<DelayedRecord, int>> candidates;
     for (auto it = firstActive.begin(); it != firstActive.end(); ++it) {
-        if (store.RowsFor(it.key()) == 0 ||
+        if (store.RowsFor(it.key()) == 0 || outputs.CarriesStoredRow(it.value()) ||
             outputs.wskOutputs[it.value()].State() != platform::SocketControl::Connected)
             continue;
-        const DelayedRecord candidate = store.OldestFor(it.key());
-        if (candidate.Count == 0)
-            continue;
-        if (index < 0 || candidate.Created < oldest.Created ||
-            (candidate.Created == oldest.Created && candidate.MessID < oldest.MessID)) {
-            oldest = candidate;
-            index = it.value();
-        }
+        DelayedRecord candidate = store.OldestFor(it.key());
+        if (candidate.Count != 0)
+            candidates.emplace_back(std::move(candidate), it.value());
     }
-    if (index < 0)
-        return false;
-    gDelayed = oldest;
-    if (!outputs.SendDataOutputs(index, gDelayed.Packet))
-        return false;
-    store.DeleteDelayed(gDelayed);
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.first.Created, a.first.MessID) <
+               std::tie(b.first.Created, b.first.MessID);
+    });
+    for (const auto& [record, index] : candidates) {
+        gDelayed = record;
+        // The row stays until the send that carries it has been written.
+        if (outputs.SendDataOutputs(index,
+                                    QueuedPacket{record.Packet, record.MessID, record.Destination}))
+            return true;
+    }
+    return false;
+}
+
+void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
+    adoDelayed& store = sys_.delayedDb;
+    DelayedRecord record;
+    record.MessID = packet.storedMessID;
+    record.Destination = packet.storedDestination;
+    store.DeleteDelayed(record);
     sys_.logs.LogOutput(
-        QStringLiteral(
-            "System: %1  Delayed Count is %2  Record ID %3 successfully sent from database.")
-            .arg(outputs.gOutputs[index].Description)
-            .arg(store.gDelayedCount)
-            .arg(gDelayed.MessID));
-    return true;
+        QStringLiteral("System: ") + sys_.outputSockets.gOutputs[index].Description +
+        QStringLiteral("  Delayed Count is ") + QString::number(store.gDelayedCount) +
+        QStringLiteral("  Record ID ") + QString::number(packet.storedMessID) +
+        QStringLiteral(" successfully sent from database."));
 }
 
 // Rows whose destination no output has any more are deleted, oldest first.

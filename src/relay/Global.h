@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputs/ClientQueue.h"
 #include "relay/DelayedRecord.h"
 
 class System;
@@ -12,6 +13,9 @@ public:
     DelayedRecord gDelayed;
 
     void ResendDelayed();
+    // The send that carried a stored packet to output `index` has been
+    // written: its row goes, and the log says so.
+    void StoredPacketSent(int index, const QueuedPacket& packet);
 
 private:
     bool sendOldest();

@@ -22,21 +22,31 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {
     const QString description = sys_.outputSockets.gOutputs[index].Description;
     sys_.logs.LogOutput(QByteArray("Out: ") + description.toUtf8() + '\t' + packet);
-    if (sys_.outputSockets.SendDataOutputs(index, packet))
-        return;
+    if (!sys_.outputSockets.SendDataOutputs(index, packet))
+        StoreForOutput(index, packet);
+}
+
+bool OutputRules::StoreForOutput(int index, const QByteArray& packet) {
+    const QString description = sys_.outputSockets.gOutputs[index].Description;
     adoDelayed& store = sys_.delayedDb;
     if (!store.AddDelayed(packet, description, sys_.gMessID)) {
         // Not stored (warning 402 said why): say so with the packet itself,
         // rather than claim a stored record.
         sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +
                             ". Could not store the packet, it is lost: " + packet);
-        return;
+        return false;
     }
-    if (store.DelayedListOpen())
-        sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
+    // The row is in the store: its identifier is used, whatever fails after.
     sys_.gMessID += 1;
+    try {
+        if (store.DelayedListOpen())
+            sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(404, error.text(), 0);
+    }
     sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
-    sys_.logs.LogOutput(QStringLiteral("System: TCP failed %1. Add record to dbase. Delayed Ct %2")
-                            .arg(description)
-                            .arg(store.gDelayedCount));
+    sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +
+                        ". Add record to dbase. Delayed Ct " +
+                        QByteArray::number(store.gDelayedCount));
+    return true;
 }

@@ -14,6 +14,9 @@ public:
 
     void RelayToOutputs(const QByteArray& packet);
     void SendToOutput(int index, const QByteArray& packet);
+    // Stores the packet for output `index` under the next identifier and says
+    // so in the Outputs log; false when it could not be stored.
+    bool StoreForOutput(int index, const QByteArray& packet);
     void CheckDuplicatePorts();
 
 signals:

@@ -130,7 +130,7 @@ void adoDelayed::RefreshDelayedView() {
     w.Changed();
 }
 
-bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination, qint32 messID) {
+bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID) {
     try {
         ensureOpen();
         // Values are bound, never spliced into the statement: any byte of the
@@ -139,6 +139,16 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
             QStringLiteral("INSERT INTO `Delayed` (MessID, Created, Destination, Packet) "
                            "VALUES (?, ?, ?, ?)"),
             {messID, sys_.Now().toString(Qt::ISODateWithMs), destination, packet});
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(402, error.text(), 0);
+        return false;
+    }
+    showInserted(destination);
+    return true;
+}
+
+void adoDelayed::showInserted(const QString& destination) {
+    try {
         if (DelayedListOpen()) {
             destinations_[destination] += 1;
             ++gDelayedCount;
@@ -148,10 +158,9 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
             OpenDelayedList();
         }
         RefreshDelayedView();
-        return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(402, error.text(), 0);
-        return false;
+        // The packet is stored; only the view of the store is behind.
+        sys_.ShowWarning(404, error.text(), 0);
     }
 }
 
@@ -205,7 +214,7 @@ DelayedRecord adoDelayed::ReadDelayedRecord(platform::Recordset& rs) const {
     DelayedRecord record;
     if (rs.Eof())
         return record;
-    record.MessID = rs.Field(QStringLiteral("MessID")).toInt();
+    record.MessID = rs.Field(QStringLiteral("MessID")).toLongLong();
     record.Destination = rs.Field(QStringLiteral("Destination")).toString();
     record.Packet = rs.Field(QStringLiteral("Packet")).toByteArray();
     record.Count = gDelayedCount;
@@ -221,11 +230,11 @@ DelayedRecord adoDelayed::OldestFor(const QString& destination) {
     return ReadDelayedRecord(rs);
 }
 
-qint32 adoDelayed::LargestMessID() {
+qint64 adoDelayed::LargestMessID() {
     if (cnDelayed.State() != 1)
         return 0;
     QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT max(`MessID`) FROM `Delayed`"));
-    return query.next() ? query.value(0).toInt() : 0;
+    return query.next() ? query.value(0).toLongLong() : 0;
 }
 
 bool adoDelayed::CheckDelayedCompaction() {

@@ -31,7 +31,8 @@ public:
     void RefreshDelayedView();
 
     // Stores one packet; false (after warning 402) when it could not be stored.
-    bool AddDelayed(const QByteArray& packet, const QString& destination, qint32 messID);
+    // A row that was inserted counts as stored even when showing it fails.
+    bool AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID);
     void DeleteDelayed(const DelayedRecord& record);
     void ClearDelayed();
     // Deletes every row of one destination in one statement; returns how many.
@@ -45,11 +46,12 @@ public:
     QStringList StoredDestinations() const { return destinations_.keys(); }
     qint64 RowsFor(const QString& destination) const { return destinations_.value(destination); }
     // The largest identifier in the store, or 0.
-    qint32 LargestMessID();
+    qint64 LargestMessID();
 
 private:
     void recount();
     void ensureOpen();
+    void showInserted(const QString& destination);
 
     System& sys_;
     QHash<QString, qint64> destinations_;

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <deque>
+#include <vector>
+
+// Most bytes one client may have waiting in the relay (queued behind a send in
+// progress, or handed to its socket and not yet given to the network stack).
+// A client that holds more is not keeping up: it is closed and what it holds
+// is stored for its return, so fifty stalled clients cannot exhaust memory.
+constexpr qint64 kClientQueueLimit = 1024 * 1024;
+
+// A client whose network stack has acknowledged no byte for this long while
+// bytes wait for it has stopped reading.
+constexpr qint64 kStalledClientSeconds = 30;
+
+// One packet handed to an output, with the stored row it was read from.
+struct QueuedPacket {
+    QByteArray packet;
+    qint64 storedMessID = 0; // 0: a live packet, not read from the store
+    QString storedDestination;
+};
+
+// What one output's client has been handed, packet by packet, for as long as
+// it may not have received it: queued behind the send in progress, in that
+// send, or sent but not yet acknowledged by the peer. It lets the relay delete
+// a stored row only once its bytes were written, and store again exactly what
+// a client that stopped reading did not get.
+class ClientQueue {
+public:
+    // A packet joins the queue behind the send in progress.
+    void Queue(QueuedPacket packet);
+    // The queued packets go out as one send.
+    void StartSend(const QDateTime& now);
+    // The send in progress has been written. Returns its packets that came
+    // from the store; keeps the tail of what was written that the peer has
+    // not acknowledged (`unacknowledged` bytes).
+    std::vector<QueuedPacket> CompleteSend(qint64 unacknowledged);
+    // The connection that carried the send is gone; its stored rows stay stored.
+    void DropSend();
+    // Everything the peer has not received, oldest first: the written or
+    // sending packets that the last `notAcknowledged` bytes belong to, then
+    // the queue. The queue is empty afterwards.
+    std::vector<QueuedPacket> TakeUndelivered(qint64 notAcknowledged);
+    // A stored row is queued or being sent: the resend waits for it.
+    bool CarriesStoredRow() const;
+
+    // True when bytes have waited for `kStalledClientSeconds` while the peer
+    // acknowledged none of them. Called by the heartbeat.
+    bool Stalled(qint64 acknowledged, qint64 waiting, const QDateTime& now);
+
+private:
+    std::deque<QueuedPacket> written_;
+    std::deque<QueuedPacket> sending_;
+    std::deque<QueuedPacket> queued_;
+    qint64 writtenBytes_ = 0;
+    qint64 acknowledged_ = -1;
+    QDateTime progressTime_;
+};
