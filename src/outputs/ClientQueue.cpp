@@ -35,10 +35,15 @@ std::vector<QueuedPacket> ClientQueue::CompleteSend(qint64 unacknowledged) {
     return stored;
 }
 
-void ClientQueue::DropSend() {
+QByteArray ClientQueue::DropSend() {
     sending_.clear();
     written_.clear();
     writtenBytes_ = 0;
+    std::erase_if(queued_, [](const QueuedPacket& packet) { return packet.storedMessID != 0; });
+    QByteArray pending;
+    for (const QueuedPacket& packet : queued_)
+        pending += packet.packet;
+    return pending;
 }
 
 std::vector<QueuedPacket> ClientQueue::TakeUndelivered(qint64 notAcknowledged) {

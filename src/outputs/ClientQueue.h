@@ -38,8 +38,10 @@ public:
     // from the store; keeps the tail of what was written that the peer has
     // not acknowledged (`unacknowledged` bytes).
     std::vector<QueuedPacket> CompleteSend(qint64 unacknowledged);
-    // The connection that carried the send is gone; its stored rows stay stored.
-    void DropSend();
+    // The connection that carried the send is gone; stored rows queued or in
+    // that send stay stored and leave the queue, to be sent again by the
+    // resend. Returns the bytes of the packets still queued.
+    QByteArray DropSend();
     // Everything the peer has not received, oldest first: the written or
     // sending packets that the last `notAcknowledged` bytes belong to, then
     // the queue. The queue is empty afterwards.

@@ -88,7 +88,7 @@ bool frmOutputSockets::ClosePort(int i) {
         log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
         socket.Close();
     }
-    e.Queue.DropSend();
+    e.TxPending = e.Queue.DropSend();
     e.Status = OutputSocket::Valid;
     return true;
 }
@@ -103,6 +103,13 @@ bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
         platform::SocketControl& socket = wskOutputs[i];
         if (socket.State() != platform::SocketControl::Connected)
             return false;
+        const qint64 waiting = e.TxPending.size() + socket.BytesToWrite();
+        if (waiting > 0 && waiting + packet.packet.size() > kClientQueueLimit) {
+            // What the client holds is stored; this packet is not taken, so
+            // the caller stores it (or, for a stored row, leaves it stored).
+            CloseStalledClient(i);
+            return false;
+        }
         if (!e.SendReady) {
             e.TxPending += packet.packet;
             e.Queue.Queue(packet);
@@ -113,10 +120,6 @@ bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
             e.SendReady = false;
             e.TxPending.clear();
         }
-        // Taken either way: a client over its bound is closed and what it held,
-        // this packet too, is stored for its return.
-        if (e.TxPending.size() + socket.BytesToWrite() >= kClientQueueLimit)
-            CloseStalledClient(i);
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(100, error.text(), i);
@@ -231,7 +234,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
         platform::SocketControl& socket = wskOutputs[i];
         if (socket.State() != platform::SocketControl::Closed)
             socket.Close();
-        gOutputs[i].Queue.DropSend();
+        gOutputs[i].TxPending = gOutputs[i].Queue.DropSend();
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             gOutputs[i].Description);
         socket.Accept(requestID);
@@ -282,7 +285,7 @@ void frmOutputSockets::wskOutputs_Close(int i) {
     try {
         log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
         e.SendReady = true;
-        e.Queue.DropSend();
+        e.TxPending = e.Queue.DropSend();
         e.Status = OutputSocket::PeerClosed;
         platform::SocketControl& socket = wskOutputs[i];
         socket.Close();
@@ -299,7 +302,7 @@ void frmOutputSockets::wskOutputs_Error(int i, int, const QString& description) 
     wskOutputs[i].Close();
     e.Status = OutputSocket::Valid;
     e.RxBuffer.clear();
-    e.Queue.DropSend();
+    e.TxPending = e.Queue.DropSend();
     // The send in progress died with the socket: without this the output would
     // stay "busy" for ever and queue without sending. What was queued behind it
     // stays queued and goes out to the next client.
