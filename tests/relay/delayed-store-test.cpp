@@ -3,6 +3,7 @@
 
 #include "WorkFolder.h"
 
+#include "outputs/ClientQueue.h"
 #include "platform/Recordset.h"
 
 #include <QFile>
@@ -10,6 +11,10 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +27,59 @@ QList<QVariantList> Stored(const WorkFolder& folder) {
 }
 
 using Client = LoopbackClient;
+
+// Stored rows holding this packet.
+int Copies(const WorkFolder& folder, const QByteArray& packet) {
+    return folder
+        .rows(QStringLiteral("delayed.mdb"),
+              QStringLiteral("SELECT count(*) FROM Delayed WHERE Packet = ?"), {packet})
+        .first()
+        .first()
+        .toInt();
+}
+
+// A client application on a plain socket with a small receive buffer that
+// never reads: a hung application.
+class StuckClient {
+public:
+    explicit StuckClient(quint16 port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    ~StuckClient() { reset(); }
+    StuckClient(const StuckClient&) = delete;
+    StuckClient& operator=(const StuckClient&) = delete;
+    // The application is killed: its end resets the connection.
+    void reset() {
+        if (fd_ < 0)
+            return;
+        const linger now{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Relays pages until output `index` holds a send that its client does not take.
+bool FillUntilHeld(System& system, int index) {
+    const QByteArray page = "\x02" + QByteArray(16 * 1024, 'p') + "\x03";
+    for (int n = 0; n < 1000; ++n) {
+        system.outputRules.RelayToOutputs(page);
+        QTest::qWait(20);
+        if (!system.outputSockets.gOutputs[index].SendReady)
+            return true;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -214,6 +272,131 @@ private slots:
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
         QCOMPARE(t->gMessID, 1000008);
+    }
+
+    void aStoredRowThatCannotBeShownStillUsesItsIdentifier() {
+        Fixture f;
+        f.sys().window.SSTab1_Click(4);
+        // Every later read of the list fails, the inserts still work: a row
+        // whose column the engine cannot compute, first among the newest.
+        for (const char* sql :
+             {"INSERT INTO Delayed VALUES (5, '2099-01-01T00:00:00.000', 'Gone', x'0203')",
+              "ALTER TABLE Delayed ADD COLUMN Unreadable AS "
+              "(CASE WHEN Destination = 'Gone' THEN json(Packet) END)"})
+            f.folder.exec(QStringLiteral("delayed.mdb"), QString::fromLatin1(sql));
+        for (int n = 0; n < 3; ++n)
+            f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        const auto rows = f.folder.rows(QStringLiteral("delayed.mdb"),
+                                        QStringLiteral("SELECT MessID, Destination FROM Delayed "
+                                                       "WHERE MessID > 5 ORDER BY MessID"));
+        QCOMPARE(rows.size(), 6);
+        for (int n = 0; n < 6; ++n)
+            QCOMPARE(rows[n][0].toLongLong(), 1000000 + n);
+        QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000006"));
+        const QByteArray log = f.folder.systemLog();
+        QVERIFY(!log.contains("Could not store"));
+        QCOMPARE(log.count("System: TCP failed Client A. Add record to dbase."), 3);
+        QVERIFY(!f.t->warningNumbers().contains(402));
+        QVERIFY(f.t->warningNumbers().contains(404));
+    }
+
+    void identifiersGoPastThirtyTwoBits() {
+        WorkFolder folder;
+        const quint16 port = FreePort();
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(port)}});
+        folder.setSetting(QStringLiteral("MessID"), QStringLiteral("2147483647"));
+        {
+            TestSystem t(folder.path());
+            t.clock.set(kStart);
+            t->Form_Load();
+            t->outputRules.RelayToOutputs("\x02one\x03");
+            t->outputRules.RelayToOutputs("\x02two\x03");
+        }
+        QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("2147483649"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart.addSecs(60));
+        t->Form_Load();
+        t->outputSockets.UpdateOutputClients();
+        t->outputRules.RelayToOutputs("\x02three\x03");
+        const auto rows = folder.rows(QStringLiteral("delayed.mdb"),
+                                      QStringLiteral("SELECT MessID FROM Delayed ORDER BY MessID"));
+        QCOMPARE(rows,
+                 (QList<QVariantList>{
+                     {Q_INT64_C(2147483647)}, {Q_INT64_C(2147483648)}, {Q_INT64_C(2147483649)}}));
+        Client client(port);
+        QVERIFY(AcceptedOnOutput(*t.system, client, 0));
+        for (int n = 0; n < 3; ++n) {
+            t.clock.advanceSecs(1);
+            t->tmrSystem_Timer();
+            QTRY_VERIFY(!t->outputSockets.CarriesStoredRow(0));
+        }
+        QTRY_COMPARE(client.received, QByteArray("\x02one\x03\x02two\x03\x02three\x03"));
+        QVERIFY(folder.systemLog().contains(
+            "Record ID 2147483648 successfully sent from database.\r\n"));
+        QCOMPARE(folder.storedPackets(), 0);
+    }
+
+    void aStoredPacketStaysStoredUntilItsSendIsWritten() {
+        Fixture f;
+        const QByteArray stored = "\x02stored\x03";
+        f.sys().outputRules.RelayToOutputs(stored); // for A and B, both away
+        QCOMPARE(Copies(f.folder, stored), 2);
+        // A's client hangs: live pages fill both ends until the relay holds a send.
+        StuckClient stuck(f.portA);
+        QVERIFY(QTest::qWaitFor([&] { return f.sys().outputSockets.wskOutputs[0].State() == 7; }));
+        f.sys().outputSockets.UpdateOutputClients();
+        QVERIFY(FillUntilHeld(f.sys(), 0));
+        f.tick(); // A's stored packet is queued behind the held send
+        QCOMPARE(Copies(f.folder, stored), 2);
+        QVERIFY(f.sys().outputSockets.CarriesStoredRow(0));
+        stuck.reset();
+        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QCOMPARE(Copies(f.folder, stored), 2);
+        QVERIFY(!f.folder.systemLog().contains("successfully sent from database"));
+
+        Client back(f.portA);
+        QVERIFY(f.connect(back, 0));
+        f.tick();
+        QTRY_VERIFY(back.received.endsWith("\x02stored\x03"));
+        QTRY_COMPARE(Copies(f.folder, stored), 1);
+        QCOMPARE(back.received.count("\x02stored\x03"), 1);
+        const QByteArray log = f.folder.systemLog();
+        QCOMPARE(log.count("successfully sent from database."), 1);
+        QVERIFY(log.contains("  Record ID 1000000 successfully sent from database.\r\n"));
+    }
+
+    void aSendThatFailsMovesOnToTheNextOlderRow() {
+        Fixture f;
+        // A's stored packet is as large as all a client may hold, B's is small.
+        f.sys().outputRules.SendToOutput(0, "\x02" + QByteArray(kClientQueueLimit, 'a') + "\x03");
+        f.t->clock.advanceSecs(1);
+        f.sys().outputRules.SendToOutput(1, "\x02for B\x03");
+        StuckClient stuck(f.portA);
+        QVERIFY(QTest::qWaitFor([&] { return f.sys().outputSockets.wskOutputs[0].State() == 7; }));
+        Client b(f.portB);
+        QVERIFY(f.connect(b, 1));
+        QVERIFY(FillUntilHeld(f.sys(), 0));
+        b.received.clear();
+        // A cannot take its packet and is closed; B gets its own in the same tick.
+        f.tick();
+        QVERIFY(f.folder.systemLog().contains("System: Client Client A stopped reading."));
+        QTRY_COMPARE(b.received, QByteArray("\x02for B\x03"));
+        QTRY_COMPARE(Copies(f.folder, "\x02for B\x03"), 0);
+        QCOMPARE(Copies(f.folder, "\x02" + QByteArray(kClientQueueLimit, 'a') + "\x03"), 1);
+    }
+
+    void descriptionsWithPercentSignsAreLoggedAsTheyAre() {
+        Fixture f(QStringLiteral("Desk %2 %1"));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        Client a(f.portA);
+        QVERIFY(f.connect(a, 1)); // sorts after "Client B"
+        f.tick();
+        QTRY_COMPARE(a.received, QByteArray("\x02page\x03"));
+        QTRY_VERIFY(f.folder.systemLog().contains(
+            "\tOutput\tSystem: Desk %2 %1  Delayed Count is 1  Record ID 1000001 successfully "
+            "sent from database.\r\n"));
+        QVERIFY(f.folder.systemLog().contains(
+            "\tOutput\tSystem: TCP failed Desk %2 %1. Add record to dbase. Delayed Ct 2\r\n"));
     }
 
     void aStoredPacketSurvivesAKilledProcess() {
