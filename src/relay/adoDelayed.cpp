@@ -5,10 +5,12 @@
 #include "logging/gZelkorfile.h"
 #include "platform/Error.h"
 #include "platform/LocalPath.h"
+#include "relay/DelayedSalvage.h"
 
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <cstdio>
 
 namespace {
 
@@ -52,6 +54,33 @@ int adoDelayed::OpenDelayedDb() {
         sys_.ShowWarning(400, error.text(), 0);
         return 0;
     }
+}
+
+int adoDelayed::OpenDelayedDbAtStartUp() {
+    try {
+        const relay::SalvageReport salvage = relay::SalvageDamagedStore(
+            platform::LocalPath(sys_.workDir, QStringLiteral(".\\delayed.mdb")),
+            platform::LocalPath(sys_.workDir, QStringLiteral(".\\empty_delayed.mdb")), sys_.Now());
+        if (salvage.damaged) {
+            QString text = QStringLiteral("System: Delayed Dbase was damaged (%1). %2 rows saved "
+                                          "into a fresh store made from empty_delayed.mdb")
+                               .arg(salvage.fault)
+                               .arg(salvage.saved);
+            if (salvage.unreadable > 0)
+                text += QStringLiteral("; %1 rows could not be read").arg(salvage.unreadable);
+            else if (salvage.uncountedStretches > 0)
+                text += QStringLiteral("; an unknown number of rows could not be read");
+            text += QStringLiteral(". The damaged file is kept as %1.").arg(salvage.damagedFile);
+            // Written to the System log once it is open; a service's journal has it at once.
+            sys_.logs.LogError(text);
+            if (!sys_.window.HasView())
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(400, error.text(), 0);
+        return 0;
+    }
+    return OpenDelayedDb();
 }
 
 int adoDelayed::CloseDelayedDb() {

@@ -24,6 +24,9 @@ public:
     qint32 gDelayedCount = 0;
 
     int OpenDelayedDb();
+    // OpenDelayedDb for start-up: a damaged store is first replaced by what
+    // could be saved of it.
+    int OpenDelayedDbAtStartUp();
     int CloseDelayedDb();
     void OpenDelayedList();
     void CloseDelayedList();
