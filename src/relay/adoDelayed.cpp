@@ -8,8 +8,10 @@
 #include "relay/DelayedSalvage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <cstdio>
 
 namespace {
@@ -80,7 +82,40 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
         sys_.ShowWarning(400, error.text(), 0);
         return 0;
     }
-    return OpenDelayedDb();
+    if (OpenDelayedDb() != 1)
+        return 0;
+    try {
+        proveWritable();
+    } catch (const platform::Error& error) {
+        cnDelayed.Close();
+        sys_.ShowWarning(400, error.text(), 0);
+        return 0;
+    }
+    return cnDelayed.State();
+}
+
+void adoDelayed::proveWritable() {
+    const QString store = cnDelayed.FilePath();
+    // SQLite creates the -wal and -shm files beside the store whenever it
+    // opens it again, and the daily compaction puts the template in its place:
+    // the folder must take new files.
+    QTemporaryFile probe(QFileInfo(store).absolutePath() +
+                         QStringLiteral("/.delayed-write-check-XXXXXX"));
+    if (!probe.open())
+        throw platform::Error(QStringLiteral("The folder of %1 cannot be written: %2")
+                                  .arg(store, probe.errorString()));
+    probe.close();
+    // A read-only file opens and reads like any other and fails only at the
+    // first write: write the schema version back as it is. (A transaction
+    // rolled back never reaches the disk, so it proves nothing.)
+    try {
+        QSqlQuery version = Run(cnDelayed, QStringLiteral("PRAGMA user_version"));
+        const int current = version.next() ? version.value(0).toInt() : 0;
+        version = QSqlQuery();
+        cnDelayed.Execute(QStringLiteral("PRAGMA user_version = %1").arg(current));
+    } catch (const platform::Error& error) {
+        throw platform::Error(QStringLiteral("%1 cannot be written: %2").arg(store, error.text()));
+    }
 }
 
 int adoDelayed::CloseDelayedDb() {

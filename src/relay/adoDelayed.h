@@ -25,7 +25,8 @@ public:
 
     int OpenDelayedDb();
     // OpenDelayedDb for start-up: a damaged store is first replaced by what
-    // could be saved of it.
+    // could be saved of it, and a store that cannot be written fails here
+    // rather than with the first packet it should have kept.
     int OpenDelayedDbAtStartUp();
     int CloseDelayedDb();
     void OpenDelayedList();
@@ -52,6 +53,7 @@ public:
 
 private:
     void recount();
+    void proveWritable();
     void ensureOpen();
 
     System& sys_;

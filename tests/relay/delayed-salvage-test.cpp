@@ -1,6 +1,7 @@
 // The delayed store at start-up as an operator meets it: a damaged file is set
 // aside and what can be read of it is delivered, an Access file is refused as
-// before.
+// before, and a store that cannot be written stops the relay at once instead
+// of losing the first packet it should keep.
 
 #include "FileText.h"
 #include "WorkFolder.h"
@@ -13,6 +14,12 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QUuid>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -82,6 +89,48 @@ void Overwrite(const QString& path, qint64 offset, qint64 length) {
 QString IntegrityOf(const WorkFolder& folder, const QString& name) {
     return folder.rows(name, QStringLiteral("PRAGMA integrity_check")).value(0).value(0).toString();
 }
+
+// Makes a file or folder unwritable for as long as it lives, for root too:
+// root passes over permission bits, not over the immutable attribute.
+class Unwritable {
+public:
+    explicit Unwritable(const QString& path) : path_(path) {
+        if (geteuid() != 0) {
+            mode_ = QFileInfo(path).isDir() ? 0555 : 0444;
+            ok_ = chmod(path.toLocal8Bit().constData(), mode_) == 0;
+            return;
+        }
+        ok_ = setImmutable(true);
+    }
+    ~Unwritable() {
+        if (!ok_)
+            return;
+        if (geteuid() != 0)
+            chmod(path_.toLocal8Bit().constData(), QFileInfo(path_).isDir() ? 0755 : 0644);
+        else
+            setImmutable(false);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    bool setImmutable(bool on) {
+        const int fd = open(path_.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        if (done) {
+            flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+            done = ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        close(fd);
+        return done;
+    }
+
+    QString path_;
+    mode_t mode_ = 0;
+    bool ok_ = false;
+};
 
 } // namespace
 
@@ -257,6 +306,41 @@ private slots:
         QCOMPARE(folder.storedPackets(), 20);
         QVERIFY(!QFile::exists(folder.file(kAside)));
         QVERIFY(!folder.systemLog().contains("Delayed Dbase was damaged"));
+    }
+
+    void aStoreThatCannotBeWrittenStopsTheRelay_data() {
+        QTest::addColumn<bool>("folderItself");
+        QTest::newRow("read-only file") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void aStoreThatCannotBeWrittenStopsTheRelay() {
+        QFETCH(bool, folderItself);
+        WorkFolder folder;
+        Relay relay(folder);
+        FillStore(folder.file(kStore), 3);
+        // With the folder read-only, SQLite could not even create the files it
+        // reads through; another program holding the store open (the operator
+        // looking at it) has them there already, and writing through them works
+        // until the folder is needed.
+        const QString holder = QUuid::createUuid().toString();
+        QSqlDatabase held = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), holder);
+        held.setDatabaseName(folder.file(kStore));
+        QVERIFY(held.open());
+        QSqlQuery(QStringLiteral("SELECT count(*) FROM Delayed"), held);
+        {
+            Unwritable unwritable(folderItself ? folder.path() : folder.file(kStore));
+            if (!unwritable.ok())
+                QSKIP("This file system cannot make a file unwritable for root (no immutable "
+                      "attribute); the check is not shown here.");
+            QVERIFY(!relay.start(folder));
+            expectRefused(*relay.t, folderItself ? QStringLiteral("cannot be written")
+                                                 : QStringLiteral("delayed.mdb cannot be written"));
+            relay.t.reset();
+        }
+        held.close();
+        held = QSqlDatabase();
+        QSqlDatabase::removeDatabase(holder);
+        QCOMPARE(folder.storedPackets(), 3);
     }
 };
 
