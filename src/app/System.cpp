@@ -48,7 +48,7 @@ bool System::Form_Load() {
 
     if (db.OpenSysDatabase() != 1)
         return abandonStartUp(QStringLiteral("Quorlan sys Database failure. Closing application"));
-    if (delayedDb.OpenDelayedDb() != 1)
+    if (delayedDb.OpenDelayedDbAtStartUp() != 1)
         return abandonStartUp(QStringLiteral("Delayed Database failure. Closing application"));
     if (!QFileInfo::exists(platform::LocalPath(workDir, QStringLiteral(".\\empty_delayed.mdb"))))
         return abandonStartUp(QStringLiteral(

@@ -10,6 +10,10 @@ namespace {
 
 const QString kTitlePrefix = QStringLiteral("********************** Quorlan ");
 
+// Enough for every line start-up can write before the logs open; a flood
+// beyond it is counted, not kept.
+constexpr qsizetype kEarlyLineLimit = 1000;
+
 } // namespace
 
 Logs::Logs(System& system)
@@ -47,6 +51,7 @@ void Logs::InitLogs() {
     connectLog(gSystemLog,
                sys_.db.GetStartUpKey(QStringLiteral("LogName"), QStringLiteral("Quorlan")),
                QStringLiteral("CEN"), QStringLiteral("System LOG  "));
+    systemLogOpened_ = true;
     connectLog(gRawLog, QStringLiteral("RAW_DEC.log"), QStringLiteral("RAW"),
                QStringLiteral("RAW LOG  "));
     connectLog(gDecoderLog, QStringLiteral("DECODE.log"), QStringLiteral("DEC"),
@@ -58,6 +63,15 @@ void Logs::InitLogs() {
     sys_.window.Changed();
 
     LogError(QStringLiteral("System log intialised"));
+    // With their own time: they tell when it happened, not when it was written.
+    for (const QByteArray& line : std::as_const(earlyLines_))
+        gSystemLog.AddLog(line);
+    earlyLines_.clear();
+    if (earlyLinesDropped_ > 0)
+        LogError(QStringLiteral("System: %1 lines written before the System log was opened "
+                                "were not kept.")
+                     .arg(earlyLinesDropped_));
+    earlyLinesDropped_ = 0;
     for (const QString& notice : std::as_const(pendingNotices_))
         LogError(notice);
     pendingNotices_.clear();
@@ -146,7 +160,14 @@ void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
 }
 
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
-    gSystemLog.AddLog(sys_.NowText().toUtf8() + '\t' + source + '\t' + msg);
+    const QByteArray line = sys_.NowText().toUtf8() + '\t' + source + '\t' + msg;
+    if (systemLogOpened_) {
+        gSystemLog.AddLog(line);
+    } else if (earlyLines_.size() < kEarlyLineLimit) {
+        earlyLines_ << line;
+    } else {
+        ++earlyLinesDropped_;
+    }
 }
 
 void Logs::LogError(const QByteArray& msg) {

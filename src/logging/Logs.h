@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -57,4 +58,9 @@ private:
 
     System& sys_;
     QStringList pendingNotices_; // told once the error pane exists
+    // System log lines written before the System log was opened (a warning or
+    // a repair of the delayed store during start-up), kept for it.
+    QList<QByteArray> earlyLines_;
+    qsizetype earlyLinesDropped_ = 0;
+    bool systemLogOpened_ = false;
 };

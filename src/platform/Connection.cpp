@@ -22,15 +22,19 @@ QString DataSourceOf(const QString& connectionString) {
     return connectionString.mid(start, end < 0 ? -1 : end - start).trimmed();
 }
 
-void RefuseAccessFile(const QString& path) {
+bool IsAccessFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return; // the open itself reports what is wrong
+        return false; // the open itself reports what is wrong
     const QByteArray head = file.read(32);
     const bool accessMagic = head.startsWith(QByteArray("\x00\x01\x00\x00", 4));
     const bool jetName =
         head.mid(4).startsWith("Standard Jet DB") || head.mid(4).startsWith("Standard ACE DB");
-    if (accessMagic && jetName)
+    return accessMagic && jetName;
+}
+
+void RefuseAccessFile(const QString& path) {
+    if (IsAccessFile(path))
         throw Error(QStringLiteral("%1 is a Microsoft Access (Jet) file, not a database this "
                                    "system can open. Convert it to SQLite or create a new "
                                    "working folder with 'ombrix init'.")

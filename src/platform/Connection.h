@@ -43,6 +43,8 @@ private:
 // Text after "Data Source=" up to the next ';'.
 QString DataSourceOf(const QString& connectionString);
 
+// True when the file starts as an Access/Jet database does.
+bool IsAccessFile(const QString& path);
 // Raises Error when the file is an Access/Jet database, which this system cannot read.
 void RefuseAccessFile(const QString& path);
 

@@ -5,10 +5,14 @@
 #include "logging/gZelkorfile.h"
 #include "platform/Error.h"
 #include "platform/LocalPath.h"
+#include "relay/DelayedSalvage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
+#include <cstdio>
 
 namespace {
 
@@ -51,6 +55,66 @@ int adoDelayed::OpenDelayedDb() {
         cnDelayed.Close();
         sys_.ShowWarning(400, error.text(), 0);
         return 0;
+    }
+}
+
+int adoDelayed::OpenDelayedDbAtStartUp() {
+    try {
+        const relay::SalvageReport salvage = relay::SalvageDamagedStore(
+            platform::LocalPath(sys_.workDir, QStringLiteral(".\\delayed.mdb")),
+            platform::LocalPath(sys_.workDir, QStringLiteral(".\\empty_delayed.mdb")), sys_.Now());
+        if (salvage.damaged) {
+            QString text = QStringLiteral("System: Delayed Dbase was damaged (%1). %2 rows saved "
+                                          "into a fresh store made from empty_delayed.mdb")
+                               .arg(salvage.fault)
+                               .arg(salvage.saved);
+            if (salvage.unreadable > 0)
+                text += QStringLiteral("; %1 rows could not be read").arg(salvage.unreadable);
+            else if (salvage.uncountedStretches > 0)
+                text += QStringLiteral("; an unknown number of rows could not be read");
+            text += QStringLiteral(". The damaged file is kept as %1.").arg(salvage.damagedFile);
+            // Written to the System log once it is open; a service's journal has it at once.
+            sys_.logs.LogError(text);
+            if (!sys_.window.HasView())
+                std::fprintf(stderr, "%s\n", qPrintable(text));
+        }
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(400, error.text(), 0);
+        return 0;
+    }
+    if (OpenDelayedDb() != 1)
+        return 0;
+    try {
+        proveWritable();
+    } catch (const platform::Error& error) {
+        cnDelayed.Close();
+        sys_.ShowWarning(400, error.text(), 0);
+        return 0;
+    }
+    return cnDelayed.State();
+}
+
+void adoDelayed::proveWritable() {
+    const QString store = cnDelayed.FilePath();
+    // SQLite creates the -wal and -shm files beside the store whenever it
+    // opens it again, and the daily compaction puts the template in its place:
+    // the folder must take new files.
+    QTemporaryFile probe(QFileInfo(store).absolutePath() +
+                         QStringLiteral("/.delayed-write-check-XXXXXX"));
+    if (!probe.open())
+        throw platform::Error(QStringLiteral("The folder of %1 cannot be written: %2")
+                                  .arg(store, probe.errorString()));
+    probe.close();
+    // A read-only file opens and reads like any other and fails only at the
+    // first write: write the schema version back as it is. (A transaction
+    // rolled back never reaches the disk, so it proves nothing.)
+    try {
+        QSqlQuery version = Run(cnDelayed, QStringLiteral("PRAGMA user_version"));
+        const int current = version.next() ? version.value(0).toInt() : 0;
+        version = QSqlQuery();
+        cnDelayed.Execute(QStringLiteral("PRAGMA user_version = %1").arg(current));
+    } catch (const platform::Error& error) {
+        throw platform::Error(QStringLiteral("%1 cannot be written: %2").arg(store, error.text()));
     }
 }
 

@@ -24,6 +24,10 @@ public:
     qint32 gDelayedCount = 0;
 
     int OpenDelayedDb();
+    // OpenDelayedDb for start-up: a damaged store is first replaced by what
+    // could be saved of it, and a store that cannot be written fails here
+    // rather than with the first packet it should have kept.
+    int OpenDelayedDbAtStartUp();
     int CloseDelayedDb();
     void OpenDelayedList();
     void CloseDelayedList();
@@ -50,6 +54,7 @@ public:
 
 private:
     void recount();
+    void proveWritable();
     void ensureOpen();
     void showInserted(const QString& destination);
 

@@ -263,6 +263,28 @@ private slots:
         QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/Quorlan"))).last(),
                  QByteArray("15 Jan 2026 10:00:00\tError\tError\tConnection refused"));
     }
+
+    // A warning raised while start-up has no log open yet (the store, the
+    // settings) is on the error pane at once and in the System log as soon as
+    // it opens, with the time it happened.
+    void warningsBeforeTheLogsOpenReachTheSystemLog() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        t->ShowWarning(404, QStringLiteral("disk image is malformed"), 0);
+        QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("disk image is malformed")));
+        t.clock.advanceSecs(3);
+        QVERIFY(t->Form_Load());
+        const QList<QByteArray> lines = FileLines(folder.file(QStringLiteral("LOGS/Quorlan")));
+        const qsizetype opened =
+            lines.indexOf(QByteArray("15 Jan 2026 10:00:03\tError\tSystem log intialised"));
+        QVERIFY(opened > 0);
+        QCOMPARE(lines.value(opened + 1),
+                 QByteArray("15 Jan 2026 10:00:00\tError\tError\tdisk image is malformed"));
+        QCOMPARE(
+            lines.count(QByteArray("15 Jan 2026 10:00:00\tError\tError\tdisk image is malformed")),
+            1);
+    }
 };
 
 QTEST_GUILESS_MAIN(LogsTest)
