@@ -143,6 +143,34 @@ private slots:
                  2);
     }
 
+    void twoOutputsOfOneDescriptionAreReportedAndStillServed() {
+        Fixture f(QStringLiteral("Client B"));
+        const QString ports =
+            f.sys().outputSockets.gOutputs[0].Port + u'\t' + f.sys().outputSockets.gOutputs[1].Port;
+        const QString line =
+            QStringLiteral("System: Found duplicate descriptions \tClient B\t") + ports;
+        QCOMPARE(f.t->warningNumbers(), QList<int>{603});
+        QCOMPARE(f.t->warnings[0].text, line);
+        QVERIFY(f.sys().window.txbSystemError.Text.contains(
+            QStringLiteral("Error Number 603\r\n\r\nFunction:  CheckDuplicatePorts")));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\t" + line.toUtf8() + "\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tError\t" + line.toUtf8() + "\r\n"));
+        // Reported, not repaired: both outputs still get their packets.
+        f.sys().outputRules.RelayToOutputs("\x02p\x03");
+        QCOMPARE(Stored(f.folder).size(), 2);
+
+        // Again at every commit of the table, until the outputs have a name each.
+        f.sys().db.EditOutputs();
+        QVERIFY(f.sys().db.CommitOutputs());
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
+        f.sys().db.EditOutputs();
+        f.sys().db.rsOutputs->MoveLast();
+        f.sys().db.rsOutputs->SetField(QStringLiteral("Description"), QStringLiteral("Client C"));
+        QVERIFY(f.sys().db.CommitOutputs());
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
+        QCOMPARE(f.folder.systemLog().count("\tOutput\tSystem: Found duplicate descriptions "), 2);
+    }
+
     void aLongListIsCountedNotShown() {
         Fixture f;
         for (int i = 0; i < 51; ++i)
