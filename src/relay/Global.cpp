@@ -60,6 +60,18 @@ bool Global::sendOldest() {
     return true;
 }
 
+// Whether a row of the Outputs table has this description, also a row beyond
+// the 50 outputs in use: its packets wait for it rather than being deleted.
+// Without the system database nothing can be told, so nothing is deleted.
+bool Global::namedInOutputsTable(const QString& destination) {
+    if (sys_.db.gSysConnection.State() != 1)
+        return true;
+    const auto rs = sys_.db.OpenRecordset(
+        QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,
+        {destination});
+    return !rs->Eof();
+}
+
 // Rows whose destination no output has any more are deleted, oldest first.
 // While the Delayed tab is shown, one row a step, as the view is redrawn after each.
 void Global::pruneWithoutDestination() {
@@ -68,7 +80,7 @@ void Global::pruneWithoutDestination() {
     for (int i = 0; i < sys_.gOutputCount; ++i)
         described.insert(sys_.outputSockets.gOutputs[i].Description);
     for (const QString& destination : store.StoredDestinations()) {
-        if (described.contains(destination))
+        if (described.contains(destination) || namedInOutputsTable(destination))
             continue;
         if (sys_.window.SSTab1.Value != 4) {
             // One statement for all of them: a renamed output may leave a

@@ -16,6 +16,7 @@ public:
 private:
     bool sendOldest();
     void pruneWithoutDestination();
+    bool namedInOutputsTable(const QString& destination);
 
     System& sys_;
 };

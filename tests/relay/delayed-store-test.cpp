@@ -143,6 +143,31 @@ private slots:
                  2);
     }
 
+    void rowsOfAnOutputBeyondTheFiftyInUseWaitForIt() {
+        WorkFolder folder;
+        QList<WorkFolder::Output> outputs;
+        for (int i = 0; i < 51; ++i)
+            outputs.append({QStringLiteral("Out %1").arg(i, 2, 10, QLatin1Char('0')),
+                            QString::number(7000 + i), QStringLiteral("N")});
+        folder.setOutputs(outputs);
+        for (const char* destination : {"Out 50", "Gone"})
+            folder.exec(QStringLiteral("delayed.mdb"),
+                        QStringLiteral("INSERT INTO Delayed VALUES (?, '2026-01-14T10:00:00.000', "
+                                       "?, x'02')"),
+                        {destination[0] == 'G' ? 1 : 2, QLatin1String(destination)});
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gOutputCount, 50);
+        t.clock.advanceSecs(1);
+        t->tmrSystem_Timer();
+        const auto rows = Stored(folder);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Out 50"));
+        QCOMPARE(folder.systemLog().count("System: Deleting record. No destination available."), 1);
+        QVERIFY(t.warnings.isEmpty());
+    }
+
     void twoOutputsOfOneDescriptionAreReportedAndStillServed() {
         Fixture f(QStringLiteral("Client B"));
         const QString ports =
