@@ -143,6 +143,30 @@ private slots:
                  2);
     }
 
+    void withTheDelayedTabShownTheOldestRowWithoutOutputGoesFirst() {
+        Fixture f;
+        f.sys().window.SSTab1_Click(4);
+        // Oldest first is not the order of the names.
+        for (int i = 7; i >= 0; --i) {
+            f.sys().delayedDb.AddDelayed("\x02p\x03", QStringLiteral("Gone %1").arg(i),
+                                         3000000 + i);
+            f.sys().delayedDb.AddDelayed("\x02p\x03", QStringLiteral("Client A"), 4000000 + i);
+            f.t->clock.advanceMs(1);
+        }
+        for (int step = 7; step >= 0; --step) {
+            f.tick();
+            QStringList gone;
+            for (const auto& row : Stored(f.folder))
+                if (row[1].toString().startsWith(QLatin1String("Gone")))
+                    gone << row[1].toString();
+            QStringList expected;
+            for (int i = step - 1; i >= 0; --i)
+                expected << QStringLiteral("Gone %1").arg(i);
+            QCOMPARE(gone, expected);
+        }
+        QCOMPARE(Stored(f.folder).size(), 8);
+    }
+
     void rowsOfAnOutputBeyondTheFiftyInUseWaitForIt() {
         WorkFolder folder;
         QList<WorkFolder::Output> outputs;
