@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -185,6 +186,28 @@ private slots:
         QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
         Client client(f.portB);
         QVERIFY(f.connect(client, 1));
+    }
+
+    void aPortHeldByAnotherProgramIsNotSaidToBeBound() {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        WorkFolder folder;
+        const quint16 free = FreePort();
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(other.serverPort())},
+                           {QStringLiteral("Client B"), QString::number(free)}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->outputSockets.UpdateOutputClients();
+        QCOMPARE(t.warningNumbers(), QList<int>{109});
+        QCOMPARE(t.warnings[0].socket, 0);
+        QList<QByteArray> lines;
+        for (const QByteArray& line : folder.systemLog().split('\n'))
+            if (line.contains("\tOutput\tSystem: Outputs bound") ||
+                line.contains("\tOutput\tSystem: Reset to Listen"))
+                lines << line.mid(line.indexOf("System: ")).trimmed();
+        QCOMPARE(lines, (QList<QByteArray>{"System: Outputs bound to Local IP stack  127.0.0.1",
+                                           "System: Reset to Listen on port " +
+                                               QByteArray::number(free) + "   Client B"}));
     }
 
     void aPortChangeOnAConnectedOutputMovesIt() {
