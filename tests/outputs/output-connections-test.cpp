@@ -243,6 +243,34 @@ private slots:
                  QString::number(newPort));
     }
 
+    void descriptionsAndValuesHoldingPercentSignsAreLoggedAsTheyAre() {
+        WorkFolder folder;
+        folder.setOutputs(
+            {{QStringLiteral("Client %1 %2"), QStringLiteral("7001"), QStringLiteral("N")},
+             {QStringLiteral("Other"), QStringLiteral("7002"), QStringLiteral("N")}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->db.EditOutputs();
+        auto rs = t->db.rsOutputs;
+        rs->MoveFirst();
+        rs->SetField(QStringLiteral("Port"), QStringLiteral("7%2"));
+        rs->SetField(QStringLiteral("Match"), QStringLiteral("m%1"));
+        rs->SetField(QStringLiteral("RawOutput"), QStringLiteral("Y"));
+        rs->MoveNext();
+        rs->SetField(QStringLiteral("Description"), QStringLiteral("Desk %1"));
+        QVERIFY(t->db.CommitOutputs());
+        const QByteArray log = folder.systemLog();
+        for (const char* line :
+             {"System: [Empty status] requires a new socket on [0]  Client %1 %2",
+              "System: [Empty status] requires a new socket on [1]  Other",
+              "System: Updated socket [0] Client %1 %2    Field  [Match]   To m%1",
+              "System: Updated socket [0]  Client %1 %2 Field  [RawOutput]  To Y",
+              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7%2.",
+              "System: [Valid status] requires port change on socket [0]  Client %1 %2",
+              "System: Updated socket [1] Desk %1    Field  [Description]   To Desk %1"})
+            QVERIFY2(log.contains("\tOutput\t" + QByteArray(line) + "\r\n"), line);
+    }
+
     void activeAndRawOutputLetters() {
         Fixture f;
         auto commitColumn = [&](const char* column, const QString& a, const QString& b) {
