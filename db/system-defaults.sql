@@ -40,5 +40,7 @@ INSERT INTO ErrorCodes VALUES (404, 'ClearDelayed / DeleteDelayed / OpenDelayedL
 INSERT INTO ErrorCodes VALUES (600, 'CheckDuplicatePorts', 'Two outputs share a port');
 INSERT INTO ErrorCodes VALUES (601, 'CheckDuplicatePorts', 'Two carrier connections share a port');
 INSERT INTO ErrorCodes VALUES (602, 'CheckDuplicatePorts', 'An output and a carrier connection share a port');
+-- Already there in a new file: the upgrade to schema version 2 inserts it before these rows.
+INSERT OR IGNORE INTO ErrorCodes VALUES (603, 'CheckDuplicatePorts', 'Two outputs share a description: the first takes the stored packets of both');
 INSERT INTO ErrorCodes VALUES (900, 'tmrSockets_Timer', 'Five-second upkeep of the store, the logs and the connections');
 INSERT INTO ErrorCodes VALUES (902, 'tmrSystem_Timer', 'One-second resend of stored packets');

@@ -2,6 +2,7 @@
 
 #include "app/Version.h"
 #include "config/SettingValues.h"
+#include "platform/Error.h"
 #include "platform/LocalPath.h"
 
 #include <QDir>
@@ -73,7 +74,13 @@ bool System::Form_Load() {
     gMessID = WholeNumber64(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
     // A process killed between storing a packet and saving the counter must not
     // hand out that packet's identifier again.
-    gMessID = qMax(gMessID, delayedDb.LargestMessID() + 1);
+    try {
+        gMessID = qMax(gMessID, delayedDb.LargestMessID() + 1);
+    } catch (const platform::Error& error) {
+        // A store that cannot be read must not end the start-up unreported;
+        // the setting's value has to do.
+        ShowWarning(404, error.text(), 0);
+    }
     messIDLoaded_ = true;
     gIncomingPktType =
         db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));

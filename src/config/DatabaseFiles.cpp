@@ -112,8 +112,9 @@ void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extra
 
 } // namespace
 
-int CurrentSchemaVersion(DatabaseKind) {
-    return 1;
+int CurrentSchemaVersion(DatabaseKind kind) {
+    // System 2: the warning text of outputs that share a description.
+    return kind == DatabaseKind::System ? 2 : 1;
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {

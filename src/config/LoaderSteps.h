@@ -46,9 +46,10 @@ void ApplyActiveColumn(platform::Recordset& rs, int count, Entries& entries, Clo
 // The change-log line of a field updater.
 inline QString UpdatedFieldLine(int index, const QString& description, const QString& fieldName,
                                 const QString& newValue) {
-    return QStringLiteral("System: Updated socket [%1] %2    Field  [%3]   To %4")
-        .arg(index)
-        .arg(description, fieldName, newValue);
+    // Joined, not formatted: a description or value holding "%1" stays as it is.
+    return QStringLiteral("System: Updated socket [") + QString::number(index) +
+           QStringLiteral("] ") + description + QStringLiteral("    Field  [") + fieldName +
+           QStringLiteral("]   To ") + newValue;
 }
 
 // The loaders skip a step that fails and go on with the next.

@@ -101,8 +101,10 @@ bool adoQuorlan::CommitOutputs() {
         rsOutputs->Close();
         sys_.window.dgOutputs.DataSource.reset();
         OpenOutputs(1);
-        if (sys_.display.Bind(sys_.window.dgOutputs, rsOutputs, colours::Blue))
-            sys_.display.SetOutputsColumns(rsOutputs->FieldCount());
+        sys_.display.Bind(sys_.window.dgOutputs, rsOutputs, colours::Blue);
+        // A table that did not reopen (OpenOutputs reported why) raises here, so
+        // the commit is reported as failed and the button stays on Commit.
+        sys_.display.SetOutputsColumns(rsOutputs->FieldCount());
         sys_.outputSockets.LoadOutputClients();
         sys_.outputSockets.RequestUpdateOutputClients();
         sys_.outputSockets.CheckOuputsPostUpdate();
@@ -137,8 +139,9 @@ bool adoQuorlan::CommitTelstra() {
         rsTelstra->Close();
         sys_.window.dgTelstra.DataSource.reset();
         OpenTelstra(1);
-        if (sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, colours::Blue))
-            sys_.display.SetTelstraColumns(rsTelstra->FieldCount());
+        sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, colours::Blue);
+        // As for the Outputs table: a table that did not reopen fails the commit.
+        sys_.display.SetTelstraColumns(rsTelstra->FieldCount());
         sys_.decSockets.LoadTelstraClients();
         sys_.decSockets.RequestUpdateTelstraClients();
         sys_.decSockets.CheckTelstraPostUpdate();

@@ -57,10 +57,15 @@ void Logs::InitLogs() {
     connectLog(gDecoderLog, QStringLiteral("DECODE.log"), QStringLiteral("DEC"),
                QStringLiteral("DECODER LOG  "));
 
-    sys_.gRawLogEnabled = BooleanValue(
-        sys_.db.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False")));
+    const QString rawLogText =
+        sys_.db.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False"));
+    sys_.gRawLogEnabled = BooleanValue(rawLogText);
     sys_.window.chkEnableLogs.Value = sys_.gRawLogEnabled ? 1 : 0;
     sys_.window.Changed();
+    // Setting the box raises its handler, which stores the value back as the
+    // word True or False; a value stored as that word already needs no write.
+    if (rawLogText != BooleanWord(sys_.gRawLogEnabled))
+        sys_.window.chkEnableLogs_Click();
 
     LogError(QStringLiteral("System log intialised"));
     // With their own time: they tell when it happened, not when it was written.

@@ -57,26 +57,22 @@ void frmOutputSockets::LoadOutputClients() {
                 e.Match = match;
                 e.RawOutput = raw == QLatin1String("Y");
                 e.StatusTime = sys_.Now();
-                log(QStringLiteral("System: [Empty status] requires a new socket on [%1]  %2")
-                        .arg(i)
-                        .arg(e.Description));
+                log(QStringLiteral("System: [Empty status] requires a new socket on [") +
+                    QString::number(i) + QStringLiteral("]  ") + e.Description);
                 break;
             case OutputSocket::Valid:
                 e.StatusTime = sys_.Now();
                 updateFields();
                 if (UpdatePortField(i, e.Port, port, QStringLiteral("Port")))
-                    log(QStringLiteral(
-                            "System: [Valid status] requires port change on socket [%1]  %2")
-                            .arg(i)
-                            .arg(e.Description));
+                    log(QStringLiteral("System: [Valid status] requires port change on socket [") +
+                        QString::number(i) + QStringLiteral("]  ") + e.Description);
                 break;
             case OutputSocket::Connected:
                 updateFields();
                 if (UpdatePortField(i, e.Port, port, QStringLiteral("Port"))) {
                     log(QStringLiteral(
-                            "System: [Connected status] requires port change on socket [%1]  %2")
-                            .arg(i)
-                            .arg(e.Description));
+                            "System: [Connected status] requires port change on socket [") +
+                        QString::number(i) + QStringLiteral("]  ") + e.Description);
                     e.Status = OutputSocket::UpdatePending;
                     ClosePort(i);
                 }
@@ -128,8 +124,8 @@ void frmOutputSockets::UpdateFlagField(int i, bool& field, const QString& newVal
                                        const QString& fieldName) {
     if ((!field && newValue == QLatin1String("Y")) || (field && newValue == QLatin1String("N"))) {
         field = !field;
-        log(QStringLiteral("System: Updated socket [%1]  %2 Field  [%3]  To %4")
-                .arg(i)
-                .arg(gOutputs[i].Description, fieldName, newValue));
+        log(QStringLiteral("System: Updated socket [") + QString::number(i) +
+            QStringLiteral("]  ") + gOutputs[i].Description + QStringLiteral(" Field  [") +
+            fieldName + QStringLiteral("]  To ") + newValue);
     }
 }

@@ -66,8 +66,10 @@ void frmOutputSockets::ListenOnPort(int i) {
         const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
                                                  platform::SocketControl::LocalIP());
         socket.Bind(socket.LocalPort, ip);
-        log(QStringLiteral("System: Outputs bound to Local IP stack  ") + ip);
+        // Bind only records the address; Listen binds the port. A port that
+        // another program holds fails there and must not be said to be bound.
         socket.Listen();
+        log(QStringLiteral("System: Outputs bound to Local IP stack  ") + ip);
         log(QStringLiteral("System: Reset to Listen on port ") + e.Port + QStringLiteral("   ") +
             e.Description);
         e.Active = true;

@@ -1,4 +1,5 @@
-// The port consistency check: reports every port that two connections share.
+// The port consistency check: reports every port that two connections share,
+// and every description that two outputs share.
 
 #include "app/System.h"
 #include "relay/OutputRules.h"
@@ -35,4 +36,12 @@ void OutputRules::CheckDuplicatePorts() {
                            outputs[i].Port + tab + outputs[i].Description + tab +
                            telstra[j].Description,
                        false, 602);
+    // Stored packets are kept under the output's description, so of two outputs
+    // with one description the first takes both backlogs and the second none.
+    for (int i = 0; i < sys_.gOutputCount; ++i)
+        for (int j = i + 1; j < sys_.gOutputCount; ++j)
+            if (outputs[i].Description == outputs[j].Description)
+                report(QStringLiteral("System: Found duplicate descriptions ") + tab +
+                           outputs[i].Description + tab + outputs[i].Port + tab + outputs[j].Port,
+                       true, 603);
 }

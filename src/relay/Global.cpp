@@ -70,6 +70,18 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
         QStringLiteral(" successfully sent from database."));
 }
 
+// Whether a row of the Outputs table has this description, also a row beyond
+// the 50 outputs in use: its packets wait for it rather than being deleted.
+// Without the system database nothing can be told, so nothing is deleted.
+bool Global::namedInOutputsTable(const QString& destination) {
+    if (sys_.db.gSysConnection.State() != 1)
+        return true;
+    const auto rs = sys_.db.OpenRecordset(
+        QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,
+        {destination});
+    return !rs->Eof();
+}
+
 // Rows whose destination no output has any more are deleted, oldest first.
 // While the Delayed tab is shown, one row a step, as the view is redrawn after each.
 void Global::pruneWithoutDestination() {
@@ -77,27 +89,37 @@ void Global::pruneWithoutDestination() {
     QSet<QString> described;
     for (int i = 0; i < sys_.gOutputCount; ++i)
         described.insert(sys_.outputSockets.gOutputs[i].Description);
-    for (const QString& destination : store.StoredDestinations()) {
-        if (described.contains(destination))
-            continue;
-        if (sys_.window.SSTab1.Value != 4) {
+    QStringList withoutOutput;
+    for (const QString& destination : store.StoredDestinations())
+        if (!described.contains(destination) && !namedInOutputsTable(destination))
+            withoutOutput << destination;
+    if (sys_.window.SSTab1.Value != 4) {
+        for (const QString& destination : withoutOutput) {
             // One statement for all of them: a renamed output may leave a
             // backlog of many thousands.
             const qint64 rows = store.DeleteDestination(destination);
             for (qint64 row = 0; row < rows; ++row)
                 sys_.logs.LogOutput(
                     QStringLiteral("System: Deleting record. No destination available."));
-            continue;
         }
-        while (store.RowsFor(destination) > 0) {
-            gDelayed = store.OldestFor(destination);
-            if (gDelayed.Count == 0)
-                break;
-            sys_.logs.LogOutput(
-                QStringLiteral("System: Deleting record. No destination available."));
-            store.DeleteDelayed(gDelayed);
-            if (sys_.window.SSTab1.Value == 4)
-                return;
-        }
+        return;
     }
+    // The destinations come in no particular order: the oldest row among them
+    // is the one to go.
+    DelayedRecord oldest;
+    for (const QString& destination : withoutOutput) {
+        if (store.RowsFor(destination) == 0)
+            continue;
+        const DelayedRecord candidate = store.OldestFor(destination);
+        if (candidate.Count == 0)
+            continue;
+        if (oldest.Count == 0 || candidate.Created < oldest.Created ||
+            (candidate.Created == oldest.Created && candidate.MessID < oldest.MessID))
+            oldest = candidate;
+    }
+    if (oldest.Count == 0)
+        return;
+    gDelayed = oldest;
+    sys_.logs.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
+    store.DeleteDelayed(gDelayed);
 }

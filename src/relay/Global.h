@@ -20,6 +20,7 @@ public:
 private:
     bool sendOldest();
     void pruneWithoutDestination();
+    bool namedInOutputsTable(const QString& destination);
 
     System& sys_;
 };

@@ -65,9 +65,8 @@ void frmDecSockets::LoadTelstraClients() {
                 break;
             case TelstraSocket::Listening:
                 if (updateAll()) {
-                    log(QStringLiteral("System: Update requires socket changes on [%1]  %2")
-                            .arg(i)
-                            .arg(e.Description));
+                    log(QStringLiteral("System: Update requires socket changes on [") +
+                        QString::number(i) + QStringLiteral("]  ") + e.Description);
                     CloseTelstraPort(i);
                 }
                 e.Status = TelstraSocket::Valid;

@@ -152,6 +152,37 @@ private slots:
             QStringLiteral("10:00:00  Event: Telstra database commited")));
     }
 
+    void aTableThatDoesNotReopenFailsItsCommit() {
+        Fixture f;
+        struct Table {
+            const char* button;
+            const char* table;
+            int openWarning;
+            int commitWarning;
+            Control& caption;
+        };
+        for (const Table& table :
+             {Table{"cmdEditOuputs", "Outputs", 304, 305, f.w().cmdEditOuputs},
+              Table{"cmdOpenTelstra", "Telstra", 303, 308, f.w().cmdOpenTelstra}}) {
+            const QString name = QLatin1String(table.table);
+            f.t->warnings.clear();
+            f.w().Click(QLatin1String(table.button));
+            QCOMPARE(table.caption.Caption, QStringLiteral("Commit"));
+            // Nothing edited, so the save writes nothing; only the reopening fails.
+            f.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                          QStringLiteral("ALTER TABLE %1 RENAME TO Elsewhere").arg(name));
+            f.w().Click(QLatin1String(table.button));
+            QCOMPARE(table.caption.Caption, QStringLiteral("Commit"));
+            QCOMPARE(f.t->warningNumbers(), (QList<int>{table.openWarning, table.commitWarning}));
+            QCOMPARE(f.t->warnings[1].text,
+                     QStringLiteral("Operation is not allowed when the object is closed."));
+            QVERIFY(!f.w().txbLogOutputs.Text.contains(QStringLiteral("database commited")));
+            QVERIFY(!f.w().txbLogTelstra.Text.contains(QStringLiteral("database commited")));
+            f.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                          QStringLiteral("ALTER TABLE Elsewhere RENAME TO %1").arg(name));
+        }
+    }
+
     void rawLoggingBoxWritesTheSetting() {
         Fixture f;
         QVERIFY(!(*f.t)->gRawLogEnabled);

@@ -44,6 +44,21 @@ private slots:
         QCOMPARE(unloaded.size(), 1);
     }
 
+    void anUnreadableStoreLeavesTheCounterAtItsSetting() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("MessID"), QStringLiteral("1000042"));
+        folder.exec(QStringLiteral("delayed.mdb"),
+                    QStringLiteral("ALTER TABLE Delayed RENAME COLUMN MessID TO Lost"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gMessID, 1000042);
+        QVERIFY(!t.warnings.isEmpty());
+        QCOMPARE(t.warnings.last().number, 404);
+        QVERIFY(t.warnings.last().text.contains(QStringLiteral("MessID")));
+        QVERIFY(folder.systemLog().contains("\tError\tError\t" + t.warnings.last().text.toUtf8()));
+        QCOMPARE(t->window.SSTab1.Value, 5); // the start-up ran to its end
+    }
+
     void missingRowsTakeTheirDefaults() {
         WorkFolder folder;
         folder.removeSetting(QStringLiteral("ServerID"));

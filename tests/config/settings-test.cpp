@@ -104,7 +104,7 @@ private slots:
                      .first()
                      .first()
                      .toInt(),
-                 1);
+                 2);
         QCOMPARE(folder
                      .rows(QStringLiteral("Ombrixsys.mdb"),
                            QStringLiteral("SELECT count(*) FROM Outputs"))
@@ -114,6 +114,39 @@ private slots:
                  0);
         QCOMPARE(t->db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("d")),
                  QStringLiteral("Ombrix"));
+    }
+
+    void aVersionOneFileGetsTheWarningTextOfSharedDescriptions() {
+        const QString sql = QStringLiteral("SELECT Function, Description FROM ErrorCodes WHERE "
+                                           "ErrorNumber = 603");
+        WorkFolder folder;
+        const auto defaults = folder.rows(QStringLiteral("Ombrixsys.mdb"), sql);
+        QCOMPARE(defaults.size(), 1);
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("DELETE FROM ErrorCodes WHERE ErrorNumber = 603"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 1"));
+        // A site that wrote its own text for the number keeps it.
+        WorkFolder own;
+        own.exec(
+            QStringLiteral("Ombrixsys.mdb"),
+            QStringLiteral("UPDATE ErrorCodes SET Description = 'ours' WHERE ErrorNumber = 603"));
+        own.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 1"));
+
+        auto version = [](const WorkFolder& f, const char* file) {
+            return f.rows(QLatin1String(file), QStringLiteral("PRAGMA user_version"))
+                .first()
+                .first()
+                .toInt();
+        };
+        for (const WorkFolder* f : {&folder, &own}) {
+            TestSystem t(f->path());
+            QVERIFY(t->Form_Load());
+            QCOMPARE(version(*f, "Ombrixsys.mdb"), 2);
+            QCOMPARE(version(*f, "delayed.mdb"), 1);
+        }
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), sql), defaults);
+        QCOMPARE(own.rows(QStringLiteral("Ombrixsys.mdb"), sql).value(0).value(1).toString(),
+                 QStringLiteral("ours"));
     }
 
     void editAndCommitOfTheStartUpGrid() {

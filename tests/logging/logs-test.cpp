@@ -80,6 +80,32 @@ private slots:
         QVERIFY(QFile::exists(other.file(QStringLiteral("elsewhere/LOGS/Quorlan"))));
     }
 
+    void rawLoggingSettingIsStoredBackAsTrueOrFalse_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("True") << QStringLiteral("True") << true;
+        QTest::newRow("true") << QStringLiteral("true") << true;
+        QTest::newRow("1") << QStringLiteral("1") << true;
+        QTest::newRow("-1") << QStringLiteral("-1") << true;
+        QTest::newRow("False") << QStringLiteral("False") << false;
+        QTest::newRow("0") << QStringLiteral("0") << false;
+        QTest::newRow("yes") << QStringLiteral("yes") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void rawLoggingSettingIsStoredBackAsTrueOrFalse() {
+        QFETCH(QString, stored);
+        QFETCH(bool, enabled);
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("RawLogEnabled"), stored);
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gRawLogEnabled, enabled);
+        QCOMPARE(t->window.chkEnableLogs.Value, enabled ? 1 : 0);
+        QCOMPARE(folder.setting(QStringLiteral("RawLogEnabled")).toString(),
+                 enabled ? QStringLiteral("True") : QStringLiteral("False"));
+        QVERIFY(t.warnings.isEmpty());
+    }
+
     // The daily schedule, BackUpPeriod 24 and BackUpTime 3:01:00 AM. A start at
     // 10:00 after a back-up yesterday at 03:01 finds today's 03:01 back-up missed
     // (31 hours ago): it backs up at the first tick and then schedules tomorrow

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -187,6 +188,28 @@ private slots:
         QVERIFY(f.connect(client, 1));
     }
 
+    void aPortHeldByAnotherProgramIsNotSaidToBeBound() {
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, 0));
+        WorkFolder folder;
+        const quint16 free = FreePort();
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(other.serverPort())},
+                           {QStringLiteral("Client B"), QString::number(free)}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->outputSockets.UpdateOutputClients();
+        QCOMPARE(t.warningNumbers(), QList<int>{109});
+        QCOMPARE(t.warnings[0].socket, 0);
+        QList<QByteArray> lines;
+        for (const QByteArray& line : folder.systemLog().split('\n'))
+            if (line.contains("\tOutput\tSystem: Outputs bound") ||
+                line.contains("\tOutput\tSystem: Reset to Listen"))
+                lines << line.mid(line.indexOf("System: ")).trimmed();
+        QCOMPARE(lines, (QList<QByteArray>{"System: Outputs bound to Local IP stack  127.0.0.1",
+                                           "System: Reset to Listen on port " +
+                                               QByteArray::number(free) + "   Client B"}));
+    }
+
     void aPortChangeOnAConnectedOutputMovesIt() {
         Fixture f;
         Client client(f.portA);
@@ -218,6 +241,34 @@ private slots:
                      .first()
                      .toString(),
                  QString::number(newPort));
+    }
+
+    void descriptionsAndValuesHoldingPercentSignsAreLoggedAsTheyAre() {
+        WorkFolder folder;
+        folder.setOutputs(
+            {{QStringLiteral("Client %1 %2"), QStringLiteral("7001"), QStringLiteral("N")},
+             {QStringLiteral("Other"), QStringLiteral("7002"), QStringLiteral("N")}});
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        t->db.EditOutputs();
+        auto rs = t->db.rsOutputs;
+        rs->MoveFirst();
+        rs->SetField(QStringLiteral("Port"), QStringLiteral("7%2"));
+        rs->SetField(QStringLiteral("Match"), QStringLiteral("m%1"));
+        rs->SetField(QStringLiteral("RawOutput"), QStringLiteral("Y"));
+        rs->MoveNext();
+        rs->SetField(QStringLiteral("Description"), QStringLiteral("Desk %1"));
+        QVERIFY(t->db.CommitOutputs());
+        const QByteArray log = folder.systemLog();
+        for (const char* line :
+             {"System: [Empty status] requires a new socket on [0]  Client %1 %2",
+              "System: [Empty status] requires a new socket on [1]  Other",
+              "System: Updated socket [0] Client %1 %2    Field  [Match]   To m%1",
+              "System: Updated socket [0]  Client %1 %2 Field  [RawOutput]  To Y",
+              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7%2.",
+              "System: [Valid status] requires port change on socket [0]  Client %1 %2",
+              "System: Updated socket [1] Desk %1    Field  [Description]   To Desk %1"})
+            QVERIFY2(log.contains("\tOutput\t" + QByteArray(line) + "\r\n"), line);
     }
 
     void activeAndRawOutputLetters() {

@@ -201,6 +201,83 @@ private slots:
                  2);
     }
 
+    void withTheDelayedTabShownTheOldestRowWithoutOutputGoesFirst() {
+        Fixture f;
+        f.sys().window.SSTab1_Click(4);
+        // Oldest first is not the order of the names.
+        for (int i = 7; i >= 0; --i) {
+            f.sys().delayedDb.AddDelayed("\x02p\x03", QStringLiteral("Gone %1").arg(i),
+                                         3000000 + i);
+            f.sys().delayedDb.AddDelayed("\x02p\x03", QStringLiteral("Client A"), 4000000 + i);
+            f.t->clock.advanceMs(1);
+        }
+        for (int step = 7; step >= 0; --step) {
+            f.tick();
+            QStringList gone;
+            for (const auto& row : Stored(f.folder))
+                if (row[1].toString().startsWith(QLatin1String("Gone")))
+                    gone << row[1].toString();
+            QStringList expected;
+            for (int i = step - 1; i >= 0; --i)
+                expected << QStringLiteral("Gone %1").arg(i);
+            QCOMPARE(gone, expected);
+        }
+        QCOMPARE(Stored(f.folder).size(), 8);
+    }
+
+    void rowsOfAnOutputBeyondTheFiftyInUseWaitForIt() {
+        WorkFolder folder;
+        QList<WorkFolder::Output> outputs;
+        for (int i = 0; i < 51; ++i)
+            outputs.append({QStringLiteral("Out %1").arg(i, 2, 10, QLatin1Char('0')),
+                            QString::number(7000 + i), QStringLiteral("N")});
+        folder.setOutputs(outputs);
+        for (const char* destination : {"Out 50", "Gone"})
+            folder.exec(QStringLiteral("delayed.mdb"),
+                        QStringLiteral("INSERT INTO Delayed VALUES (?, '2026-01-14T10:00:00.000', "
+                                       "?, x'02')"),
+                        {destination[0] == 'G' ? 1 : 2, QLatin1String(destination)});
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QCOMPARE(t->gOutputCount, 50);
+        t.clock.advanceSecs(1);
+        t->tmrSystem_Timer();
+        const auto rows = Stored(folder);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0][1].toString(), QStringLiteral("Out 50"));
+        QCOMPARE(folder.systemLog().count("System: Deleting record. No destination available."), 1);
+        QVERIFY(t.warnings.isEmpty());
+    }
+
+    void twoOutputsOfOneDescriptionAreReportedAndStillServed() {
+        Fixture f(QStringLiteral("Client B"));
+        const QString ports =
+            f.sys().outputSockets.gOutputs[0].Port + u'\t' + f.sys().outputSockets.gOutputs[1].Port;
+        const QString line =
+            QStringLiteral("System: Found duplicate descriptions \tClient B\t") + ports;
+        QCOMPARE(f.t->warningNumbers(), QList<int>{603});
+        QCOMPARE(f.t->warnings[0].text, line);
+        QVERIFY(f.sys().window.txbSystemError.Text.contains(
+            QStringLiteral("Error Number 603\r\n\r\nFunction:  CheckDuplicatePorts")));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\t" + line.toUtf8() + "\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tError\t" + line.toUtf8() + "\r\n"));
+        // Reported, not repaired: both outputs still get their packets.
+        f.sys().outputRules.RelayToOutputs("\x02p\x03");
+        QCOMPARE(Stored(f.folder).size(), 2);
+
+        // Again at every commit of the table, until the outputs have a name each.
+        f.sys().db.EditOutputs();
+        QVERIFY(f.sys().db.CommitOutputs());
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
+        f.sys().db.EditOutputs();
+        f.sys().db.rsOutputs->MoveLast();
+        f.sys().db.rsOutputs->SetField(QStringLiteral("Description"), QStringLiteral("Client C"));
+        QVERIFY(f.sys().db.CommitOutputs());
+        QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
+        QCOMPARE(f.folder.systemLog().count("\tOutput\tSystem: Found duplicate descriptions "), 2);
+    }
+
     void aLongListIsCountedNotShown() {
         Fixture f;
         for (int i = 0; i < 51; ++i)
