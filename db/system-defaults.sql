@@ -13,7 +13,7 @@ INSERT INTO ErrorCodes VALUES (100, 'SendDataOutputs', 'Sending a packet to an o
 INSERT INTO ErrorCodes VALUES (101, 'wskOutputs_DataArrival', 'Reading data that an output client sent');
 INSERT INTO ErrorCodes VALUES (102, 'wskOutputs_ConnectionRequest', 'Accepting an output client on its port');
 INSERT INTO ErrorCodes VALUES (103, 'wskOutputs_Close', 'Closing an output connection after its client left');
-INSERT INTO ErrorCodes VALUES (104, 'CloseStalledClient', 'An output client stopped reading; it was closed and its packets stored');
+INSERT OR IGNORE INTO ErrorCodes VALUES (104, 'CloseStalledClient', 'An output client stopped reading; it was closed and its packets stored');
 INSERT INTO ErrorCodes VALUES (108, 'UpdateOutputClients', 'An output port stopped listening and did not recover within a minute');
 INSERT INTO ErrorCodes VALUES (109, 'ListenOnPort / RelayToOutputs', 'Opening an output port for listening, or handing a packet to the outputs');
 INSERT INTO ErrorCodes VALUES (200, 'SendDataTelstra', 'Sending data to a carrier server');

@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(outputs->model()->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), blue);
         QCOMPARE(Grid(view, "dgTelstra")->model()->index(0, 1).data().toString(),
                  QStringLiteral("5001"));
-        QCOMPARE(Grid(view, "dgErrorCodes")->model()->rowCount(), 33);
+        QCOMPARE(Grid(view, "dgErrorCodes")->model()->rowCount(), 34);
         QCOMPARE(
             Grid(view, "dgTelstra")->model()->flags(Grid(view, "dgTelstra")->model()->index(0, 0)) &
                 Qt::ItemIsEditable,
