@@ -47,8 +47,8 @@ private slots:
     void everyWarningSiteHasItsText() {
         WorkFolder folder;
         const QList<int> sites = {100, 101, 102, 103, 104, 108, 109, 200, 201, 202, 203, 205,
-                                  300, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310,
-                                  400, 401, 402, 403, 404, 600, 601, 602, 603, 900, 902};
+                                  300, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 400,
+                                  401, 402, 403, 404, 600, 601, 602, 603, 900, 902};
         const auto rows = folder.rows(
             QStringLiteral("Ombrixsys.mdb"),
             QStringLiteral(
