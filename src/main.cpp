@@ -25,7 +25,7 @@ const char* kUsage =
     "  ombrix --help                         print this text\n"
     "\n"
     "The operator window opens where a display is available; --headless, or no display,\n"
-    "runs the same relay without it. SIGINT and SIGTERM shut it down in order.\n";
+    "runs the same relay without it. SIGINT, SIGTERM and SIGHUP shut it down in order.\n";
 
 struct Arguments {
     bool help = false;

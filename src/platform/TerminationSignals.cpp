@@ -33,11 +33,14 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // The default for a hang-up is to die on the spot, without the shutdown.
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals() {
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     ::close(gSignalPipe[0]);
     ::close(gSignalPipe[1]);
     gSignalPipe[0] = gSignalPipe[1] = -1;

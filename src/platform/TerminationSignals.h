@@ -6,7 +6,7 @@ class QSocketNotifier;
 
 namespace platform {
 
-// Turns SIGINT and SIGTERM into a Qt signal delivered on the event loop, so the
+// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal delivered on the event loop, so the
 // orderly shutdown runs on the main thread like any other handler. One per process.
 class TerminationSignals : public QObject {
     Q_OBJECT

@@ -70,7 +70,15 @@ private slots:
         QCOMPARE(sys.readAll(), before);
     }
 
-    void runsHeadlessUntilSigtermThenSavesTheCounter() {
+    void runsHeadlessUntilStoppedThenSavesTheCounter_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        // A closed terminal or a service manager's reload must not end the
+        // relay without its shutdown.
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void runsHeadlessUntilStoppedThenSavesTheCounter() {
+        QFETCH(int, signal);
         WorkFolder folder(true);
         // Ports of its own, so that a demo running on this machine is not disturbed.
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())}});
@@ -83,7 +91,7 @@ private slots:
         QVERIFY(!p.waitForFinished(1500)); // still running
         QElapsedTimer stopping;
         stopping.start();
-        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        ::kill(static_cast<pid_t>(p.processId()), signal);
         QVERIFY(p.waitForFinished(5000));
         QVERIFY2(stopping.elapsed() < 2000, "shutdown took 2 s or more");
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -91,6 +99,11 @@ private slots:
         QVERIFY(QString::fromLocal8Bit(p.readAllStandardError())
                     .contains(QStringLiteral("running headless")));
         QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000000"));
+        for (const char* log : {"LOGS/Quorlan", "LOGS/RAW_DEC.log", "LOGS/DECODE.log"}) {
+            QFile file(folder.file(QLatin1String(log)));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(file.readAll().contains(" has been stopped.\r\n"), log);
+        }
     }
 
     void failureExitsPrintTheirMessages() {
