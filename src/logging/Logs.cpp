@@ -121,11 +121,19 @@ void Logs::InitLogs() {
 }
 
 QDateTime Logs::backUpTimeToday() {
-    // An unreadable BackUpTime counts as midnight.
-    const QString text =
-        sys_.db.GetStartUpKey(QStringLiteral("BackUpTime"), QStringLiteral("3:01:00 AM"));
-    const QTime time = sys_.dateTimeText.ParseTime(text).value_or(QTime(0, 0));
-    return QDateTime(sys_.Now().date(), time);
+    const QString fallback = QStringLiteral("3:01:00 AM");
+    const QString text = sys_.db.GetStartUpKey(QStringLiteral("BackUpTime"), fallback);
+    std::optional<QTime> time = sys_.dateTimeText.ParseTime(text);
+    if (!time) {
+        // A mistyped time must not quietly move the back-up to midnight.
+        if (!backUpTimeReported_)
+            LogError(QStringLiteral("System: BackUpTime \"") + text +
+                     QStringLiteral("\" is not a time of day. Backing up at ") + fallback +
+                     QLatin1Char('.'));
+        backUpTimeReported_ = true;
+        time = sys_.dateTimeText.ParseTime(fallback);
+    }
+    return QDateTime(sys_.Now().date(), time.value_or(QTime(3, 1)));
 }
 
 void Logs::CheckBackUp() {

@@ -58,6 +58,7 @@ private:
 
     System& sys_;
     QStringList pendingNotices_; // told once the error pane exists
+    bool backUpTimeReported_ = false;
     // System log lines written before the System log was opened (a warning or
     // a repair of the delayed store during start-up), kept for it.
     QList<QByteArray> earlyLines_;

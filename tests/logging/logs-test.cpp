@@ -239,8 +239,15 @@ private slots:
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
         QCOMPARE(t->logs.gBackUpPeriod, 24);
-        // The last back-up counts as now; the unreadable time as midnight.
-        QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(0, 0)));
+        // The last back-up counts as now; the unreadable time as the default, said once.
+        QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(3, 1)));
+        t->logs.gNextBackUp = t.clock.now();
+        t.clock.advanceSecs(5);
+        t->tmrSockets_Timer();
+        QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(3, 1)));
+        QCOMPARE(t->logs.gErrorLogText.count(
+                     "System: BackUpTime \"soon\" is not a time of day. Backing up at 3:01:00 AM."),
+                 1);
         QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("BackUpPeriod \"0\"")));
         QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("LastBackUp \"yesterday\"")));
     }
