@@ -2,6 +2,7 @@
 // raw, into the decoder's buffer and through the framing at once.
 
 #include "app/System.h"
+#include "logging/PeerBytes.h"
 #include "platform/Error.h"
 #include "telstra/frmDecSockets.h"
 
@@ -9,8 +10,9 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     try {
         RxData = wskDecoder[i].GetData();
         if (sys_.gRawLogEnabled)
+            // The carrier's bytes would break the file's lines: shown as codes.
             sys_.logs.gRawLog.AddLog(sys_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
-                                     RxData);
+                                     EscapedPeerBytes(RxData));
         gTelstra[i].StatusTime = sys_.Now();
         lastFeed_ = i;
         sys_.decoder.AppendToSatBuffer(RxData);

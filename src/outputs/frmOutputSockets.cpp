@@ -5,6 +5,7 @@
 
 #include "app/System.h"
 #include "config/SettingValues.h"
+#include "logging/PeerBytes.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 
@@ -15,12 +16,14 @@ const char kACK = '\x06';
 const char kETX = '\x03';
 
 // What a client sends is logged, but a client that floods must not fill the
-// disk with it: long data is cut, and its size is said.
+// disk with it: long data is cut, and its size is said. Its control bytes are
+// shown as codes, so that it cannot write lines of its own into the log.
 QByteArray Shown(const QByteArray& data) {
     constexpr qsizetype kLongest = 1000;
     if (data.size() <= kLongest)
-        return data;
-    return data.left(kLongest) + "... [" + QByteArray::number(data.size()) + " bytes]";
+        return EscapedPeerBytes(data);
+    return EscapedPeerBytes(data.left(kLongest)) + "... [" + QByteArray::number(data.size()) +
+           " bytes]";
 }
 
 } // namespace

@@ -112,8 +112,35 @@ private slots:
         QCOMPARE(
             added,
             QByteArray(
-                "15 Jan 2026 10:00:30\tOutput\tEvent: New data on socket 0  --> \x02\x06\x03\r\n"));
+                "15 Jan 2026 10:00:30\tOutput\tEvent: New data on socket 0  --> <02><06><03>\r\n"));
         QCOMPARE(f.sys().outputSockets.gOutputs[0].StatusTime, kStart.addSecs(30));
+    }
+
+    void aClientCannotWriteLinesIntoTheLog() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        client.socket.write("\r\n8 Dec 2026 10:00:00\tError\tforged");
+        const QByteArray shown = "<0D><0A>8 Dec 2026 10:00:00\tError\tforged\r\n";
+        QTRY_VERIFY(f.folder.systemLog().contains("\tEvent: New data on socket 0  --> " + shown));
+        QVERIFY(f.folder.systemLog().contains("\tSystem: Not a STX packet on Port " +
+                                              QByteArray::number(f.portA) + " --> " + shown));
+        for (const QByteArray& line : f.folder.systemLog().split('\n'))
+            QVERIFY2(!line.startsWith("8 Dec 2026"), line.constData());
+        QVERIFY(!f.sys().window.txbLogOutputs.Text.contains(QStringLiteral("\n8 Dec 2026")));
+
+        // Every byte value: control bytes but TAB as codes, the others as they came.
+        QByteArray all = "\x02";
+        QByteArray expected = "<02>";
+        for (int b = 0; b < 256; ++b) {
+            all += static_cast<char>(b);
+            expected += (b < 0x20 && b != 0x09) || b == 0x7F
+                            ? "<" + QByteArray::number(b, 16).rightJustified(2, '0').toUpper() + ">"
+                            : QByteArray(1, static_cast<char>(b));
+        }
+        client.socket.write(all);
+        QTRY_VERIFY(f.folder.systemLog().contains(
+            "\tSystem: Data on Port " + QByteArray::number(f.portA) + " --> " + expected + "\r\n"));
     }
 
     void oneClientAtATime() {
