@@ -1,6 +1,7 @@
 // The delayed store as a client and an operator see it: rows in delayed.mdb,
 // packets on the wire when the client comes back, and the System log.
 
+#include "StuckClient.h"
 #include "WorkFolder.h"
 
 #include "outputs/ClientQueue.h"
@@ -11,10 +12,6 @@
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,37 +34,6 @@ int Copies(const WorkFolder& folder, const QByteArray& packet) {
         .first()
         .toInt();
 }
-
-// A client application on a plain socket with a small receive buffer that
-// never reads: a hung application.
-class StuckClient {
-public:
-    explicit StuckClient(quint16 port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        const int small = 4096;
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
-    ~StuckClient() { reset(); }
-    StuckClient(const StuckClient&) = delete;
-    StuckClient& operator=(const StuckClient&) = delete;
-    // The application is killed: its end resets the connection.
-    void reset() {
-        if (fd_ < 0)
-            return;
-        const linger now{1, 0};
-        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &now, sizeof now);
-        ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
 
 // Relays pages until output `index` holds a send that its client does not take.
 bool FillUntilHeld(System& system, int index) {
