@@ -5,6 +5,7 @@
 
 #include "app/System.h"
 #include "config/SettingValues.h"
+#include "outputs/AllowFrom.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 
@@ -63,6 +64,9 @@ void frmOutputSockets::ListenOnPort(int i) {
         platform::SocketControl& socket = wskOutputs[i];
         socket.LocalPort = LongValue(e.Port);
         socket.Protocol = 0;
+        // A list that cannot be read must not let everyone in: the port stays
+        // closed until it is mended.
+        AllowFrom::Parse(e.AllowFrom, e.Description);
         const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
                                                  platform::SocketControl::LocalIP());
         socket.Bind(socket.LocalPort, ip);
@@ -234,6 +238,8 @@ void frmOutputSockets::tmrWskOutputs_Timer() {
 void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
     try {
         platform::SocketControl& socket = wskOutputs[i];
+        if (!PeerAllowed(i, requestID))
+            return;
         if (socket.State() != platform::SocketControl::Closed)
             socket.Close();
         gOutputs[i].TxPending = gOutputs[i].Queue.DropSend();
@@ -243,6 +249,27 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
     } catch (const platform::Error& error) {
         sys_.ShowWarning(102, error.text(), i);
     }
+}
+
+// Whoever connects first is sent the output's pages, and while connected
+// keeps its client out. A peer the output does not allow is refused before
+// anything is closed: the request is not accepted, so the control refuses it
+// and the port goes on listening (or serving its client) as it was.
+bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
+    const OutputSocket& e = gOutputs[i];
+    if (e.AllowFrom.trimmed().isEmpty())
+        return true;
+    const QHostAddress peer = PlainAddress(wskOutputs[i].RequestPeerAddress(requestID));
+    bool allowed = false;
+    try {
+        allowed = AllowFrom::Parse(e.AllowFrom, e.Description).Allows(peer);
+    } catch (const platform::Error&) {
+        // A list that cannot be read allows no one; ListenOnPort reports it.
+    }
+    if (!allowed)
+        log(QStringLiteral("Event: Refused connection from ") + peer.toString() +
+            QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description);
+    return allowed;
 }
 
 void frmOutputSockets::wskOutputs_Connect(int i) {
