@@ -62,13 +62,20 @@ void frmOutputSockets::ListenOnPort(int i) {
     OutputSocket& e = gOutputs[i];
     try {
         platform::SocketControl& socket = wskOutputs[i];
-        socket.LocalPort = LongValue(e.Port);
+        socket.LocalPort = PortValue(e.Port);
         socket.Protocol = 0;
         // A list that cannot be read must not let everyone in: the port stays
         // closed until it is mended.
         AllowFrom::Parse(e.AllowFrom, e.Description);
         const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
                                                  platform::SocketControl::LocalIP());
+        // An empty address would listen on every interface of the machine
+        // without a word; it, and one the socket cannot read, are reported by
+        // the setting's name.
+        if (QHostAddress(ip).isNull())
+            throw platform::Error(QStringLiteral("OutputsLocalIP \"%1\" is not an address of "
+                                                 "this machine: output ports do not listen")
+                                      .arg(ip));
         socket.Bind(socket.LocalPort, ip);
         // Bind only records the address; Listen binds the port. A port that
         // another program holds fails there and must not be said to be bound.
