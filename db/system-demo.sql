@@ -2,5 +2,5 @@
 INSERT INTO StartUp VALUES ('TelstraLocalIP', '127.0.0.1', 'Address of the carrier servers');
 INSERT INTO StartUp VALUES ('OutputsLocalIP', '127.0.0.1', 'Local address the output ports listen on');
 INSERT INTO Telstra (Description, Port, Active) VALUES ('Demo carrier', '5001', 'Y');
-INSERT INTO Outputs (Description, Port, Active, RawOutput) VALUES ('Client A', '6001', 'Y', 'N');
-INSERT INTO Outputs (Description, Port, Active, RawOutput) VALUES ('Client B', '6002', 'Y', 'N');
+INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client A', '6001', 'Y', 'N', '127.0.0.1');
+INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client B', '6002', 'Y', 'N', '127.0.0.1');

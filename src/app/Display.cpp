@@ -43,7 +43,7 @@ void Display::SetTelstraColumns(int fieldCount) {
 }
 
 void Display::SetOutputsColumns(int fieldCount) {
-    setColumns(sys_.window.dgOutputs, {800, 2000, 500, 500, 700}, fieldCount);
+    setColumns(sys_.window.dgOutputs, {800, 2000, 500, 500, 700, 2500}, fieldCount);
 }
 
 void Display::SetStartupColumns(int fieldCount) {

@@ -45,8 +45,36 @@ QStringList Statements(const QString& script) {
     return result;
 }
 
+// A column to add that is there already (the file was set back to an older
+// version), or whose table is missing (the table opener reports that), is
+// left alone, so that every upgrade script can run again on any file, as the
+// CREATE ... IF NOT EXISTS and INSERT OR IGNORE of the others can.
+bool AddsNoColumn(QSqlDatabase db, const QString& sql) {
+    static const QRegularExpression addColumn(
+        QStringLiteral("^ALTER\\s+TABLE\\s+(\\w+)\\s+ADD\\s+COLUMN\\s+(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = addColumn.match(sql);
+    if (!match.hasMatch())
+        return false;
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)")))
+        throw platform::Error(query.lastError().text());
+    query.addBindValue(match.captured(1));
+    if (!query.exec())
+        throw platform::Error(query.lastError().text());
+    bool tableExists = false;
+    while (query.next()) {
+        tableExists = true;
+        if (query.value(0).toString().compare(match.captured(2), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return !tableExists;
+}
+
 void RunScript(QSqlDatabase db, const QString& script, const QVariantMap& bindings = {}) {
     for (const QString& sql : Statements(script)) {
+        if (AddsNoColumn(db, sql))
+            continue;
         QSqlQuery query(db);
         if (!query.prepare(sql))
             throw platform::Error(query.lastError().text());
@@ -114,7 +142,8 @@ void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extra
 
 int CurrentSchemaVersion(DatabaseKind kind) {
     // System 2: the warning text of outputs that share a description.
-    return kind == DatabaseKind::System ? 2 : 1;
+    // System 3: the AllowFrom column of the Outputs table.
+    return kind == DatabaseKind::System ? 3 : 1;
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {

@@ -48,3 +48,14 @@ qint32 LongValue(const QString& text) {
             QStringLiteral("Type mismatch: \"%1\" is not a whole number").arg(text));
     return value;
 }
+
+qint32 PortValue(const QString& text) {
+    if (text != text.trimmed())
+        throw platform::Error(
+            QStringLiteral("Invalid argument: port \"%1\" has blanks around the number").arg(text));
+    const qint32 value = LongValue(text);
+    if (value == 0)
+        throw platform::Error(
+            QStringLiteral("Invalid argument: port %1 is outside 1 to 65535").arg(text));
+    return value;
+}

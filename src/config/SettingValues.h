@@ -22,5 +22,12 @@ inline QString BooleanWord(bool value) {
 }
 
 // A whole number written as a whole number and nothing else (blanks around it
-// allowed), as a port must be; raises platform::Error otherwise.
+// allowed); raises platform::Error otherwise.
 qint32 LongValue(const QString& text);
+
+// A port as the relay listens on or connects to: a whole number without
+// blanks around it ("6001 " would be read as 6001 by the socket but as
+// another port by the port check), and not 0, which would listen on a port
+// the system picks at random. Raises platform::Error otherwise. Numbers
+// beyond 65535 are the socket's to refuse.
+qint32 PortValue(const QString& text);

@@ -41,11 +41,13 @@ void frmOutputSockets::LoadOutputClients() {
             OutputSocket& e = gOutputs[i];
             const QString description = RowText(*rs, "Description");
             const QString match = RowText(*rs, "Match");
+            const QString allowFrom = RowText(*rs, "AllowFrom");
             const QString raw = RowText(*rs, "RawOutput");
             const QString port = RowText(*rs, "Port");
             auto updateFields = [&] {
                 UpdateTextField(i, e.Description, description, QStringLiteral("Description"));
                 UpdateTextField(i, e.Match, match, QStringLiteral("Match"));
+                UpdateTextField(i, e.AllowFrom, allowFrom, QStringLiteral("AllowFrom"));
                 UpdateFlagField(i, e.RawOutput, raw, QStringLiteral("RawOutput"));
             };
             switch (e.Status) {
@@ -55,6 +57,7 @@ void frmOutputSockets::LoadOutputClients() {
                 e.Port = port;
                 e.Description = description;
                 e.Match = match;
+                e.AllowFrom = allowFrom;
                 e.RawOutput = raw == QLatin1String("Y");
                 e.StatusTime = sys_.Now();
                 log(QStringLiteral("System: [Empty status] requires a new socket on [") +
@@ -83,7 +86,11 @@ void frmOutputSockets::LoadOutputClients() {
                 UpdatePortField(i, e.Port, port, QStringLiteral("Port"));
                 e.Status = OutputSocket::Valid;
                 break;
-            default: // PeerClosed and Listening keep their values
+            default:
+                // PeerClosed and Listening keep their values, but for who may
+                // connect: it needs no new socket, and a listening port is
+                // where a new list must take effect at once.
+                UpdateTextField(i, e.AllowFrom, allowFrom, QStringLiteral("AllowFrom"));
                 break;
             }
         });

@@ -23,6 +23,7 @@ struct OutputSocket {
     bool RawOutput = false;
     int Status = Empty;
     QString Match;
+    QString AllowFrom; // who may connect; empty: anyone
     QByteArray RxBuffer;
     QDateTime StatusTime;
     bool SendReady = true;

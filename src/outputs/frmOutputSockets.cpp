@@ -6,6 +6,7 @@
 #include "app/System.h"
 #include "config/SettingValues.h"
 #include "logging/PeerBytes.h"
+#include "outputs/AllowFrom.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 
@@ -64,10 +65,20 @@ void frmOutputSockets::ListenOnPort(int i) {
     OutputSocket& e = gOutputs[i];
     try {
         platform::SocketControl& socket = wskOutputs[i];
-        socket.LocalPort = LongValue(e.Port);
+        socket.LocalPort = PortValue(e.Port);
         socket.Protocol = 0;
+        // A list that cannot be read must not let everyone in: the port stays
+        // closed until it is mended.
+        AllowFrom::Parse(e.AllowFrom, e.Description);
         const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
                                                  platform::SocketControl::LocalIP());
+        // An empty address would listen on every interface of the machine
+        // without a word; it, and one the socket cannot read, are reported by
+        // the setting's name.
+        if (QHostAddress(ip).isNull())
+            throw platform::Error(QStringLiteral("OutputsLocalIP \"%1\" is not an address of "
+                                                 "this machine: output ports do not listen")
+                                      .arg(ip));
         socket.Bind(socket.LocalPort, ip);
         // Bind only records the address; Listen binds the port. A port that
         // another program holds fails there and must not be said to be bound.
@@ -237,6 +248,8 @@ void frmOutputSockets::tmrWskOutputs_Timer() {
 void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
     try {
         platform::SocketControl& socket = wskOutputs[i];
+        if (!PeerAllowed(i, requestID))
+            return;
         if (socket.State() != platform::SocketControl::Closed)
             socket.Close();
         gOutputs[i].TxPending = gOutputs[i].Queue.DropSend();
@@ -246,6 +259,27 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
     } catch (const platform::Error& error) {
         sys_.ShowWarning(102, error.text(), i);
     }
+}
+
+// Whoever connects first is sent the output's pages, and while connected
+// keeps its client out. A peer the output does not allow is refused before
+// anything is closed: the request is not accepted, so the control refuses it
+// and the port goes on listening (or serving its client) as it was.
+bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
+    const OutputSocket& e = gOutputs[i];
+    if (e.AllowFrom.trimmed().isEmpty())
+        return true;
+    const QHostAddress peer = PlainAddress(wskOutputs[i].RequestPeerAddress(requestID));
+    bool allowed = false;
+    try {
+        allowed = AllowFrom::Parse(e.AllowFrom, e.Description).Allows(peer);
+    } catch (const platform::Error&) {
+        // A list that cannot be read allows no one; ListenOnPort reports it.
+    }
+    if (!allowed)
+        log(QStringLiteral("Event: Refused connection from ") + peer.toString() +
+            QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description);
+    return allowed;
 }
 
 void frmOutputSockets::wskOutputs_Connect(int i) {

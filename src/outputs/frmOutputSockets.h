@@ -51,6 +51,7 @@ public:
 private:
     void ListenOnPort(int index);
     bool ClosePort(int index);
+    bool PeerAllowed(int index, qint32 requestID);
     bool StoppedReading(int index);
     void CloseStalledClient(int index);
     qint64 WaitingBytes(int index);

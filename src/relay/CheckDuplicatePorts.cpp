@@ -4,6 +4,22 @@
 #include "app/System.h"
 #include "relay/OutputRules.h"
 
+namespace {
+
+// Ports as the sockets read them: "7182", " 7182" and "07182" are one port.
+// A text that is no number at all is compared as it is written.
+bool SamePort(const QString& a, const QString& b) {
+    bool aIsNumber = false;
+    bool bIsNumber = false;
+    const int x = a.trimmed().toInt(&aIsNumber);
+    const int y = b.trimmed().toInt(&bIsNumber);
+    if (aIsNumber || bIsNumber)
+        return aIsNumber && bIsNumber && x == y;
+    return a == b;
+}
+
+} // namespace
+
 void OutputRules::CheckDuplicatePorts() {
     sys_.logs.LogOutput(QStringLiteral("System: Check for duplicate ports."));
     const auto& outputs = sys_.outputSockets.gOutputs;
@@ -19,19 +35,19 @@ void OutputRules::CheckDuplicatePorts() {
     const QString tab = QStringLiteral("\t");
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = i + 1; j < sys_.gOutputCount; ++j)
-            if (outputs[i].Port == outputs[j].Port)
+            if (SamePort(outputs[i].Port, outputs[j].Port))
                 report(QStringLiteral("System: Found duplicate ports ") + tab + outputs[i].Port +
                            tab + outputs[i].Description + tab + outputs[j].Description,
                        true, 600);
     for (int i = 0; i < sys_.gTelstraCount; ++i)
         for (int j = i + 1; j < sys_.gTelstraCount; ++j)
-            if (telstra[i].Port == telstra[j].Port)
+            if (SamePort(telstra[i].Port, telstra[j].Port))
                 report(QStringLiteral("System: Found duplicate ports ") + tab + telstra[i].Port +
                            tab + telstra[i].Description + tab + telstra[j].Description,
                        false, 601);
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = 0; j < sys_.gTelstraCount; ++j)
-            if (telstra[j].Port == outputs[i].Port)
+            if (SamePort(telstra[j].Port, outputs[i].Port))
                 report(QStringLiteral("System: Found duplicate ports between tables") + tab +
                            outputs[i].Port + tab + outputs[i].Description + tab +
                            telstra[j].Description,

@@ -42,7 +42,7 @@ void frmDecSockets::ConnectTelstraPort(int i) {
     TelstraSocket& e = gTelstra[i];
     try {
         platform::SocketControl& socket = wskDecoder[i];
-        socket.RemotePort = LongValue(e.Port);
+        socket.RemotePort = PortValue(e.Port);
         socket.Protocol = 0;
         const QString ip = sys_.db.GetStartUpKey(QStringLiteral("TelstraLocalIP"),
                                                  platform::SocketControl::LocalIP());

@@ -70,7 +70,7 @@ private slots:
         }
         QCOMPARE(w.dgTelstra.ColumnWidth.size(), 9);
         QCOMPARE(w.dgOutputs.ColumnWidth,
-                 (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}}));
+                 (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}, {5, 2500}}));
         QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
         QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
         QCOMPARE(t->delayedDb.rsDelayed->State(), 1);

@@ -104,7 +104,7 @@ private slots:
                      .first()
                      .first()
                      .toInt(),
-                 2);
+                 3);
         QCOMPARE(folder
                      .rows(QStringLiteral("Ombrixsys.mdb"),
                            QStringLiteral("SELECT count(*) FROM Outputs"))
@@ -141,12 +141,44 @@ private slots:
         for (const WorkFolder* f : {&folder, &own}) {
             TestSystem t(f->path());
             QVERIFY(t->Form_Load());
-            QCOMPARE(version(*f, "Ombrixsys.mdb"), 2);
+            QCOMPARE(version(*f, "Ombrixsys.mdb"), 3);
             QCOMPARE(version(*f, "delayed.mdb"), 1);
         }
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), sql), defaults);
         QCOMPARE(own.rows(QStringLiteral("Ombrixsys.mdb"), sql).value(0).value(1).toString(),
                  QStringLiteral("ours"));
+    }
+
+    // A site's outputs survive the upgrade, and with an empty AllowFrom take
+    // connections from anyone, as they did before.
+    void aVersionTwoFileGetsTheAllowFromColumn() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Outputs"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("CREATE TABLE Outputs (Description TEXT, Port TEXT, Active "
+                                   "TEXT, Match TEXT, RawOutput TEXT)"));
+        const quint16 port = FreePort();
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("INSERT INTO Outputs VALUES ('Client A', ?, 'Y', 'm', 'N')"),
+                    {QString::number(port)});
+        folder.setSetting(QStringLiteral("OutputsLocalIP"), QStringLiteral("127.0.0.1"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 2"));
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version"))
+                     .first()
+                     .first()
+                     .toInt(),
+                 3);
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT Description, Port, Match, "
+                                            "coalesce(AllowFrom, 'null') FROM Outputs")),
+                 (QList<QVariantList>{{QStringLiteral("Client A"), QString::number(port),
+                                       QStringLiteral("m"), QStringLiteral("null")}}));
+        t->outputSockets.UpdateOutputClients();
+        LoopbackClient client(port);
+        QVERIFY(AcceptedOnOutput(*t.system, client, 0));
+        QVERIFY(t.warnings.isEmpty());
     }
 
     void editAndCommitOfTheStartUpGrid() {

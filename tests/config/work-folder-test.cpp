@@ -73,12 +73,13 @@ private slots:
                  (QList<QVariantList>{{QStringLiteral("Demo carrier"), QStringLiteral("5001"),
                                        QStringLiteral("Y")}}));
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
-                             QStringLiteral("SELECT Description, Port, Active, RawOutput FROM "
-                                            "Outputs ORDER BY Description")),
-                 (QList<QVariantList>{{QStringLiteral("Client A"), QStringLiteral("6001"),
-                                       QStringLiteral("Y"), QStringLiteral("N")},
-                                      {QStringLiteral("Client B"), QStringLiteral("6002"),
-                                       QStringLiteral("Y"), QStringLiteral("N")}}));
+                             QStringLiteral("SELECT Description, Port, Active, RawOutput, "
+                                            "AllowFrom FROM Outputs ORDER BY Description")),
+                 (QList<QVariantList>{
+                     {QStringLiteral("Client A"), QStringLiteral("6001"), QStringLiteral("Y"),
+                      QStringLiteral("N"), QStringLiteral("127.0.0.1")},
+                     {QStringLiteral("Client B"), QStringLiteral("6002"), QStringLiteral("Y"),
+                      QStringLiteral("N"), QStringLiteral("127.0.0.1")}}));
     }
 
     void neverOverwritesAnExistingFile() {

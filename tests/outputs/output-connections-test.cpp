@@ -15,6 +15,17 @@ const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
 
 using Client = LoopbackClient;
 
+// A client on another loopback address than 127.0.0.1.
+void ConnectFrom(Client& client, const char* address, quint16 port) {
+    QVERIFY(client.socket.bind(QHostAddress(QLatin1String(address)), 0));
+    client.connectTo(port);
+}
+
+QByteArray RefusedLine(const char* address, quint16 port) {
+    return QByteArray("\tOutput\tEvent: Refused connection from ") + address + " on port " +
+           QByteArray::number(port) + "   Client A\r\n";
+}
+
 } // namespace
 
 class OutputConnectionsTest : public QObject {
@@ -26,10 +37,15 @@ class OutputConnectionsTest : public QObject {
         quint16 portB = FreePort();
         std::unique_ptr<TestSystem> t;
         explicit Fixture(const QString& portAText = QString(),
-                         const QString& pktType = QStringLiteral("Normal")) {
+                         const QString& pktType = QStringLiteral("Normal"),
+                         const QString& allowFromA = QString()) {
             folder.setOutputs({{QStringLiteral("Client A"),
                                 portAText.isNull() ? QString::number(portA) : portAText},
                                {QStringLiteral("Client B"), QString::number(portB)}});
+            folder.exec(
+                QStringLiteral("Ombrixsys.mdb"),
+                QStringLiteral("UPDATE Outputs SET AllowFrom = ? WHERE Description = 'Client A'"),
+                {allowFromA});
             folder.setSetting(QStringLiteral("IncomingPktType"), pktType);
             t = std::make_unique<TestSystem>(folder.path());
             t->clock.set(kStart);
@@ -213,6 +229,130 @@ private slots:
         QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
         Client client(f.portB);
         QVERIFY(f.connect(client, 1));
+    }
+
+    // Whoever connects first gets the pages: an output that names its client's
+    // addresses refuses anyone else at once and goes on listening for it.
+    void aClientFromAnAddressNotAllowedIsRefusedAndThePortKeepsListening() {
+        Fixture f(QString(), QStringLiteral("Normal"), QStringLiteral("127.0.0.2"));
+        Client squatter(f.portA);                        // from 127.0.0.1
+        QVERIFY(squatter.socket.waitForConnected(3000)); // the handshake is the kernel's
+        QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 1);
+        QVERIFY(!f.folder.systemLog().contains("Event: Incoming request on port"));
+        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        f.sys().outputSockets.UpdateOutputClients();
+        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, int(OutputSocket::Listening));
+        f.sys().outputRules.RelayToOutputs("\x02for the client\x03");
+        QCOMPARE(squatter.received, QByteArray());
+
+        Client client;
+        ConnectFrom(client, "127.0.0.2", f.portA);
+        QVERIFY(f.connect(client, 0));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        QTRY_COMPARE(client.received, QByteArray("\x02page\x03"));
+        QCOMPARE(squatter.received, QByteArray());
+    }
+
+    void anEmptyAllowFromServesAnyone_data() {
+        QTest::addColumn<QString>("allowFrom");
+        QTest::newRow("null") << QString();
+        QTest::newRow("empty") << QStringLiteral("");
+        QTest::newRow("blanks") << QStringLiteral("  ");
+    }
+    void anEmptyAllowFromServesAnyone() {
+        QFETCH(QString, allowFrom);
+        Fixture f(QString(), QStringLiteral("Normal"), allowFrom);
+        for (const char* address : {"127.0.0.1", "127.0.0.2"}) {
+            Client client;
+            ConnectFrom(client, address, f.portA);
+            QVERIFY(f.connect(client, 0));
+            f.sys().outputRules.RelayToOutputs("\x02page\x03");
+            QTRY_COMPARE(client.received, QByteArray("\x02page\x03"));
+            client.socket.disconnectFromHost();
+            QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        }
+        QVERIFY(!f.folder.systemLog().contains("Event: Refused connection"));
+    }
+
+    void allowFromTakesAddressesAndRangesOfBothFamilies_data() {
+        QTest::addColumn<QString>("allowFrom");
+        QTest::addColumn<bool>("served"); // a client from 127.0.0.2
+        QTest::newRow("address") << QStringLiteral("127.0.0.2") << true;
+        QTest::newRow("list with commas") << QStringLiteral("127.0.0.1,127.0.0.2") << true;
+        QTest::newRow("ranges") << QStringLiteral("10.1.0.0/16  127.0.0.0/30") << true;
+        QTest::newRow("netmask") << QStringLiteral("127.0.0.0/255.255.255.252") << true;
+        QTest::newRow("mapped") << QStringLiteral("::ffff:127.0.0.2") << true;
+        QTest::newRow("mapped range") << QStringLiteral("::ffff:127.0.0.0/120") << true;
+        QTest::newRow("others") << QStringLiteral("::1, 127.0.0.1 127.0.0.3") << false;
+        QTest::newRow("next range") << QStringLiteral("127.0.0.4/30") << false;
+    }
+    void allowFromTakesAddressesAndRangesOfBothFamilies() {
+        QFETCH(QString, allowFrom);
+        QFETCH(bool, served);
+        Fixture f(QString(), QStringLiteral("Normal"), allowFrom);
+        QVERIFY(f.t->warnings.isEmpty());
+        Client client;
+        ConnectFrom(client, "127.0.0.2", f.portA);
+        QVERIFY(client.socket.waitForConnected(3000));
+        if (served) {
+            QVERIFY(f.connect(client, 0));
+        } else {
+            QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+            QVERIFY(f.folder.systemLog().contains(RefusedLine("127.0.0.2", f.portA)));
+            QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        }
+    }
+
+    // Refusing everyone is safer than accepting everyone: a list that cannot
+    // be read keeps the port closed, and says which entry is wrong.
+    void aBadAllowFromEntryIsReportedAndThePortDoesNotListen_data() {
+        QTest::addColumn<QString>("allowFrom");
+        QTest::addColumn<QString>("entry");
+        QTest::newRow("number too big")
+            << QStringLiteral("10.0.0.300") << QStringLiteral("10.0.0.300");
+        QTest::newRow("word") << QStringLiteral("abc/99") << QStringLiteral("abc/99");
+        QTest::newRow("prefix too long")
+            << QStringLiteral("127.0.0.1, 10.1.0.0/33") << QStringLiteral("10.1.0.0/33");
+        QTest::newRow("short form") << QStringLiteral("127.1") << QStringLiteral("127.1");
+        QTest::newRow("semicolon")
+            << QStringLiteral("127.0.0.1;127.0.0.2") << QStringLiteral("127.0.0.1;127.0.0.2");
+    }
+    void aBadAllowFromEntryIsReportedAndThePortDoesNotListen() {
+        QFETCH(QString, allowFrom);
+        QFETCH(QString, entry);
+        Fixture f(QString(), QStringLiteral("Normal"), allowFrom);
+        QCOMPARE(f.t->warningNumbers(), QList<int>{109});
+        QCOMPARE(f.t->warnings[0].socket, 0);
+        QCOMPARE(f.t->warnings[0].text,
+                 QStringLiteral("AllowFrom entry \"%1\" of output Client A is not an address or "
+                                "an address range: the port does not listen")
+                     .arg(entry));
+        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        Client client(f.portA);
+        QVERIFY(!client.socket.waitForConnected(1000));
+        Client other(f.portB);
+        QVERIFY(f.connect(other, 1));
+    }
+
+    // A listening output keeps its other values until it is next reloaded in
+    // another status; who may connect takes effect at the commit.
+    void aNewAllowFromTakesEffectOnAListeningPortAtTheCommit() {
+        Fixture f;
+        f.sys().outputSockets.UpdateOutputClients();
+        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, int(OutputSocket::Listening));
+        f.sys().db.EditOutputs();
+        f.sys().db.rsOutputs->MoveFirst();
+        f.sys().db.rsOutputs->SetField(QStringLiteral("AllowFrom"), QStringLiteral("127.0.0.2"));
+        QVERIFY(f.sys().db.CommitOutputs());
+        QVERIFY(f.folder.systemLog().contains(
+            "\tOutput\tSystem: Updated socket [0] Client A    Field  [AllowFrom]   To "
+            "127.0.0.2\r\n"));
+        Client squatter(f.portA);
+        QVERIFY(squatter.socket.waitForConnected(3000));
+        QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(f.folder.systemLog().contains(RefusedLine("127.0.0.1", f.portA)));
+        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
     }
 
     void aPortHeldByAnotherProgramIsNotSaidToBeBound() {

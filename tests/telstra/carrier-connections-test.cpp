@@ -389,13 +389,18 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
-        QCOMPARE(t.warningNumbers(), (QList<int>{600, 601, 602, 602}));
+        // "07001" is port 7001: it repeats both of the others.
+        QCOMPARE(t.warningNumbers(), (QList<int>{600, 600, 600, 601, 602, 602}));
         QCOMPARE(t.warnings[0].text,
                  QStringLiteral("System: Found duplicate ports \t7001\tOut A\tOut B"));
         QCOMPARE(t.warnings[1].text,
+                 QStringLiteral("System: Found duplicate ports \t7001\tOut A\tOut C"));
+        QCOMPARE(t.warnings[2].text,
+                 QStringLiteral("System: Found duplicate ports \t7001\tOut B\tOut C"));
+        QCOMPARE(t.warnings[3].text,
                  QStringLiteral("System: Found duplicate ports \t5001\tFeed 1\tFeed 2"));
         QCOMPARE(
-            t.warnings[2].text,
+            t.warnings[4].text,
             QStringLiteral("System: Found duplicate ports between tables\t5001\tOut D\tFeed 1"));
         const QByteArray log = SystemLog(folder);
         QVERIFY(log.contains("\tError\tSystem: Found duplicate ports \t7001\tOut A\tOut B\r\n"));
