@@ -6,6 +6,13 @@
 #include "platform/LocalPath.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +26,10 @@ QString Zone(const QString& label, int zones) {
 LogClass::LogClass(const platform::Clock& clock, const platform::DateTimeText& texts,
                    const QString& workDir)
     : clock_(clock), texts_(texts), workDir_(workDir) {}
+
+LogClass::~LogClass() {
+    CloseLogFile();
+}
 
 QString LogClass::disk(const QString& path) const {
     return platform::LocalPath(workDir_, path);
@@ -74,7 +85,7 @@ bool LogClass::Connect(QString fserv, QString ident) {
 }
 
 bool LogClass::Disconnect() {
-    file_.close();
+    CloseLogFile();
     enabled_ = false;
     connected_ = false;
     return true;
@@ -103,9 +114,8 @@ bool LogClass::LogFileExists() const {
 }
 
 bool LogClass::CreateLogFile() {
-    QFile created(disk(FileFullPath()));
-    const bool opened = created.open(QIODevice::Append);
-    created.close();
+    const bool opened = openFile();
+    CloseLogFile();
     const bool header = opened && WriteHeader();
     return opened || header;
 }
@@ -123,9 +133,10 @@ bool LogClass::WriteHeader() {
         QString(),
         Zone(QStringLiteral("Date/Time"), 2) + QStringLiteral("User    Logged Message"),
     };
-    bool written = true;
+    QByteArray header;
     for (const QString& line : lines)
-        written = file_.write(line.toUtf8() + "\r\n") >= 0 && written;
+        header += line.toUtf8() + "\r\n";
+    const bool written = appendWhole(header);
     CloseLogFile();
     return written;
 }
@@ -133,14 +144,63 @@ bool LogClass::WriteHeader() {
 bool LogClass::OpenLogFile() {
     if (!LogFileExists())
         return false;
-    file_.close();
-    file_.setFileName(disk(FileFullPath()));
-    return file_.open(QIODevice::Append);
+    return openFile();
+}
+
+// Creates the file when it is missing, as an append-mode QFile would.
+bool LogClass::openFile() {
+    CloseLogFile();
+    fd_ = ::open(QFile::encodeName(disk(FileFullPath())).constData(),
+                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd_ < 0)
+        writeErrno_ = errno;
+    return fd_ >= 0;
 }
 
 bool LogClass::CloseLogFile() {
-    file_.close();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
     return true;
+}
+
+// One write() system call: a full disk takes what fits of the bytes, so a
+// short write is cut back to the size before it, and the next line that fits
+// starts at the start of a line rather than in the middle of a word.
+bool LogClass::appendWhole(const QByteArray& bytes) {
+    struct stat before {};
+    if (::fstat(fd_, &before) != 0) {
+        writeErrno_ = errno;
+        return false;
+    }
+    const ssize_t written = ::write(fd_, bytes.constData(), size_t(bytes.size()));
+    if (written == bytes.size())
+        return true;
+    // A short write sets no errno; for a regular file it means the disk is full.
+    writeErrno_ = written < 0 ? errno : ENOSPC;
+    if (written > 0 && ::ftruncate(fd_, before.st_size) != 0) {
+        // Nothing more can be done: the part stays, and the next line follows it.
+    }
+    return false;
+}
+
+// Called last in AddLog, with the file closed: the owner's notice may write to
+// another log, or to this one once it works again.
+void LogClass::noteWritten(bool written) {
+    if (!written) {
+        ++lost_;
+        if (losing_)
+            return;
+        losing_ = true;
+        if (LinesLost)
+            LinesLost(QString::fromLocal8Bit(std::strerror(writeErrno_)));
+    } else if (losing_) {
+        const qint64 lost = lost_;
+        losing_ = false;
+        lost_ = 0;
+        if (WrittenAgain)
+            WrittenAgain(lost);
+    }
 }
 
 void LogClass::SetUser(const QString& ident) {
@@ -166,14 +226,22 @@ bool LogClass::AddLog(const QByteArray& message) {
         // The file was removed or moved away (rotation, a clean-up): start it
         // again with its header rather than lose every line until the next
         // back-up.
-        if (!connected_ || LogFileExists())
+        if (!connected_)
             return false;
+        if (LogFileExists()) {
+            noteWritten(false);
+            return false;
+        }
         QDir().mkpath(disk(logFolder_));
-        if (!CreateLogFile() || !OpenLogFile())
+        if (!CreateLogFile() || !OpenLogFile()) {
+            noteWritten(false);
             return false;
+        }
     }
-    file_.write(stamps() + message + "\r\n");
+    const bool written = appendWhole(stamps() + message + "\r\n");
     CloseLogFile();
+    if (connected_)
+        noteWritten(written);
     return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
+
+#include <functional>
 
 namespace platform {
 class Clock;
@@ -13,6 +14,10 @@ class DateTimeText;
 // and closed each time, so other programs may read, copy or move it between
 // lines), and backed up while the program runs.
 //
+// A line goes to the file with one write: it is there whole or, when the disk
+// is full, not at all. The owner hears once when lines start to be lost and
+// once when a line is written again.
+//
 // Folders: base B, file N: B/LOGS/N; Backup copies in B/LOGS/BACKUP/stamp_N;
 // CycleBackup copies in B/BACKUP/dd_N. Relative base folders are taken inside
 // the working folder.
@@ -20,6 +25,9 @@ class LogClass {
 public:
     LogClass(const platform::Clock& clock, const platform::DateTimeText& texts,
              const QString& workDir);
+    ~LogClass();
+    LogClass(const LogClass&) = delete;
+    LogClass& operator=(const LogClass&) = delete;
 
     bool DateStamp = true;
     bool TimeStamp = true;
@@ -44,6 +52,14 @@ public:
 
     bool IsConnected() const { return connected_; }
 
+    // Called from AddLog when a line of the connected log could not be written
+    // whole, with the system's reason; not again until a line is written.
+    std::function<void(const QString& reason)> LinesLost;
+    // Called from AddLog after the first line written whole since then, with
+    // the number of lines lost meanwhile.
+    std::function<void(qint64 lost)> WrittenAgain;
+    bool LosingLines() const { return losing_; }
+
 private:
     bool WriteHeader();
     bool CheckDirectory(QString folder);
@@ -53,6 +69,10 @@ private:
     bool CloseLogFile();
     void SetUser(const QString& ident);
     bool CheckBackupDirectory(QString folder);
+
+    bool openFile();
+    bool appendWhole(const QByteArray& bytes);
+    void noteWritten(bool written);
 
     QString backupTo(const QString& name, bool replace, const QString& continuation);
     QString disk(const QString& path) const; // where a path of this log lies on disk
@@ -70,7 +90,10 @@ private:
     QString user_;
     bool connected_ = false;
     bool folderValid_ = false;
-    QFile file_;
+    int fd_ = -1;        // open only within one write
+    int writeErrno_ = 0; // why the last open or write failed
+    bool losing_ = false;
+    qint64 lost_ = 0;
     bool enabled_ = false;
     bool nameChosen_ = false;
     QString chosenName_;

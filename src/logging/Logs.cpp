@@ -19,7 +19,38 @@ constexpr qsizetype kEarlyLineLimit = 1000;
 Logs::Logs(System& system)
     : gSystemLog(system.clock, system.dateTimeText, system.workDir),
       gRawLog(system.clock, system.dateTimeText, system.workDir),
-      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system) {}
+      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system) {
+    watchWriting(gSystemLog);
+    watchWriting(gRawLog);
+    watchWriting(gDecoderLog);
+}
+
+// A full disk would otherwise stop a log without a word.
+void Logs::watchWriting(LogClass& log) {
+    log.LinesLost = [this, &log](const QString& reason) {
+        writingNotice(log, QStringLiteral("System: Cannot write the log %1 (%2). Its lines are "
+                                          "lost until it can.")
+                               .arg(log.FileName(), reason));
+    };
+    log.WrittenAgain = [this, &log](qint64 lost) {
+        const QString count =
+            lost == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(lost);
+        writingNotice(log, QStringLiteral("System: The log %1 is written again. %2 lost.")
+                               .arg(log.FileName(), count));
+    };
+}
+
+// Never into the log that cannot be written: the System log's own failure goes
+// to the pane alone, and its notice would only fail again. Once it works, the
+// gap is noted in it like any other error line.
+void Logs::writingNotice(LogClass& log, const QString& text) {
+    if (&log == &gSystemLog && log.LosingLines())
+        writePane(gErrorLogText, sys_.window.txbLogErrors, sys_.NowText().toUtf8(), text.toUtf8());
+    else
+        LogError(text);
+    if (!sys_.window.HasView())
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+}
 
 QString Logs::logsFolder() {
     // "c:" was the default on the relay's first platform; here it is the working folder.

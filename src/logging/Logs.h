@@ -49,6 +49,8 @@ public:
     static constexpr int kPaneLimit = 5000;
 
 private:
+    void watchWriting(LogClass& log);
+    void writingNotice(LogClass& log, const QString& text);
     void connectLog(LogClass& log, const QString& fileName, const QString& user,
                     const QString& title);
     void writePane(QByteArray& held, Control& pane, const QByteArray& stamp, const QByteArray& msg);

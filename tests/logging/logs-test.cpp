@@ -6,11 +6,47 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+// A 64 KiB tmpfs on a folder for as long as it lives: a disk that fills up.
+// Only root may mount one.
+class SmallDisk {
+public:
+    explicit SmallDisk(const QString& folder) : folder_(folder) {
+        mounted_ =
+            ::geteuid() == 0 &&
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=64k"), QStringLiteral("tmpfs"), folder}) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_)
+            QProcess::execute(QStringLiteral("umount"), {folder_});
+    }
+    bool mounted() const { return mounted_; }
+
+    // Takes every block still free.
+    void fill() const {
+        QFile filler(fillerPath());
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    void makeRoom() const { QVERIFY(QFile::remove(fillerPath())); }
+
+private:
+    QString fillerPath() const { return folder_ + QStringLiteral("/filler"); }
+    QString folder_;
+    bool mounted_ = false;
+};
 
 } // namespace
 
@@ -272,6 +308,58 @@ private slots:
         t->logs.LogDecoder(QStringLiteral("page"));
         QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/DECODE.log"))).last(),
                  QByteArray("15 Jan 2026 10:00:00\tpage"));
+    }
+
+    // Lines that do not fit are lost whole, never cut; the operator hears of it
+    // once, and once more, with the count, when the log is written again.
+    void aFullDiskLosesWholeLinesAndSaysSoOnceEachWay() {
+        WorkFolder folder;
+        const QString logs = folder.file(QStringLiteral("disk/LOGS"));
+        QVERIFY(QDir().mkpath(logs));
+        SmallDisk disk(logs);
+        if (!disk.mounted())
+            QSKIP("Needs root to mount a small tmpfs on the LOGS folder (CI runs as root).");
+        folder.setSetting(QStringLiteral("LogsDIR"), folder.file(QStringLiteral("disk")));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        disk.fill();
+
+        // More than is left in the System log's last block.
+        const QString filler(180, QLatin1Char('x'));
+        for (int i = 0; i < 100; ++i)
+            t->logs.LogOutput(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) + filler);
+        const QString systemLog = logs + QStringLiteral("/Quorlan");
+        const QByteArray bytes = ReadFile(systemLog);
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(bytes.count("\r\n"), bytes.count('\n'));
+        QList<QByteArray> written;
+        for (const QByteArray& line : FileLines(systemLog))
+            if (line.contains("\tOutput\tline "))
+                written << line;
+        QVERIFY(!written.isEmpty());
+        QVERIFY(written.size() < 100);
+        for (qsizetype i = 0; i < written.size(); ++i)
+            QCOMPARE(written[i], QByteArray("15 Jan 2026 10:00:00\tOutput\tline " +
+                                            QByteArray::number(i).rightJustified(3, '0') + ' ' +
+                                            filler.toUtf8()));
+        QCOMPARE(t->logs.gErrorLogText.count("15 Jan 2026 10:00:00  System: Cannot write the log "
+                                             "Quorlan (No space left on device). Its lines are "
+                                             "lost until it can.\r\n"),
+                 1);
+
+        disk.makeRoom();
+        t.clock.advanceSecs(1);
+        t->logs.LogOutput(QStringLiteral("after"));
+        t->logs.LogOutput(QStringLiteral("after that"));
+        const QByteArray again = "System: The log Quorlan is written again. " +
+                                 QByteArray::number(100 - written.size()) + " lines were lost.";
+        QCOMPARE(FileLines(systemLog).last(3),
+                 (QList<QByteArray>{"15 Jan 2026 10:00:01\tOutput\tafter",
+                                    "15 Jan 2026 10:00:01\tError\t" + again,
+                                    "15 Jan 2026 10:00:01\tOutput\tafter that"}));
+        QVERIFY(ReadFile(systemLog).endsWith("\r\n"));
+        QCOMPARE(t->logs.gErrorLogText.count(again), 1);
     }
 
     void everyByteValueReachesTheSystemLog() {
