@@ -88,6 +88,18 @@ void SocketControl::onNewConnection() {
     }
 }
 
+QHostAddress SocketControl::RequestPeerAddress(qint32 requestID) const {
+    const QTcpSocket* socket = pending_.value(requestID);
+    if (!socket)
+        return {};
+    const QHostAddress address = socket->peerAddress();
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
+        return QHostAddress(ipv4);
+    return address;
+}
+
 void SocketControl::Accept(qint32 requestID) {
     QTcpSocket* socket = pending_.take(requestID);
     if (!socket)

@@ -53,6 +53,10 @@ public:
     // The port it listens on, chosen by the system when LocalPort is 0; 0 when
     // it is not listening.
     int ListeningPort() const;
+    // The address a pending connection request comes from, an IPv4 caller
+    // given as its IPv4 address also when a dual-stack listener took it; a
+    // null address when there is no such request.
+    QHostAddress RequestPeerAddress(qint32 requestID) const;
     // Bytes received and not yet taken by GetData.
     qint64 BytesReceived() const { return received_.size(); }
     // Bytes handed to SendData that the control still holds, not yet given
