@@ -201,7 +201,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         // Whoever calls in is taken as the carrier and its bytes as pages, so
         // only the carrier's own host may. Anyone else is refused when this
         // handler returns without accepting, and the socket keeps listening.
-        const QHostAddress caller = socket.RequestPeerAddress(requestID);
+        const QHostAddress caller = PlainAddress(socket.RequestPeerAddress(requestID));
         if (!callInFrom_[i].contains(caller)) {
             log(QStringLiteral("Event: Refused call-in from %1 on port %2   ")
                     .arg(caller.toString(), QString::number(socket.ListeningPort())) +
