@@ -7,6 +7,22 @@
 #include "config/SettingValues.h"
 #include "platform/Error.h"
 
+#include <QHostInfo>
+
+namespace {
+
+// An IPv4-mapped IPv6 address as the IPv4 address it stands for, so that a
+// carrier named by either form is recognised however it reaches the relay.
+QHostAddress PlainAddress(const QHostAddress& address) {
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
+        return QHostAddress(ipv4);
+    return address;
+}
+
+} // namespace
+
 frmDecSockets::frmDecSockets(System& system) : sys_(system) {
     tmrSATInput.setInterval(100);
     tmrSaTData.setInterval(100);
@@ -44,8 +60,7 @@ void frmDecSockets::ConnectTelstraPort(int i) {
         platform::SocketControl& socket = wskDecoder[i];
         socket.RemotePort = PortValue(e.Port);
         socket.Protocol = 0;
-        const QString ip = sys_.db.GetStartUpKey(QStringLiteral("TelstraLocalIP"),
-                                                 platform::SocketControl::LocalIP());
+        const QString ip = CarrierHost();
         socket.RemoteHost = ip;
         log(QStringLiteral("System: Decoder Socket set to ") + ip + QLatin1Char(':') + e.Port);
         socket.Connect();
@@ -57,6 +72,13 @@ void frmDecSockets::ConnectTelstraPort(int i) {
             QStringLiteral("   ") + e.Description + QStringLiteral(" Windows reports [") +
             error.text() + QLatin1Char(']'));
     }
+}
+
+// The carrier's servers: the host every connection goes out to, and the only
+// one that may call in.
+QString frmDecSockets::CarrierHost() const {
+    return sys_.db.GetStartUpKey(QStringLiteral("TelstraLocalIP"),
+                                 platform::SocketControl::LocalIP());
 }
 
 void frmDecSockets::CloseTelstraSocket(int i) {
@@ -176,10 +198,20 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
     TelstraSocket& e = gTelstra[i];
     try {
         platform::SocketControl& socket = wskDecoder[i];
+        // Whoever calls in is taken as the carrier and its bytes as pages, so
+        // only the carrier's own host may. Anyone else is refused when this
+        // handler returns without accepting, and the socket keeps listening.
+        const QHostAddress caller = PlainAddress(socket.RequestPeerAddress(requestID));
+        if (!callInFrom_[i].contains(caller)) {
+            log(QStringLiteral("Event: Refused call-in from %1 on port %2   ")
+                    .arg(caller.toString(), QString::number(socket.ListeningPort())) +
+                e.Description);
+            return;
+        }
         if (socket.State() != platform::SocketControl::Closed)
             CloseTelstraSocket(i);
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
-            e.Description);
+            e.Description + QStringLiteral(" from ") + caller.toString());
         socket.Accept(requestID);
         streamConnected(i);
         e.TxPending.clear();
@@ -194,7 +226,16 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
 void frmDecSockets::wskDecoder_Close(int i) {
     try {
         CloseTelstraSocket(i);
-        wskDecoder[i].Listen();
+        platform::SocketControl& socket = wskDecoder[i];
+        socket.Listen();
+        // Looked up once for this listen rather than for every caller, so that
+        // callers cannot make the relay wait on name lookups.
+        callInFrom_[i].clear();
+        for (const QHostAddress& address : QHostInfo::fromName(CarrierHost()).addresses())
+            callInFrom_[i] << PlainAddress(address);
+        log(QStringLiteral("System: Listening for the carrier to call in on port %1   ")
+                .arg(socket.ListeningPort()) +
+            gTelstra[i].Description);
     } catch (const platform::Error& error) {
         sys_.ShowWarning(203, error.text(), i);
     }

@@ -3,6 +3,8 @@
 #include "platform/SocketArray.h"
 #include "telstra/TelstraSocket.h"
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <array>
@@ -54,6 +56,7 @@ public:
 
 private:
     void ConnectTelstraPort(int index);
+    QString CarrierHost() const;
     void resetEntry(int index);
     void UpdateTextField(int index, QString& field, const QString& newValue,
                          const QString& fieldName);
@@ -64,4 +67,7 @@ private:
 
     System& sys_;
     int lastFeed_ = -1; // the connection whose bytes the decoder took last
+    // The carrier host's addresses, looked up when socket i starts listening
+    // for the carrier to call in: no other caller may take its place.
+    std::array<QList<QHostAddress>, 3> callInFrom_;
 };

@@ -40,8 +40,9 @@ class CarrierConnectionsTest : public QObject {
     struct Fixture {
         WorkFolder folder;
         std::unique_ptr<TestSystem> t;
-        explicit Fixture(const QList<QStringList>& rows, bool rawLog = false) {
-            folder.setOutputs({});
+        explicit Fixture(const QList<QStringList>& rows, bool rawLog = false,
+                         const QList<WorkFolder::Output>& outputs = {}) {
+            folder.setOutputs(outputs);
             folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
             folder.setSetting(QStringLiteral("RawLogEnabled"),
                               rawLog ? QStringLiteral("True") : QStringLiteral("False"));
@@ -202,6 +203,93 @@ private slots:
         const QByteArray decoderLog = SystemLog(f.folder, "LOGS/DECODE.log");
         QCOMPARE(decoderLog.count("New carrier connection: block cut off in GETCODE4"), 2);
         QVERIFY(!decoderLog.contains("B A D"));
+    }
+
+    // Once the carrier has closed, the relay listens for it to call in, and
+    // whoever calls in is taken as the carrier. Only the carrier's own host
+    // may: anyone else is refused at once, its bytes never become pages, and
+    // the socket goes on listening for the carrier.
+    void onlyTheCarriersHostMayCallIn() {
+        Carrier carrier;
+        const quint16 present = FreePort();
+        Fixture f(
+            {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}},
+            false,
+            {{QStringLiteral("Present"), QString::number(present)},
+             {QStringLiteral("Absent"), QString::number(FreePort())}});
+        f.sys().outputSockets.UpdateOutputClients(); // opens the output ports
+        LoopbackClient client(present);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 1)); // in Description order
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        const quint16 callInPort = quint16(f.sys().decSockets.wskDecoder[0].ListeningPort());
+        const QByteArray port = QByteArray::number(callInPort);
+        QVERIFY(f.log().contains("\tInput\tSystem: Listening for the carrier to call in on port " +
+                                 port + "   Demo carrier\r\n"));
+
+        const auto page = [](const QByteArray& text) {
+            return sim::EncodeStream({sim::Page{8, 'A', 'A', text}}, sim::StreamOptions{});
+        };
+        for (const QHostAddress& from : {QHostAddress(QStringLiteral("127.0.0.2")),
+                                         QHostAddress(QHostAddress::LocalHostIPv6)}) {
+            QTcpSocket stranger;
+            QVERIFY(stranger.bind(from));
+            stranger.connectToHost(from, callInPort);
+            stranger.write(page("injected by a stranger"));
+            QTRY_VERIFY(f.log().contains("\tInput\tEvent: Refused call-in from " +
+                                         from.toString().toLatin1() + " on port " + port +
+                                         "   Demo carrier\r\n"));
+            QTRY_COMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
+            QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        }
+
+        QTcpSocket callingIn;
+        callingIn.connectToHost(QHostAddress::LocalHost, callInPort);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QVERIFY(f.log().contains(
+            "\tInput\tEvent: Incoming request on port [3]   Demo carrier from 127.0.0.1\r\n"));
+        callingIn.write(page("from the carrier calling in"));
+        QTRY_VERIFY(client.received.contains("from the carrier calling in"));
+        QVERIFY(!client.received.contains("stranger"));
+        QByteArray storedForAbsent;
+        for (const QVariantList& row : f.folder.rows(
+                 QStringLiteral("delayed.mdb"),
+                 QStringLiteral("SELECT Destination, Packet FROM Delayed ORDER BY MessID")))
+            storedForAbsent += row[0].toByteArray() + ": " + row[1].toByteArray() + '\n';
+        QVERIFY2(storedForAbsent.contains("Absent: \x02"
+                                          "1200\r1\rA\r0000008\rA\rfrom the carrier calling in"),
+                 storedForAbsent.constData());
+        QVERIFY2(!storedForAbsent.contains("stranger"), storedForAbsent.constData());
+        QCOMPARE(f.log().count("\tInput\tEvent: Incoming request"), 1);
+    }
+
+    // The carrier's host may be named by a host name or an IPv4-mapped IPv6
+    // address; a call-in from the address it stands for is the carrier's.
+    void theCarriersHostMayBeNamedAnyWay_data() {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("host name") << QStringLiteral("localhost");
+        QTest::newRow("IPv4-mapped") << QStringLiteral("::ffff:127.0.0.1");
+    }
+    void theCarriersHostMayBeNamedAnyWay() {
+        QFETCH(QString, host);
+        Carrier carrier;
+        Fixture f(
+            {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        f.folder.setSetting(QStringLiteral("TelstraLocalIP"), host);
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTcpSocket callingIn;
+        callingIn.connectToHost(QHostAddress::LocalHost,
+                                quint16(f.sys().decSockets.wskDecoder[0].ListeningPort()));
+        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QVERIFY(f.log().contains(
+            "\tInput\tEvent: Incoming request on port [1]   Demo carrier from 127.0.0.1\r\n"));
     }
 
     // Two carrier rows feed one decoder: the second connecting while the first
