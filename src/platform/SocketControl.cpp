@@ -88,6 +88,10 @@ void SocketControl::onNewConnection() {
     }
 }
 
+QString SocketControl::LocalAddress() const {
+    return socket_ ? socket_->localAddress().toString() : QString();
+}
+
 QHostAddress SocketControl::RequestPeerAddress(qint32 requestID) const {
     const QTcpSocket* socket = pending_.value(requestID);
     if (!socket)

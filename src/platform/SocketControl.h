@@ -57,6 +57,8 @@ public:
     // given as its IPv4 address also when a dual-stack listener took it; a
     // null address when there is no such request.
     QHostAddress RequestPeerAddress(qint32 requestID) const;
+    // This end's address of the connection; empty when there is none.
+    QString LocalAddress() const;
     // Bytes received and not yet taken by GetData.
     qint64 BytesReceived() const { return received_.size(); }
     // Bytes handed to SendData that the control still holds, not yet given

@@ -225,8 +225,12 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
 
 void frmDecSockets::wskDecoder_Close(int i) {
     try {
-        CloseTelstraSocket(i);
         platform::SocketControl& socket = wskDecoder[i];
+        // The call-in is awaited on the address that faced the carrier, not on
+        // every interface of the machine.
+        const QString local = socket.LocalAddress();
+        CloseTelstraSocket(i);
+        socket.Bind(0, local);
         socket.Listen();
         // Looked up once for this listen rather than for every caller, so that
         // callers cannot make the relay wait on name lookups.
