@@ -9,6 +9,7 @@
 #include "outputs/AllowFrom.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
+#include "platform/PlainAddress.h"
 
 namespace {
 

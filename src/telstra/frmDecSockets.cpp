@@ -6,22 +6,9 @@
 #include "app/System.h"
 #include "config/SettingValues.h"
 #include "platform/Error.h"
+#include "platform/PlainAddress.h"
 
 #include <QHostInfo>
-
-namespace {
-
-// An IPv4-mapped IPv6 address as the IPv4 address it stands for, so that a
-// carrier named by either form is recognised however it reaches the relay.
-QHostAddress PlainAddress(const QHostAddress& address) {
-    bool mapped = false;
-    const quint32 ipv4 = address.toIPv4Address(&mapped);
-    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
-        return QHostAddress(ipv4);
-    return address;
-}
-
-} // namespace
 
 frmDecSockets::frmDecSockets(System& system) : sys_(system) {
     tmrSATInput.setInterval(100);
