@@ -42,11 +42,11 @@ void SocketControl::Bind(int localPort, const QString& localIP) {
     if (localPort < 0 || localPort > 65535)
         throw platform::Error(
             QStringLiteral("Invalid argument: port %1 is outside 0 to 65535").arg(localPort));
-    // Every interface only for a caller that names none; the relay's own
-    // callers always name one (the outputs refuse an empty address before
-    // this, the call-in names the address that faced the carrier).
-    QHostAddress address = QHostAddress::Any;
-    if (!localIP.isEmpty() && !address.setAddress(localIP))
+    // Never every interface: what listens names the address it listens on.
+    if (localIP.trimmed().isEmpty())
+        throw platform::Error(QStringLiteral("Invalid argument: no address to listen on"));
+    QHostAddress address;
+    if (!address.setAddress(localIP))
         throw platform::Error(
             QStringLiteral("Invalid argument: %1 is not an address").arg(localIP));
     LocalPort = localPort;

@@ -92,7 +92,7 @@ private:
     [[noreturn]] void wrongState() const;
 
     int state_ = Closed;
-    QHostAddress bindAddress_ = QHostAddress::Any; // until Bind names an address
+    QHostAddress bindAddress_ = QHostAddress::LocalHost; // until Bind names an address
     QTcpServer* server_ = nullptr;
     QPointer<QTcpSocket> socket_;
     QHash<qint32, QTcpSocket*> pending_;
