@@ -55,7 +55,7 @@ void Display::SetDelayedColumns(int fieldCount) {
 }
 
 bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& rs, long foreColor) {
-    if (!rs || rs->State() != 1)
+    if (!rs || rs->State() != platform::ObjectState::Open)
         return false;
     grid.DataSource = rs;
     grid.ForeColor = foreColor;

@@ -2,14 +2,22 @@
 
 #include "platform/Error.h"
 
+#include <chrono>
+
+namespace {
+
+// Upkeep of the store, the logs and the connections.
+constexpr std::chrono::milliseconds kSocketsInterval{5000};
+// Resend of stored packets: one packet a second.
+constexpr std::chrono::milliseconds kSystemInterval{1000};
+
+} // namespace
+
 void System::StartTimers() {
-    tmrTCP.setInterval(200);
-    tmrSockets.setInterval(5000);
-    tmrSystem.setInterval(1000);
-    connect(&tmrTCP, &QTimer::timeout, this, &System::tmrTCP_Timer, Qt::UniqueConnection);
+    tmrSockets.setInterval(kSocketsInterval);
+    tmrSystem.setInterval(kSystemInterval);
     connect(&tmrSockets, &QTimer::timeout, this, &System::tmrSockets_Timer, Qt::UniqueConnection);
     connect(&tmrSystem, &QTimer::timeout, this, &System::tmrSystem_Timer, Qt::UniqueConnection);
-    tmrTCP.start();
     tmrSockets.start();
     tmrSystem.start();
     outputSockets.StartTimer();
@@ -29,7 +37,7 @@ std::vector<TickStep> System::SystemTickSteps() {
     return {{QStringLiteral("ResendDelayed"), [this] { global.ResendDelayed(); }}};
 }
 
-void System::RunTick(const std::vector<TickStep>& steps, int warning) {
+void System::RunTick(const std::vector<TickStep>& steps, ErrorCode warning) {
     // No exception may cross the event loop; a failing step ends the tick, and
     // the next tick starts again from the first step.
     try {
@@ -44,10 +52,10 @@ void System::RunTick(const std::vector<TickStep>& steps, int warning) {
 
 void System::tmrSockets_Timer() {
     if (!unloaded_)
-        RunTick(SocketsTickSteps(), 900);
+        RunTick(SocketsTickSteps(), ErrorCode::SocketsTimer);
 }
 
 void System::tmrSystem_Timer() {
     if (!unloaded_)
-        RunTick(SystemTickSteps(), 902);
+        RunTick(SystemTickSteps(), ErrorCode::SystemTimer);
 }

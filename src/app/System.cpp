@@ -62,7 +62,7 @@ bool System::Form_Load() {
 
     logs.InitLogs();
 
-    window.SSTab1.Value = 0;
+    window.SSTab1.Value = frmQuorlan::kInputTab;
     gOutputsLoaded = 0;
     gTelstraLoaded = 0;
     window.Changed();
@@ -79,7 +79,7 @@ bool System::Form_Load() {
     } catch (const platform::Error& error) {
         // A store that cannot be read must not end the start-up unreported;
         // the setting's value has to do.
-        ShowWarning(404, error.text(), 0);
+        ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
     messIDLoaded_ = true;
     gIncomingPktType =
@@ -98,7 +98,7 @@ bool System::Form_Load() {
     if (gRawLogEnabled)
         OpenRawTestFile();
 
-    window.SSTab1.Value = 5;
+    window.SSTab1.Value = frmQuorlan::kDecoderTab;
     window.Changed();
     return true;
 }
@@ -107,7 +107,6 @@ void System::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
-    tmrTCP.stop();
     tmrSockets.stop();
     tmrSystem.stop();
 

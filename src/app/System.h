@@ -76,8 +76,8 @@ public:
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
-    void ShowWarning(int errorNumber, const QString& platformText, int socket) {
-        errorCodes.ShowWarning(errorNumber, platformText, socket);
+    void ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+        errorCodes.ShowWarning(site, platformText, socket);
     }
 
     // Start-up; false when it was abandoned (the window is then unloaded and
@@ -89,13 +89,12 @@ public:
 
     // Main timers. Tests call the handlers directly after moving the clock.
     void StartTimers();
-    void tmrTCP_Timer() {}
     void tmrSockets_Timer();
     void tmrSystem_Timer();
     std::vector<TickStep> SocketsTickSteps();
     std::vector<TickStep> SystemTickSteps();
     // Runs the steps in order; the first failure ends the tick with `warning`.
-    void RunTick(const std::vector<TickStep>& steps, int warning);
+    void RunTick(const std::vector<TickStep>& steps, ErrorCode warning);
 
     // Decoder input feed: restarts the data-gap countdown.
     void StartSAT10mSTimer() { decSockets.StartSAT10mSTimer(); }
@@ -104,7 +103,6 @@ public:
     void OpenRawTestFile();
     void CloseRawTestFile();
     void PrintRawTestFile(const QByteArray& line);
-    bool RawTestFileOpen() const { return rawTestFile_.isOpen(); }
 
 signals:
     void warningShown(int errorNumber, const QString& platformText, int socket);
@@ -117,7 +115,6 @@ private:
     SystemOptions options_;
     bool messIDLoaded_ = false;
     bool unloaded_ = false;
-    QTimer tmrTCP;
     QTimer tmrSockets;
     QTimer tmrSystem;
     QFile rawTestFile_;

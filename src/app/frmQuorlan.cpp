@@ -32,81 +32,86 @@ frmQuorlan::frmQuorlan(System& system) : sys_(system) {
 // Form_Resize moves and sizes the panes, grids and boxes it names.
 void frmQuorlan::design() {
     using K = Control::Kind;
-    Place(frmeInfoBox, "frmeInfoBox", K::Frame, -1, 2700, 1500, 9900, 3300,
+    Place(frmeInfoBox, "frmeInfoBox", K::Frame, kNoTab, 2700, 1500, 9900, 3300,
           QStringLiteral("Log Highlight"));
     frmeInfoBox.Visible = false;
-    Place(txbInfo, "txbInfo", K::TextBox, -1, 120, 300, 9660, 2500);
+    Place(txbInfo, "txbInfo", K::TextBox, kNoTab, 120, 300, 9660, 2500);
     txbInfo.Container = frmeInfoBox.Name;
     txbInfo.MultiLine = true;
-    Place(cmdDoneInfo, "cmdDoneInfo", K::Button, -1, 8700, 2880, 1000, 330, QStringLiteral("Done"));
+    Place(cmdDoneInfo, "cmdDoneInfo", K::Button, kNoTab, 8700, 2880, 1000, 330,
+          QStringLiteral("Done"));
     cmdDoneInfo.Container = frmeInfoBox.Name;
 
-    Place(frmeSystemError, "frmeSystemError", K::Frame, -1, 1680, 1344, 6684, 5676,
+    Place(frmeSystemError, "frmeSystemError", K::Frame, kNoTab, 1680, 1344, 6684, 5676,
           QStringLiteral("System Error"));
     frmeSystemError.Visible = false;
-    Place(txbSystemError, "txbSystemError", K::TextBox, -1, 192, 336, 6300, 5196);
+    Place(txbSystemError, "txbSystemError", K::TextBox, kNoTab, 192, 336, 6300, 5196);
     txbSystemError.Container = frmeSystemError.Name;
     txbSystemError.MultiLine = true;
     txbSystemError.FontName = QStringLiteral("Verdana");
-    Place(cmdClearWarning, "cmdClearWarning", K::Button, -1, 5808, 432, 588, 285,
+    Place(cmdClearWarning, "cmdClearWarning", K::Button, kNoTab, 5808, 432, 588, 285,
           QStringLiteral("Clear"));
     cmdClearWarning.Container = frmeSystemError.Name;
 
-    Place(SSTab1, "SSTab1", K::Frame, -1, 120, 120, 15000, 7700);
+    Place(SSTab1, "SSTab1", K::Frame, kNoTab, 120, 120, 15000, 7700);
     TabCaptions = {QStringLiteral("Input"),       QStringLiteral("Outputs"),
                    QStringLiteral("System Logs"), QStringLiteral("Config"),
                    QStringLiteral("Delayed"),     QStringLiteral("Decoder")};
 
-    // Tab 0 "Input"
-    Place(dgTelstra, "dgTelstra", K::Grid, 0, 150, 500, 9000, 1250);
-    Place(cmdOpenTelstra, "cmdOpenTelstra", K::Button, 0, 9300, 500, 1000, 375,
+    // "Input"
+    Place(dgTelstra, "dgTelstra", K::Grid, kInputTab, 150, 500, 9000, 1250);
+    Place(cmdOpenTelstra, "cmdOpenTelstra", K::Button, kInputTab, 9300, 500, 1000, 375,
           QStringLiteral("Edit"));
-    Place(cmdEnable, "cmdEnable", K::Button, 0, 9300, 960, 1300, 375, QStringLiteral("Enable Soc"));
-    Place(chkEnableLogs, "chkEnableLogs", K::CheckBox, 0, 10800, 500, 2000, 300,
+    Place(cmdEnable, "cmdEnable", K::Button, kInputTab, 9300, 960, 1300, 375,
+          QStringLiteral("Enable Soc"));
+    Place(chkEnableLogs, "chkEnableLogs", K::CheckBox, kInputTab, 10800, 500, 2000, 300,
           QStringLiteral("Enable Raw Logs"));
-    Place(txbBytesTotal, "txbBytesTotal", K::TextBox, 0, 10800, 960, 1500, 315);
+    Place(txbBytesTotal, "txbBytesTotal", K::TextBox, kInputTab, 10800, 960, 1500, 315);
     txbBytesTotal.Text = QStringLiteral("0 Bytes");
-    Place(txbPointer, "txbPointer", K::TextBox, 0, 12450, 960, 1500, 315);
+    Place(txbPointer, "txbPointer", K::TextBox, kInputTab, 12450, 960, 1500, 315);
     Pane(txbLogTelstra, "txbLogTelstra", 0, 1800);
 
-    // Tab 1 "Outputs"
-    Place(Label3, "Label3", K::Label, 1, 150, 450, 3000, 285, QStringLiteral("Decoder Outputs"));
-    Place(dgOutputs, "dgOutputs", K::Grid, 1, 150, 750, 9000, 1850);
-    Place(cmdEditOuputs, "cmdEditOuputs", K::Button, 1, 9300, 750, 1000, 375,
+    // "Outputs"
+    Place(Label3, "Label3", K::Label, kOutputsTab, 150, 450, 3000, 285,
+          QStringLiteral("Decoder Outputs"));
+    Place(dgOutputs, "dgOutputs", K::Grid, kOutputsTab, 150, 750, 9000, 1850);
+    Place(cmdEditOuputs, "cmdEditOuputs", K::Button, kOutputsTab, 9300, 750, 1000, 375,
           QStringLiteral("Edit"));
-    Place(cmdSendDummy, "cmdSendDummy", K::Button, 1, 9300, 1210, 1600, 375,
+    Place(cmdSendDummy, "cmdSendDummy", K::Button, kOutputsTab, 9300, 1210, 1600, 375,
           QStringLiteral("Dummy Message"));
     Pane(txbLogOutputs, "txbLogOutputs", 1, 2700);
 
-    // Tab 2 "System Logs"
-    Place(dgErrorCodes, "dgErrorCodes", K::Grid, 2, 150, 500, 9000, 1300);
+    // "System Logs"
+    Place(dgErrorCodes, "dgErrorCodes", K::Grid, kSystemLogsTab, 150, 500, 9000, 1300);
     Pane(txbLogErrors, "txbLogErrors", 2, 1900);
 
-    // Tab 3 "Config"
-    Place(lbStartDate, "lbStartDate", K::Label, 3, 150, 450, 6000, 285);
-    Place(dgStartup, "dgStartup", K::Grid, 3, 150, 800, 9600, 5000);
-    Place(cmdGeneralEdit, "cmdGeneralEdit", K::Button, 3, 9900, 800, 1000, 375,
+    // "Config"
+    Place(lbStartDate, "lbStartDate", K::Label, kConfigTab, 150, 450, 6000, 285);
+    Place(dgStartup, "dgStartup", K::Grid, kConfigTab, 150, 800, 9600, 5000);
+    Place(cmdGeneralEdit, "cmdGeneralEdit", K::Button, kConfigTab, 9900, 800, 1000, 375,
           QStringLiteral("Edit"));
 
-    // Tab 4 "Delayed"
-    Place(cmdDeleteDelayed, "cmdDeleteDelayed", K::Button, 4, 150, 400, 1300, 285,
+    // "Delayed"
+    Place(cmdDeleteDelayed, "cmdDeleteDelayed", K::Button, kDelayedTab, 150, 400, 1300, 285,
           QStringLiteral("Delete ALL"));
-    Place(dgDelayed, "dgDelayed", K::Grid, 4, 150, 700, 14700, 6900);
+    Place(dgDelayed, "dgDelayed", K::Grid, kDelayedTab, 150, 700, 14700, 6900);
 
-    // Tab 5 "Decoder"
-    Place(frmeBatchControl, "frmeBatchControl", K::Frame, 5, 150, 420, 3000, 900,
+    // "Decoder"
+    Place(frmeBatchControl, "frmeBatchControl", K::Frame, kDecoderTab, 150, 420, 3000, 900,
           QStringLiteral("Batch Control"));
-    Place(chkInsertBatch, "chkInsertBatch", K::CheckBox, 5, 120, 360, 2700, 300,
+    Place(chkInsertBatch, "chkInsertBatch", K::CheckBox, kDecoderTab, 120, 360, 2700, 300,
           QStringLiteral("Enable Batch Logic"));
     chkInsertBatch.Container = frmeBatchControl.Name;
-    Place(lbControl, "lbControl", K::Label, 5, 3400, 500, 3000, 285, QStringLiteral("No Data"));
-    Place(lbTest, "lbTest", K::Label, 5, 6600, 500, 5000, 285, QStringLiteral("No Data"));
-    Place(lbF1, "lbF1", K::Label, 5, 3400, 900, 3000, 285);
-    Place(lbF2, "lbF2", K::Label, 5, 6600, 900, 3000, 285);
-    Place(lbSATBufferCtr, "lbSATBufferCtr", K::Label, 5, 11800, 500, 1200, 285,
+    Place(lbControl, "lbControl", K::Label, kDecoderTab, 3400, 500, 3000, 285,
+          QStringLiteral("No Data"));
+    Place(lbTest, "lbTest", K::Label, kDecoderTab, 6600, 500, 5000, 285, QStringLiteral("No Data"));
+    Place(lbF1, "lbF1", K::Label, kDecoderTab, 3400, 900, 3000, 285);
+    Place(lbF2, "lbF2", K::Label, kDecoderTab, 6600, 900, 3000, 285);
+    Place(lbSATBufferCtr, "lbSATBufferCtr", K::Label, kDecoderTab, 11800, 500, 1200, 285,
           QStringLiteral("Buffer Size"));
-    Place(txbSATBufferCtr, "txbSATBufferCtr", K::TextBox, 5, 13100, 480, 1500, 315);
-    Place(lbTxData, "lbTxData", K::Label, 5, 11800, 900, 3000, 285, QStringLiteral("No Data"));
+    Place(txbSATBufferCtr, "txbSATBufferCtr", K::TextBox, kDecoderTab, 13100, 480, 1500, 315);
+    Place(lbTxData, "lbTxData", K::Label, kDecoderTab, 11800, 900, 3000, 285,
+          QStringLiteral("No Data"));
     Pane(txbSatDecoder, "txbSatDecoder", 5, 1400);
 
     Menus = {

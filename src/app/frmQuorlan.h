@@ -31,6 +31,13 @@ public:
 
     // The tab control; Value is the index of the tab shown.
     Control SSTab1;
+    static constexpr int kNoTab = -1; // on the window itself, above the tabs
+    static constexpr int kInputTab = 0;
+    static constexpr int kOutputsTab = 1;
+    static constexpr int kSystemLogsTab = 2;
+    static constexpr int kConfigTab = 3;
+    static constexpr int kDelayedTab = 4;
+    static constexpr int kDecoderTab = 5;
     QStringList TabCaptions;
 
     DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed;

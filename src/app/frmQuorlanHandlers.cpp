@@ -27,7 +27,7 @@ void frmQuorlan::Form_Resize() {
 void frmQuorlan::SSTab1_Click(int tab) {
     SSTab1.Value = tab;
     guarded("SSTab1_Click", [&] {
-        if (tab == 4)
+        if (tab == kDelayedTab)
             sys_.delayedDb.RefreshDelayedView();
         else
             sys_.delayedDb.CloseDelayedList();

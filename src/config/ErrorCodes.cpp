@@ -10,9 +10,6 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// The site whose own failure would otherwise report itself through itself.
-constexpr int kLookupSite = 300;
-
 } // namespace
 
 ErrorCodes::ErrorCodes(System& system) : sys_(system) {}
@@ -33,19 +30,21 @@ QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QSt
            platformText;
 }
 
-void ErrorCodes::ShowWarning(int errorNumber, const QString& platformText, int socket) {
+void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+    const int errorNumber = static_cast<int>(site);
     try {
         // The lookup's own failure (300) is built without a lookup, so a lookup
         // that keeps failing cannot nest. Without the system database there is
         // nothing to look up either; the report still goes out.
         std::shared_ptr<platform::Recordset> row;
-        if (errorNumber != kLookupSite && sys_.db.gSysConnection.State() == 1) {
+        if (site != ErrorCode::OpenErrorCode &&
+            sys_.db.gSysConnection.State() == platform::ObjectState::Open) {
             sys_.db.OpenErrorCode(errorNumber);
             row = sys_.db.rsErrorCode;
         }
         const QString socketText = QStringLiteral("[%1]").arg(socket);
         QString report;
-        if (row && row->State() == 1 && !row->Eof()) {
+        if (row && row->State() == platform::ObjectState::Open && !row->Eof()) {
             const QString function = row->Field(QStringLiteral("Function")).toString();
             const QString description = row->Field(QStringLiteral("Description")).toString();
             report = Report(errorNumber, socketText, &function, &description, platformText);

@@ -4,6 +4,45 @@
 
 class System;
 
+// The warning sites: each number is the key of the site's row in the ErrorCodes
+// table of Ombrixsys.mdb, and operators know the sites by these numbers.
+enum class ErrorCode : int {
+    SendDataOutputs = 100,
+    OutputsDataArrival = 101,
+    OutputsConnectionRequest = 102,
+    OutputsClose = 103,
+    CloseStalledClient = 104,
+    UpdateOutputClients = 108,
+    ListenOnPort = 109, // also a packet the outputs could not take
+    SendDataTelstra = 200,
+    DecoderDataArrival = 201,
+    DecoderConnectionRequest = 202,
+    DecoderClose = 203,
+    ConnectTelstraPort = 205,
+    OpenErrorCode = 300,
+    OpenErrorCodes = 301,
+    OpenStartUp = 302,
+    OpenTelstra = 303,
+    OpenOutputs = 304,
+    CommitOutputs = 305,
+    OpenSysDatabase = 306,
+    CloseSysDatabase = 307,
+    CommitTelstra = 308,
+    GetStartUpKey = 309,
+    SetStartUpKey = 310,
+    OpenDelayedDb = 400,
+    CloseDelayedDb = 401,
+    AddDelayed = 402,
+    CheckDelayedCompaction = 403,
+    DelayedList = 404, // clearing, deleting or listing stored packets
+    DuplicateOutputPorts = 600,
+    DuplicateTelstraPorts = 601,
+    DuplicateOutputTelstraPort = 602,
+    DuplicateDescriptions = 603,
+    SocketsTimer = 900,
+    SystemTimer = 902,
+};
+
 // The warning report of every routine that catches an error: the text of the
 // error site's row of ErrorCodes, shown in the window's warning box, and the
 // platform's text in the error log.
@@ -11,7 +50,7 @@ class ErrorCodes {
 public:
     explicit ErrorCodes(System& system);
 
-    void ShowWarning(int errorNumber, const QString& platformText, int socket);
+    void ShowWarning(ErrorCode site, const QString& platformText, int socket);
 
     // The report's text, without the date-time the box puts in front of it.
     static QString Report(int errorNumber, const QString& socketText, const QString* function,

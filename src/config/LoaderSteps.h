@@ -23,7 +23,7 @@ inline QChar ActiveLetter(const platform::Recordset& rs) {
 // step: "N" closes an active connection, "Y" enables an inactive one.
 template <typename Entries, typename Close, typename Log>
 void ApplyActiveColumn(platform::Recordset& rs, int count, Entries& entries, Close close, Log log) {
-    if (rs.State() != 1 || rs.RecordCount() == 0)
+    if (rs.State() != platform::ObjectState::Open || rs.RecordCount() == 0)
         return;
     rs.MoveFirst();
     for (int i = 0; i < count; ++i) {

@@ -21,23 +21,23 @@ int adoQuorlan::OpenSysDatabase() {
         gSysConnection.BaseFolder = sys_.workDir;
         gSysConnection.Open();
         config::UpgradeSchema(gSysConnection, config::DatabaseKind::System);
-        return gSysConnection.State();
+        return static_cast<int>(gSysConnection.State());
     } catch (const platform::Error& error) {
         gSysConnection.Close();
-        sys_.ShowWarning(306, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenSysDatabase, error.text(), 0);
         return 0;
     }
 }
 
 int adoQuorlan::CloseSysDatabase() {
     try {
-        if (gSysConnection.State() == 1) {
+        if (gSysConnection.State() == platform::ObjectState::Open) {
             gRsSetting.reset();
             gSysConnection.Close();
         }
-        return gSysConnection.State();
+        return static_cast<int>(gSysConnection.State());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(307, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::CloseSysDatabase, error.text(), 0);
         return 0;
     }
 }
@@ -56,7 +56,7 @@ std::shared_ptr<platform::Recordset> adoQuorlan::openSetting(const QString& key,
 }
 
 QString adoQuorlan::GetStartUpKey(const QString& key, const QString& defaultValue) {
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return {};
     try {
         auto rs = openSetting(key, 1);
@@ -65,13 +65,13 @@ QString adoQuorlan::GetStartUpKey(const QString& key, const QString& defaultValu
         const QVariant value = rs->Field(QStringLiteral("Key_Data"));
         return value.isValid() ? value.toString() : QString();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(309, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::GetStartUpKey, error.text(), 0);
         return {};
     }
 }
 
 QString adoQuorlan::SetStartUpKey(const QString& key, const QString& value) {
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return {};
     try {
         auto rs = openSetting(key, 2);
@@ -82,14 +82,14 @@ QString adoQuorlan::SetStartUpKey(const QString& key, const QString& value) {
         rs->Close();
         return {};
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(310, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::SetStartUpKey, error.text(), 0);
         return {};
     }
 }
 
 void adoQuorlan::OpenStartUp(int lockType) {
     try {
-        if (gSysConnection.State() != 1)
+        if (gSysConnection.State() != platform::ObjectState::Open)
             return;
         auto rs = std::make_shared<platform::Recordset>();
         rs->CursorLocation = 3;
@@ -98,7 +98,7 @@ void adoQuorlan::OpenStartUp(int lockType) {
         gRsStartUp = rs;
         rs->Open(QStringLiteral("SELECT * FROM `StartUp`"), gSysConnection);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(302, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenStartUp, error.text(), 0);
     }
 }
 
@@ -111,7 +111,7 @@ void adoQuorlan::EditStartUp() {
     // A failure while closing or reopening leaves the grid detached; OpenStartUp
     // reports its own failure as warning 302.
     try {
-        if (gRsStartUp && gRsStartUp->State() == 1)
+        if (gRsStartUp && gRsStartUp->State() == platform::ObjectState::Open)
             gRsStartUp->Close();
     } catch (const platform::Error&) {
     }

@@ -2,6 +2,7 @@
 // connection loaders walk.
 
 #include "app/System.h"
+#include "config/Limits.h"
 #include "config/LoaderSteps.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
@@ -17,7 +18,7 @@ std::shared_ptr<platform::Recordset> adoQuorlan::OpenRecordset(const QString& sq
 }
 
 void adoQuorlan::OpenErrorCode(int errorNumber) {
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsErrorCode.reset();
@@ -25,67 +26,70 @@ void adoQuorlan::OpenErrorCode(int errorNumber) {
             OpenRecordset(QStringLiteral("SELECT * FROM `ErrorCodes` WHERE (`ErrorNumber` = ?)"), 1,
                           {errorNumber});
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(300, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenErrorCode, error.text(), 0);
     }
 }
 
 void adoQuorlan::OpenErrorCodes(int lockType) {
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsErrorCodes = std::make_shared<platform::Recordset>();
         rsErrorCodes = OpenRecordset(
             QStringLiteral("SELECT * FROM `ErrorCodes` ORDER BY `ErrorNumber` ASC"), lockType);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(301, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenErrorCodes, error.text(), 0);
     }
 }
 
 void adoQuorlan::OpenTelstra(int lockType) {
     sys_.gTelstraLoaded = sys_.gTelstraCount;
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsTelstra = std::make_shared<platform::Recordset>();
         rsTelstra = OpenRecordset(QStringLiteral("SELECT * FROM `Telstra` ORDER BY `Description`"),
                                   lockType);
         sys_.gTelstraCount = static_cast<int>(rsTelstra->RecordCount());
-        if (sys_.gTelstraCount > 2) {
-            sys_.gTelstraCount = 2;
-            const QString text = QStringLiteral(
-                "System: No of Telstra sockets in database is greater than MAX Allowed of [2]. "
-                "Only the maximum no of sockets will be operational.");
+        if (sys_.gTelstraCount > kMaxTelstra) {
+            sys_.gTelstraCount = kMaxTelstra;
+            const QString text =
+                QStringLiteral("System: No of Telstra sockets in database is greater than MAX "
+                               "Allowed of [") +
+                QString::number(kMaxTelstra) +
+                QStringLiteral("]. Only the maximum no of sockets will be operational.");
             sys_.logs.LogInput(text);
             sys_.display.ShowInfoBox(text);
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(303, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenTelstra, error.text(), 0);
     }
 }
 
 void adoQuorlan::OpenOutputs(int lockType) {
     sys_.gOutputsLoaded = sys_.gOutputCount;
-    if (gSysConnection.State() != 1)
+    if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsOutputs = std::make_shared<platform::Recordset>();
         rsOutputs = OpenRecordset(QStringLiteral("SELECT * FROM `Outputs` ORDER BY `Description`"),
                                   lockType);
         sys_.gOutputCount = static_cast<int>(rsOutputs->RecordCount());
-        if (sys_.gOutputCount > 50) {
-            sys_.gOutputCount = 50;
+        if (sys_.gOutputCount > kMaxOutputs) {
+            sys_.gOutputCount = kMaxOutputs;
             const QString text = QStringLiteral("System: No of outputs in database is greater than "
-                                                "MAX Allowed output sockets of [50]");
+                                                "MAX Allowed output sockets of [") +
+                                 QString::number(kMaxOutputs) + QStringLiteral("]");
             sys_.logs.LogOutput(text);
             sys_.display.ShowInfoBox(text);
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(304, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenOutputs, error.text(), 0);
     }
 }
 
 void adoQuorlan::EditOutputs() {
-    if (rsOutputs && rsOutputs->State() == 1)
+    if (rsOutputs && rsOutputs->State() == platform::ObjectState::Open)
         rsOutputs->Close();
     sys_.window.dgOutputs.DataSource.reset();
     OpenOutputs(3);
@@ -111,7 +115,7 @@ bool adoQuorlan::CommitOutputs() {
         sys_.outputRules.CheckDuplicatePorts();
         return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(305, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::CommitOutputs, error.text(), 0);
         return false;
     }
 }
@@ -120,14 +124,14 @@ void adoQuorlan::EditTelstra() {
     // A failure here (the table gone, the database closed) is reported like one
     // while opening the table.
     try {
-        if (rsTelstra && rsTelstra->State() == 1)
+        if (rsTelstra && rsTelstra->State() == platform::ObjectState::Open)
             rsTelstra->Close();
         sys_.window.dgTelstra.DataSource.reset();
         OpenTelstra(3);
         if (sys_.display.Bind(sys_.window.dgTelstra, rsTelstra, colours::DarkRed))
             sys_.display.SetTelstraColumns(rsTelstra->FieldCount());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(303, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenTelstra, error.text(), 0);
     }
 }
 
@@ -147,14 +151,14 @@ bool adoQuorlan::CommitTelstra() {
         sys_.decSockets.CheckTelstraPostUpdate();
         return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(308, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::CommitTelstra, error.text(), 0);
         return false;
     }
 }
 
 void adoQuorlan::setAllTelstraActive(bool active) {
     Skipping([&] {
-        if (rsTelstra && rsTelstra->State() == 1)
+        if (rsTelstra && rsTelstra->State() == platform::ObjectState::Open)
             rsTelstra->Close();
     });
     sys_.window.dgTelstra.DataSource.reset();

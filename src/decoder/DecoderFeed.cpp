@@ -20,7 +20,7 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
         sys_.window.Changed();
         ResetSAT10mSTimer();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(201, error.text(), i);
+        sys_.ShowWarning(ErrorCode::DecoderDataArrival, error.text(), i);
         try {
             CloseTelstraSocket(i);
         } catch (const platform::Error&) {

@@ -39,7 +39,7 @@ RecordsetTableModel::RecordsetTableModel(DataGrid& grid, QObject* parent)
 
 void RecordsetTableModel::refresh() {
     const auto& rs = grid_.DataSource;
-    const bool open = rs && rs->State() == 1;
+    const bool open = rs && rs->State() == platform::ObjectState::Open;
     const int rows = open ? int(rs->RecordCount()) : 0;
     const int columns = open ? rs->FieldCount() : 0;
     if (rs != shown_ || rows != rows_ || columns != columns_) {
@@ -57,7 +57,7 @@ bool RecordsetTableModel::editable() const {
     // Blue means read-only to the operator, whatever the recordset allows:
     // after start-up the carriers' table stays open for writing, but it is
     // shown, and must stay, read-only until its Edit button is pressed.
-    return shown_ && shown_->State() == 1 && shown_->LockType != 1 &&
+    return shown_ && shown_->State() == platform::ObjectState::Open && shown_->LockType != 1 &&
            grid_.ForeColor == colours::DarkRed;
 }
 
@@ -70,7 +70,7 @@ int RecordsetTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !shown_ || shown_->State() != 1)
+    if (!index.isValid() || !shown_ || shown_->State() != platform::ObjectState::Open)
         return {};
     if (role == Qt::ForegroundRole)
         return FromBgr(grid_.ForeColor);
@@ -85,7 +85,7 @@ QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant RecordsetTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole || !shown_ || shown_->State() != 1)
+    if (role != Qt::DisplayRole || !shown_ || shown_->State() != platform::ObjectState::Open)
         return {};
     if (orientation == Qt::Horizontal)
         return shown_->FieldName(section);

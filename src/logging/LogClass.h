@@ -50,8 +50,6 @@ public:
     QString Backup();
     QString CycleBackup();
 
-    bool IsConnected() const { return connected_; }
-
     // Called from AddLog when a line of the connected log could not be written
     // whole, with the system's reason; not again until a line is written.
     std::function<void(const QString& reason)> LinesLost;

@@ -14,6 +14,11 @@ const QString kTitlePrefix = QStringLiteral("********************** Quorlan ");
 // beyond it is counted, not kept.
 constexpr qsizetype kEarlyLineLimit = 1000;
 
+constexpr qint64 kSecondsPerHour = 3600;
+// The back-up period and time of day when the settings give none that can be used.
+constexpr int kDefaultBackUpPeriod = 24; // hours
+const QString kDefaultBackUpTime = QStringLiteral("3:01:00 AM");
+
 } // namespace
 
 Logs::Logs(System& system)
@@ -114,15 +119,16 @@ void Logs::InitLogs() {
     LogInput(QStringLiteral("Telstra Log intialised"));
     LogOutput(QStringLiteral("Outputs Log intialised"));
 
-    const QString periodText =
-        sys_.db.GetStartUpKey(QStringLiteral("BackUpPeriod"), QStringLiteral("24"));
+    const QString periodText = sys_.db.GetStartUpKey(QStringLiteral("BackUpPeriod"),
+                                                     QString::number(kDefaultBackUpPeriod));
     gBackUpPeriod = WholeNumber(periodText);
     if (gBackUpPeriod < 1) {
         // A period of no hours would back the logs up at every tick, forever.
         LogError(QStringLiteral("System: BackUpPeriod \"%1\" is not a number of hours above 0. "
-                                "Backing up every 24 hours.")
-                     .arg(periodText));
-        gBackUpPeriod = 24;
+                                "Backing up every %2 hours.")
+                     .arg(periodText)
+                     .arg(kDefaultBackUpPeriod));
+        gBackUpPeriod = kDefaultBackUpPeriod;
     }
 
     const QString lastText = sys_.db.GetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
@@ -131,12 +137,12 @@ void Logs::InitLogs() {
         LogError(QStringLiteral("System: LastBackUp \"%1\" is not a date and time. Counting the "
                                 "last back up as now.")
                      .arg(lastText));
-    gNextBackUp = last.value_or(sys_.Now()).addSecs(qint64(gBackUpPeriod) * 3600);
+    gNextBackUp = last.value_or(sys_.Now()).addSecs(gBackUpPeriod * kSecondsPerHour);
 
     if (gNextBackUp > sys_.Now()) {
         const QDateTime candidate = backUpTimeToday();
         if (candidate < sys_.Now()) {
-            gNextBackUp = candidate.addSecs(qint64(gBackUpPeriod) * 3600);
+            gNextBackUp = candidate.addSecs(gBackUpPeriod * kSecondsPerHour);
             LogError(QStringLiteral("System: Next back up time is less than the current time. "
                                     "Setting back up to ") +
                      sys_.dateTimeText.DateTime(gNextBackUp));
@@ -152,7 +158,7 @@ void Logs::InitLogs() {
 }
 
 QDateTime Logs::backUpTimeToday() {
-    const QString fallback = QStringLiteral("3:01:00 AM");
+    const QString& fallback = kDefaultBackUpTime;
     const QString text = sys_.db.GetStartUpKey(QStringLiteral("BackUpTime"), fallback);
     std::optional<QTime> time = sys_.dateTimeText.ParseTime(text);
     if (!time) {
@@ -164,7 +170,7 @@ QDateTime Logs::backUpTimeToday() {
         backUpTimeReported_ = true;
         time = sys_.dateTimeText.ParseTime(fallback);
     }
-    return QDateTime(sys_.Now().date(), time.value_or(QTime(3, 1)));
+    return QDateTime(sys_.Now().date(), time.value_or(QTime()));
 }
 
 void Logs::CheckBackUp() {
@@ -176,7 +182,7 @@ void Logs::CheckBackUp() {
         sys_.db.SetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
         QDateTime candidate = backUpTimeToday();
         if (candidate < sys_.Now())
-            candidate = candidate.addSecs(qint64(gBackUpPeriod) * 3600);
+            candidate = candidate.addSecs(gBackUpPeriod * kSecondsPerHour);
         gNextBackUp = candidate;
         LogError(QStringLiteral("System: Next back up time is ") +
                  sys_.dateTimeText.DateTime(gNextBackUp));

@@ -29,7 +29,7 @@ public:
     QByteArray gOutputsLogText;
     QByteArray gDecoderLogText;
 
-    int gBackUpPeriod = 24;
+    int gBackUpPeriod = 0; // hours; read at start-up
     QDateTime gNextBackUp;
 
     void InitLogs();

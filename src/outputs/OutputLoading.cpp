@@ -33,7 +33,7 @@ void frmOutputSockets::InitOutputClients() {
 void frmOutputSockets::LoadOutputClients() {
     Skipping([&] { InitOutputClients(); });
     auto rs = sys_.db.rsOutputs;
-    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+    if (!rs || rs->State() != platform::ObjectState::Open || rs->RecordCount() == 0)
         return;
     Skipping([&] { rs->MoveFirst(); });
     for (int i = 0; i < sys_.gOutputCount; ++i) {

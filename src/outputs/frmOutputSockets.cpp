@@ -89,7 +89,7 @@ void frmOutputSockets::ListenOnPort(int i) {
             e.Description);
         e.Active = true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(109, error.text(), i);
+        sys_.ShowWarning(ErrorCode::ListenOnPort, error.text(), i);
     }
 }
 
@@ -139,7 +139,7 @@ bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
         }
         return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(100, error.text(), i);
+        sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
         return false;
     }
 }
@@ -173,7 +173,7 @@ void frmOutputSockets::CloseStalledClient(int i) {
     e.RxBuffer.clear();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = sys_.Now();
-    sys_.ShowWarning(104, text, i);
+    sys_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
     for (const QueuedPacket& packet : undelivered)
         if (packet.storedMessID == 0) // a row still stored stays where it is
             sys_.outputRules.StoreForOutput(i, packet.packet);
@@ -210,7 +210,7 @@ void frmOutputSockets::UpdateOutputClients() {
                 ClosePort(i);
                 e.StatusTime = sys_.Now();
                 sys_.ShowWarning(
-                    108,
+                    ErrorCode::UpdateOutputClients,
                     e.Description +
                         QStringLiteral(" has heartbeat failure. There is no TCP connection."),
                     i);
@@ -258,7 +258,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
             gOutputs[i].Description);
         socket.Accept(requestID);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(102, error.text(), i);
+        sys_.ShowWarning(ErrorCode::OutputsConnectionRequest, error.text(), i);
     }
 }
 
@@ -295,7 +295,7 @@ void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
             Shown(data));
         ProcessClientData(i);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(101, error.text(), i);
+        sys_.ShowWarning(ErrorCode::OutputsDataArrival, error.text(), i);
     }
 }
 
@@ -314,7 +314,7 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
             e.SendReady = false;
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(100, error.text(), i);
+        sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
     }
     for (const QueuedPacket& packet : sent)
         sys_.global.StoredPacketSent(i, packet);
@@ -331,7 +331,7 @@ void frmOutputSockets::wskOutputs_Close(int i) {
         socket.Close();
         socket.Listen();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(103, error.text(), i);
+        sys_.ShowWarning(ErrorCode::OutputsClose, error.text(), i);
     }
 }
 

@@ -50,7 +50,7 @@ QString Connection::FilePath() const {
 }
 
 void Connection::Open() {
-    if (State() == 1)
+    if (State() == platform::ObjectState::Open)
         throw Error(QStringLiteral("Operation is not allowed when the object is open."));
     const QString path = FilePath();
     if (DataSourceOf(ConnectionString).isEmpty())
@@ -98,8 +98,8 @@ void Connection::Close() {
     name_.clear();
 }
 
-int Connection::State() const {
-    return name_.isEmpty() ? 0 : 1;
+ObjectState Connection::State() const {
+    return name_.isEmpty() ? ObjectState::Closed : ObjectState::Open;
 }
 
 QSqlDatabase Connection::database() const {

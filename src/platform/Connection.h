@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ObjectState.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
@@ -24,7 +26,7 @@ public:
 
     void Open();
     void Close();
-    int State() const; // 1 when open, 0 when closed
+    ObjectState State() const;
 
     // Runs a statement that returns no rows; values are bound, never spliced.
     void Execute(const QString& sql, const QVariantList& params = {});

@@ -49,7 +49,7 @@ void Recordset::Open(const QString& source, const Connection& connection,
                      const QVariantList& params) {
     if (open_)
         throw Error(QStringLiteral("Operation is not allowed when the object is open."));
-    if (connection.State() != 1)
+    if (connection.State() != platform::ObjectState::Open)
         throw Error(QStringLiteral("Operation is not allowed when the object is closed."));
     connectionName_ = connection.SqlName();
     source_ = source;
@@ -163,17 +163,6 @@ void Recordset::MoveNext() {
     ++position_;
 }
 
-void Recordset::MovePrevious() {
-    if (Bof())
-        throw Error(NoCurrentRecord());
-    --position_;
-}
-
-long Recordset::AbsolutePosition() const {
-    requireOpen();
-    return position_ >= 0 && position_ < rows_.size() ? position_ : -1;
-}
-
 void Recordset::MoveTo(long row) {
     requireOpen();
     if (row < 0 || row >= rows_.size())
@@ -254,17 +243,6 @@ void Recordset::Delete() {
         deleted_ << row.rowid;
     if (position_ >= rows_.size())
         position_ = rows_.size(); // past the end, as after deleting the last row
-}
-
-bool Recordset::HasPendingChanges() const {
-    if (!open_)
-        return false;
-    if (!deleted_.isEmpty())
-        return true;
-    for (const Row& row : rows_)
-        if (row.isNew || row.dirty.contains(true))
-            return true;
-    return false;
 }
 
 void Recordset::writeRow(Row& row) {

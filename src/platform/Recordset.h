@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ObjectState.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -22,7 +24,7 @@ public:
     void Open(const QString& source, const Connection& connection, const QVariantList& params = {});
     void Requery();
     void Close();
-    int State() const { return open_ ? 1 : 0; }
+    ObjectState State() const { return open_ ? ObjectState::Open : ObjectState::Closed; }
     const QString& Source() const { return source_; }
 
     long RecordCount() const;
@@ -30,9 +32,7 @@ public:
     bool Eof() const;
     void MoveFirst();
     void MoveNext();
-    void MovePrevious();
     void MoveLast();
-    long AbsolutePosition() const; // zero-based index of the current row, -1 at BOF/EOF
     void MoveTo(long row);
 
     int FieldCount() const;
@@ -50,7 +50,6 @@ public:
     void AddNew();
     void Delete(); // removes the current row; Update deletes it from the table
     void Update();
-    bool HasPendingChanges() const;
 
 private:
     struct Row {

@@ -24,7 +24,7 @@ void OutputRules::CheckDuplicatePorts() {
     sys_.logs.LogOutput(QStringLiteral("System: Check for duplicate ports."));
     const auto& outputs = sys_.outputSockets.gOutputs;
     const auto& telstra = sys_.decSockets.gTelstra;
-    auto report = [&](const QString& text, bool toOutputsLog, int warning) {
+    auto report = [&](const QString& text, bool toOutputsLog, ErrorCode warning) {
         sys_.logs.LogError(text);
         if (toOutputsLog)
             sys_.logs.LogOutput(text);
@@ -38,20 +38,20 @@ void OutputRules::CheckDuplicatePorts() {
             if (SamePort(outputs[i].Port, outputs[j].Port))
                 report(QStringLiteral("System: Found duplicate ports ") + tab + outputs[i].Port +
                            tab + outputs[i].Description + tab + outputs[j].Description,
-                       true, 600);
+                       true, ErrorCode::DuplicateOutputPorts);
     for (int i = 0; i < sys_.gTelstraCount; ++i)
         for (int j = i + 1; j < sys_.gTelstraCount; ++j)
             if (SamePort(telstra[i].Port, telstra[j].Port))
                 report(QStringLiteral("System: Found duplicate ports ") + tab + telstra[i].Port +
                            tab + telstra[i].Description + tab + telstra[j].Description,
-                       false, 601);
+                       false, ErrorCode::DuplicateTelstraPorts);
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = 0; j < sys_.gTelstraCount; ++j)
             if (SamePort(telstra[j].Port, outputs[i].Port))
                 report(QStringLiteral("System: Found duplicate ports between tables") + tab +
                            outputs[i].Port + tab + outputs[i].Description + tab +
                            telstra[j].Description,
-                       false, 602);
+                       false, ErrorCode::DuplicateOutputTelstraPort);
     // Stored packets are kept under the output's description, so of two outputs
     // with one description the first takes both backlogs and the second none.
     for (int i = 0; i < sys_.gOutputCount; ++i)
@@ -59,5 +59,5 @@ void OutputRules::CheckDuplicatePorts() {
             if (outputs[i].Description == outputs[j].Description)
                 report(QStringLiteral("System: Found duplicate descriptions ") + tab +
                            outputs[i].Description + tab + outputs[i].Port + tab + outputs[j].Port,
-                       true, 603);
+                       true, ErrorCode::DuplicateDescriptions);
 }

@@ -74,7 +74,7 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
 // the 50 outputs in use: its packets wait for it rather than being deleted.
 // Without the system database nothing can be told, so nothing is deleted.
 bool Global::namedInOutputsTable(const QString& destination) {
-    if (sys_.db.gSysConnection.State() != 1)
+    if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
         return true;
     const auto rs = sys_.db.OpenRecordset(
         QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,

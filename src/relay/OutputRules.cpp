@@ -15,7 +15,8 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
     } catch (const std::exception& error) {
         const auto* platformError = dynamic_cast<const platform::Error*>(&error);
         sys_.ShowWarning(
-            109, platformError ? platformError->text() : QString::fromLocal8Bit(error.what()), 0);
+            ErrorCode::ListenOnPort,
+            platformError ? platformError->text() : QString::fromLocal8Bit(error.what()), 0);
     }
 }
 
@@ -42,7 +43,7 @@ bool OutputRules::StoreForOutput(int index, const QByteArray& packet) {
         if (store.DelayedListOpen())
             sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
     sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
     sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +

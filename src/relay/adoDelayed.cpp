@@ -19,9 +19,14 @@ namespace {
 const QString kDelayedConnectionString = QStringLiteral(
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=.\\delayed.mdb;Persist Security Info=False");
 
-// Newest first; MessID breaks ties within one millisecond.
+// Most stored rows the Delayed grid shows; above that only their count is shown.
+constexpr int kDelayedRowsShown = 50;
+
+// Newest first; MessID breaks ties within one millisecond. One row more than
+// the grid shows tells a full grid from an overfull one.
 const QString kListQuery =
-    QStringLiteral("SELECT * FROM `Delayed` ORDER BY `Created` DESC, `MessID` DESC LIMIT 51");
+    QStringLiteral("SELECT * FROM `Delayed` ORDER BY `Created` DESC, `MessID` DESC LIMIT ") +
+    QString::number(kDelayedRowsShown + 1);
 
 QSqlQuery Run(platform::Connection& cn, const QString& sql, const QVariantList& params = {}) {
     QSqlQuery query(cn.database());
@@ -50,10 +55,10 @@ int adoDelayed::OpenDelayedDb() {
         cnDelayed.Execute(QStringLiteral("PRAGMA journal_mode = WAL"));
         cnDelayed.Execute(QStringLiteral("PRAGMA synchronous = FULL"));
         config::UpgradeSchema(cnDelayed, config::DatabaseKind::Delayed);
-        return cnDelayed.State();
+        return static_cast<int>(cnDelayed.State());
     } catch (const platform::Error& error) {
         cnDelayed.Close();
-        sys_.ShowWarning(400, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
 }
@@ -79,7 +84,7 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
                 std::fprintf(stderr, "%s\n", qPrintable(text));
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(400, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
     if (OpenDelayedDb() != 1)
@@ -88,10 +93,10 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
         proveWritable();
     } catch (const platform::Error& error) {
         cnDelayed.Close();
-        sys_.ShowWarning(400, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
-    return cnDelayed.State();
+    return static_cast<int>(cnDelayed.State());
 }
 
 void adoDelayed::proveWritable() {
@@ -122,15 +127,15 @@ int adoDelayed::CloseDelayedDb() {
     try {
         rsDelayed.reset();
         cnDelayed.Close();
-        return cnDelayed.State();
+        return static_cast<int>(cnDelayed.State());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(401, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::CloseDelayedDb, error.text(), 0);
         return 0;
     }
 }
 
 void adoDelayed::ensureOpen() {
-    if (cnDelayed.State() != 1)
+    if (cnDelayed.State() != platform::ObjectState::Open)
         OpenDelayedDb();
 }
 
@@ -147,7 +152,7 @@ void adoDelayed::recount() {
 }
 
 void adoDelayed::OpenDelayedList() {
-    if (cnDelayed.State() != 1)
+    if (cnDelayed.State() != platform::ObjectState::Open)
         return;
     try {
         auto rs = std::make_shared<platform::Recordset>();
@@ -158,12 +163,12 @@ void adoDelayed::OpenDelayedList() {
         rs->Open(kListQuery, cnDelayed);
         recount();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
 void adoDelayed::CloseDelayedList() {
-    if (cnDelayed.State() == 1 && DelayedListOpen())
+    if (cnDelayed.State() == platform::ObjectState::Open && DelayedListOpen())
         rsDelayed->Close();
 }
 
@@ -179,7 +184,7 @@ void adoDelayed::RefreshDelayedView() {
     else
         OpenDelayedList();
     w.dgDelayed.DataSource.reset();
-    if (gDelayedCount <= 50) {
+    if (gDelayedCount <= kDelayedRowsShown) {
         if (DelayedListOpen()) {
             sys_.display.Bind(w.dgDelayed, rsDelayed, colours::Blue);
             sys_.display.SetDelayedColumns(rsDelayed->FieldCount());
@@ -204,7 +209,7 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
                            "VALUES (?, ?, ?, ?)"),
             {messID, sys_.Now().toString(Qt::ISODateWithMs), destination, packet});
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(402, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
     showInserted(destination);
@@ -216,7 +221,7 @@ void adoDelayed::showInserted(const QString& destination) {
         if (DelayedListOpen()) {
             destinations_[destination] += 1;
             ++gDelayedCount;
-            if (sys_.window.SSTab1.Value == 4)
+            if (sys_.window.SSTab1.Value == frmQuorlan::kDelayedTab)
                 rsDelayed->Requery();
         } else {
             OpenDelayedList();
@@ -224,7 +229,7 @@ void adoDelayed::showInserted(const QString& destination) {
         RefreshDelayedView();
     } catch (const platform::Error& error) {
         // The packet is stored; only the view of the store is behind.
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -241,7 +246,7 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
         }
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -253,7 +258,7 @@ void adoDelayed::ClearDelayed() {
         gDelayedCount = 0;
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -269,7 +274,7 @@ qint64 adoDelayed::DeleteDestination(const QString& destination) {
         RefreshDelayedView();
         return rows;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(404, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
         return 0;
     }
 }
@@ -295,7 +300,7 @@ DelayedRecord adoDelayed::OldestFor(const QString& destination) {
 }
 
 qint64 adoDelayed::LargestMessID() {
-    if (cnDelayed.State() != 1)
+    if (cnDelayed.State() != platform::ObjectState::Open)
         return 0;
     QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT max(`MessID`) FROM `Delayed`"));
     return query.next() ? query.value(0).toLongLong() : 0;
@@ -307,7 +312,7 @@ bool adoDelayed::CheckDelayedCompaction() {
     try {
         sys_.gNextCompactCheck = sys_.Now().addDays(1);
         sys_.logs.LogError(QStringLiteral("System: Checking Delayed Dbase for compaction."));
-        if (sys_.db.gSysConnection.State() != 1)
+        if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
             return false;
         ensureOpen();
         QSqlQuery any = Run(cnDelayed, QStringLiteral("SELECT 1 FROM `Delayed` LIMIT 1"));
@@ -331,7 +336,7 @@ bool adoDelayed::CheckDelayedCompaction() {
             QStringLiteral("System: Failed to compact Delayed Dbase. ZelkorCopy failed."));
         return false;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(403, error.text(), 0);
+        sys_.ShowWarning(ErrorCode::CheckDelayedCompaction, error.text(), 0);
         return false;
     }
 }

@@ -31,7 +31,9 @@ public:
     int CloseDelayedDb();
     void OpenDelayedList();
     void CloseDelayedList();
-    bool DelayedListOpen() const { return rsDelayed && rsDelayed->State() == 1; }
+    bool DelayedListOpen() const {
+        return rsDelayed && rsDelayed->State() == platform::ObjectState::Open;
+    }
     void RefreshDelayedView();
 
     // Stores one packet; false (after warning 402) when it could not be stored.

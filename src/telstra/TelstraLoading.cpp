@@ -32,7 +32,7 @@ void frmDecSockets::InitTelstraClients() {
 void frmDecSockets::LoadTelstraClients() {
     Skipping([&] { InitTelstraClients(); });
     auto rs = sys_.db.rsTelstra;
-    if (!rs || rs->State() != 1 || rs->RecordCount() == 0)
+    if (!rs || rs->State() != platform::ObjectState::Open || rs->RecordCount() == 0)
         return;
     Skipping([&] { rs->MoveFirst(); });
     for (int i = 0; i < sys_.gTelstraCount; ++i) {

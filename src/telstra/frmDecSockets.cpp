@@ -54,7 +54,7 @@ void frmDecSockets::ConnectTelstraPort(int i) {
         log(QStringLiteral("System: Connect to port ") + e.Port + QStringLiteral("   ") +
             e.Description);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(205, error.text(), i);
+        sys_.ShowWarning(ErrorCode::ConnectTelstraPort, error.text(), i);
         log(QStringLiteral("System: Telstra Socket problem starting ") + e.Port +
             QStringLiteral("   ") + e.Description + QStringLiteral(" Windows reports [") +
             error.text() + QLatin1Char(']'));
@@ -160,7 +160,7 @@ bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
         }
         return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(200, error.text(), i);
+        sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
         CloseTelstraSocket(i);
         return false;
     }
@@ -205,7 +205,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         e.SendReady = true;
         e.CloseCount = 0;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(202, error.text(), i);
+        sys_.ShowWarning(ErrorCode::DecoderConnectionRequest, error.text(), i);
         CloseTelstraSocket(i);
     }
 }
@@ -228,7 +228,7 @@ void frmDecSockets::wskDecoder_Close(int i) {
                 .arg(socket.ListeningPort()) +
             gTelstra[i].Description);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(203, error.text(), i);
+        sys_.ShowWarning(ErrorCode::DecoderClose, error.text(), i);
     }
 }
 
@@ -250,6 +250,6 @@ void frmDecSockets::wskDecoder_SendComplete(int i) {
             e.SendReady = false;
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(200, error.text(), i);
+        sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
     }
 }

@@ -25,7 +25,6 @@ private slots:
         QCOMPARE(t->SystemTickSteps().size(), size_t(1));
         QCOMPARE(t->SystemTickSteps()[0].name, QStringLiteral("ResendDelayed"));
         // With nothing loaded every tick still runs cleanly.
-        t->tmrTCP_Timer();
         t->tmrSockets_Timer();
         t->tmrSystem_Timer();
         QVERIFY(t.warnings.isEmpty());
@@ -45,8 +44,8 @@ private slots:
                     throw platform::Error(QStringLiteral("disk I/O error"));
             };
         }
-        t->RunTick(steps, 900);
-        t->RunTick(steps, 900);
+        t->RunTick(steps, ErrorCode::SocketsTimer);
+        t->RunTick(steps, ErrorCode::SocketsTimer);
         QCOMPARE(ran, (QStringList{QStringLiteral("CheckDelayedCompaction"),
                                    QStringLiteral("CheckDelayedCompaction")}));
         QCOMPARE(t.warningNumbers(), (QList<int>{900, 900}));
@@ -59,7 +58,7 @@ private slots:
             throw std::runtime_error("socket gone");
         };
         steps[0].run = [&ran] { ran << QStringLiteral("CheckDelayedCompaction"); };
-        t->RunTick(steps, 900);
+        t->RunTick(steps, ErrorCode::SocketsTimer);
         QCOMPARE(ran, (QStringList{QStringLiteral("CheckDelayedCompaction"),
                                    QStringLiteral("CheckBackUp"),
                                    QStringLiteral("UpdateTelstraClients")}));
@@ -68,7 +67,7 @@ private slots:
         std::vector<TickStep> resend = {
             {QStringLiteral("ResendDelayed"),
              [] { throw platform::Error(QStringLiteral("database is locked")); }}};
-        t->RunTick(resend, 902);
+        t->RunTick(resend, ErrorCode::SystemTimer);
         QCOMPARE(t.warnings.last().number, 902);
         QCOMPARE(t.warnings.last().text, QStringLiteral("database is locked"));
     }

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -191,7 +192,7 @@ private slots:
         QCOMPARE(f.folder.setting(QStringLiteral("RawLogEnabled")).toString(),
                  QStringLiteral("True"));
         // The raw test file opens only at start-up.
-        QVERIFY(!(*f.t)->RawTestFileOpen());
+        QVERIFY(!QFileInfo::exists(f.folder.path() + QStringLiteral("/raw output.txt")));
         f.w().CheckBoxClick(QStringLiteral("chkEnableLogs"), 0);
         QCOMPARE(f.folder.setting(QStringLiteral("RawLogEnabled")).toString(),
                  QStringLiteral("False"));

@@ -28,8 +28,8 @@ private slots:
         QCOMPARE(t->gMessID, 2000123);
         QCOMPARE(t->gIncomingPktType, QStringLiteral("Enhanced"));
         QCOMPARE(t->gNextCompactCheck, t.clock.now());
-        QCOMPARE(t->db.gSysConnection.State(), 1);
-        QCOMPARE(t->delayedDb.cnDelayed.State(), 1);
+        QCOMPARE(t->db.gSysConnection.State(), platform::ObjectState::Open);
+        QCOMPARE(t->delayedDb.cnDelayed.State(), platform::ObjectState::Open);
         QVERIFY(t.messageBoxes.isEmpty());
         QVERIFY(t.warnings.isEmpty());
 
@@ -37,8 +37,8 @@ private slots:
         QSignalSpy unloaded(t.system.get(), &System::unloaded);
         t->Form_Unload();
         QCOMPARE(unloaded.size(), 1);
-        QCOMPARE(t->db.gSysConnection.State(), 0);
-        QCOMPARE(t->delayedDb.cnDelayed.State(), 0);
+        QCOMPARE(t->db.gSysConnection.State(), platform::ObjectState::Closed);
+        QCOMPARE(t->delayedDb.cnDelayed.State(), platform::ObjectState::Closed);
         QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("2000130"));
         t->Form_Unload(); // a second unload (window closed after a signal) does nothing
         QCOMPARE(unloaded.size(), 1);
@@ -125,8 +125,8 @@ private slots:
                 "Delayed Database failure. There is no empty_delayed.mdb. Closing application")});
         QVERIFY(t.warnings.isEmpty());
         QVERIFY(t->exitCode != 0);
-        QCOMPARE(t->db.gSysConnection.State(), 0);
-        QCOMPARE(t->delayedDb.cnDelayed.State(), 0);
+        QCOMPARE(t->db.gSysConnection.State(), platform::ObjectState::Closed);
+        QCOMPARE(t->delayedDb.cnDelayed.State(), platform::ObjectState::Closed);
         QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000777"));
     }
 

@@ -63,7 +63,8 @@ private slots:
         QVERIFY(t->Form_Load());
         frmQuorlan& w = t->window;
         for (DataGrid* grid : {&w.dgTelstra, &w.dgOutputs, &w.dgStartup, &w.dgErrorCodes}) {
-            QVERIFY2(grid->DataSource && grid->DataSource->State() == 1, qPrintable(grid->Name));
+            QVERIFY2(grid->DataSource && grid->DataSource->State() == platform::ObjectState::Open,
+                     qPrintable(grid->Name));
             QCOMPARE(grid->ForeColor, colours::Blue);
             // Enabling the carriers at start-up leaves their table open for writing.
             QCOMPARE(grid->DataSource->LockType, grid == &w.dgTelstra ? 3 : 1);
@@ -73,7 +74,7 @@ private slots:
                  (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}, {5, 2500}}));
         QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
         QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
-        QCOMPARE(t->delayedDb.rsDelayed->State(), 1);
+        QCOMPARE(t->delayedDb.rsDelayed->State(), platform::ObjectState::Open);
         QCOMPARE(t->gOutputCount, 2);
         QCOMPARE(t->gTelstraCount, 1);
         QVERIFY(!w.frmeSystemError.Visible);
@@ -154,8 +155,9 @@ private slots:
         QCOMPARE(t->window.dgDelayed.DataSource->Field(QStringLiteral("MessID")).toInt(), 1000002);
         QCOMPARE(t->window.dgDelayed.ColumnWidth.value(3), 7000);
         t->window.SSTab1_Click(0);
-        QCOMPARE(t->delayedDb.rsDelayed->State(), 0);
-        QVERIFY(!t->window.dgDelayed.DataSource || t->window.dgDelayed.DataSource->State() == 0);
+        QCOMPARE(t->delayedDb.rsDelayed->State(), platform::ObjectState::Closed);
+        QVERIFY(!t->window.dgDelayed.DataSource ||
+                t->window.dgDelayed.DataSource->State() == platform::ObjectState::Closed);
     }
 
     void menuCommandsActAtTheNextTick() {

@@ -38,7 +38,8 @@ private slots:
         t.clock.set(kNow);
         QVERIFY(t->Form_Load());
         QVERIFY(!t->window.frmeSystemError.Visible);
-        t->ShowWarning(205, QStringLiteral("Connection is forcefully rejected"), 1);
+        t->ShowWarning(ErrorCode::ConnectTelstraPort,
+                       QStringLiteral("Connection is forcefully rejected"), 1);
         QVERIFY(t->window.frmeSystemError.Visible);
         QCOMPARE(BoxLines(t),
                  (QStringList{QStringLiteral("15 Jan 2026 10:00:00     Warning ! "), QString(),
@@ -61,13 +62,13 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(kNow);
         QVERIFY(t->Form_Load());
-        t->ShowWarning(205, QStringLiteral("refused"), 1);
+        t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("refused"), 1);
         QCOMPARE(BoxLines(t).mid(2, 5),
                  (QStringList{QStringLiteral("Socket [1]"),
                               QStringLiteral("Error Number: Not in database"), QString(),
                               QStringLiteral("Function:  Unknown"),
                               QStringLiteral("Description:  Unknown")}));
-        t->ShowWarning(309, QStringLiteral("no such table"), 0);
+        t->ShowWarning(ErrorCode::GetStartUpKey, QStringLiteral("no such table"), 0);
         QCOMPARE(BoxLines(t).value(2), QStringLiteral("Socket [0]"));
         QCOMPARE(BoxLines(t).value(3), QStringLiteral("Error Number 309"));
         QCOMPARE(BoxLines(t).value(5), QStringLiteral("Function:  GetStartUpKey"));
@@ -83,12 +84,12 @@ private slots:
         QVERIFY(t->Form_Load());
         folder.exec(QStringLiteral("Ombrixsys.mdb"),
                     QStringLiteral("ALTER TABLE ErrorCodes RENAME TO Lost"));
-        t->ShowWarning(205, QStringLiteral("refused"), 1);
+        t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("refused"), 1);
         QCOMPARE(t.warningNumbers(), (QList<int>{300, 205}));
         QVERIFY(t.warnings[0].text.contains(QStringLiteral("ErrorCodes")));
         QCOMPARE(BoxLines(t).value(3), QStringLiteral("Error Number: Not in database"));
         QCOMPARE(BoxLines(t).last(), QStringLiteral("refused"));
-        t->ShowWarning(300, QStringLiteral("lookup broken"), 0);
+        t->ShowWarning(ErrorCode::OpenErrorCode, QStringLiteral("lookup broken"), 0);
         QCOMPARE(t.warningNumbers(), (QList<int>{300, 205, 300}));
         t->db.OpenErrorCodes(1);
         QCOMPARE(t.warningNumbers().last(), 301);
@@ -100,7 +101,7 @@ private slots:
         t.clock.set(kNow);
         QVERIFY(t->Form_Load());
         t->db.CloseSysDatabase();
-        t->ShowWarning(103, QStringLiteral("socket closed late"), 4);
+        t->ShowWarning(ErrorCode::OutputsClose, QStringLiteral("socket closed late"), 4);
         QVERIFY(t->window.frmeSystemError.Visible);
         QCOMPARE(BoxLines(t).value(2), QStringLiteral("Socket [4]"));
         QCOMPARE(BoxLines(t).value(3), QStringLiteral("Error Number: Not in database"));

@@ -154,7 +154,7 @@ private slots:
         MainWindow view(t->window);
         t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
         QVERIFY(t->Form_Load());
-        t->ShowWarning(205, QStringLiteral("Connection refused"), 1);
+        t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("Connection refused"), 1);
         auto* box = qobject_cast<QGroupBox*>(view.widget(QStringLiteral("frmeSystemError")));
         QVERIFY(box->isVisible());
         QCOMPARE(box->title(), QStringLiteral("System Error"));

@@ -380,7 +380,7 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
-        t->ShowWarning(205, QStringLiteral("Connection refused"), 1);
+        t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("Connection refused"), 1);
         QCOMPARE(FileLines(folder.file(QStringLiteral("LOGS/Quorlan"))).last(),
                  QByteArray("15 Jan 2026 10:00:00\tError\tError\tConnection refused"));
     }
@@ -392,7 +392,7 @@ private slots:
         WorkFolder folder;
         TestSystem t(folder.path());
         t.clock.set(kStart);
-        t->ShowWarning(404, QStringLiteral("disk image is malformed"), 0);
+        t->ShowWarning(ErrorCode::DelayedList, QStringLiteral("disk image is malformed"), 0);
         QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("disk image is malformed")));
         t.clock.advanceSecs(3);
         QVERIFY(t->Form_Load());

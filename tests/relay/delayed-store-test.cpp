@@ -282,7 +282,7 @@ private slots:
                 .value(0)
                 .toByteArray(),
             tag);
-        QCOMPARE(f.sys().delayedDb.cnDelayed.State(), 1);
+        QCOMPARE(f.sys().delayedDb.cnDelayed.State(), platform::ObjectState::Open);
         // Not again until tomorrow; then a store with rows is kept.
         f.sys().outputRules.RelayToOutputs("\x02kept\x03");
         f.t->clock.advanceSecs(86400 + 5);

@@ -1,0 +1,6 @@
+#pragma once
+
+// How many rows of each connection table the relay uses; rows beyond these are
+// loaded into no socket.
+constexpr int kMaxOutputs = 50;
+constexpr int kMaxTelstra = 2;
