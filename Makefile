@@ -1,9 +1,9 @@
 # Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root.
 
-PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth
+PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test test-asan demo format clean
+.PHONY: all deps build build-asan test test-asan demo format lint clean
 
 all: build
 
@@ -31,8 +31,17 @@ test-asan: build-asan
 demo: build
 	./tools/demo.sh
 
+SOURCES = find src tests tools bench -name '*.cpp' -o -name '*.h'
+
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	$(SOURCES) | xargs clang-format -i
+
+# Fails on a formatting difference anywhere, and on a finding of .clang-tidy in
+# src/ and tools/ (it reads the build's compile_commands.json).
+lint: deps
+	$(SOURCES) | xargs clang-format --dry-run -Werror
+	$(MAKE) build
+	run-clang-tidy -p build -quiet -j $$(nproc) '^$(CURDIR)/(src|tools)/'
 
 clean:
 	rm -rf build build-asan
