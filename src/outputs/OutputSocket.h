@@ -7,7 +7,7 @@
 
 // One output connection as loaded from its row of the Outputs table.
 struct OutputSocket : ConnectionEntry {
-    enum : int { PeerClosed = 4 };
+    enum : int { PeerClosed = 4 }; // the client is gone; the port listens again
 
     bool RawOutput = false;
     QString AllowFrom; // who may connect; empty: anyone

@@ -67,7 +67,6 @@ void frmOutputSockets::ListenOnPort(int i) {
     try {
         platform::SocketControl& socket = wskOutputs[i];
         socket.LocalPort = PortValue(e.Port);
-        socket.Protocol = 0;
         // A list that cannot be read must not let everyone in: the port stays
         // closed until it is mended.
         AllowFrom::Parse(e.AllowFrom, e.Description);

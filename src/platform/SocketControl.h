@@ -35,7 +35,6 @@ public:
     explicit SocketControl(QObject* parent = nullptr);
     ~SocketControl() override;
 
-    int Protocol = 0; // 0: TCP, the only one used
     int LocalPort = 0;
     int RemotePort = 0;
     QString RemoteHost;

@@ -6,7 +6,7 @@
 
 // One carrier connection as loaded from its row of the Telstra table.
 struct TelstraSocket : ConnectionEntry {
-    enum : int { Closed = 4 };
+    enum : int { Closed = 4 }; // the connection to the carrier is gone
 
     QString PSAP;
     QString Agency;

@@ -46,7 +46,6 @@ void frmDecSockets::ConnectTelstraPort(int i) {
     try {
         platform::SocketControl& socket = wskDecoder[i];
         socket.RemotePort = PortValue(e.Port);
-        socket.Protocol = 0;
         const QString ip = CarrierHost();
         socket.RemoteHost = ip;
         log(QStringLiteral("System: Decoder Socket set to ") + ip + QLatin1Char(':') + e.Port);
