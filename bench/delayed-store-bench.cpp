@@ -75,7 +75,11 @@ int main(int argc, char** argv) {
         QTcpSocket client;
         client.connectToHost(QHostAddress::LocalHost, portA);
         client.waitForConnected(3000);
-        if (!QTest::qWaitFor([&] { return t->outputSockets.wskOutputs[0].State() == 7; }, 3000))
+        if (!QTest::qWaitFor(
+                [&] {
+                    return t->outputSockets.Socket(0).State() == platform::SocketState::Connected;
+                },
+                3000))
             std::fprintf(stderr, "client did not connect\n");
         t->outputSockets.UpdateOutputClients();
         for (int i = 0; i < 50; ++i) {

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     const bool connected = QTest::qWaitFor(
         [&] {
             for (int i = 0; i < kClients; ++i)
-                if (t->outputSockets.wskOutputs[i].State() != 7)
+                if (t->outputSockets.Socket(i).State() != platform::SocketState::Connected)
                     return false;
             return true;
         },

@@ -2,7 +2,9 @@
 
 #include "platform/Error.h"
 #include "platform/Recordset.h"
+#include "platform/SocketArray.h"
 
+#include <QDateTime>
 #include <QString>
 
 // Helpers of the loaders that walk a connection table row by row.
@@ -40,6 +42,22 @@ void ApplyActiveColumn(platform::Recordset& rs, int count, Entries& entries, Clo
             e.Active = true;
         }
         rs.MoveNext();
+    }
+}
+
+// Brings the entries in use from `loaded` to `count`: those no longer in use
+// are closed and reset; new ones get a socket of their own and start empty.
+template <typename Entries, typename Close>
+void ResizeEntries(int count, int loaded, Entries& entries, platform::SocketArray& sockets,
+                   const QDateTime& now, Close close) {
+    for (int i = count; i < loaded; ++i) {
+        close(i);
+        entries[i].Reset(now);
+    }
+    for (int i = loaded; i < count; ++i) {
+        if (i != 0 && !sockets.Exists(i))
+            sockets.Load(i);
+        entries[i].Reset(now);
     }
 }
 

@@ -167,7 +167,7 @@ void adoQuorlan::setAllTelstraActive(bool active) {
     const QString letter = active ? QStringLiteral("Y") : QStringLiteral("N");
     for (int i = 0; i < sys_.gTelstraCount; ++i) {
         Skipping([&] {
-            if (sys_.decSockets.gTelstra[i].Active != active)
+            if (sys_.decSockets.Entry(i).Active != active)
                 rsTelstra->SetField(QStringLiteral("Active"), letter);
         });
         Skipping([&] { rsTelstra->Update(); });

@@ -5,29 +5,9 @@
 #include "config/LoaderSteps.h"
 #include "outputs/frmOutputSockets.h"
 
-void frmOutputSockets::resetEntry(int i) {
-    OutputSocket& e = gOutputs[i];
-    e.Status = OutputSocket::Empty;
-    e.StatusTime = sys_.Now();
-    e.SendReady = true;
-    e.Active = false;
-    e.RawOutput = false;
-}
-
 void frmOutputSockets::InitOutputClients() {
-    const int n = sys_.gOutputCount;
-    const int m = sys_.gOutputsLoaded;
-    if (n == m)
-        return;
-    for (int i = n; i < m; ++i) {
-        ClosePort(i);
-        resetEntry(i);
-    }
-    for (int i = m; i < n; ++i) {
-        if (i != 0 && !wskOutputs.Exists(i))
-            wskOutputs.Load(i);
-        resetEntry(i);
-    }
+    ResizeEntries(sys_.gOutputCount, sys_.gOutputsLoaded, gOutputs, wskOutputs, sys_.Now(),
+                  [this](int i) { ClosePort(i); });
 }
 
 void frmOutputSockets::LoadOutputClients() {

@@ -67,7 +67,6 @@ void frmOutputSockets::ListenOnPort(int i) {
     try {
         platform::SocketControl& socket = wskOutputs[i];
         socket.LocalPort = PortValue(e.Port);
-        socket.Protocol = 0;
         // A list that cannot be read must not let everyone in: the port stays
         // closed until it is mended.
         AllowFrom::Parse(e.AllowFrom, e.Description);
@@ -95,17 +94,17 @@ void frmOutputSockets::ListenOnPort(int i) {
 
 bool frmOutputSockets::ClosePort(int i) {
     OutputSocket& e = gOutputs[i];
-    if (!e.SendReady) {
+    if (!e.Sending.Ready()) {
         log(QStringLiteral("System: Can not close. Socket busy. ") + e.Port +
             QStringLiteral("   ") + e.Description);
         return false;
     }
     platform::SocketControl& socket = wskOutputs[i];
-    if (socket.State() != platform::SocketControl::Closed) {
+    if (socket.State() != platform::SocketState::Closed) {
         log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
         socket.Close();
     }
-    e.TxPending = e.Queue.DropSend();
+    e.Sending.Hold(e.Queue.DropSend());
     e.Status = OutputSocket::Valid;
     return true;
 }
@@ -118,25 +117,19 @@ bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
     OutputSocket& e = gOutputs[i];
     try {
         platform::SocketControl& socket = wskOutputs[i];
-        if (socket.State() != platform::SocketControl::Connected)
+        if (socket.State() != platform::SocketState::Connected)
             return false;
-        const qint64 waiting = e.TxPending.size() + socket.BytesToWrite();
+        const qint64 waiting = e.Sending.Pending().size() + socket.BytesToWrite();
         if (waiting > 0 && waiting + packet.packet.size() > kClientQueueLimit) {
             // What the client holds is stored; this packet is not taken, so
             // the caller stores it (or, for a stored row, leaves it stored).
             CloseStalledClient(i);
             return false;
         }
-        if (!e.SendReady) {
-            e.TxPending += packet.packet;
-            e.Queue.Queue(packet);
-        } else {
-            socket.SendData(e.TxPending + packet.packet);
-            e.Queue.Queue(packet);
+        const bool sentNow = e.Sending.Send(socket, packet.packet);
+        e.Queue.Queue(packet);
+        if (sentNow)
             e.Queue.StartSend(sys_.Now());
-            e.SendReady = false;
-            e.TxPending.clear();
-        }
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
@@ -146,7 +139,8 @@ bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
 
 qint64 frmOutputSockets::WaitingBytes(int i) {
     const platform::SocketControl& socket = wskOutputs[i];
-    return gOutputs[i].TxPending.size() + socket.BytesToWrite() + socket.UnacknowledgedBytes();
+    return gOutputs[i].Sending.Pending().size() + socket.BytesToWrite() +
+           socket.UnacknowledgedBytes();
 }
 
 bool frmOutputSockets::StoppedReading(int i) {
@@ -168,9 +162,7 @@ void frmOutputSockets::CloseStalledClient(int i) {
     const std::vector<QueuedPacket> undelivered =
         e.Queue.TakeUndelivered(socket.UnacknowledgedBytes() + socket.BytesToWrite());
     socket.CloseDiscarding();
-    e.TxPending.clear();
-    e.SendReady = true;
-    e.RxBuffer.clear();
+    e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = sys_.Now();
     sys_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
@@ -190,7 +182,7 @@ void frmOutputSockets::UpdateOutputClients() {
         if (e.Status == OutputSocket::Empty || !e.Active)
             continue;
         switch (wskOutputs[i].State()) {
-        case platform::SocketControl::Connected:
+        case platform::SocketState::Connected:
             if (StoppedReading(i)) {
                 CloseStalledClient(i);
                 break;
@@ -202,7 +194,7 @@ void frmOutputSockets::UpdateOutputClients() {
             }
             e.Status = OutputSocket::Connected;
             break;
-        case platform::SocketControl::Listening:
+        case platform::SocketState::Listening:
             e.Status = OutputSocket::Listening;
             if (e.StatusTime.addSecs(60) < sys_.Now()) {
                 log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
@@ -216,10 +208,10 @@ void frmOutputSockets::UpdateOutputClients() {
                     i);
             }
             break;
-        case platform::SocketControl::Closed:
+        case platform::SocketState::Closed:
             ListenOnPort(i);
             break;
-        case platform::SocketControl::Closing:
+        case platform::SocketState::Closing:
             ClosePort(i);
             break;
         default:
@@ -251,9 +243,9 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
         platform::SocketControl& socket = wskOutputs[i];
         if (!PeerAllowed(i, requestID))
             return;
-        if (socket.State() != platform::SocketControl::Closed)
+        if (socket.State() != platform::SocketState::Closed)
             socket.Close();
-        gOutputs[i].TxPending = gOutputs[i].Queue.DropSend();
+        gOutputs[i].Sending.Hold(gOutputs[i].Queue.DropSend());
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             gOutputs[i].Description);
         socket.Accept(requestID);
@@ -290,10 +282,9 @@ void frmOutputSockets::wskOutputs_Connect(int i) {
 void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
     try {
         const QByteArray data = wskOutputs[i].GetData();
-        gOutputs[i].RxBuffer += data;
         log(QByteArray("Event: New data on socket ") + QByteArray::number(i) + "  --> " +
             Shown(data));
-        ProcessClientData(i);
+        ProcessClientData(i, data);
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::OutputsDataArrival, error.text(), i);
     }
@@ -304,14 +295,11 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
     std::vector<QueuedPacket> sent;
     try {
         platform::SocketControl& socket = wskOutputs[i];
-        e.SendReady = true;
         sent = e.Queue.CompleteSend(socket.UnacknowledgedBytes());
-        if (!e.TxPending.isEmpty()) {
-            socket.SendData(e.TxPending);
-            log(QByteArray("System: Send Complete -> ") + e.TxPending);
-            e.TxPending.clear();
+        const QByteArray next = e.Sending.Complete(socket);
+        if (!next.isEmpty()) {
+            log(QByteArray("System: Send Complete -> ") + next);
             e.Queue.StartSend(sys_.Now());
-            e.SendReady = false;
         }
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
@@ -324,8 +312,7 @@ void frmOutputSockets::wskOutputs_Close(int i) {
     OutputSocket& e = gOutputs[i];
     try {
         log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
-        e.SendReady = true;
-        e.TxPending = e.Queue.DropSend();
+        e.Sending.Restart(e.Queue.DropSend());
         e.Status = OutputSocket::PeerClosed;
         platform::SocketControl& socket = wskOutputs[i];
         socket.Close();
@@ -341,19 +328,16 @@ void frmOutputSockets::wskOutputs_Error(int i, int, const QString& description) 
         QStringLiteral("   ") + e.Description + QStringLiteral(" reports ") + description);
     wskOutputs[i].Close();
     e.Status = OutputSocket::Valid;
-    e.RxBuffer.clear();
-    e.TxPending = e.Queue.DropSend();
     // The send in progress died with the socket: without this the output would
     // stay "busy" for ever and queue without sending. What was queued behind it
     // stays queued and goes out to the next client.
-    e.SendReady = true;
+    e.Sending.Restart(e.Queue.DropSend());
 }
 
-void frmOutputSockets::ProcessClientData(int i) {
+void frmOutputSockets::ProcessClientData(int i, const QByteArray& rx) {
     OutputSocket& e = gOutputs[i];
-    if (e.RxBuffer.isEmpty())
+    if (rx.isEmpty())
         return;
-    const QByteArray& rx = e.RxBuffer;
     if (rx.at(0) == kSTX && rx.size() == 3) {
         if (rx.at(1) == kACK && rx.at(2) == kETX)
             e.StatusTime = sys_.Now();
@@ -364,5 +348,4 @@ void frmOutputSockets::ProcessClientData(int i) {
         log(QByteArray("System: Not a STX packet on Port ") + e.Port.toUtf8() + " --> " +
             Shown(rx));
     }
-    e.RxBuffer.clear();
 }

@@ -16,14 +16,12 @@ class frmOutputSockets : public QObject {
 public:
     explicit frmOutputSockets(System& system);
 
-    std::array<OutputSocket, 51> gOutputs;
-    platform::SocketArray wskOutputs;
-    QTimer tmrWskOutputs;
-    QDateTime IdleDeadline; // null: long past, so the first idle tick sends one
+    // Output i as loaded, and its socket.
+    const OutputSocket& Entry(int index) const { return gOutputs[index]; }
+    const platform::SocketControl& Socket(int index) const { return wskOutputs[index]; }
 
     // Loading from the Outputs table.
     void LoadOutputClients();
-    void InitOutputClients();
     void RequestUpdateOutputClients();
     void CheckOuputsPostUpdate();
 
@@ -49,14 +47,19 @@ public:
     void wskOutputs_Error(int index, int number, const QString& description);
 
 private:
+    std::array<OutputSocket, 51> gOutputs;
+    platform::SocketArray wskOutputs;
+    QTimer tmrWskOutputs;
+    QDateTime IdleDeadline; // null: long past, so the first idle tick sends one
+
+    void InitOutputClients();
     void ListenOnPort(int index);
     bool ClosePort(int index);
     bool PeerAllowed(int index, qint32 requestID);
     bool StoppedReading(int index);
     void CloseStalledClient(int index);
     qint64 WaitingBytes(int index);
-    void ProcessClientData(int index);
-    void resetEntry(int index);
+    void ProcessClientData(int index, const QByteArray& rx);
 
     void UpdateTextField(int index, QString& field, const QString& newValue,
                          const QString& fieldName);

@@ -32,6 +32,14 @@ void SocketArray::Load(int index) {
 }
 
 SocketControl& SocketArray::operator[](int index) {
+    return element(index);
+}
+
+const SocketControl& SocketArray::operator[](int index) const {
+    return element(index);
+}
+
+SocketControl& SocketArray::element(int index) const {
     auto it = elements_.find(index);
     if (it == elements_.end())
         throw platform::Error(

@@ -18,6 +18,7 @@ public:
     ~SocketArray() override;
 
     SocketControl& operator[](int index);
+    const SocketControl& operator[](int index) const;
     bool Exists(int index) const { return elements_.count(index) != 0; }
     void Load(int index);
     // Destroys every element and closes their connections; element 0 comes back empty.
@@ -32,6 +33,8 @@ signals:
     void Error(int index, int number, const QString& description);
 
 private:
+    SocketControl& element(int index) const;
+
     std::map<int, std::unique_ptr<SocketControl>> elements_;
 };
 

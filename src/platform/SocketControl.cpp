@@ -37,7 +37,7 @@ void SocketControl::wrongState() const {
 }
 
 void SocketControl::Bind(int localPort, const QString& localIP) {
-    if (state_ != Closed)
+    if (state_ != SocketState::Closed)
         wrongState();
     if (localPort < 0 || localPort > 65535)
         throw platform::Error(
@@ -54,7 +54,7 @@ void SocketControl::Bind(int localPort, const QString& localIP) {
 }
 
 void SocketControl::Listen() {
-    if (state_ != Closed)
+    if (state_ != SocketState::Closed)
         wrongState();
     if (LocalPort < 0 || LocalPort > 65535)
         throw platform::Error(
@@ -69,7 +69,7 @@ void SocketControl::Listen() {
     server->setMaxPendingConnections(30);
     connect(server, &QTcpServer::newConnection, this, &SocketControl::onNewConnection);
     server_ = server;
-    state_ = Listening;
+    state_ = SocketState::Listening;
 }
 
 int SocketControl::ListeningPort() const {
@@ -119,7 +119,7 @@ void SocketControl::Accept(qint32 requestID) {
     }
     dropSocket();
     adopt(socket);
-    state_ = Connected;
+    state_ = SocketState::Connected;
 }
 
 void SocketControl::adopt(QTcpSocket* socket) {
@@ -146,7 +146,7 @@ void SocketControl::dropSocket() {
 }
 
 void SocketControl::Connect() {
-    if (state_ != Closed)
+    if (state_ != SocketState::Closed)
         wrongState();
     // A port outside the range would wrap round to another, unrelated one.
     if (RemotePort < 1 || RemotePort > 65535)
@@ -155,15 +155,15 @@ void SocketControl::Connect() {
     auto* socket = new QTcpSocket(this);
     adopt(socket);
     connect(socket, &QTcpSocket::connected, this, [this] {
-        state_ = Connected;
+        state_ = SocketState::Connected;
         emit ConnectEvent();
     });
-    state_ = Connecting;
+    state_ = SocketState::Connecting;
     socket->connectToHost(RemoteHost, static_cast<quint16>(RemotePort));
 }
 
 void SocketControl::SendData(const QByteArray& data) {
-    if (state_ != Connected || !socket_)
+    if (state_ != SocketState::Connected || !socket_)
         wrongState();
     if (data.isEmpty()) {
         QMetaObject::invokeMethod(this, &SocketControl::SendComplete, Qt::QueuedConnection);
@@ -217,7 +217,7 @@ void SocketControl::Close() {
     }
     dropSocket();
     received_.clear();
-    state_ = Closed;
+    state_ = SocketState::Closed;
 }
 
 void SocketControl::onReadyRead() {
@@ -237,12 +237,12 @@ void SocketControl::onBytesWritten(qint64 bytes) {
 }
 
 void SocketControl::onDisconnected() {
-    if (state_ != Connected)
+    if (state_ != SocketState::Connected)
         return;
     // Data the peer sent just before closing is delivered first.
     if (socket_ && socket_->bytesAvailable() > 0)
         onReadyRead();
-    state_ = Closing;
+    state_ = SocketState::Closing;
     emit CloseEvent();
 }
 
@@ -253,7 +253,7 @@ void SocketControl::onSocketError() {
         return; // reported as the Close event
     const int number = 10000 + static_cast<int>(socket_->error());
     const QString text = socket_->errorString();
-    state_ = Error;
+    state_ = SocketState::Error;
     emit ErrorEvent(number, text);
 }
 

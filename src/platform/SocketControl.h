@@ -11,6 +11,20 @@ class QTcpSocket;
 
 namespace platform {
 
+// Where a socket control stands, by the event-driven control's state numbers.
+enum class SocketState {
+    Closed = 0,
+    Open = 1,
+    Listening = 2,
+    ConnectionPending = 3,
+    ResolvingHost = 4,
+    HostResolved = 5,
+    Connecting = 6,
+    Connected = 7,
+    Closing = 8,
+    Error = 9
+};
+
 // One TCP socket with the event-driven control's state numbers, operations and
 // events. It can listen, take over an incoming connection on itself (the
 // listener closes, so further clients are refused until it listens again),
@@ -18,28 +32,14 @@ namespace platform {
 class SocketControl : public QObject {
     Q_OBJECT
 public:
-    enum State {
-        Closed = 0,
-        Open = 1,
-        Listening = 2,
-        ConnectionPending = 3,
-        ResolvingHost = 4,
-        HostResolved = 5,
-        Connecting = 6,
-        Connected = 7,
-        Closing = 8,
-        Error = 9
-    };
-
     explicit SocketControl(QObject* parent = nullptr);
     ~SocketControl() override;
 
-    int Protocol = 0; // 0: TCP, the only one used
     int LocalPort = 0;
     int RemotePort = 0;
     QString RemoteHost;
 
-    int State() const { return state_; }
+    SocketState State() const { return state_; }
     static QString LocalIP();
 
     void Bind(int localPort, const QString& localIP);
@@ -91,7 +91,7 @@ private:
     void onSocketError();
     [[noreturn]] void wrongState() const;
 
-    int state_ = Closed;
+    SocketState state_ = SocketState::Closed;
     QHostAddress bindAddress_ = QHostAddress::LocalHost; // until Bind names an address
     QTcpServer* server_ = nullptr;
     QPointer<QTcpSocket> socket_;

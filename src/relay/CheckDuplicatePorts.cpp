@@ -22,8 +22,8 @@ bool SamePort(const QString& a, const QString& b) {
 
 void OutputRules::CheckDuplicatePorts() {
     sys_.logs.LogOutput(QStringLiteral("System: Check for duplicate ports."));
-    const auto& outputs = sys_.outputSockets.gOutputs;
-    const auto& telstra = sys_.decSockets.gTelstra;
+    const frmOutputSockets& outputs = sys_.outputSockets;
+    const frmDecSockets& telstra = sys_.decSockets;
     auto report = [&](const QString& text, bool toOutputsLog, ErrorCode warning) {
         sys_.logs.LogError(text);
         if (toOutputsLog)
@@ -35,29 +35,32 @@ void OutputRules::CheckDuplicatePorts() {
     const QString tab = QStringLiteral("\t");
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = i + 1; j < sys_.gOutputCount; ++j)
-            if (SamePort(outputs[i].Port, outputs[j].Port))
-                report(QStringLiteral("System: Found duplicate ports ") + tab + outputs[i].Port +
-                           tab + outputs[i].Description + tab + outputs[j].Description,
+            if (SamePort(outputs.Entry(i).Port, outputs.Entry(j).Port))
+                report(QStringLiteral("System: Found duplicate ports ") + tab +
+                           outputs.Entry(i).Port + tab + outputs.Entry(i).Description + tab +
+                           outputs.Entry(j).Description,
                        true, ErrorCode::DuplicateOutputPorts);
     for (int i = 0; i < sys_.gTelstraCount; ++i)
         for (int j = i + 1; j < sys_.gTelstraCount; ++j)
-            if (SamePort(telstra[i].Port, telstra[j].Port))
-                report(QStringLiteral("System: Found duplicate ports ") + tab + telstra[i].Port +
-                           tab + telstra[i].Description + tab + telstra[j].Description,
+            if (SamePort(telstra.Entry(i).Port, telstra.Entry(j).Port))
+                report(QStringLiteral("System: Found duplicate ports ") + tab +
+                           telstra.Entry(i).Port + tab + telstra.Entry(i).Description + tab +
+                           telstra.Entry(j).Description,
                        false, ErrorCode::DuplicateTelstraPorts);
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = 0; j < sys_.gTelstraCount; ++j)
-            if (SamePort(telstra[j].Port, outputs[i].Port))
+            if (SamePort(telstra.Entry(j).Port, outputs.Entry(i).Port))
                 report(QStringLiteral("System: Found duplicate ports between tables") + tab +
-                           outputs[i].Port + tab + outputs[i].Description + tab +
-                           telstra[j].Description,
+                           outputs.Entry(i).Port + tab + outputs.Entry(i).Description + tab +
+                           telstra.Entry(j).Description,
                        false, ErrorCode::DuplicateOutputTelstraPort);
     // Stored packets are kept under the output's description, so of two outputs
     // with one description the first takes both backlogs and the second none.
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = i + 1; j < sys_.gOutputCount; ++j)
-            if (outputs[i].Description == outputs[j].Description)
+            if (outputs.Entry(i).Description == outputs.Entry(j).Description)
                 report(QStringLiteral("System: Found duplicate descriptions ") + tab +
-                           outputs[i].Description + tab + outputs[i].Port + tab + outputs[j].Port,
+                           outputs.Entry(i).Description + tab + outputs.Entry(i).Port + tab +
+                           outputs.Entry(j).Port,
                        true, ErrorCode::DuplicateDescriptions);
 }

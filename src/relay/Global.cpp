@@ -30,14 +30,14 @@ bool Global::sendOldest() {
     frmOutputSockets& outputs = sys_.outputSockets;
     QHash<QString, int> firstActive;
     for (int i = 0; i < sys_.gOutputCount; ++i) {
-        const OutputSocket& e = outputs.gOutputs[i];
+        const OutputSocket& e = outputs.Entry(i);
         if (e.Active && !firstActive.contains(e.Description))
             firstActive.insert(e.Description, i);
     }
     std::vector<std::pair<DelayedRecord, int>> candidates;
     for (auto it = firstActive.begin(); it != firstActive.end(); ++it) {
         if (store.RowsFor(it.key()) == 0 || outputs.CarriesStoredRow(it.value()) ||
-            outputs.wskOutputs[it.value()].State() != platform::SocketControl::Connected)
+            outputs.Socket(it.value()).State() != platform::SocketState::Connected)
             continue;
         DelayedRecord candidate = store.OldestFor(it.key());
         if (candidate.Count != 0)
@@ -63,11 +63,11 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
     record.MessID = packet.storedMessID;
     record.Destination = packet.storedDestination;
     store.DeleteDelayed(record);
-    sys_.logs.LogOutput(
-        QStringLiteral("System: ") + sys_.outputSockets.gOutputs[index].Description +
-        QStringLiteral("  Delayed Count is ") + QString::number(store.gDelayedCount) +
-        QStringLiteral("  Record ID ") + QString::number(packet.storedMessID) +
-        QStringLiteral(" successfully sent from database."));
+    sys_.logs.LogOutput(QStringLiteral("System: ") + sys_.outputSockets.Entry(index).Description +
+                        QStringLiteral("  Delayed Count is ") +
+                        QString::number(store.gDelayedCount) + QStringLiteral("  Record ID ") +
+                        QString::number(packet.storedMessID) +
+                        QStringLiteral(" successfully sent from database."));
 }
 
 // Whether a row of the Outputs table has this description, also a row beyond
@@ -88,7 +88,7 @@ void Global::pruneWithoutDestination() {
     adoDelayed& store = sys_.delayedDb;
     QSet<QString> described;
     for (int i = 0; i < sys_.gOutputCount; ++i)
-        described.insert(sys_.outputSockets.gOutputs[i].Description);
+        described.insert(sys_.outputSockets.Entry(i).Description);
     QStringList withoutOutput;
     for (const QString& destination : store.StoredDestinations())
         if (!described.contains(destination) && !namedInOutputsTable(destination))

@@ -10,7 +10,7 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
     try {
         sys_.outputSockets.ResetStreamActivityTimer();
         for (int i = 0; i < sys_.gOutputCount; ++i)
-            if (sys_.outputSockets.gOutputs[i].Active)
+            if (sys_.outputSockets.Entry(i).Active)
                 SendToOutput(i, packet);
     } catch (const std::exception& error) {
         const auto* platformError = dynamic_cast<const platform::Error*>(&error);
@@ -21,14 +21,14 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
 }
 
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {
-    const QString description = sys_.outputSockets.gOutputs[index].Description;
+    const QString description = sys_.outputSockets.Entry(index).Description;
     sys_.logs.LogOutput(QByteArray("Out: ") + description.toUtf8() + '\t' + packet);
     if (!sys_.outputSockets.SendDataOutputs(index, packet))
         StoreForOutput(index, packet);
 }
 
 bool OutputRules::StoreForOutput(int index, const QByteArray& packet) {
-    const QString description = sys_.outputSockets.gOutputs[index].Description;
+    const QString description = sys_.outputSockets.Entry(index).Description;
     adoDelayed& store = sys_.delayedDb;
     if (!store.AddDelayed(packet, description, sys_.gMessID)) {
         // Not stored (warning 402 said why): say so with the packet itself,

@@ -5,28 +5,9 @@
 #include "config/LoaderSteps.h"
 #include "telstra/frmDecSockets.h"
 
-void frmDecSockets::resetEntry(int i) {
-    TelstraSocket& e = gTelstra[i];
-    e.Status = TelstraSocket::Empty;
-    e.StatusTime = sys_.Now();
-    e.SendReady = true;
-    e.Active = false;
-}
-
 void frmDecSockets::InitTelstraClients() {
-    const int n = sys_.gTelstraCount;
-    const int m = sys_.gTelstraLoaded;
-    if (n == m)
-        return;
-    for (int i = n; i < m; ++i) {
-        CloseTelstraPort(i);
-        resetEntry(i);
-    }
-    for (int i = m; i < n; ++i) {
-        if (i != 0 && !wskDecoder.Exists(i))
-            wskDecoder.Load(i);
-        resetEntry(i);
-    }
+    ResizeEntries(sys_.gTelstraCount, sys_.gTelstraLoaded, gTelstra, wskDecoder, sys_.Now(),
+                  [this](int i) { CloseTelstraPort(i); });
 }
 
 void frmDecSockets::LoadTelstraClients() {

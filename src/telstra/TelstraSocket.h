@@ -1,32 +1,17 @@
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
+#include "config/ConnectionEntry.h"
+
 #include <QString>
 
 // One carrier connection as loaded from its row of the Telstra table.
-struct TelstraSocket {
-    enum StatusValue {
-        Empty = 1,
-        Valid = 2,
-        Connected = 3,
-        Closed = 4,
-        Listening = 5,
-        UpdatePending = 6
-    };
+struct TelstraSocket : ConnectionEntry {
+    enum : int { Closed = 4 }; // the connection to the carrier is gone
 
-    bool Active = false;
-    QString Port;
-    QString Description;
-    int Status = Empty;
-    QString Match;
     QString PSAP;
     QString Agency;
     QString ServiceID;
     QString Paired;
     QString TServer;
-    QDateTime StatusTime;
-    bool SendReady = true;
-    QByteArray TxPending;
-    int CloseCount = 0;
+    int CloseCount = 0; // closes refused while a send was outstanding
 };

@@ -46,7 +46,6 @@ void frmDecSockets::ConnectTelstraPort(int i) {
     try {
         platform::SocketControl& socket = wskDecoder[i];
         socket.RemotePort = PortValue(e.Port);
-        socket.Protocol = 0;
         const QString ip = CarrierHost();
         socket.RemoteHost = ip;
         log(QStringLiteral("System: Decoder Socket set to ") + ip + QLatin1Char(':') + e.Port);
@@ -71,8 +70,7 @@ QString frmDecSockets::CarrierHost() const {
 void frmDecSockets::CloseTelstraSocket(int i) {
     TelstraSocket& e = gTelstra[i];
     log(QStringLiteral("System: Close ") + e.Port + QStringLiteral("   ") + e.Description);
-    e.TxPending.clear();
-    e.SendReady = true;
+    e.Sending.Restart();
     e.Status = TelstraSocket::Closed;
     e.CloseCount = 0;
     wskDecoder[i].Close();
@@ -80,7 +78,7 @@ void frmDecSockets::CloseTelstraSocket(int i) {
 
 bool frmDecSockets::CloseTelstraPort(int i) {
     TelstraSocket& e = gTelstra[i];
-    if (!e.SendReady) {
+    if (!e.Sending.Ready()) {
         e.CloseCount += 1;
         if (e.CloseCount > 3) {
             log(QStringLiteral("System: Socket busy. Close counter exceeded. Close NOW ") + e.Port +
@@ -92,7 +90,7 @@ bool frmDecSockets::CloseTelstraPort(int i) {
             QStringLiteral("   ") + e.Description);
         return false;
     }
-    if (wskDecoder[i].State() != platform::SocketControl::Closed) {
+    if (wskDecoder[i].State() != platform::SocketState::Closed) {
         log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
         CloseTelstraSocket(i);
     }
@@ -113,7 +111,7 @@ void frmDecSockets::UpdateTelstraClients() {
             e.StatusTime = sys_.Now();
         };
         switch (wskDecoder[i].State()) {
-        case platform::SocketControl::Connected:
+        case platform::SocketState::Connected:
             if (e.Status != TelstraSocket::Connected) {
                 e.StatusTime = sys_.Now();
                 log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
@@ -123,15 +121,15 @@ void frmDecSockets::UpdateTelstraClients() {
             }
             e.Status = TelstraSocket::Connected;
             break;
-        case platform::SocketControl::Listening:
+        case platform::SocketState::Listening:
             e.Status = TelstraSocket::Listening;
             if (e.StatusTime.addSecs(silence) < sys_.Now())
                 heartbeatFailed();
             break;
-        case platform::SocketControl::Closed:
+        case platform::SocketState::Closed:
             ConnectTelstraPort(i);
             break;
-        case platform::SocketControl::Closing:
+        case platform::SocketState::Closing:
             CloseTelstraPort(i);
             break;
         default:
@@ -146,18 +144,14 @@ bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
     TelstraSocket& e = gTelstra[i];
     try {
         platform::SocketControl& socket = wskDecoder[i];
-        if (socket.State() != platform::SocketControl::Connected)
+        if (socket.State() != platform::SocketState::Connected)
             return false;
-        if (!e.SendReady) {
-            e.TxPending += source;
-        } else {
+        if (e.Sending.Ready()) {
             sys_.window.lbTxData.Caption =
                 sys_.dateTimeText.Time(sys_.Now().time()) + QStringLiteral("TX Data");
             sys_.window.Changed();
-            socket.SendData(e.TxPending + source);
-            e.TxPending.clear();
-            e.SendReady = false;
         }
+        e.Sending.Send(socket, source);
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
@@ -175,7 +169,7 @@ void frmDecSockets::wskDecoder_Connect(int i) {
 // one still feeds it leaves its block alone.
 void frmDecSockets::streamConnected(int i) {
     if (lastFeed_ >= 0 && lastFeed_ != i && wskDecoder.Exists(lastFeed_) &&
-        wskDecoder[lastFeed_].State() == platform::SocketControl::Connected)
+        wskDecoder[lastFeed_].State() == platform::SocketState::Connected)
         return;
     lastFeed_ = i;
     sys_.decoder.StartNewStream();
@@ -195,14 +189,13 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
                 e.Description);
             return;
         }
-        if (socket.State() != platform::SocketControl::Closed)
+        if (socket.State() != platform::SocketState::Closed)
             CloseTelstraSocket(i);
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             e.Description + QStringLiteral(" from ") + caller.toString());
         socket.Accept(requestID);
         streamConnected(i);
-        e.TxPending.clear();
-        e.SendReady = true;
+        e.Sending.Restart();
         e.CloseCount = 0;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::DecoderConnectionRequest, error.text(), i);
@@ -242,13 +235,9 @@ void frmDecSockets::wskDecoder_Error(int i, int, const QString& description) {
 void frmDecSockets::wskDecoder_SendComplete(int i) {
     TelstraSocket& e = gTelstra[i];
     try {
-        e.SendReady = true;
-        if (!e.TxPending.isEmpty()) {
-            wskDecoder[i].SendData(e.TxPending);
-            sys_.logs.LogInput(QByteArray("System: Send Complete -> ") + e.TxPending);
-            e.TxPending.clear();
-            e.SendReady = false;
-        }
+        const QByteArray next = e.Sending.Complete(wskDecoder[i]);
+        if (!next.isEmpty())
+            sys_.logs.LogInput(QByteArray("System: Send Complete -> ") + next);
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
     }

@@ -19,12 +19,12 @@ class frmDecSockets : public QObject {
 public:
     explicit frmDecSockets(System& system);
 
-    std::array<TelstraSocket, 3> gTelstra;
-    platform::SocketArray wskDecoder;
+    // Carrier connection i as loaded, and its socket.
+    const TelstraSocket& Entry(int index) const { return gTelstra[index]; }
+    const platform::SocketControl& Socket(int index) const { return wskDecoder[index]; }
 
     // Loading from the Telstra table.
     void LoadTelstraClients();
-    void InitTelstraClients();
     void RequestUpdateTelstraClients();
     void CheckTelstraPostUpdate();
 
@@ -32,7 +32,6 @@ public:
     void UpdateTelstraClients();
     bool SendDataTelstra(int index, const QByteArray& source);
     bool CloseTelstraPort(int index);
-    void CloseTelstraSocket(int index);
     void Unload();
 
     void wskDecoder_Connect(int index);
@@ -42,11 +41,6 @@ public:
     void wskDecoder_SendComplete(int index);
 
     // The decoder input feed.
-    QByteArray RxData;
-    int SatCountdown = 0;
-    bool SatTimedOut = false;
-    QTimer tmrSATInput;
-    QTimer tmrSaTData;
     void wskDecoder_DataArrival(int index, qint64 bytesTotal);
     void tmrSATInput_Timer();
     void tmrSaTData_Timer();
@@ -55,9 +49,18 @@ public:
     void StartTimers();
 
 private:
+    std::array<TelstraSocket, 3> gTelstra;
+    platform::SocketArray wskDecoder;
+    QByteArray RxData;
+    int SatCountdown = 0;
+    bool SatTimedOut = false;
+    QTimer tmrSATInput;
+    QTimer tmrSaTData;
+
+    void InitTelstraClients();
+    void CloseTelstraSocket(int index);
     void ConnectTelstraPort(int index);
     QString CarrierHost() const;
-    void resetEntry(int index);
     void UpdateTextField(int index, QString& field, const QString& newValue,
                          const QString& fieldName);
     bool UpdatePortField(int index, QString& field, const QString& newValue,

@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(t.warnings[5].text,
                  QStringLiteral("Invalid argument: port 0 is outside 1 to 65535"));
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(t->outputSockets.wskOutputs[i].State(), 0);
+            QCOMPARE(t->outputSockets.Socket(i).State(), platform::SocketState::Closed);
         LoopbackClient client(good);
         QVERIFY(!client.socket.waitForConnected(1000));
     }
@@ -77,7 +77,7 @@ private slots:
         QCOMPARE(t.warnings[0].text, QStringLiteral("OutputsLocalIP \"%1\" is not an address of "
                                                     "this machine: output ports do not listen")
                                          .arg(address));
-        QCOMPARE(t->outputSockets.wskOutputs[0].State(), 0);
+        QCOMPARE(t->outputSockets.Socket(0).State(), platform::SocketState::Closed);
         QVERIFY(!folder.systemLog().contains("System: Outputs bound to Local IP stack"));
         for (const QHostAddress& host :
              {QHostAddress(QHostAddress::LocalHost), QHostAddress(QStringLiteral("127.0.0.2"))}) {
@@ -121,8 +121,8 @@ private slots:
             if (ports.contains(number)) {
                 QCOMPARE(t.warningNumbers(), QList<int>{205});
                 QVERIFY(carrier.waitForNewConnection(3000));
-                QTRY_VERIFY(t->decSockets.wskDecoder[0].State() == 7 ||
-                            t->decSockets.wskDecoder[1].State() == 7);
+                QTRY_VERIFY(t->decSockets.Socket(0).State() == platform::SocketState::Connected ||
+                            t->decSockets.Socket(1).State() == platform::SocketState::Connected);
             } else {
                 QCOMPARE(t.warningNumbers(), (QList<int>{205, 205}));
             }
@@ -191,7 +191,7 @@ private slots:
         t->outputSockets.UpdateOutputClients();
         LoopbackClient client(port);
         QVERIFY(client.socket.waitForConnected(3000));
-        QTRY_COMPARE(t->outputSockets.wskOutputs[0].State(), 7);
+        QTRY_COMPARE(t->outputSockets.Socket(0).State(), platform::SocketState::Connected);
         const qint64 rssBefore = ResidentKiB();
         const QByteArray block(1 << 20, 'z');
         for (int mb = 0; mb < 100; ++mb) {
@@ -199,7 +199,7 @@ private slots:
             while (client.socket.bytesToWrite() > 0)
                 QTest::qWait(1);
         }
-        QTRY_VERIFY(t->outputSockets.gOutputs[0].RxBuffer.isEmpty());
+        QTRY_COMPARE(t->outputSockets.Socket(0).BytesReceived(), qint64(0));
         QTest::qWait(200);
         // Memory stays within 64 MiB of where it was; the log keeps at most
         // 1000 bytes of each arrival, with its size.

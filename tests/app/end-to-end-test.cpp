@@ -120,8 +120,8 @@ private slots:
         Client always, flaky, late;
         always.connectTo(ports[0]);
         flaky.connectTo(ports[1]);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[0].State(), 7);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[1].State(), 7);
+        QTRY_COMPARE(t->outputSockets.Socket(0).State(), platform::SocketState::Connected);
+        QTRY_COMPARE(t->outputSockets.Socket(1).State(), platform::SocketState::Connected);
         heartbeat();
 
         // The first half of the stream in pieces of assorted sizes.
@@ -142,7 +142,7 @@ private slots:
         // flight when a client closes are lost to it, and TCP cannot tell the relay.
         QTRY_VERIFY(flaky.pages().size() > 50 && flaky.received.count('\x03') == relayed.size());
         flaky.socket.disconnectFromHost();
-        QTRY_COMPARE(t->outputSockets.wskOutputs[1].State(), 2);
+        QTRY_COMPARE(t->outputSockets.Socket(1).State(), platform::SocketState::Listening);
         send(stream.size());
         QTRY_COMPARE(always.pages().size(), pages.size());
 
@@ -150,8 +150,8 @@ private slots:
         late.connectTo(ports[2]);
         Client flakyAgain;
         flakyAgain.connectTo(ports[1]);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[1].State(), 7);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[2].State(), 7);
+        QTRY_COMPARE(t->outputSockets.Socket(1).State(), platform::SocketState::Connected);
+        QTRY_COMPARE(t->outputSockets.Socket(2).State(), platform::SocketState::Connected);
         for (int tick = 0; tick < 400 && t->delayedDb.gDelayedCount > 0; ++tick) {
             t.clock.advanceSecs(1);
             t->tmrSystem_Timer();

@@ -68,12 +68,12 @@ private slots:
         QCOMPARE(f.w().cmdEnable.Caption, QStringLiteral("Enable Soc"));
         QCOMPARE(Actives(f.folder),
                  (QList<QVariantList>{{QStringLiteral("N")}, {QStringLiteral("N")}}));
-        QVERIFY(!(*f.t)->decSockets.gTelstra[0].Active && !(*f.t)->decSockets.gTelstra[1].Active);
+        QVERIFY(!(*f.t)->decSockets.Entry(0).Active && !(*f.t)->decSockets.Entry(1).Active);
         f.w().Click(QStringLiteral("cmdEnable"));
         QCOMPARE(f.w().cmdEnable.Caption, QStringLiteral("Disable Soc"));
         QCOMPARE(Actives(f.folder),
                  (QList<QVariantList>{{QStringLiteral("Y")}, {QStringLiteral("Y")}}));
-        QVERIFY((*f.t)->decSockets.gTelstra[0].Active && (*f.t)->decSockets.gTelstra[1].Active);
+        QVERIFY((*f.t)->decSockets.Entry(0).Active && (*f.t)->decSockets.Entry(1).Active);
     }
 
     void theDummyMessage_data() {

@@ -129,7 +129,7 @@ private slots:
             added,
             QByteArray(
                 "15 Jan 2026 10:00:30\tOutput\tEvent: New data on socket 0  --> <02><06><03>\r\n"));
-        QCOMPARE(f.sys().outputSockets.gOutputs[0].StatusTime, kStart.addSecs(30));
+        QCOMPARE(f.sys().outputSockets.Entry(0).StatusTime, kStart.addSecs(30));
     }
 
     void aClientCannotWriteLinesIntoTheLog() {
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(second.socket.state() != QAbstractSocket::ConnectedState ||
                 second.received.isEmpty());
         first.socket.disconnectFromHost();
-        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QTRY_COMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         QVERIFY(f.folder.systemLog().contains(
             "\tOutput\tEvent: Remote close request on socket 0  Client A\r\n"));
         Client third(f.portA);
@@ -186,7 +186,7 @@ private slots:
                               "\x02"
                               "four\x03"})
             f.sys().outputRules.RelayToOutputs(p);
-        QCOMPARE(f.sys().outputSockets.gOutputs[0].TxPending,
+        QCOMPARE(f.sys().outputSockets.Entry(0).Sending.Pending(),
                  QByteArray("\x02two\x03\x02three\x03\x02"
                             "four\x03"));
         QTRY_COMPARE(client.received, QByteArray("\x02one\x03\x02two\x03\x02three\x03\x02"
@@ -213,7 +213,7 @@ private slots:
             QStringLiteral("System: Socket heart beat has failed. Closing port %1   Client A")
                 .arg(f.portA)
                 .toUtf8()));
-        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Closed);
         // The next heartbeat listens again, and a client can connect.
         f.sys().outputSockets.UpdateOutputClients();
         Client client(f.portA);
@@ -226,7 +226,7 @@ private slots:
         QCOMPARE(f.t->warningNumbers(), (QList<int>{109, 109}));
         QCOMPARE(f.t->warnings[0].socket, 0);
         QVERIFY(f.t->warnings[0].text.contains(QStringLiteral("abc")));
-        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Closed);
         Client client(f.portB);
         QVERIFY(f.connect(client, 1));
     }
@@ -240,9 +240,9 @@ private slots:
         QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 1);
         QVERIFY(!f.folder.systemLog().contains("Event: Incoming request on port"));
-        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         f.sys().outputSockets.UpdateOutputClients();
-        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, int(OutputSocket::Listening));
+        QCOMPARE(f.sys().outputSockets.Entry(0).Status, int(OutputSocket::Listening));
         f.sys().outputRules.RelayToOutputs("\x02for the client\x03");
         QCOMPARE(squatter.received, QByteArray());
 
@@ -270,7 +270,7 @@ private slots:
             f.sys().outputRules.RelayToOutputs("\x02page\x03");
             QTRY_COMPARE(client.received, QByteArray("\x02page\x03"));
             client.socket.disconnectFromHost();
-            QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+            QTRY_COMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         }
         QVERIFY(!f.folder.systemLog().contains("Event: Refused connection"));
     }
@@ -300,7 +300,7 @@ private slots:
         } else {
             QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
             QVERIFY(f.folder.systemLog().contains(RefusedLine("127.0.0.2", f.portA)));
-            QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+            QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         }
     }
 
@@ -328,7 +328,7 @@ private slots:
                  QStringLiteral("AllowFrom entry \"%1\" of output Client A is not an address or "
                                 "an address range: the port does not listen")
                      .arg(entry));
-        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 0);
+        QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Closed);
         Client client(f.portA);
         QVERIFY(!client.socket.waitForConnected(1000));
         Client other(f.portB);
@@ -340,7 +340,7 @@ private slots:
     void aNewAllowFromTakesEffectOnAListeningPortAtTheCommit() {
         Fixture f;
         f.sys().outputSockets.UpdateOutputClients();
-        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, int(OutputSocket::Listening));
+        QCOMPARE(f.sys().outputSockets.Entry(0).Status, int(OutputSocket::Listening));
         f.sys().db.EditOutputs();
         f.sys().db.rsOutputs->MoveFirst();
         f.sys().db.rsOutputs->SetField(QStringLiteral("AllowFrom"), QStringLiteral("127.0.0.2"));
@@ -352,7 +352,7 @@ private slots:
         QVERIFY(squatter.socket.waitForConnected(3000));
         QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
         QVERIFY(f.folder.systemLog().contains(RefusedLine("127.0.0.1", f.portA)));
-        QCOMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QCOMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
     }
 
     void aPortHeldByAnotherProgramIsNotSaidToBeBound() {
@@ -449,20 +449,20 @@ private slots:
             rs->SetField(QLatin1String(column), b);
             QVERIFY(f.sys().db.CommitOutputs());
         };
-        auto& out = f.sys().outputSockets.gOutputs;
+        const frmOutputSockets& outputs = f.sys().outputSockets;
         commitColumn("Active", QStringLiteral("no"), QString());
-        QVERIFY(!out[0].Active);
-        QVERIFY(out[1].Active); // empty changes nothing
+        QVERIFY(!outputs.Entry(0).Active);
+        QVERIFY(outputs.Entry(1).Active); // empty changes nothing
         QVERIFY(f.folder.systemLog().contains(
             QStringLiteral("System: UPDATE: Closing port %1   Client A").arg(f.portA).toUtf8()));
         commitColumn("Active", QStringLiteral("yes"), QStringLiteral("x"));
-        QVERIFY(out[0].Active);
-        QVERIFY(out[1].Active);
+        QVERIFY(outputs.Entry(0).Active);
+        QVERIFY(outputs.Entry(1).Active);
         commitColumn("RawOutput", QStringLiteral("y"), QStringLiteral("Y"));
         f.sys().db.EditOutputs();
         QVERIFY(f.sys().db.CommitOutputs()); // entries were left at 6: now they take the rows
-        QVERIFY(!out[0].RawOutput);
-        QVERIFY(out[1].RawOutput);
+        QVERIFY(!outputs.Entry(0).RawOutput);
+        QVERIFY(outputs.Entry(1).RawOutput);
         QVERIFY(f.folder.systemLog().contains(
             "System: Updated socket [1]  Client B Field  [RawOutput]  To Y"));
         QVERIFY(!f.sys().db.CommitOutputs()); // not in edit mode
@@ -481,8 +481,8 @@ private slots:
                            "Connection reset by peer")
                 .arg(f.portA)
                 .toUtf8()));
-        QVERIFY(f.sys().outputSockets.gOutputs[0].SendReady);
-        QCOMPARE(f.sys().outputSockets.gOutputs[0].Status, 2);
+        QVERIFY(f.sys().outputSockets.Entry(0).Sending.Ready());
+        QCOMPARE(f.sys().outputSockets.Entry(0).Status, 2);
         f.sys().outputSockets.UpdateOutputClients();
         Client next(f.portA);
         QVERIFY(f.connect(next, 0));

@@ -69,9 +69,9 @@ class StalledClientTest : public QObject {
             sys().outputSockets.UpdateOutputClients();
         }
         System& sys() { return *t->system; }
-        int state() { return sys().outputSockets.wskOutputs[0].State(); }
+        platform::SocketState state() { return sys().outputSockets.Socket(0).State(); }
         bool accepted() {
-            return QTest::qWaitFor([&] { return state() == platform::SocketControl::Connected; },
+            return QTest::qWaitFor([&] { return state() == platform::SocketState::Connected; },
                                    3000);
         }
         void relay(int first, int count, int size) {
@@ -146,13 +146,13 @@ private slots:
         const int total = 3000;
         f.relay(0, total, 200);
         f.heartbeats(25);
-        QCOMPARE(f.state(), platform::SocketControl::Connected);
+        QCOMPARE(f.state(), platform::SocketState::Connected);
         QCOMPARE(f.folder.storedPackets(), 0);
 
         f.heartbeats(10);
         QVERIFY(f.folder.systemLog().contains(f.stalledLine()));
         QVERIFY(f.t->warningNumbers().contains(104));
-        QCOMPARE(f.state(), platform::SocketControl::Listening);
+        QCOMPARE(f.state(), platform::SocketState::Listening);
         const QList<int> stored = StoredNumbers(f.folder);
         QVERIFY(!stored.isEmpty());
         QVERIFY(std::is_sorted(stored.begin(), stored.end()));
@@ -213,7 +213,7 @@ private slots:
             received += slow.read(16 * 1024);
             Settle(20);
         }
-        QCOMPARE(f.state(), platform::SocketControl::Connected);
+        QCOMPARE(f.state(), platform::SocketState::Connected);
         QVERIFY(!f.folder.systemLog().contains("stopped reading"));
         QVERIFY(QTest::qWaitFor(
             [&] {

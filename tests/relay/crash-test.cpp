@@ -60,8 +60,8 @@ private slots:
         QVERIFY(t->Form_Load());
         t->outputSockets.UpdateOutputClients();
         LoopbackClient a(ports[0]), b(ports[1]);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[0].State(), 7);
-        QTRY_COMPARE(t->outputSockets.wskOutputs[1].State(), 7);
+        QTRY_COMPARE(t->outputSockets.Socket(0).State(), platform::SocketState::Connected);
+        QTRY_COMPARE(t->outputSockets.Socket(1).State(), platform::SocketState::Connected);
         for (int tick = 0; tick < stored + 10 && t->delayedDb.gDelayedCount > 0; ++tick) {
             t.clock.advanceSecs(1);
             t->tmrSystem_Timer();

@@ -41,7 +41,7 @@ bool FillUntilHeld(System& system, int index) {
     for (int n = 0; n < 1000; ++n) {
         system.outputRules.RelayToOutputs(page);
         QTest::qWait(20);
-        if (!system.outputSockets.gOutputs[index].SendReady)
+        if (!system.outputSockets.Entry(index).Sending.Ready())
             return true;
     }
     return false;
@@ -91,7 +91,7 @@ private slots:
             "\tOutput\tSystem: TCP failed Client B. Add record to dbase. Delayed Ct 1\r\n"));
         // Idle messages to absent clients: one row per active output, consecutive identifiers.
         a.socket.disconnectFromHost();
-        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QTRY_COMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         f.t->clock.advanceSecs(16);
         f.sys().outputSockets.tmrWskOutputs_Timer();
         const auto rows = Stored(f.folder);
@@ -219,7 +219,7 @@ private slots:
     void twoOutputsOfOneDescriptionAreReportedAndStillServed() {
         Fixture f(QStringLiteral("Client B"));
         const QString ports =
-            f.sys().outputSockets.gOutputs[0].Port + u'\t' + f.sys().outputSockets.gOutputs[1].Port;
+            f.sys().outputSockets.Entry(0).Port + u'\t' + f.sys().outputSockets.Entry(1).Port;
         const QString line =
             QStringLiteral("System: Found duplicate descriptions \tClient B\t") + ports;
         QCOMPARE(f.t->warningNumbers(), QList<int>{603});
@@ -386,14 +386,16 @@ private slots:
         QCOMPARE(Copies(f.folder, stored), 2);
         // A's client hangs: live pages fill both ends until the relay holds a send.
         StuckClient stuck(f.portA);
-        QVERIFY(QTest::qWaitFor([&] { return f.sys().outputSockets.wskOutputs[0].State() == 7; }));
+        QVERIFY(QTest::qWaitFor([&] {
+            return f.sys().outputSockets.Socket(0).State() == platform::SocketState::Connected;
+        }));
         f.sys().outputSockets.UpdateOutputClients();
         QVERIFY(FillUntilHeld(f.sys(), 0));
         f.tick(); // A's stored packet is queued behind the held send
         QCOMPARE(Copies(f.folder, stored), 2);
         QVERIFY(f.sys().outputSockets.CarriesStoredRow(0));
         stuck.reset();
-        QTRY_COMPARE(f.sys().outputSockets.wskOutputs[0].State(), 2);
+        QTRY_COMPARE(f.sys().outputSockets.Socket(0).State(), platform::SocketState::Listening);
         QCOMPARE(Copies(f.folder, stored), 2);
         QVERIFY(!f.folder.systemLog().contains("successfully sent from database"));
 
@@ -415,7 +417,9 @@ private slots:
         f.t->clock.advanceSecs(1);
         f.sys().outputRules.SendToOutput(1, "\x02for B\x03");
         StuckClient stuck(f.portA);
-        QVERIFY(QTest::qWaitFor([&] { return f.sys().outputSockets.wskOutputs[0].State() == 7; }));
+        QVERIFY(QTest::qWaitFor([&] {
+            return f.sys().outputSockets.Socket(0).State() == platform::SocketState::Connected;
+        }));
         Client b(f.portB);
         QVERIFY(f.connect(b, 1));
         QVERIFY(FillUntilHeld(f.sys(), 0));

@@ -198,15 +198,17 @@ class SoakTest : public QObject {
     }
 
     bool connected(int i) {
-        return (*t)->outputSockets.wskOutputs[i].State() == platform::SocketControl::Connected;
+        return (*t)->outputSockets.Socket(i).State() == platform::SocketState::Connected;
     }
 
     // Leaves only once it has read everything the relay sent it.
     bool leave(int i) {
         Client& c = clients[i];
-        const OutputSocket& out = (*t)->outputSockets.gOutputs[i];
-        if (!PumpUntil(
-                [&] { return out.SendReady && out.TxPending.isEmpty() && Unread(c.socket) == 0; }))
+        const OutputSocket& out = (*t)->outputSockets.Entry(i);
+        if (!PumpUntil([&] {
+                return out.Sending.Ready() && out.Sending.Pending().isEmpty() &&
+                       Unread(c.socket) == 0;
+            }))
             return false;
         c.read();
         if (!c.partial.isEmpty())
@@ -247,7 +249,7 @@ class SoakTest : public QObject {
     std::vector<bool> pruned = std::vector<bool>(kMaxPages, false);
     int prunedCount = 0;
     void renameWhileDraining(int i) {
-        QCOMPARE((*t)->outputSockets.gOutputs[i].Status, int(OutputSocket::Connected));
+        QCOMPARE((*t)->outputSockets.Entry(i).Status, int(OutputSocket::Connected));
         const QString name = QStringLiteral("Client %1").arg(i);
         for (const QVariantList& row : folder.rows(
                  QStringLiteral("delayed.mdb"),
@@ -265,7 +267,7 @@ class SoakTest : public QObject {
             rs->MoveNext();
         rs->SetField(QStringLiteral("Description"), name + QStringLiteral(" renamed"));
         QVERIFY((*t)->db.CommitOutputs());
-        QCOMPARE((*t)->outputSockets.gOutputs[i].Description, name + QStringLiteral(" renamed"));
+        QCOMPARE((*t)->outputSockets.Entry(i).Description, name + QStringLiteral(" renamed"));
     }
 
     bool moveClients(bool allComeBack) {

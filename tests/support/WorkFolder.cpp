@@ -131,8 +131,8 @@ bool AcceptedOnOutput(System& system, LoopbackClient& client, int index) {
         return false;
     if (!QTest::qWaitFor(
             [&] {
-                return system.outputSockets.wskOutputs[index].State() ==
-                       platform::SocketControl::Connected;
+                return system.outputSockets.Socket(index).State() ==
+                       platform::SocketState::Connected;
             },
             3000))
         return false;

@@ -73,13 +73,13 @@ private slots:
         QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
                                QStringLiteral("SELECT Active FROM Telstra")),
                  (QList<QVariantList>{{QStringLiteral("Y")}}));
-        QVERIFY(f.sys().decSockets.gTelstra[0].Active);
+        QVERIFY(f.sys().decSockets.Entry(0).Active);
         f.heartbeat();
         const QByteArray p = QByteArray::number(carrier.port);
         QVERIFY(f.log().contains("\tInput\tSystem: Decoder Socket set to 127.0.0.1:" + p + "\r\n"));
         QVERIFY(f.log().contains("\tInput\tSystem: Connect to port " + p + "   Demo carrier\r\n"));
         QTRY_VERIFY(carrier.peer != nullptr);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.heartbeat();
         QVERIFY(f.log().contains("\tInput\tSystem: Port " + p + " connected to Demo carrier\r\n"));
 
@@ -94,23 +94,23 @@ private slots:
                          ? "<" + QByteArray::number(i, 16).rightJustified(2, '0').toUpper() + ">"
                          : QByteArray(1, static_cast<char>(i));
         QTRY_VERIFY(SystemLog(f.folder, "LOGS/RAW_DEC.log").contains("\t0\t" + shown + "\r\n"));
-        QCOMPARE(f.sys().decSockets.gTelstra[0].StatusTime, f.t->clock.now());
+        QCOMPARE(f.sys().decSockets.Entry(0).StatusTime, f.t->clock.now());
     }
 
     void aSilentServerIsDroppedAfterThreeMinutesAndReconnected() {
         Carrier carrier;
         Fixture f({{QStringLiteral("Quiet"), QString::number(carrier.port), QStringLiteral("Y")}});
         f.heartbeat();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.heartbeat();
         f.heartbeat(170);
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.heartbeat(15);
         QVERIFY(f.log().contains("System: Socket heart beat has failed. Closing port " +
                                  QByteArray::number(carrier.port) + "   Quiet"));
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Closed);
         f.heartbeat();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
     }
 
     void aServerThatClosesLeavesTheSocketListeningUntilTheLimit() {
@@ -119,18 +119,18 @@ private slots:
             {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
         f.heartbeat();
         QTRY_VERIFY(carrier.peer != nullptr);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.heartbeat();
         carrier.peer->disconnectFromHost();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         QVERIFY(f.log().contains("\tInput\tSystem: Close " + QByteArray::number(carrier.port) +
                                  "   Demo carrier\r\n"));
-        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 4);
+        QCOMPARE(f.sys().decSockets.Entry(0).Status, 4);
         f.heartbeat();
-        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 5);
+        QCOMPARE(f.sys().decSockets.Entry(0).Status, 5);
         f.heartbeat(180);
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
-        QCOMPARE(f.sys().decSockets.gTelstra[0].Status, 2);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Closed);
+        QCOMPARE(f.sys().decSockets.Entry(0).Status, 2);
         carrier.peer = nullptr;
         f.heartbeat();
         QTRY_VERIFY(carrier.peer != nullptr);
@@ -155,7 +155,7 @@ private slots:
         };
         const auto reconnect = [&] {
             carrier.peer->disconnectFromHost();
-            QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+            QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
             f.heartbeat(185);
             carrier.peer = nullptr;
             f.heartbeat();
@@ -188,11 +188,11 @@ private slots:
         carrier.peer->write(open.left(4 + 72 + 4 + 3 * 4));
         QTRY_VERIFY(f.sys().decoder.gFrameState == SatelliteDecoder2::FrameState::GETCODE4);
         carrier.peer->disconnectFromHost();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         QTcpSocket callingIn;
         callingIn.connectToHost(QHostAddress::LocalHost,
-                                quint16(f.sys().decSockets.wskDecoder[0].ListeningPort()));
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+                                quint16(f.sys().decSockets.Socket(0).ListeningPort()));
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         callingIn.write(page(32, "first block from a carrier calling in"));
         QTRY_COMPARE(pages.size(), 5);
         QVERIFY2(pages[3].size() > 0 && pages[3].size() < 20 &&
@@ -222,10 +222,10 @@ private slots:
         QVERIFY(AcceptedOnOutput(f.sys(), client, 1)); // in Description order
         f.heartbeat();
         QTRY_VERIFY(carrier.peer != nullptr);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         carrier.peer->disconnectFromHost();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
-        const quint16 callInPort = quint16(f.sys().decSockets.wskDecoder[0].ListeningPort());
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+        const quint16 callInPort = quint16(f.sys().decSockets.Socket(0).ListeningPort());
         const QByteArray port = QByteArray::number(callInPort);
         QVERIFY(f.log().contains("\tInput\tSystem: Listening for the carrier to call in on port " +
                                  port + "   Demo carrier\r\n"));
@@ -241,7 +241,7 @@ private slots:
             QTRY_VERIFY(f.log().contains("\tInput\tEvent: Refused call-in from 127.0.0.2 on port " +
                                          port + "   Demo carrier\r\n"));
             QTRY_COMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
-            QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+            QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         }
         {
             // Only the address that faced the carrier listens.
@@ -252,7 +252,7 @@ private slots:
 
         QTcpSocket callingIn;
         callingIn.connectToHost(QHostAddress::LocalHost, callInPort);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         QVERIFY(f.log().contains(
             "\tInput\tEvent: Incoming request on port [2]   Demo carrier from 127.0.0.1\r\n"));
         callingIn.write(page("from the carrier calling in"));
@@ -284,14 +284,14 @@ private slots:
             {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
         f.heartbeat();
         QTRY_VERIFY(carrier.peer != nullptr);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.folder.setSetting(QStringLiteral("TelstraLocalIP"), host);
         carrier.peer->disconnectFromHost();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         QTcpSocket callingIn;
         callingIn.connectToHost(QHostAddress::LocalHost,
-                                quint16(f.sys().decSockets.wskDecoder[0].ListeningPort()));
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+                                quint16(f.sys().decSockets.Socket(0).ListeningPort()));
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         QVERIFY(f.log().contains(
             "\tInput\tEvent: Incoming request on port [1]   Demo carrier from 127.0.0.1\r\n"));
     }
@@ -310,7 +310,7 @@ private slots:
         });
         f.heartbeat(); // the second is refused: nothing listens on its port yet
         QTRY_VERIFY(first.peer != nullptr);
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[1].State(), 0);
+        QTRY_COMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Closed);
 
         const QByteArray stream =
             sim::EncodeStream({sim::Page{8, 'A', 'A', "whole despite the second carrier"}}, {});
@@ -322,7 +322,7 @@ private slots:
         QVERIFY(second.listen(QHostAddress::LocalHost, secondPort));
         f.heartbeat();
         QVERIFY(second.waitForNewConnection(3000));
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[1].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Connected);
         first.peer->write(stream.mid(half));
         QTRY_COMPARE(pages, QList<QByteArray>{"whole despite the second carrier"});
         QVERIFY(!SystemLog(f.folder, "LOGS/DECODE.log").contains("block cut off"));
@@ -337,37 +337,37 @@ private slots:
             f.log().count(
                 "\tInput\tSystem: Telstra Socket problem starting 50x1   Broken Windows reports ["),
             2);
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Closed);
     }
 
     void theBusyCounterRefusesThreeTimesThenForces() {
         Carrier carrier;
         Fixture f({{QStringLiteral("Busy"), QString::number(carrier.port), QStringLiteral("Y")}});
         f.heartbeat();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         QVERIFY(f.sys().decSockets.SendDataTelstra(0, "ping")); // outstanding until its event runs
         for (int i = 0; i < 3; ++i)
             QVERIFY(!f.sys().decSockets.CloseTelstraPort(0));
         QCOMPARE(f.log().count("System: Can not close. Socket busy. " +
                                QByteArray::number(carrier.port) + "   Busy"),
                  3);
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         QVERIFY(!f.sys().decSockets.CloseTelstraPort(0));
         QVERIFY(f.log().contains("System: Socket busy. Close counter exceeded. Close NOW " +
                                  QByteArray::number(carrier.port) + "   Busy"));
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
-        QCOMPARE(f.sys().decSockets.gTelstra[0].CloseCount, 0);
-        QVERIFY(f.sys().decSockets.gTelstra[0].SendReady);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Closed);
+        QCOMPARE(f.sys().decSockets.Entry(0).CloseCount, 0);
+        QVERIFY(f.sys().decSockets.Entry(0).Sending.Ready());
     }
 
     void tableChangesReachTheEntries() {
         Fixture f({{QStringLiteral("C"), QStringLiteral("5003"), QStringLiteral("Y")},
                    {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")},
                    {QStringLiteral("D"), QStringLiteral("5004"), QStringLiteral("Y")}});
-        auto& entries = f.sys().decSockets.gTelstra;
+        const frmDecSockets& carriers = f.sys().decSockets;
         QCOMPARE(f.sys().gTelstraCount, 2);
-        QCOMPARE(entries[0].Description, QStringLiteral("B"));
-        QCOMPARE(entries[1].Description, QStringLiteral("C"));
+        QCOMPARE(carriers.Entry(0).Description, QStringLiteral("B"));
+        QCOMPARE(carriers.Entry(1).Description, QStringLiteral("C"));
         QVERIFY(f.sys().window.txbLogTelstra.Text.contains(
             QStringLiteral("greater than MAX Allowed of [2]")));
         // A new row that sorts first takes entry 0 field by field.
@@ -377,9 +377,9 @@ private slots:
         f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), QStringLiteral("5001"));
         f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QStringLiteral("y"));
         QVERIFY(f.sys().db.CommitTelstra());
-        QCOMPARE(entries[0].Description, QStringLiteral("A"));
-        QCOMPARE(entries[0].Port, QStringLiteral("5001"));
-        QCOMPARE(entries[1].Description, QStringLiteral("B"));
+        QCOMPARE(carriers.Entry(0).Description, QStringLiteral("A"));
+        QCOMPARE(carriers.Entry(0).Port, QStringLiteral("5001"));
+        QCOMPARE(carriers.Entry(1).Description, QStringLiteral("B"));
         QVERIFY(
             f.log().contains("System: Updated socket [0] A    Field  [Description]   To A\r\n"));
         QVERIFY(f.log().contains("System: Updated socket [0] A    Field  [Port]   To 5001\r\n"));
@@ -390,8 +390,8 @@ private slots:
         f.sys().db.rsTelstra->MoveNext();
         f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QString());
         QVERIFY(f.sys().db.CommitTelstra());
-        QVERIFY(!entries[0].Active);
-        QVERIFY(entries[1].Active);
+        QVERIFY(!carriers.Entry(0).Active);
+        QVERIFY(carriers.Entry(1).Active);
         QVERIFY(f.log().contains("System: UPDATE: Closing port 5001   A\r\n"));
         // Down to one row: entry 1 is closed and reset.
         f.sys().db.EditTelstra();
@@ -401,16 +401,17 @@ private slots:
         }
         QVERIFY(f.sys().db.CommitTelstra());
         QCOMPARE(f.sys().gTelstraCount, 1);
-        QCOMPARE(entries[1].Status, 1);
-        QVERIFY(!entries[1].Active);
-        QVERIFY(f.sys().decSockets.wskDecoder.Exists(1));
+        QCOMPARE(carriers.Entry(1).Status, 1);
+        QVERIFY(!carriers.Entry(1).Active);
+        // Its socket stays loaded, and closed.
+        QCOMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Closed);
         QVERIFY(!f.sys().db.CommitTelstra()); // not in edit mode
     }
 
     void aPortChangeDependsOnTheConnectionsStatus() {
         Carrier carrier;
         Fixture f({{QStringLiteral("Live"), QString::number(carrier.port), QStringLiteral("Y")}});
-        auto& entry = f.sys().decSockets.gTelstra[0];
+        const TelstraSocket& entry = f.sys().decSockets.Entry(0);
         auto commitPort = [&](const QString& port) {
             f.sys().db.EditTelstra();
             f.sys().db.rsTelstra->MoveFirst();
@@ -418,7 +419,7 @@ private slots:
             QVERIFY(f.sys().db.CommitTelstra());
         };
         f.heartbeat();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         f.heartbeat();
         QCOMPARE(entry.Status, 3);
         // Connected: skipped by the reload, then marked for update; the live
@@ -429,10 +430,10 @@ private slots:
         // Still 6 at the next reload: the new port goes in, the connection stays.
         commitPort(QStringLiteral("5998"));
         QCOMPARE(entry.Port, QStringLiteral("5998"));
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 7);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
         // Listening (the server closed): the new port goes in and the socket closes at once.
         carrier.peer->disconnectFromHost();
-        QTRY_COMPARE(f.sys().decSockets.wskDecoder[0].State(), 2);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         f.heartbeat();
         QCOMPARE(entry.Status, 5);
         f.sys().db.EditTelstra();
@@ -445,7 +446,7 @@ private slots:
         f.sys().db.rsTelstra->Requery();
         f.sys().decSockets.LoadTelstraClients();
         QVERIFY(f.log().contains("System: Update requires socket changes on [0]  Live"));
-        QCOMPARE(f.sys().decSockets.wskDecoder[0].State(), 0);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Closed);
         QCOMPARE(entry.Status, 2);
         QCOMPARE(entry.Port, QString::number(carrier.port));
     }
@@ -457,7 +458,7 @@ private slots:
         QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
                                QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
                  (QList<QVariantList>{{QStringLiteral("N")}, {QStringLiteral("N")}}));
-        QVERIFY(!f.sys().decSockets.gTelstra[0].Active && !f.sys().decSockets.gTelstra[1].Active);
+        QVERIFY(!f.sys().decSockets.Entry(0).Active && !f.sys().decSockets.Entry(1).Active);
         f.sys().db.EnableTelstra();
         QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
                                QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
