@@ -29,7 +29,7 @@ QPair<QHostAddress, int> Range(const QString& entry) {
         address = PlainAddress(address);
         return {address, address.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128};
     }
-    const QPair<QHostAddress, int> range = QHostAddress::parseSubnet(entry);
+    QPair<QHostAddress, int> range = QHostAddress::parseSubnet(entry);
     if (range.first.isNull() || range.second < 0)
         return {};
     // An IPv4-mapped range ("::ffff:10.0.0.0/104") is the IPv4 range it

@@ -10,7 +10,7 @@
 // progress, or handed to its socket and not yet given to the network stack).
 // A client that holds more is not keeping up: it is closed and what it holds
 // is stored for its return, so fifty stalled clients cannot exhaust memory.
-constexpr qint64 kClientQueueLimit = 1024 * 1024;
+constexpr qint64 kClientQueueLimit = qint64{1024} * 1024;
 
 // A client whose network stack has acknowledged no byte for this long while
 // bytes wait for it has stopped reading.

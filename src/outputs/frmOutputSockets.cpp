@@ -17,6 +17,14 @@ const char kSTX = '\x02';
 const char kACK = '\x06';
 const char kETX = '\x03';
 
+// How often the idle check runs, and how long the outputs may go without a
+// packet before the idle message goes out.
+constexpr std::chrono::milliseconds kIdleCheckInterval{5000};
+constexpr qint64 kIdleSeconds = 15;
+// How long an output port may listen without its socket answering the
+// heartbeat before it is closed and opened again.
+constexpr qint64 kListeningHeartbeatSeconds = 60;
+
 // What a client sends is logged, but a client that floods must not fill the
 // disk with it: long data is cut, and its size is said. Its control bytes are
 // shown as codes, so that it cannot write lines of its own into the log.
@@ -31,7 +39,7 @@ QByteArray Shown(const QByteArray& data) {
 } // namespace
 
 frmOutputSockets::frmOutputSockets(System& system) : sys_(system) {
-    tmrWskOutputs.setInterval(5000);
+    tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
     connect(&wskOutputs, &platform::SocketArray::ConnectionRequest, this,
             &frmOutputSockets::wskOutputs_ConnectionRequest);
@@ -196,7 +204,7 @@ void frmOutputSockets::UpdateOutputClients() {
             break;
         case platform::SocketState::Listening:
             e.Status = OutputSocket::Listening;
-            if (e.StatusTime.addSecs(60) < sys_.Now()) {
+            if (e.StatusTime.addSecs(kListeningHeartbeatSeconds) < sys_.Now()) {
                 log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
                     QStringLiteral("   ") + e.Description);
                 ClosePort(i);
@@ -223,13 +231,13 @@ void frmOutputSockets::UpdateOutputClients() {
 }
 
 void frmOutputSockets::ResetStreamActivityTimer() {
-    IdleDeadline = sys_.Now().addSecs(15);
+    IdleDeadline = sys_.Now().addSecs(kIdleSeconds);
 }
 
 void frmOutputSockets::tmrWskOutputs_Timer() {
     try {
         if (!IdleDeadline.isValid() || IdleDeadline < sys_.Now()) {
-            IdleDeadline = sys_.Now().addSecs(15);
+            IdleDeadline = sys_.Now().addSecs(kIdleSeconds);
             sys_.outputRules.RelayToOutputs(DummyMessage(sys_.dateTimeText.Time(sys_.Now().time()),
                                                          sys_.gIncomingPktType, sys_.gServerID));
         }

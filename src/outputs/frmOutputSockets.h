@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/Limits.h"
 #include "outputs/OutputSocket.h"
 #include "platform/SocketArray.h"
 
@@ -47,7 +48,7 @@ public:
     void wskOutputs_Error(int index, int number, const QString& description);
 
 private:
-    std::array<OutputSocket, 51> gOutputs;
+    std::array<OutputSocket, kOutputSlots> gOutputs;
     platform::SocketArray wskOutputs;
     QTimer tmrWskOutputs;
     QDateTime IdleDeadline; // null: long past, so the first idle tick sends one

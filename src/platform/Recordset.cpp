@@ -172,7 +172,7 @@ void Recordset::MoveTo(long row) {
 
 int Recordset::FieldCount() const {
     requireOpen();
-    return fields_.size();
+    return static_cast<int>(fields_.size());
 }
 
 QString Recordset::FieldName(int index) const {

@@ -10,9 +10,18 @@
 
 #include <QHostInfo>
 
+namespace {
+
+// How often buffered carrier bytes are framed, and the data-gap countdown's step.
+constexpr std::chrono::milliseconds kSatInputInterval{100};
+// A carrier connection that says nothing for this long is closed and opened again.
+constexpr qint64 kSilenceSeconds = qint64{3} * 60;
+
+} // namespace
+
 frmDecSockets::frmDecSockets(System& system) : sys_(system) {
-    tmrSATInput.setInterval(100);
-    tmrSaTData.setInterval(100);
+    tmrSATInput.setInterval(kSatInputInterval);
+    tmrSaTData.setInterval(kSatInputInterval);
     connect(&tmrSATInput, &QTimer::timeout, this, &frmDecSockets::tmrSATInput_Timer);
     connect(&tmrSaTData, &QTimer::timeout, this, &frmDecSockets::tmrSaTData_Timer);
     connect(&wskDecoder, &platform::SocketArray::Connect, this, &frmDecSockets::wskDecoder_Connect);
@@ -99,7 +108,6 @@ bool frmDecSockets::CloseTelstraPort(int i) {
 }
 
 void frmDecSockets::UpdateTelstraClients() {
-    const qint64 silence = 3 * 60;
     for (int i = 0; i < sys_.gTelstraCount; ++i) {
         TelstraSocket& e = gTelstra[i];
         if (e.Status == TelstraSocket::Empty || !e.Active)
@@ -116,14 +124,14 @@ void frmDecSockets::UpdateTelstraClients() {
                 e.StatusTime = sys_.Now();
                 log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
                     e.Description);
-            } else if (e.StatusTime.addSecs(silence) < sys_.Now()) {
+            } else if (e.StatusTime.addSecs(kSilenceSeconds) < sys_.Now()) {
                 heartbeatFailed();
             }
             e.Status = TelstraSocket::Connected;
             break;
         case platform::SocketState::Listening:
             e.Status = TelstraSocket::Listening;
-            if (e.StatusTime.addSecs(silence) < sys_.Now())
+            if (e.StatusTime.addSecs(kSilenceSeconds) < sys_.Now())
                 heartbeatFailed();
             break;
         case platform::SocketState::Closed:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/Limits.h"
 #include "platform/SocketArray.h"
 #include "telstra/TelstraSocket.h"
 
@@ -49,7 +50,7 @@ public:
     void StartTimers();
 
 private:
-    std::array<TelstraSocket, 3> gTelstra;
+    std::array<TelstraSocket, kTelstraSlots> gTelstra;
     platform::SocketArray wskDecoder;
     QByteArray RxData;
     int SatCountdown = 0;
@@ -72,5 +73,5 @@ private:
     int lastFeed_ = -1; // the connection whose bytes the decoder took last
     // The carrier host's addresses, looked up when socket i starts listening
     // for the carrier to call in: no other caller may take its place.
-    std::array<QList<QHostAddress>, 3> callInFrom_;
+    std::array<QList<QHostAddress>, kTelstraSlots> callInFrom_;
 };

@@ -69,7 +69,7 @@ QString ParseArgs(const QStringList& args, EncodeArgs& parsed) {
         if (arg.startsWith(QLatin1String("--"))) {
             if (i + 1 >= args.size())
                 return QStringLiteral("%1 needs a value").arg(arg);
-            const QString error = ReadOption(arg, args[++i], parsed.options);
+            QString error = ReadOption(arg, args[++i], parsed.options);
             if (!error.isEmpty())
                 return error;
         } else {

@@ -41,48 +41,78 @@ struct ServeOptions {
     bool allowRemote = false;
 };
 
+// A numeric option: the values it takes and where it puts one.
+struct NumberOption {
+    QLatin1String name;
+    bool (*takes)(double);
+    void (*set)(ServeOptions&, double);
+};
+
+const NumberOption kNumberOptions[] = {
+    {QLatin1String("--rate"), [](double v) { return v == 1200 || v == 512; },
+     [](ServeOptions& o, double v) { o.stream.rate = int(v); }},
+    {QLatin1String("--freq"), [](double v) { return v == 1 || v == 2; },
+     [](ServeOptions& o, double v) { o.stream.frequency = int(v); }},
+    {QLatin1String("--preamble"), [](double v) { return v >= 1; },
+     [](ServeOptions& o, double v) { o.stream.preambleBytes = int(v); }},
+    {QLatin1String("--pages-per-block"), [](double v) { return v >= 1; },
+     [](ServeOptions& o, double v) { o.stream.pagesPerBlock = int(v); }},
+    {QLatin1String("--speed"), [](double v) { return v > 0; },
+     [](ServeOptions& o, double v) { o.speed = v; }},
+    {QLatin1String("--chunk"), [](double v) { return v >= 1; },
+     [](ServeOptions& o, double v) { o.chunk = int(v); }},
+    {QLatin1String("--garbage"), [](double v) { return v >= 0; },
+     [](ServeOptions& o, double v) { o.garbage = int(v); }},
+    {QLatin1String("--close-after"), [](double v) { return v >= 0; },
+     [](ServeOptions& o, double v) { o.closeAfter = v; }},
+    {QLatin1String("--silent-after"), [](double v) { return v >= 0; },
+     [](ServeOptions& o, double v) { o.silentAfter = v; }},
+};
+
+const NumberOption* FindNumberOption(const QString& name) {
+    for (const NumberOption& option : kNumberOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+bool ParseListen(const QString& hostPort, ServeOptions& o) {
+    const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    o.port = colon > 0 ? hostPort.mid(colon + 1).toUShort(&ok) : 0;
+    return ok && o.host.setAddress(hostPort.left(colon));
+}
+
+// Takes the option at args[i] and its value, if it has one; false when it is
+// not an option or its value is missing or out of range.
+bool TakenOption(const QStringList& args, qsizetype& i, ServeOptions& o) {
+    const QString& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == QLatin1String("--loop"))
+        o.loop = true;
+    else if (a == QLatin1String("--allow-remote"))
+        o.allowRemote = true;
+    else if (const NumberOption* option = FindNumberOption(a)) {
+        bool ok = false;
+        const double v = hasValue ? args[++i].toDouble(&ok) : 0;
+        if (!ok || !option->takes(v))
+            return false;
+        option->set(o, v);
+    } else if (!a.startsWith(QLatin1String("--")) && o.pages.isEmpty())
+        o.pages = a;
+    else
+        return false;
+    return true;
+}
+
 QString Parse(const QStringList& args, ServeOptions& o) {
     for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](double& target) {
-            bool ok = false;
-            target = i + 1 < args.size() ? args[++i].toDouble(&ok) : 0;
-            return ok;
-        };
-        double v = 0;
-        if (a == QLatin1String("--listen") && i + 1 < args.size()) {
-            const QString hostPort = args[++i];
-            const qsizetype colon = hostPort.lastIndexOf(QLatin1Char(':'));
-            bool ok = false;
-            o.port = colon > 0 ? hostPort.mid(colon + 1).toUShort(&ok) : 0;
-            if (!ok || !o.host.setAddress(hostPort.left(colon)))
+        const qsizetype optionAt = i; // a value after it moves i on
+        if (args[i] == QLatin1String("--listen") && i + 1 < args.size()) {
+            if (!ParseListen(args[++i], o))
                 return QStringLiteral("--listen wants HOST:PORT, e.g. 127.0.0.1:5001");
-        } else if (a == QLatin1String("--rate") && value(v) && (v == 1200 || v == 512)) {
-            o.stream.rate = int(v);
-        } else if (a == QLatin1String("--freq") && value(v) && (v == 1 || v == 2)) {
-            o.stream.frequency = int(v);
-        } else if (a == QLatin1String("--preamble") && value(v) && v >= 1) {
-            o.stream.preambleBytes = int(v);
-        } else if (a == QLatin1String("--pages-per-block") && value(v) && v >= 1) {
-            o.stream.pagesPerBlock = int(v);
-        } else if (a == QLatin1String("--speed") && value(v) && v > 0) {
-            o.speed = v;
-        } else if (a == QLatin1String("--chunk") && value(v) && v >= 1) {
-            o.chunk = int(v);
-        } else if (a == QLatin1String("--garbage") && value(v) && v >= 0) {
-            o.garbage = int(v);
-        } else if (a == QLatin1String("--close-after") && value(v) && v >= 0) {
-            o.closeAfter = v;
-        } else if (a == QLatin1String("--silent-after") && value(v) && v >= 0) {
-            o.silentAfter = v;
-        } else if (a == QLatin1String("--loop")) {
-            o.loop = true;
-        } else if (a == QLatin1String("--allow-remote")) {
-            o.allowRemote = true;
-        } else if (!a.startsWith(QLatin1String("--")) && o.pages.isEmpty()) {
-            o.pages = a;
-        } else {
-            return QStringLiteral("bad or incomplete option: ") + a;
+        } else if (!TakenOption(args, i, o)) {
+            return QStringLiteral("bad or incomplete option: ") + args[optionAt];
         }
     }
     if (o.port == 0)
@@ -141,7 +171,7 @@ private:
             deleteLater();
             return;
         }
-        const double seconds = since_.elapsed() / 1000.0;
+        const double seconds = double(since_.elapsed()) / 1000.0;
         if (o_.closeAfter >= 0 && seconds >= o_.closeAfter) {
             out_ << "closing the connection after " << o_.closeAfter << " s\n" << Qt::flush;
             timer_.stop();
