@@ -15,7 +15,6 @@ public:
     explicit adoQuorlan(System& system);
 
     platform::Connection gSysConnection;
-    std::shared_ptr<platform::Recordset> gRsSetting;
     std::shared_ptr<platform::Recordset> gRsStartUp;
     std::shared_ptr<platform::Recordset> rsErrorCode;
     std::shared_ptr<platform::Recordset> rsErrorCodes;
@@ -48,6 +47,8 @@ public:
                                                        const QVariantList& params = {});
 
 private:
+    std::shared_ptr<platform::Recordset> gRsSetting;
+
     std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);
     void bindStartUpGrid(long foreColor);
     void setAllTelstraActive(bool active);

@@ -22,9 +22,9 @@ const QString kDefaultBackUpTime = QStringLiteral("3:01:00 AM");
 } // namespace
 
 Logs::Logs(System& system)
-    : gSystemLog(system.clock, system.dateTimeText, system.workDir),
-      gRawLog(system.clock, system.dateTimeText, system.workDir),
-      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system) {
+    : gRawLog(system.clock, system.dateTimeText, system.workDir),
+      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system),
+      gSystemLog(system.clock, system.dateTimeText, system.workDir) {
     watchWriting(gSystemLog);
     watchWriting(gRawLog);
     watchWriting(gDecoderLog);

@@ -20,17 +20,15 @@ class Logs {
 public:
     explicit Logs(System& system);
 
-    LogClass gSystemLog;
-    LogClass gRawLog;
+    LogClass gRawLog; // the carrier feed writes the raw bytes into it
     LogClass gDecoderLog;
 
+    // The panes' text as the window holds it.
     QByteArray gErrorLogText;
-    QByteArray gTelstraLogText;
     QByteArray gOutputsLogText;
     QByteArray gDecoderLogText;
 
-    int gBackUpPeriod = 0; // hours; read at start-up
-    QDateTime gNextBackUp;
+    QDateTime gNextBackUp; // the window's back-up command moves it to now
 
     void InitLogs();
     void CheckBackUp();
@@ -59,6 +57,9 @@ private:
     QString logsFolder();
 
     System& sys_;
+    LogClass gSystemLog;
+    QByteArray gTelstraLogText;
+    int gBackUpPeriod = 0;       // hours; read at start-up
     QStringList pendingNotices_; // told once the error pane exists
     bool backUpTimeReported_ = false;
     // System log lines written before the System log was opened (a warning or

@@ -10,14 +10,14 @@ class Global {
 public:
     explicit Global(System& system);
 
-    DelayedRecord gDelayed;
-
     void ResendDelayed();
     // The send that carried a stored packet to output `index` has been
     // written: its row goes, and the log says so.
     void StoredPacketSent(int index, const QueuedPacket& packet);
 
 private:
+    DelayedRecord gDelayed;
+
     bool sendOldest();
     void pruneWithoutDestination();
     bool namedInOutputsTable(const QString& destination);

@@ -274,7 +274,7 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->logs.gBackUpPeriod, 24);
+        QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("Backing up every 24 hours.")));
         // The last back-up counts as now; the unreadable time as the default, said once.
         QCOMPARE(t->logs.gNextBackUp, QDateTime(QDate(2026, 1, 16), QTime(3, 1)));
         t->logs.gNextBackUp = t.clock.now();
