@@ -1,6 +1,5 @@
 #include "decoder/SatelliteDecoder2.h"
 
-#include "app/System.h"
 #include "decoder/MessagePacket.h"
 
 namespace {
@@ -24,7 +23,7 @@ constexpr qsizetype kCompactAfter = 64 * 1024;
 
 } // namespace
 
-SatelliteDecoder2::SatelliteDecoder2(System& system) : sys_(system) {}
+SatelliteDecoder2::SatelliteDecoder2(DecoderSink& sink) : sink_(sink) {}
 
 const char* SatelliteDecoder2::FrameStateName(FrameState state) {
     switch (state) {
@@ -126,7 +125,7 @@ bool SatelliteDecoder2::step() {
 bool SatelliteDecoder2::GetStart() {
     if (!FindBatchStart())
         return HasInput();
-    Guarded([this] { sys_.StartSAT10mSTimer(); });
+    Guarded([this] { sink_.StartDataGapCountdown(); });
     EmptyByteTrace();
     gHeaderSync = NowText() + "\tHeader Sync: ";
     gFrameState = FrameState::GETFREQ;
