@@ -127,5 +127,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(RoundTripTest)
+QTEST_APPLESS_MAIN(RoundTripTest)
 #include "round-trip-test.moc"

@@ -248,5 +248,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(StreamFramingTest)
+QTEST_APPLESS_MAIN(StreamFramingTest)
 #include "stream-framing-test.moc"
