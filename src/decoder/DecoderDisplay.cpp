@@ -25,12 +25,16 @@ QByteArray SatelliteDecoder2::NowText() const {
 }
 
 bool SatelliteDecoder2::Tracing() const {
-    return sink_.Tracing();
+    return inFrameStream_ ? tracing_ : sink_.Tracing();
 }
 
 void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
     LabelShown& now = shown(label);
-    if (now.set && now.caption == caption && now.colour == colour)
+    // Once a codeword the same literal comes again: the same bytes need no comparing.
+    const bool sameCaption =
+        (now.caption.constData() == caption.constData() && now.caption.size() == caption.size()) ||
+        now.caption == caption;
+    if (now.set && now.colour == colour && sameCaption)
         return;
     now = {caption, colour, true};
     sink_.ShowStatus(label, caption, colour);

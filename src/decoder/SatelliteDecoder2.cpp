@@ -71,6 +71,7 @@ void SatelliteDecoder2::CompactSatBuffer() {
 
 void SatelliteDecoder2::FrameStream() {
     inFrameStream_ = true;
+    tracing_ = sink_.Tracing();
     bool again = true;
     while (again) {
         const qsizetype readBefore = gSatRead;

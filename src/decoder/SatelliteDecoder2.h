@@ -132,6 +132,9 @@ private:
     static constexpr qint64 kLongPreamble = 8192;
     qint64 preambleLength_ = 0; // bytes of the preamble in progress
     bool inFrameStream_ = false;
+    // The trace switch as FrameStream found it: nothing the framing calls can
+    // change it, and asking the sink for every byte would slow the search.
+    bool tracing_ = false;
     bool windowChanged_ = false;
     // What lbTest shows: gByteTrace as it was at the last byte read; turned
     // into the caption once per call.
