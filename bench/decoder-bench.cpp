@@ -1,14 +1,16 @@
 // How fast the relay decodes the carrier's stream: a large encoded stream of
 // mixed pages goes through the framing in arrivals of a few kilobytes, with
-// every page relayed and written to the decoder log in a temporary folder.
+// every page counted and its line written to the decoder log in a temporary
+// folder.
 // Run: build/bench/decoder-bench [megabytes] [arrival bytes]
 
 #include "SatelliteStream.h"
-#include "app/System.h"
-#include "config/DatabaseFiles.h"
+#include "decoder/DecoderSink.h"
 #include "decoder/SatelliteDecoder2.h"
+#include "logging/LogClass.h"
+#include "platform/Clock.h"
+#include "platform/DateTimeText.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,6 +18,41 @@
 #include <cstdlib>
 
 namespace {
+
+// The decoder's sink with the relay's decoder log and nothing else: each line
+// is stamped with the date and time and written to LOGS/DECODE.log by the
+// relay's own log class; pages are counted.
+class BenchSink final : public DecoderSink {
+public:
+    explicit BenchSink(const QString& folder) : folder_(folder), log_(clock_, texts_, folder_) {
+        log_.DateStamp = false;
+        log_.TimeStamp = false;
+        log_.UserStamp = false;
+        log_.SetFileName(QStringLiteral("DECODE.log"));
+    }
+
+    bool Open() { return log_.Connect(QStringLiteral("."), QStringLiteral("DEC")); }
+    void SetLogFile(bool on) { log_.SetEnabled(on); }
+    qint64 relayedPages = 0;
+
+    void RelayPacket(const QByteArray& packet) override {
+        relayedPages += packet.contains("\r1234566\r") ? 0 : 1;
+    }
+    void LogDecoder(const QByteArray& line) override { log_.AddLog(DateTimeText() + '\t' + line); }
+    void ShowTrace(const QByteArray&) override {}
+    void ShowStatus(StatusLabel, const QByteArray&, long) override {}
+    void WindowChanged() override {}
+    bool Tracing() const override { return false; }
+    void StartDataGapCountdown() override {}
+    QByteArray TimeText() const override { return texts_.Time(clock_.now().time()).toUtf8(); }
+    QByteArray DateTimeText() const override { return texts_.DateTime(clock_.now()).toUtf8(); }
+
+private:
+    platform::SystemClock clock_;
+    platform::DateTimeText texts_;
+    QString folder_;
+    LogClass log_;
+};
 
 QByteArray Text(QRandomGenerator& random, int length) {
     QByteArray text(length, ' ');
@@ -58,7 +95,6 @@ QList<sim::Page> PageMix(int count) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
     const int megabytes = argc > 1 ? std::atoi(argv[1]) : 64;
     const int arrival = argc > 2 ? std::atoi(argv[2]) : 4096;
     if (megabytes < 1 || arrival < 1) {
@@ -67,17 +103,11 @@ int main(int argc, char** argv) {
     }
 
     QTemporaryDir dir;
-    const QString failure = config::CreateWorkFolder(dir.path(), false, QString());
-    if (!failure.isEmpty()) {
-        std::fprintf(stderr, "cannot make a work folder: %s\n", qPrintable(failure));
+    BenchSink sink(dir.path());
+    if (!sink.Open()) {
+        std::fprintf(stderr, "cannot open a decoder log in %s\n", qPrintable(dir.path()));
         return 1;
     }
-    SystemOptions options;
-    options.workDir = dir.path();
-    options.developmentMarker = dir.filePath(QStringLiteral("no-marker"));
-    System system(options);
-    if (!system.Form_Load())
-        return 1;
 
     // About 170 stream bytes a page.
     const QList<sim::Page> pages = PageMix(megabytes * 1024 * 1024 / 170);
@@ -89,16 +119,12 @@ int main(int argc, char** argv) {
     std::printf("stream of %.1f MB, %lld pages, arrivals of %d bytes\n", mb,
                 static_cast<long long>(pages.size()), arrival);
     bool allPages = true;
-    // Then again with the decoder-log file off (its pane still written), to
+    // Then again with the decoder-log file off (its lines still stamped), to
     // show how much of the time the file's open, append and close a line take.
     for (const bool logFile : {true, false}) {
-        system.logs.gDecoderLog.SetEnabled(logFile);
-        SatelliteDecoder2 decoder(system);
-        qint64 relayedPages = 0;
-        const auto counting = QObject::connect(
-            &system.outputRules, &OutputRules::relayed, [&relayedPages](const QByteArray& packet) {
-                relayedPages += packet.contains("\r1234566\r") ? 0 : 1;
-            });
+        sink.SetLogFile(logFile);
+        sink.relayedPages = 0;
+        SatelliteDecoder2 decoder(sink);
         QElapsedTimer timer;
         timer.start();
         for (qsizetype at = 0; at < stream.size(); at += arrival) {
@@ -106,7 +132,7 @@ int main(int argc, char** argv) {
             decoder.FrameStream();
         }
         const double seconds = timer.nsecsElapsed() / 1e9;
-        QObject::disconnect(counting);
+        const qint64 relayedPages = sink.relayedPages;
         allPages = allPages && relayedPages == pages.size();
         std::printf("%-22s %6.2f s: %5.1f MB/s, %7.0f pages/s\n",
                     logFile ? "with the decoder log:" : "decoder-log file off:", seconds,

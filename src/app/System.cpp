@@ -14,8 +14,8 @@ System::System(SystemOptions options, QObject* parent)
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
-      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this), decoder(*this),
-      options_(std::move(options)) {
+      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
+      decoderSink(*this), decoder(decoderSink), options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Display.h"
+#include "app/SystemDecoderSink.h"
 #include "app/frmQuorlan.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
@@ -72,6 +73,7 @@ public:
     frmOutputSockets outputSockets;
     Global global;
     frmDecSockets decSockets;
+    SystemDecoderSink decoderSink;
     SatelliteDecoder2 decoder;
 
     QDateTime Now() const { return clock.now(); }

@@ -1,7 +1,6 @@
-// What the framing shows and reports: window labels, the verbose trace, the
+// What the framing shows and reports: framing labels, the verbose trace, the
 // decoder log, relayed packets, and errors raised by the modules it calls.
 
-#include "app/System.h"
 #include "decoder/SatelliteDecoder2.h"
 
 #include <exception>
@@ -9,8 +8,11 @@
 
 namespace {
 
+using Label = DecoderSink::StatusLabel;
+
 constexpr long kRed = 0x0000FF;
 constexpr long kButtonFace = 0x8000000F; // the window system's button-face colour
+constexpr long kBlack = 0x000000;        // the byte trace keeps the window's text colour
 
 // Error numbers as the relay's first platform gave them.
 constexpr int kOutOfMemory = 7;
@@ -19,48 +21,48 @@ constexpr int kInvalidCall = 5;
 } // namespace
 
 QByteArray SatelliteDecoder2::NowText() const {
-    return sys_.NowText().toUtf8();
+    return sink_.DateTimeText();
 }
 
 bool SatelliteDecoder2::Tracing() const {
-    return sys_.window.chkInsertBatch.Value != 0;
+    return inFrameStream_ ? tracing_ : sink_.Tracing();
 }
 
-void SatelliteDecoder2::SetLabel(Control& label, const QByteArray& caption, long colour) {
-    const QLatin1String text(caption.constData(), caption.size());
-    if (label.Caption == text && label.ForeColor == colour)
+void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
+    LabelShown& now = shown(label);
+    // Once a codeword the same literal comes again: the same bytes need no comparing.
+    const bool sameCaption =
+        (now.caption.constData() == caption.constData() && now.caption.size() == caption.size()) ||
+        now.caption == caption;
+    if (now.set && now.colour == colour && sameCaption)
         return;
-    label.Caption = text;
-    label.ForeColor = colour;
+    now = {caption, colour, true};
+    sink_.ShowStatus(label, caption, colour);
     windowChanged_ = true;
+}
+
+// A label the decoder has not set yet has the caption the window gave it:
+// none, for the frequency labels.
+void SatelliteDecoder2::SetLabelColour(Label label, long colour) {
+    SetLabel(label, QByteArray(shown(label).caption), colour);
 }
 
 QByteArray SatelliteDecoder2::ShowStatus(StatusKind kind, const QByteArray& text) {
     if (kind == StatusKind::Control) {
-        SetLabel(sys_.window.lbControl, text, kRed);
+        SetLabel(Label::Control, text, kRed);
         return text;
     }
     const QByteArray header = text.right(8);
     const bool f1 = header.startsWith("F1");
-    Control& shown = f1 ? sys_.window.lbF1 : sys_.window.lbF2;
-    Control& other = f1 ? sys_.window.lbF2 : sys_.window.lbF1;
-    SetLabel(shown, header, kRed);
-    if (other.ForeColor != kButtonFace) {
-        other.ForeColor = kButtonFace;
-        windowChanged_ = true;
-    }
+    SetLabel(f1 ? Label::F1 : Label::F2, header, kRed);
+    SetLabelColour(f1 ? Label::F2 : Label::F1, kButtonFace);
     return header;
 }
 
 void SatelliteDecoder2::ShowDecoderTrace(const QByteArray& text) {
     if (!Tracing())
         return;
-    if (sys_.gRawLogEnabled)
-        Guarded([&] { sys_.PrintRawTestFile(text); });
-    QByteArray& held = sys_.logs.gDecoderLogText;
-    held.prepend(NowText() + "  " + text + "\r\n");
-    sys_.window.txbSatDecoder.Text = QString::fromUtf8(held);
-    held.truncate(kTraceLimit);
+    Guarded([&] { sink_.ShowTrace(text); });
     windowChanged_ = true;
 }
 
@@ -73,20 +75,20 @@ void SatelliteDecoder2::ShowWindowChanges() {
     KeepShownTrace();
     if (lbTestChanged_) {
         lbTestChanged_ = false;
-        SetLabel(sys_.window.lbTest, lbTestTrace_.Text(), sys_.window.lbTest.ForeColor);
+        SetLabel(Label::ByteTrace, lbTestTrace_.Text(), kBlack);
     }
     if (windowChanged_) {
         windowChanged_ = false;
-        Guarded([this] { sys_.window.Changed(); });
+        Guarded([this] { sink_.WindowChanged(); });
     }
 }
 
 void SatelliteDecoder2::Relay(const QByteArray& packet) {
-    Guarded([&] { sys_.outputRules.RelayToOutputs(packet); });
+    Guarded([&] { sink_.RelayPacket(packet); });
 }
 
 void SatelliteDecoder2::LogDecoder(const QByteArray& line) {
-    Guarded([&] { sys_.logs.LogDecoder(line); });
+    Guarded([&] { sink_.LogDecoder(line); });
 }
 
 void SatelliteDecoder2::Guarded(const std::function<void()>& call) {
@@ -110,9 +112,8 @@ void SatelliteDecoder2::LogCurrentError() {
     } catch (...) {
     }
     try {
-        sys_.logs.LogDecoder(sys_.dateTimeText.Time(sys_.Now().time()).toUtf8() + " " +
-                             "Strip File error no: " + QByteArray::number(number) + " " +
-                             description);
+        sink_.LogDecoder(sink_.TimeText() + " " +
+                         "Strip File error no: " + QByteArray::number(number) + " " + description);
     } catch (...) {
         // Nowhere left to report it; the framing goes on.
     }

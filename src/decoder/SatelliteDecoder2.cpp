@@ -1,6 +1,5 @@
 #include "decoder/SatelliteDecoder2.h"
 
-#include "app/System.h"
 #include "decoder/MessagePacket.h"
 
 namespace {
@@ -24,7 +23,7 @@ constexpr qsizetype kCompactAfter = 64 * 1024;
 
 } // namespace
 
-SatelliteDecoder2::SatelliteDecoder2(System& system) : sys_(system) {}
+SatelliteDecoder2::SatelliteDecoder2(DecoderSink& sink) : sink_(sink) {}
 
 const char* SatelliteDecoder2::FrameStateName(FrameState state) {
     switch (state) {
@@ -72,6 +71,7 @@ void SatelliteDecoder2::CompactSatBuffer() {
 
 void SatelliteDecoder2::FrameStream() {
     inFrameStream_ = true;
+    tracing_ = sink_.Tracing();
     bool again = true;
     while (again) {
         const qsizetype readBefore = gSatRead;
@@ -126,7 +126,7 @@ bool SatelliteDecoder2::step() {
 bool SatelliteDecoder2::GetStart() {
     if (!FindBatchStart())
         return HasInput();
-    Guarded([this] { sys_.StartSAT10mSTimer(); });
+    Guarded([this] { sink_.StartDataGapCountdown(); });
     EmptyByteTrace();
     gHeaderSync = NowText() + "\tHeader Sync: ";
     gFrameState = FrameState::GETFREQ;

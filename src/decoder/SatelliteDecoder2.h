@@ -2,6 +2,7 @@
 
 #include "decoder/ByteTrace.h"
 #include "decoder/Codeword.h"
+#include "decoder/DecoderSink.h"
 #include "decoder/POCSAG.h"
 #include "decoder/PageState.h"
 
@@ -9,15 +10,12 @@
 #include <array>
 #include <functional>
 
-class System;
-struct Control;
-
 // Finds the structure of the carrier's byte stream (block start marker,
 // header with frequency and rate, preamble, sync codeword, batches of 16
-// codewords) and turns the codewords into pages: each finished page goes to
-// relay dispatch and to the decoder log. Progress shows on the window's
-// framing labels and, when the operator enables batch logic, byte by byte in
-// the decoder pane.
+// codewords) and turns the codewords into pages: each finished page goes, by
+// way of its sink, to relay dispatch and to the decoder log. Progress shows on
+// the framing labels and, when the operator enables batch logic, byte by byte
+// in the trace.
 class SatelliteDecoder2 {
 public:
     enum class FrameState {
@@ -36,7 +34,7 @@ public:
     };
     enum class StatusKind { Control, HEADER };
 
-    explicit SatelliteDecoder2(System& system);
+    explicit SatelliteDecoder2(DecoderSink& sink);
 
     // Received bytes go in here; only FrameStream takes them out.
     void AppendToSatBuffer(const QByteArray& bytes);
@@ -74,8 +72,6 @@ public:
     // Most characters a page collects before it is relayed in parts, so that a
     // broken transmission without address or idle codewords cannot take all memory.
     static constexpr int kLongestPageText = 10000;
-    // Most characters the decoder pane keeps after a trace line.
-    static constexpr int kTraceLimit = 10000;
 
 private:
     // One step of the state machine; false when it has to wait for bytes.
@@ -103,13 +99,14 @@ private:
     void KeepShownTrace();
     void CompactSatBuffer();
 
-    // Window, trace, logs and relay.
+    // Labels, trace, logs and relay.
     QByteArray ShowStatus(StatusKind kind, const QByteArray& text);
     void ShowDecoderTrace(const QByteArray& text);
     void Trace(const char* text);
     bool Tracing() const;
     QByteArray NowText() const;
-    void SetLabel(Control& label, const QByteArray& caption, long colour);
+    void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
+    void SetLabelColour(DecoderSink::StatusLabel label, long colour);
     void ShowWindowChanges();
     void Relay(const QByteArray& packet);
     void LogDecoder(const QByteArray& line);
@@ -118,7 +115,16 @@ private:
     void Guarded(const std::function<void()>& call);
     void LogCurrentError();
 
-    System& sys_;
+    // What a framing label shows since the decoder last set it.
+    struct LabelShown {
+        QByteArray caption;
+        long colour = 0;
+        bool set = false;
+    };
+    LabelShown& shown(DecoderSink::StatusLabel label) { return labelsShown_[size_t(label)]; }
+
+    DecoderSink& sink_;
+    std::array<LabelShown, 4> labelsShown_;
     QByteArray gSatBuffer;
     qsizetype gSatRead = 0; // bytes before this offset are consumed
     // The end-of-block marker was recognised before its fifth byte arrived.
@@ -126,6 +132,9 @@ private:
     static constexpr qint64 kLongPreamble = 8192;
     qint64 preambleLength_ = 0; // bytes of the preamble in progress
     bool inFrameStream_ = false;
+    // The trace switch as FrameStream found it: nothing the framing calls can
+    // change it, and asking the sink for every byte would slow the search.
+    bool tracing_ = false;
     bool windowChanged_ = false;
     // What lbTest shows: gByteTrace as it was at the last byte read; turned
     // into the caption once per call.

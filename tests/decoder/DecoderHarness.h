@@ -1,34 +1,25 @@
 #pragma once
 
-// A relay with a stream decoder on a real work folder, the packets it relays
-// and the lines of its decoder log, for the decoder's tests.
+// A stream decoder on a recording sink: the packets it relays, the lines of
+// its decoder log, its trace and its labels, for the decoder's tests.
 
-#include "WorkFolder.h"
+#include "RecordingSink.h"
 #include "decoder/SatelliteDecoder2.h"
 
-#include <QFile>
 #include <memory>
 
 class DecoderHarness {
 public:
-    DecoderHarness() {
-        if (!t->Form_Load())
-            throw std::runtime_error("start-up failed");
-        restart();
-    }
+    DecoderHarness() { restart(); }
 
-    WorkFolder folder;
-    TestSystem t{folder.path()};
+    RecordingSink sink;
+    QList<QByteArray>& packets = sink.packets;
     std::unique_ptr<SatelliteDecoder2> decoder;
-    QList<QByteArray> packets;
 
-    // A fresh decoder on the same system, with nothing relayed yet.
+    // A fresh decoder on the same sink, with nothing relayed yet.
     void restart() {
-        QObject::disconnect(&t->outputRules, nullptr, nullptr, nullptr);
         packets.clear();
-        decoder = std::make_unique<SatelliteDecoder2>(*t.system);
-        QObject::connect(&t->outputRules, &OutputRules::relayed,
-                         [this](const QByteArray& packet) { packets << packet; });
+        decoder = std::make_unique<SatelliteDecoder2>(sink);
     }
 
     // One arrival: the bytes go into the buffer and the framing runs once.
@@ -37,21 +28,12 @@ public:
         decoder->FrameStream();
     }
 
-    // Decoder-log lines written since start-up, without their time stamps.
-    QList<QByteArray> decoderLog() const {
-        QFile file(folder.file(QStringLiteral("LOGS/DECODE.log")));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = file.readAll().split('\n');
-        QList<QByteArray> messages;
-        for (qsizetype i = 7; i < lines.size(); ++i) {
-            QByteArray line = lines[i];
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (!line.isEmpty())
-                messages << line.mid(line.indexOf('\t') + 1);
-        }
-        return messages;
+    // Decoder-log lines written since the harness was made, before the log stamps them.
+    QList<QByteArray> decoderLog() const { return sink.lines; }
+
+    // What a framing label shows.
+    const RecordingSink::Label& label(DecoderSink::StatusLabel which) const {
+        return sink.label(which);
     }
 
     // Packets other than frame notices.

@@ -139,5 +139,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CodewordDecodingTest)
+QTEST_APPLESS_MAIN(CodewordDecodingTest)
 #include "codeword-decoding-test.moc"

@@ -12,46 +12,15 @@
 // streams: build/tests/framestream-fuzz [seconds] [seed]
 // Neither is run by ctest.
 
-#include "app/System.h"
-#include "config/DatabaseFiles.h"
+#include "RecordingSink.h"
 #include "decoder/SatelliteDecoder2.h"
 
-#include <QCoreApplication>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <stdexcept>
 
 namespace {
-
-struct Relay {
-    Relay() {
-        static int argc = 1;
-        static char name[] = "framestream-fuzz";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QCoreApplication>(argc, argv);
-        const QString failure = config::CreateWorkFolder(dir.path(), false, QString());
-        if (!failure.isEmpty())
-            std::abort();
-        SystemOptions options;
-        options.workDir = dir.path();
-        options.developmentMarker = dir.filePath(QStringLiteral("no-marker"));
-        system = std::make_unique<System>(options);
-        if (!system->Form_Load())
-            std::abort();
-        // Lines still reach the pane; the file would only slow the search down.
-        system->logs.gDecoderLog.SetEnabled(false);
-    }
-    std::unique_ptr<QCoreApplication> app;
-    QTemporaryDir dir;
-    std::unique_ptr<System> system;
-};
-
-Relay& Shared() {
-    static Relay relay;
-    return relay;
-}
 
 void CheckPacket(const QByteArray& packet) {
     if (!packet.startsWith('\x02') || !packet.endsWith('\x03') || packet.count('\r') < 5) {
@@ -60,19 +29,23 @@ void CheckPacket(const QByteArray& packet) {
     }
 }
 
-// The first byte says how the rest is cut into arrivals and whether the
-// verbose trace is on; the rest is the stream.
+// The first byte says how the rest is cut into arrivals, whether the verbose
+// trace is on and whether relaying fails (so that the error path runs too);
+// the rest is the stream.
 void RunOne(const uint8_t* data, size_t size) {
     if (size == 0)
         return;
-    System& system = *Shared().system;
     const uint8_t control = data[0];
-    system.window.chkInsertBatch.Value = control & 1;
-    system.gRawLogEnabled = (control & 2) != 0;
+    RecordingSink sink;
+    sink.tracing = (control & 1) != 0;
+    const bool relayFails = (control & 2) != 0;
+    sink.onRelay = [relayFails](const QByteArray& packet) {
+        CheckPacket(packet);
+        if (relayFails)
+            throw std::runtime_error("relay refused");
+    };
     const size_t piece = (control >> 2) == 0 ? size : size_t(control >> 2);
-    SatelliteDecoder2 decoder(system);
-    const auto checking =
-        QObject::connect(&system.outputRules, &OutputRules::relayed, &CheckPacket);
+    SatelliteDecoder2 decoder(sink);
     for (size_t at = 1; at < size; at += piece) {
         const size_t length = std::min(piece, size - at);
         decoder.AppendToSatBuffer(
@@ -84,7 +57,6 @@ void RunOne(const uint8_t* data, size_t size) {
         }
     }
     decoder.FrameStream(); // a timer tick with nothing new
-    QObject::disconnect(checking);
 }
 
 } // namespace
@@ -139,7 +111,6 @@ QByteArray RandomInput(QRandomGenerator& random) {
 int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
     const quint32 seed = argc > 2 ? quint32(std::strtoul(argv[2], nullptr, 10)) : 1;
-    Shared();
     QRandomGenerator random(seed);
     QElapsedTimer timer;
     timer.start();

@@ -1,16 +1,18 @@
 // The carrier's byte stream as it arrives: block markers, headers, preambles,
 // sync codewords and their faults, in one piece or split anywhere, seen
-// through the relayed packets, the decoder log and the window's labels.
+// through the relayed packets, the decoder log and the framing labels.
 
 #include "DecoderHarness.h"
 #include "PocsagCodewords.h"
 #include "SatelliteStream.h"
-#include "platform/Error.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <stdexcept>
 
 namespace {
+
+using Label = DecoderSink::StatusLabel;
 
 constexpr long kRed = 0x0000FF;
 constexpr long kButtonFace = 0x8000000F;
@@ -60,27 +62,26 @@ private slots:
                                     PagePacket("512", "2", "B", "0000016", "N", "123  ")}));
         QCOMPARE(h.decoderLog(), (QList<QByteArray>{"F1 1200 0000008 A first block page one",
                                                     "F2 0512 0000016 B <n>123  "}));
-        const frmQuorlan& w = h.t->window;
-        QCOMPARE(w.lbF1.Caption, QStringLiteral("F1 1200 "));
-        QCOMPARE(w.lbF1.ForeColor, kButtonFace);
-        QCOMPARE(w.lbF2.Caption, QStringLiteral("F2 0512 "));
-        QCOMPARE(w.lbF2.ForeColor, kRed);
-        QCOMPARE(w.lbControl.Caption, QStringLiteral("HEADER"));
-        QCOMPARE(w.lbControl.ForeColor, kRed);
+        QCOMPARE(h.label(Label::F1).caption, QByteArray("F1 1200 "));
+        QCOMPARE(h.label(Label::F1).colour, kButtonFace);
+        QCOMPARE(h.label(Label::F2).caption, QByteArray("F2 0512 "));
+        QCOMPARE(h.label(Label::F2).colour, kRed);
+        QCOMPARE(h.label(Label::Control).caption, QByteArray("HEADER"));
+        QCOMPARE(h.label(Label::Control).colour, kRed);
 
         // The end marker leads straight into the next header: no search.
         h.packets.clear();
         h.feed(NextBlocks({kPageOne}));
         QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
-        QCOMPARE(w.lbF1.ForeColor, kRed);
-        QCOMPARE(w.lbF2.ForeColor, kButtonFace);
-        QCOMPARE(w.lbF2.Caption, QStringLiteral("F2 0512 "));
+        QCOMPARE(h.label(Label::F1).colour, kRed);
+        QCOMPARE(h.label(Label::F2).colour, kButtonFace);
+        QCOMPARE(h.label(Label::F2).caption, QByteArray("F2 0512 "));
     }
 
     void markerNeedsItsFourBytesInARow() {
         DecoderHarness h;
         h.feed(Bytes({0x29, 0x29, 0x29, 0x29, 0x52, 0x04}) + "0001");
-        QCOMPARE(h.t->window.lbControl.Caption, QStringLiteral("SEARCH"));
+        QCOMPARE(h.label(Label::Control).caption, QByteArray("SEARCH"));
         h.feed(Encode({kPageOne}));
         QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
     }
@@ -101,20 +102,20 @@ private slots:
             QByteArray stream = Encode({kPageOne}, Options(1, 1200, length));
             stream.replace(9, length, QByteArray(length, char(0x55)));
             DecoderHarness h;
-            h.t->window.chkInsertBatch.Value = 1;
+            h.sink.tracing = true;
             h.feed(stream);
             QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
-            QVERIFY(h.t->logs.gDecoderLogText.contains("  [Found PREAMBLE]\r\n"));
+            QVERIFY(h.sink.traces.contains("[Found PREAMBLE]"));
         }
     }
 
     void badHeaderAndBadSyncGoBackToTheSearch() {
         DecoderHarness h;
-        h.t->window.chkInsertBatch.Value = 1;
+        h.sink.tracing = true;
         h.feed(sim::BlockMarker() + "X001" + Encode({kPageOne}));
         QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket}));
         QCOMPARE(h.decoderLog().first(), QByteArray("B A D   H E A D E R"));
-        QVERIFY(h.t->logs.gDecoderLogText.contains("[Found BAD HEADER back to start]"));
+        QVERIFY(h.sink.traces.contains("[Found BAD HEADER back to start]"));
 
         h.restart();
         h.feed(sim::BlockMarker() + "0001" + Bytes({0xAA, 0xAA, 0x83, 0x2D, 0x00}) +
@@ -124,7 +125,7 @@ private slots:
         QCOMPARE(log.mid(log.size() - 3),
                  (QList<QByteArray>{"BAD SYNC.", "Failed to SYNC return to start",
                                     "F1 1200 0000008 A first block page one"}));
-        QVERIFY(h.t->logs.gDecoderLogText.contains("[BAD NO SYNC back to Start]"));
+        QVERIFY(h.sink.traces.contains("[BAD NO SYNC back to Start]"));
     }
 
     // A lost sync leaves the page open; the next block's first address ends it.
@@ -135,26 +136,27 @@ private slots:
         QCOMPARE(stream.mid(secondSync, 4), Bytes({0x83, 0x2D, 0xEA, 0x27}));
         stream[secondSync + 1] = 0x2C;
         DecoderHarness h;
-        h.t->window.chkInsertBatch.Value = 1;
+        h.sink.tracing = true;
         h.feed(stream + NextBlocks({kPageTwo}));
         QCOMPARE(
             h.packets,
             (QList<QByteArray>{kF1Start, kF1Start,
                                PagePacket("1200", "1", "A", "0000008", "A", text.left(15 * 20 / 7)),
                                PagePacket("1200", "1", "B", "0000016", "N", "123  ")}));
-        QVERIFY(h.t->logs.gDecoderLogText.contains("[NO SYNC back to Start]"));
+        QVERIFY(h.sink.traces.contains("[NO SYNC back to Start]"));
     }
 
     void fourZeroBytesInTheSyncSlotEndTheBatch() {
         QByteArray stream = Encode({kPageOne});
         stream.chop(sim::BlockMarker().size());
         DecoderHarness h;
-        h.t->window.chkInsertBatch.Value = 1;
+        h.sink.tracing = true;
         h.feed(stream + QByteArray(4, '\0'));
         QCOMPARE(h.packets, (QList<QByteArray>{kF1Start, kPageOnePacket, kEndOfBatch}));
-        QCOMPARE(h.t->window.lbControl.Caption, QStringLiteral("END Batch "));
-        const QByteArray trace = h.t->logs.gDecoderLogText; // newest first
-        QVERIFY(trace.indexOf("[Found EOB]") < trace.indexOf("[NO SYNC back to Start]"));
+        QCOMPARE(h.label(Label::Control).caption, QByteArray("END Batch "));
+        const QList<QByteArray>& trace = h.sink.traces; // oldest first
+        QVERIFY(trace.indexOf("[NO SYNC back to Start]") >= 0);
+        QVERIFY(trace.indexOf("[Found EOB]") > trace.indexOf("[NO SYNC back to Start]"));
         // Framing searches again for the next block.
         h.feed(Encode({kPageTwo}));
         QCOMPARE(h.pages().size(), 2);
@@ -200,46 +202,42 @@ private slots:
         h.feed(noise + Bytes({0x30, 0x31, 0x32, 0x33, 0x34}));
         QCOMPARE(h.decoder->SatBufferLength(), 0);
         // However long the search, the byte trace shows its last bytes.
-        QCOMPARE(h.t->window.lbTest.Caption, QStringLiteral("<48><49><50><51><52>"));
+        QCOMPARE(h.label(Label::ByteTrace).caption, QByteArray("<48><49><50><51><52>"));
     }
 
     void byteTraceAndPaneFollowTheBatchLogicSwitch() {
         DecoderHarness h;
-        const frmQuorlan& w = h.t->window;
         h.feed(sim::BlockMarker() + "0001");
-        QCOMPARE(w.lbTest.Caption, QStringLiteral("<48><48><48><49>"));
-        QCOMPARE(w.lbF1.Caption, QStringLiteral("F1 1200 "));
-        QCOMPARE(w.lbControl.Caption, QStringLiteral("HEADER"));
+        QCOMPARE(h.label(Label::ByteTrace).caption, QByteArray("<48><48><48><49>"));
+        QCOMPARE(h.label(Label::F1).caption, QByteArray("F1 1200 "));
+        QCOMPARE(h.label(Label::Control).caption, QByteArray("HEADER"));
         h.feed(Bytes({0xAA, 0xAA}));
-        QCOMPARE(w.lbTest.Caption, QStringLiteral("<170><170>"));
+        QCOMPARE(h.label(Label::ByteTrace).caption, QByteArray("<170><170>"));
         h.feed(Bytes({0xAA, 0xAA, 0xAA}));
-        QCOMPARE(w.lbTest.Caption, QStringLiteral("<170><170><170><170>"));
-        QCOMPARE(w.lbControl.Caption, QStringLiteral("PREAMBLE"));
-        QVERIFY(!h.t->logs.gDecoderLogText.contains('<'));
+        QCOMPARE(h.label(Label::ByteTrace).caption, QByteArray("<170><170><170><170>"));
+        QCOMPARE(h.label(Label::Control).caption, QByteArray("PREAMBLE"));
+        QVERIFY(h.sink.traces.isEmpty());
 
         h.restart();
-        h.t->window.chkInsertBatch.Value = 1;
+        h.sink.tracing = true;
         h.feed(Encode({kPageOne}));
-        const QByteArray pane = h.t->logs.gDecoderLogText;
-        for (const char* line :
-             {"  <29>\r\n", "  <52>\r\n", "  <AA>\r\n", "  [Found F1]\r\n", "  [Found 1200]\r\n",
-              "  [Found PREAMBLE inverted]\r\n", "  [Found SYNC]\r\n"})
-            QVERIFY2(pane.contains(line), line);
-        QVERIFY(pane.contains("[DECODE]\tF1 1200 0000008 A first block page one"));
-        QVERIFY(pane.size() <= SatelliteDecoder2::kTraceLimit);
-        QVERIFY(w.txbSatDecoder.Text.startsWith(QStringLiteral("15 Jan 2026 10:00:00  <4>\r\n")));
+        const QList<QByteArray>& trace = h.sink.traces;
+        for (const char* line : {"<29>", "<52>", "<AA>", "[Found F1]", "[Found 1200]",
+                                 "[Found PREAMBLE inverted]", "[Found SYNC]"})
+            QVERIFY2(trace.contains(line), line);
+        QVERIFY(trace.contains("[DECODE]\tF1 1200 0000008 A first block page one"));
+        QCOMPARE(trace.last(), QByteArray("<4>"));
     }
 
     void errorInAModuleItCallsIsLoggedAndDecodingGoesOn() {
         DecoderHarness h;
         bool refused = false;
-        QObject::connect(&h.t->outputRules, &OutputRules::relayed,
-                         [&refused](const QByteArray& packet) {
-                             if (!refused && packet == kPageOnePacket) {
-                                 refused = true;
-                                 throw platform::Error(QStringLiteral("Output refused"));
-                             }
-                         });
+        h.sink.onRelay = [&refused](const QByteArray& packet) {
+            if (!refused && packet == kPageOnePacket) {
+                refused = true;
+                throw std::runtime_error("Output refused");
+            }
+        };
         h.feed(Encode({kPageOne, kPageTwo}));
         QVERIFY(refused);
         QCOMPARE(h.pages().size(), 2);
@@ -250,5 +248,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(StreamFramingTest)
+QTEST_APPLESS_MAIN(StreamFramingTest)
 #include "stream-framing-test.moc"
