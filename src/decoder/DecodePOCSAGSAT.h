@@ -22,8 +22,6 @@ public:
     // those characters are dropped.
     QByteArray BitIndicator;
 
-    void SetBitIndicator(const QByteArray& value) { BitIndicator = value; }
-
     // Appends the five digits of a message codeword.
     void StripNumericMsgPOCSAG(const Codeword& cw, QByteArray& numericText) const;
     // Appends the characters this message codeword completes.

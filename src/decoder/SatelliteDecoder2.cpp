@@ -19,7 +19,7 @@ bool IsEndOfBatch(const Codeword& cw) {
 }
 
 // Once consumed bytes take this much room, they are dropped from the buffer.
-constexpr qsizetype kCompactAfter = 64 * 1024;
+constexpr qsizetype kCompactAfter = qsizetype{64} * 1024;
 
 } // namespace
 

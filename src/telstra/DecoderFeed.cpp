@@ -42,20 +42,17 @@ void frmDecSockets::tmrSATInput_Timer() {
 }
 
 void frmDecSockets::tmrSaTData_Timer() {
-    SatCountdown -= 100;
-    if (SatCountdown < 0) {
+    SatCountdown -= static_cast<int>(kSatInputInterval.count());
+    if (SatCountdown < 0)
         tmrSaTData.stop();
-        SatTimedOut = true;
-    }
 }
 
 void frmDecSockets::ResetSAT10mSTimer() {
-    SatCountdown = 1000;
+    SatCountdown = kDataGapMilliseconds;
 }
 
 void frmDecSockets::StartSAT10mSTimer() {
-    SatCountdown = 1000;
+    SatCountdown = kDataGapMilliseconds;
     if (!tmrSaTData.isActive() && tmrSATInput.isActive()) // the timers run once start-up is done
         tmrSaTData.start();
-    SatTimedOut = false;
 }

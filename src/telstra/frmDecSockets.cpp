@@ -12,8 +12,6 @@
 
 namespace {
 
-// How often buffered carrier bytes are framed, and the data-gap countdown's step.
-constexpr std::chrono::milliseconds kSatInputInterval{100};
 // A carrier connection that says nothing for this long is closed and opened again.
 constexpr qint64 kSilenceSeconds = qint64{3} * 60;
 

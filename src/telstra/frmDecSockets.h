@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <chrono>
 
 class System;
 
@@ -53,8 +54,11 @@ private:
     std::array<TelstraSocket, kTelstraSlots> gTelstra;
     platform::SocketArray wskDecoder;
     QByteArray RxData;
+    // How often buffered carrier bytes are framed, and the data-gap countdown's step.
+    static constexpr std::chrono::milliseconds kSatInputInterval{100};
+    // The gap the countdown allows between a block's start and the carrier's next data.
+    static constexpr int kDataGapMilliseconds = 1000;
     int SatCountdown = 0;
-    bool SatTimedOut = false;
     QTimer tmrSATInput;
     QTimer tmrSaTData;
 

@@ -95,7 +95,6 @@ private slots:
 
     void rawLoggingCopiesTheTraceToTheRawTestFile() {
         Relay r(true);
-        QVERIFY(r.t->RawTestFileOpen());
         r.t->window.chkInsertBatch.Value = 1;
         r.feed(sim::EncodeStream({kPageOne}, {}));
         const QList<QByteArray> raw = FileLines(r.folder.file(QStringLiteral("raw output.txt")));
