@@ -49,7 +49,7 @@ QStringList Statements(const QString& script) {
 // version), or whose table is missing (the table opener reports that), is
 // left alone, so that every upgrade script can run again on any file, as the
 // CREATE ... IF NOT EXISTS and INSERT OR IGNORE of the others can.
-bool AddsNoColumn(QSqlDatabase db, const QString& sql) {
+bool AddsNoColumn(const QSqlDatabase& db, const QString& sql) {
     static const QRegularExpression addColumn(
         QStringLiteral("^ALTER\\s+TABLE\\s+(\\w+)\\s+ADD\\s+COLUMN\\s+(\\w+)"),
         QRegularExpression::CaseInsensitiveOption);
@@ -71,7 +71,7 @@ bool AddsNoColumn(QSqlDatabase db, const QString& sql) {
     return !tableExists;
 }
 
-void RunScript(QSqlDatabase db, const QString& script, const QVariantMap& bindings = {}) {
+void RunScript(const QSqlDatabase& db, const QString& script, const QVariantMap& bindings = {}) {
     for (const QString& sql : Statements(script)) {
         if (AddsNoColumn(db, sql))
             continue;
@@ -86,7 +86,7 @@ void RunScript(QSqlDatabase db, const QString& script, const QVariantMap& bindin
     }
 }
 
-int UserVersion(QSqlDatabase db) {
+int UserVersion(const QSqlDatabase& db) {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
         throw platform::Error(query.lastError().text());

@@ -52,7 +52,7 @@ QByteArray SatelliteDecoder2::ShowStatus(StatusKind kind, const QByteArray& text
         SetLabel(Label::Control, text, kRed);
         return text;
     }
-    const QByteArray header = text.right(8);
+    QByteArray header = text.right(8);
     const bool f1 = header.startsWith("F1");
     SetLabel(f1 ? Label::F1 : Label::F2, header, kRed);
     SetLabelColour(f1 ? Label::F2 : Label::F1, kButtonFace);

@@ -78,7 +78,7 @@ QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
         return {};
     if (index.row() >= rows_)
         return {}; // the empty row for a new record
-    const QVariant value = shown_->Value(index.row(), index.column());
+    QVariant value = shown_->Value(index.row(), index.column());
     if (value.typeId() == QMetaType::QByteArray)
         return ReadableBytes(value.toByteArray());
     return value;

@@ -17,8 +17,10 @@
 namespace {
 
 // The header's print zones are 14 columns wide.
+constexpr qsizetype kZoneWidth = 14;
+
 QString Zone(const QString& label, int zones) {
-    return label.leftJustified(14 * zones, QLatin1Char(' '));
+    return label.leftJustified(kZoneWidth * zones, QLatin1Char(' '));
 }
 
 } // namespace
@@ -54,6 +56,7 @@ void LogClass::SetEnabled(bool value) {
 
 // Arguments by value: callers pass this object's own folder and user, which the
 // checks below clear before they use them.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool LogClass::Connect(QString fserv, QString ident) {
     if (!nameChosen_) {
         QString name = QStringLiteral("KVLG_~~~.log");
@@ -91,6 +94,9 @@ bool LogClass::Disconnect() {
     return true;
 }
 
+// By value: it clears serverFolder_ and logFolder_ before it reads `folder`,
+// so passing either of them must stay safe.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 bool LogClass::CheckDirectory(QString folder) {
     folderValid_ = false;
     serverFolder_.clear();
@@ -272,7 +278,7 @@ qint32 LogClass::Sizeof() {
     return lines;
 }
 
-bool LogClass::CheckBackupDirectory(QString folder) {
+bool LogClass::CheckBackupDirectory(const QString& folder) {
     if (!folderValid_)
         return false;
     backupFolder_.clear();

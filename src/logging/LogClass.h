@@ -66,7 +66,7 @@ private:
     bool OpenLogFile();
     bool CloseLogFile();
     void SetUser(const QString& ident);
-    bool CheckBackupDirectory(QString folder);
+    bool CheckBackupDirectory(const QString& folder);
 
     bool openFile();
     bool appendWhole(const QByteArray& bytes);

@@ -18,6 +18,13 @@ bool SamePort(const QString& a, const QString& b) {
     return a == b;
 }
 
+// Calls pair(i, j) for every two rows i < j of the first `count`.
+template <typename Pair> void EachPair(int count, const Pair& pair) {
+    for (int i = 0; i < count; ++i)
+        for (int j = i + 1; j < count; ++j)
+            pair(i, j);
+}
+
 } // namespace
 
 void OutputRules::CheckDuplicatePorts() {
@@ -33,20 +40,18 @@ void OutputRules::CheckDuplicatePorts() {
         sys_.ShowWarning(warning, text, 0);
     };
     const QString tab = QStringLiteral("\t");
-    for (int i = 0; i < sys_.gOutputCount; ++i)
-        for (int j = i + 1; j < sys_.gOutputCount; ++j)
-            if (SamePort(outputs.Entry(i).Port, outputs.Entry(j).Port))
-                report(QStringLiteral("System: Found duplicate ports ") + tab +
-                           outputs.Entry(i).Port + tab + outputs.Entry(i).Description + tab +
-                           outputs.Entry(j).Description,
-                       true, ErrorCode::DuplicateOutputPorts);
-    for (int i = 0; i < sys_.gTelstraCount; ++i)
-        for (int j = i + 1; j < sys_.gTelstraCount; ++j)
-            if (SamePort(telstra.Entry(i).Port, telstra.Entry(j).Port))
-                report(QStringLiteral("System: Found duplicate ports ") + tab +
-                           telstra.Entry(i).Port + tab + telstra.Entry(i).Description + tab +
-                           telstra.Entry(j).Description,
-                       false, ErrorCode::DuplicateTelstraPorts);
+    EachPair(sys_.gOutputCount, [&](int i, int j) {
+        if (SamePort(outputs.Entry(i).Port, outputs.Entry(j).Port))
+            report(QStringLiteral("System: Found duplicate ports ") + tab + outputs.Entry(i).Port +
+                       tab + outputs.Entry(i).Description + tab + outputs.Entry(j).Description,
+                   true, ErrorCode::DuplicateOutputPorts);
+    });
+    EachPair(sys_.gTelstraCount, [&](int i, int j) {
+        if (SamePort(telstra.Entry(i).Port, telstra.Entry(j).Port))
+            report(QStringLiteral("System: Found duplicate ports ") + tab + telstra.Entry(i).Port +
+                       tab + telstra.Entry(i).Description + tab + telstra.Entry(j).Description,
+                   false, ErrorCode::DuplicateTelstraPorts);
+    });
     for (int i = 0; i < sys_.gOutputCount; ++i)
         for (int j = 0; j < sys_.gTelstraCount; ++j)
             if (SamePort(telstra.Entry(j).Port, outputs.Entry(i).Port))
@@ -56,11 +61,11 @@ void OutputRules::CheckDuplicatePorts() {
                        false, ErrorCode::DuplicateOutputTelstraPort);
     // Stored packets are kept under the output's description, so of two outputs
     // with one description the first takes both backlogs and the second none.
-    for (int i = 0; i < sys_.gOutputCount; ++i)
-        for (int j = i + 1; j < sys_.gOutputCount; ++j)
-            if (outputs.Entry(i).Description == outputs.Entry(j).Description)
-                report(QStringLiteral("System: Found duplicate descriptions ") + tab +
-                           outputs.Entry(i).Description + tab + outputs.Entry(i).Port + tab +
-                           outputs.Entry(j).Port,
-                       true, ErrorCode::DuplicateDescriptions);
+    EachPair(sys_.gOutputCount, [&](int i, int j) {
+        if (outputs.Entry(i).Description == outputs.Entry(j).Description)
+            report(QStringLiteral("System: Found duplicate descriptions ") + tab +
+                       outputs.Entry(i).Description + tab + outputs.Entry(i).Port + tab +
+                       outputs.Entry(j).Port,
+                   true, ErrorCode::DuplicateDescriptions);
+    });
 }
