@@ -48,33 +48,39 @@ public:
     explicit System(SystemOptions options = {}, QObject* parent = nullptr);
     ~System() override;
 
-    // Process globals.
-    QString gServerID;
-    QString gIncomingPktType;
-    qint64 gMessID = 0;
-    QDateTime gNextCompactCheck;
-    bool gRawLogEnabled = false;
-    int gOutputsLoaded = 0;
-    int gTelstraLoaded = 0;
-    int gOutputCount = 0;  // rows of Outputs in use, at most 50
-    int gTelstraCount = 0; // rows of Telstra in use, at most 2
+    // Process globals, each with the modules besides app/ that read or write it.
+    QString gServerID;           // outputs (the idle message)
+    QString gIncomingPktType;    // outputs (the idle message)
+    qint64 gMessID = 0;          // relay (stored packets' identifiers)
+    QDateTime gNextCompactCheck; // relay
+    bool gRawLogEnabled = false; // logging, telstra
+    int gOutputsLoaded = 0;      // config, outputs
+    int gTelstraLoaded = 0;      // config, telstra
+    int gOutputCount = 0;        // config, outputs, relay; rows of Outputs in use
+    int gTelstraCount = 0;       // config, telstra, relay; rows of Telstra in use
 
-    QString workDir;
-    const platform::Clock& clock;
-    platform::DateTimeText dateTimeText;
+    QString workDir;                     // config, logging, relay: relative file names
+    const platform::Clock& clock;        // logging
+    platform::DateTimeText dateTimeText; // logging, outputs, telstra
 
-    frmQuorlan window;
-    app::Display display;
-    adoQuorlan db;
-    ErrorCodes errorCodes;
-    adoDelayed delayedDb;
-    Logs logs;
-    OutputRules outputRules;
-    frmOutputSockets outputSockets;
-    Global global;
-    frmDecSockets decSockets;
-    SystemDecoderSink decoderSink;
-    SatelliteDecoder2 decoder;
+    // The modules, in the order they are built. Public where another module
+    // reaches it, as noted.
+    frmQuorlan window;    // every module shows its state on it
+    app::Display display; // config, relay: the grids and boxes
+    adoQuorlan db;        // config, logging, outputs, relay, telstra: settings, tables
+private:
+    ErrorCodes errorCodes; // reached through ShowWarning
+public:
+    adoDelayed delayedDb;           // relay
+    Logs logs;                      // config, outputs, relay, telstra
+    OutputRules outputRules;        // config, outputs: dispatch and storing
+    frmOutputSockets outputSockets; // config, relay
+    Global global;                  // outputs: a stored packet's send completed
+    frmDecSockets decSockets;       // config, relay
+private:
+    SystemDecoderSink decoderSink; // the decoder's only way into the relay
+public:
+    SatelliteDecoder2 decoder; // telstra: the carrier feed
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }
