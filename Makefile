@@ -1,9 +1,10 @@
-# Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root.
+# Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root;
+# `make package` builds the server's .deb (no operator window) in build-service/.
 
 PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test test-asan demo format clean
+.PHONY: all deps build build-asan test test-asan demo package format clean
 
 all: build
 
@@ -31,8 +32,14 @@ test-asan: build-asan
 demo: build
 	./tools/demo.sh
 
+# Only the packaged programs are built: cpack installs nothing else.
+package: deps
+	cmake --preset service
+	cmake --build --preset service --target ombrix ombrix-sim
+	cd build-service && cpack
+
 format:
 	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-service
