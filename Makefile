@@ -1,9 +1,10 @@
-# Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root.
+# Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root;
+# `make package` builds the server's .deb (no operator window) in build-service/.
 
 PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test test-asan demo format lint clean
+.PHONY: all deps build build-asan test test-asan demo package format lint clean
 
 all: build
 
@@ -31,6 +32,12 @@ test-asan: build-asan
 demo: build
 	./tools/demo.sh
 
+# Only the packaged programs are built: cpack installs nothing else.
+package: deps
+	cmake --preset service
+	cmake --build --preset service --target ombrix ombrix-sim
+	cd build-service && cpack
+
 SOURCES = find src tests tools bench -name '*.cpp' -o -name '*.h'
 
 format:
@@ -44,4 +51,4 @@ lint: deps
 	run-clang-tidy -p build -quiet -j $$(nproc) '^$(CURDIR)/(src|tools)/'
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-service

@@ -2,6 +2,7 @@
 // of one resend step (client away, and client back so one packet goes out).
 // Run: build/bench/delayed-store-bench
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QCoreApplication>
@@ -53,9 +54,9 @@ int main(int argc, char** argv) {
                 "resend, sending ms");
     for (const int rows : {1000, 10000, 100000}) {
         WorkFolder folder;
-        const quint16 portA = FreePort();
+        const quint16 portA = TestPort();
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(portA)},
-                           {QStringLiteral("Client B"), QString::number(FreePort())}});
+                           {QStringLiteral("Client B"), QString::number(TestPort())}});
         Fill(folder, rows);
         TestSystem t(folder.path());
         t->Form_Load();

@@ -2,6 +2,7 @@
 // time from RelayToOutputs until the last client has the packet.
 // Run: build/bench/relay-fanout-bench [packets]
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     QList<WorkFolder::Output> outputs;
     QList<quint16> ports;
     for (int i = 0; i < kClients; ++i) {
-        ports << FreePort();
+        ports << TestPort();
         outputs << WorkFolder::Output{QStringLiteral("Client %1").arg(i, 2, 10, QLatin1Char('0')),
                                       QString::number(ports.last())};
     }

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char* kUsage =
+const char* kCommands =
     "Usage:\n"
     "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n"
     "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb and\n"
@@ -23,9 +23,17 @@ const char* kUsage =
     "                                        on 5001 and clients on 6001 and 6002\n"
     "  ombrix --version                      print the version\n"
     "  ombrix --help                         print this text\n"
-    "\n"
+    "\n";
+const char* kWindowNote =
     "The operator window opens where a display is available; --headless, or no display,\n"
     "runs the same relay without it. SIGINT, SIGTERM and SIGHUP shut it down in order.\n";
+const char* kNoWindowNote =
+    "This build has no operator window: the relay always runs headless, and --headless\n"
+    "changes nothing. SIGINT, SIGTERM and SIGHUP shut it down in order.\n";
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "%s%s", kCommands, BuiltWithWindow() ? kWindowNote : kNoWindowNote);
+}
 
 struct Arguments {
     bool help = false;
@@ -117,11 +125,12 @@ int main(int argc, char** argv) {
         list << QString::fromLocal8Bit(argv[i]);
     const Arguments args = Parse(list);
     if (!args.error.isEmpty()) {
-        std::fprintf(stderr, "ombrix: %s\n\n%s", args.error.toLocal8Bit().constData(), kUsage);
+        std::fprintf(stderr, "ombrix: %s\n\n", args.error.toLocal8Bit().constData());
+        PrintUsage(stderr);
         return 2;
     }
     if (args.help) {
-        std::printf("%s", kUsage);
+        PrintUsage(stdout);
         return 0;
     }
     if (args.version) {
@@ -131,11 +140,13 @@ int main(int argc, char** argv) {
     if (args.init)
         return Init(argc, argv, args);
 
-    if (!args.headless && !HasDisplay()) {
-        std::fprintf(stderr, "ombrix: no display available; running headless\n");
+    const bool withWindow = BuiltWithWindow() && !args.headless && HasDisplay();
+    if (!args.headless && !withWindow) {
+        std::fprintf(stderr, "ombrix: %s; running headless\n",
+                     BuiltWithWindow() ? "no display available"
+                                       : "built without the operator window");
         std::fflush(stderr);
     }
-    const bool withWindow = !args.headless && HasDisplay();
     const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv, withWindow);
     return Run(*app, args, withWindow);
 }

@@ -4,6 +4,10 @@
 
 #include <QApplication>
 
+bool BuiltWithWindow() {
+    return true;
+}
+
 std::unique_ptr<QCoreApplication> CreateApplication(int& argc, char** argv, bool withWindow) {
     if (withWindow)
         return std::make_unique<QApplication>(argc, argv);

@@ -3,6 +3,7 @@
 
 #include "FileText.h"
 #include "ProcessMemory.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -22,7 +23,7 @@ private slots:
     // and the operator do not look (0: on a port chosen at random).
     void outputPortsThatCannotBeListenedOn() {
         WorkFolder folder;
-        const quint16 good = FreePort();
+        const quint16 good = TestPort();
         const QString blankAfter = QString::number(good) + QLatin1Char(' ');
         const QString blankBefore = QLatin1Char(' ') + QString::number(good);
         folder.setOutputs({{QStringLiteral("A too big"), QStringLiteral("99999")},
@@ -66,7 +67,7 @@ private slots:
     void anOutputsLocalIPThatIsNoAddress() {
         QFETCH(QString, address);
         WorkFolder folder;
-        const quint16 port = FreePort();
+        const quint16 port = TestPort();
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(port)}});
         folder.setSetting(QStringLiteral("OutputsLocalIP"), address);
         TestSystem t(folder.path());
@@ -160,7 +161,7 @@ private slots:
     // Access file is refused: see the delayed store's start-up tests.)
     void aDelayedStoreThatIsNotADatabase() {
         WorkFolder folder;
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())}});
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
         QFile store(folder.file(QStringLiteral("delayed.mdb")));
         QVERIFY(store.open(QIODevice::WriteOnly | QIODevice::Truncate));
         store.write(QByteArray(8192, 'x'));
@@ -184,7 +185,7 @@ private slots:
 
     void aClientThatFloodsItsPort() {
         WorkFolder folder;
-        const quint16 port = FreePort();
+        const quint16 port = TestPort();
         folder.setOutputs({{QStringLiteral("Flooder"), QString::number(port)}});
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());

@@ -1,6 +1,7 @@
 // The ombrix program as an operator runs it: a real process, its exit status,
 // what it prints, and the files it leaves.
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QElapsedTimer>
@@ -81,9 +82,9 @@ private slots:
         QFETCH(int, signal);
         WorkFolder folder(true);
         // Ports of its own, so that a demo running on this machine is not disturbed.
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())}});
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
         folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
-                    {QString::number(FreePort())});
+                    {QString::number(TestPort())});
         QProcess p;
         p.setProcessEnvironment(Headless());
         p.start(QStringLiteral(OMBRIX_BINARY), {QStringLiteral("--workdir"), folder.path()});

@@ -4,6 +4,7 @@
 // has ended, one that leaves in the middle and comes back. The one-second
 // resend runs on the fake clock.
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -97,7 +98,7 @@ private slots:
                          [&] { feed = carrier.nextPendingConnection(); });
 
         WorkFolder folder;
-        const quint16 ports[3] = {FreePort(), FreePort(), FreePort()};
+        const quint16 ports[3] = {TestPort(), TestPort(), TestPort()};
         folder.setOutputs({{QStringLiteral("Always"), QString::number(ports[0])},
                            {QStringLiteral("Flaky"), QString::number(ports[1])},
                            {QStringLiteral("Late"), QString::number(ports[2])}});

@@ -1,6 +1,7 @@
 // The operator's commands as the window's buttons, box, menus and panes give
 // them, checked by what they leave in the tables, the logs and on the wire.
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QDir>
@@ -27,7 +28,7 @@ class OperatorCommandsTest : public QObject {
         WorkFolder folder;
         std::unique_ptr<TestSystem> t;
         explicit Fixture(const QString& pktType = QStringLiteral("Normal")) {
-            folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())}});
+            folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
             folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
             folder.setSetting(QStringLiteral("IncomingPktType"), pktType);
             for (const char* name : {"Feed 1", "Feed 2"})

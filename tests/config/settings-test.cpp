@@ -1,6 +1,7 @@
 // The StartUp settings as the rest of the system reads and writes them, checked
 // against the rows in the real Ombrixsys.mdb of a temporary working folder.
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "platform/Recordset.h"
@@ -157,7 +158,7 @@ private slots:
         folder.exec(QStringLiteral("Ombrixsys.mdb"),
                     QStringLiteral("CREATE TABLE Outputs (Description TEXT, Port TEXT, Active "
                                    "TEXT, Match TEXT, RawOutput TEXT)"));
-        const quint16 port = FreePort();
+        const quint16 port = TestPort();
         folder.exec(QStringLiteral("Ombrixsys.mdb"),
                     QStringLiteral("INSERT INTO Outputs VALUES ('Client A', ?, 'Y', 'm', 'N')"),
                     {QString::number(port)});

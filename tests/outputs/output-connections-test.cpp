@@ -1,6 +1,7 @@
 // Output connections on real loopback sockets: what a client application sees
 // on the wire and what the System log says about it.
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QFile>
@@ -33,8 +34,8 @@ class OutputConnectionsTest : public QObject {
 
     struct Fixture {
         WorkFolder folder;
-        quint16 portA = FreePort();
-        quint16 portB = FreePort();
+        quint16 portA = TestPort();
+        quint16 portB = TestPort();
         std::unique_ptr<TestSystem> t;
         explicit Fixture(const QString& portAText = QString(),
                          const QString& pktType = QStringLiteral("Normal"),
@@ -359,7 +360,7 @@ private slots:
         QTcpServer other;
         QVERIFY(other.listen(QHostAddress::LocalHost, 0));
         WorkFolder folder;
-        const quint16 free = FreePort();
+        const quint16 free = TestPort();
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(other.serverPort())},
                            {QStringLiteral("Client B"), QString::number(free)}});
         TestSystem t(folder.path());
@@ -381,7 +382,7 @@ private slots:
         Fixture f;
         Client client(f.portA);
         QVERIFY(f.connect(client, 0));
-        const quint16 newPort = FreePort();
+        const quint16 newPort = TestPort();
         f.sys().db.EditOutputs();
         QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::DarkRed);
         auto rs = f.sys().db.rsOutputs;

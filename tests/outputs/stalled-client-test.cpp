@@ -4,6 +4,7 @@
 
 #include "ProcessMemory.h"
 #include "StuckClient.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "outputs/ClientQueue.h"
@@ -59,7 +60,7 @@ class StalledClientTest : public QObject {
 
     struct Fixture {
         WorkFolder folder;
-        quint16 port = FreePort();
+        quint16 port = TestPort();
         std::unique_ptr<TestSystem> t;
         Fixture() {
             folder.setOutputs({{kDescription, QString::number(port)}});

@@ -3,6 +3,7 @@
 // its client exactly once, and no identifier is used twice.
 
 #include "ProcessMemory.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QElapsedTimer>
@@ -20,7 +21,7 @@ private slots:
         QElapsedTimer elapsed;
         elapsed.start();
         WorkFolder folder;
-        const quint16 ports[2] = {FreePort(), FreePort()};
+        const quint16 ports[2] = {TestPort(), TestPort()};
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(ports[0])},
                            {QStringLiteral("Client B"), QString::number(ports[1])}});
         folder.setSetting(QStringLiteral("LastBackUp"), QDateTime::currentDateTime().toString(

@@ -4,6 +4,7 @@
 // of losing the first packet it should keep.
 
 #include "FileText.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include <QFile>
@@ -138,7 +139,7 @@ class DelayedSalvageTest : public QObject {
     Q_OBJECT
 
     struct Relay {
-        quint16 port = FreePort();
+        quint16 port = TestPort();
         std::unique_ptr<TestSystem> t;
         bool started = false;
         explicit Relay(WorkFolder& folder) {

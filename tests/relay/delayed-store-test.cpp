@@ -2,6 +2,7 @@
 // packets on the wire when the client comes back, and the System log.
 
 #include "StuckClient.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "outputs/ClientQueue.h"
@@ -54,8 +55,8 @@ class DelayedStoreTest : public QObject {
 
     struct Fixture {
         WorkFolder folder;
-        quint16 portA = FreePort();
-        quint16 portB = FreePort();
+        quint16 portA = TestPort();
+        quint16 portB = TestPort();
         std::unique_ptr<TestSystem> t;
         explicit Fixture(const QString& descriptionA = QStringLiteral("Client A")) {
             folder.setOutputs({{descriptionA, QString::number(portA)},
@@ -345,7 +346,7 @@ private slots:
 
     void identifiersGoPastThirtyTwoBits() {
         WorkFolder folder;
-        const quint16 port = FreePort();
+        const quint16 port = TestPort();
         folder.setOutputs({{QStringLiteral("Client A"), QString::number(port)}});
         folder.setSetting(QStringLiteral("MessID"), QStringLiteral("2147483647"));
         {
@@ -448,8 +449,8 @@ private slots:
 
     void aStoredPacketSurvivesAKilledProcess() {
         WorkFolder folder;
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(FreePort())},
-                           {QStringLiteral("Client B"), QString::number(FreePort())}});
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())},
+                           {QStringLiteral("Client B"), QString::number(TestPort())}});
         QProcess child;
         child.start(QStringLiteral(STORE_AND_DIE), {folder.path()});
         QVERIFY(child.waitForFinished(20000));

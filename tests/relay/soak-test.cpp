@@ -9,6 +9,7 @@
 // relay about bytes a closing client never read).
 
 #include "ProcessMemory.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -314,7 +315,7 @@ private slots:
         random.seed(seed);
         qInfo("SOAK_SEED=%u", seed);
         for (quint16& port : ports)
-            port = FreePort();
+            port = TestPort();
         QList<WorkFolder::Output> outputs;
         for (int i = 0; i < 5; ++i)
             outputs << WorkFolder::Output{QStringLiteral("Client %1").arg(i),

@@ -9,7 +9,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTcpServer>
 #include <QTest>
 #include <QUuid>
 #include <stdexcept>
@@ -118,12 +117,6 @@ void WorkFolder::setOutputs(const QList<Output>& outputs) const {
             QStringLiteral(
                 "INSERT INTO Outputs (Description, Port, Active, RawOutput) VALUES (?, ?, ?, 'N')"),
             {o.description, o.port, o.active});
-}
-
-quint16 FreePort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
 }
 
 bool AcceptedOnOutput(System& system, LoopbackClient& client, int index) {

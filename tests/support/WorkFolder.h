@@ -47,11 +47,6 @@ private:
     QTemporaryDir dir_;
 };
 
-// A System on a work folder, driven by a fake clock, with the warnings and
-// message boxes it raises collected for the test to read.
-// A TCP port on 127.0.0.1 that was free a moment ago.
-quint16 FreePort();
-
 // A client application on 127.0.0.1 that keeps every byte it receives.
 struct LoopbackClient {
     QTcpSocket socket;
@@ -68,6 +63,8 @@ struct LoopbackClient {
 // `index` of the relay has accepted it, then runs the outputs' heartbeat.
 bool AcceptedOnOutput(System& system, LoopbackClient& client, int index);
 
+// A System on a work folder, driven by a fake clock, with the warnings and
+// message boxes it raises collected for the test to read.
 class TestSystem {
 public:
     explicit TestSystem(const QString& workDir, SystemOptions options = {});

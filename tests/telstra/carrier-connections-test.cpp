@@ -2,6 +2,7 @@
 // watches the connection and takes what the server sends into the decoder.
 
 #include "FileText.h"
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "SatelliteStream.h"
@@ -211,12 +212,12 @@ private slots:
     // the socket goes on listening for the carrier.
     void onlyTheCarriersHostMayCallIn() {
         Carrier carrier;
-        const quint16 present = FreePort();
+        const quint16 present = TestPort();
         Fixture f(
             {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}},
             false,
             {{QStringLiteral("Present"), QString::number(present)},
-             {QStringLiteral("Absent"), QString::number(FreePort())}});
+             {QStringLiteral("Absent"), QString::number(TestPort())}});
         f.sys().outputSockets.UpdateOutputClients(); // opens the output ports
         LoopbackClient client(present);
         QVERIFY(AcceptedOnOutput(f.sys(), client, 1)); // in Description order
@@ -300,7 +301,7 @@ private slots:
     // is halfway through a block leaves that block alone.
     void aSecondCarrierConnectingLeavesTheFirstOnesBlockAlone() {
         Carrier first;
-        const quint16 secondPort = FreePort();
+        const quint16 secondPort = TestPort();
         Fixture f({{QStringLiteral("First"), QString::number(first.port), QStringLiteral("Y")},
                    {QStringLiteral("Second"), QString::number(secondPort), QStringLiteral("Y")}});
         QList<QByteArray> pages;
