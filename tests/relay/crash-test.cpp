@@ -16,6 +16,8 @@
 class CrashTest : public QObject {
     Q_OBJECT
 
+    static constexpr int kEnoughStored = 10; // packets of Client A
+
 private slots:
     void killedWhileStoringLosesNothingItReported() {
         QElapsedTimer elapsed;
@@ -30,7 +32,12 @@ private slots:
         QProcess child;
         child.start(QStringLiteral(STORE_FLOOD), {folder.path()});
         QVERIFY(child.waitForReadyRead(20000));
-        QTest::qWait(200 + QRandomGenerator::global()->bounded(600));
+        // Enough stored to be worth checking, however slow the machine is; then
+        // the kill comes at a random point of the flood.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            folder.systemLog().count("System: TCP failed Client A. Add record") > kEnoughStored,
+            60000);
+        QTest::qWait(QRandomGenerator::global()->bounded(600));
         const qint64 childPeakKiB = ProcessKiB(QString::number(child.processId()), "VmHWM");
         ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished(10000));
@@ -50,7 +57,7 @@ private slots:
                 reported[lastClient] << lastOut;
             }
         }
-        QVERIFY2(reported.value(QStringLiteral("Client A")).size() > 10,
+        QVERIFY2(reported.value(QStringLiteral("Client A")).size() > kEnoughStored,
                  "the relay stored too little to test");
         const int stored = folder.storedPackets();
         QVERIFY(stored >= reported[QStringLiteral("Client A")].size() +
