@@ -126,8 +126,7 @@ void Logs::InitLogs() {
         // A period of no hours would back the logs up at every tick, forever.
         LogError(QStringLiteral("System: BackUpPeriod \"%1\" is not a number of hours above 0. "
                                 "Backing up every %2 hours.")
-                     .arg(periodText)
-                     .arg(kDefaultBackUpPeriod));
+                     .arg(periodText, QString::number(kDefaultBackUpPeriod)));
         gBackUpPeriod = kDefaultBackUpPeriod;
     }
 

@@ -288,6 +288,17 @@ private slots:
         QVERIFY(t->window.txbLogErrors.Text.contains(QStringLiteral("LastBackUp \"yesterday\"")));
     }
 
+    void anUnusablePeriodIsQuotedAsTyped() {
+        WorkFolder folder;
+        folder.setSetting(QStringLiteral("BackUpPeriod"), QStringLiteral("%1"));
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->window.txbLogErrors.Text.contains(
+            QStringLiteral("System: BackUpPeriod \"%1\" is not a number of hours above 0. "
+                           "Backing up every 24 hours.")));
+    }
+
     void panesHoldAtMost5000CharactersNewestFirst() {
         WorkFolder folder;
         TestSystem t(folder.path());
