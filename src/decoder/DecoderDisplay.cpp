@@ -30,11 +30,7 @@ bool SatelliteDecoder2::Tracing() const {
 
 void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
     LabelShown& now = shown(label);
-    // Once a codeword the same literal comes again: the same bytes need no comparing.
-    const bool sameCaption =
-        (now.caption.constData() == caption.constData() && now.caption.size() == caption.size()) ||
-        now.caption == caption;
-    if (now.set && now.colour == colour && sameCaption)
+    if (now.set && now.colour == colour && now.caption == caption)
         return;
     now = {caption, colour, true};
     sink_.ShowStatus(label, caption, colour);
