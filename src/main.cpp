@@ -5,6 +5,7 @@
 #include "config/DatabaseFiles.h"
 #include "gui/Application.h"
 #include "platform/DateTimeText.h"
+#include "platform/LocalTimeZone.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -139,6 +140,8 @@ int main(int argc, char** argv) {
     }
     if (args.init)
         return Init(argc, argv, args);
+
+    platform::HoldLocalTimeZone();
 
     const bool withWindow = BuiltWithWindow() && !args.headless && HasDisplay();
     if (!args.headless && !withWindow) {

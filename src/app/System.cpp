@@ -99,7 +99,7 @@ bool System::Form_Load() {
         OpenRawTestFile();
 
     window.SSTab1.Value = frmQuorlan::kDecoderTab;
-    window.Changed();
+    window.ChangedNow(); // the window shows itself loaded
     return true;
 }
 
@@ -122,6 +122,6 @@ void System::Form_Unload() {
     outputSockets.Unload();
 
     window.Visible = false;
-    window.Changed();
+    window.ChangedNow();
     emit unloaded();
 }

@@ -1,6 +1,9 @@
 #include "app/frmQuorlan.h"
 
+#include <QMetaMethod>
+
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -26,6 +29,33 @@ void Pane(Control& c, const char* name, int tab, int top) {
 
 frmQuorlan::frmQuorlan(System& system) : sys_(system) {
     design();
+    notifyTimer_.setSingleShot(true);
+    notifyTimer_.setInterval(kNotifyInterval);
+    connect(&notifyTimer_, &QTimer::timeout, this, &frmQuorlan::notifyPending);
+}
+
+bool frmQuorlan::Watched() const {
+    return isSignalConnected(QMetaMethod::fromSignal(&frmQuorlan::changed));
+}
+
+void frmQuorlan::Changed() {
+    if (!Watched())
+        return;
+    notifyPending_ = true;
+    if (!notifyTimer_.isActive())
+        notifyTimer_.start();
+}
+
+void frmQuorlan::ChangedNow() {
+    notifyTimer_.stop();
+    notifyPending_ = false;
+    emit changed();
+}
+
+void frmQuorlan::notifyPending() {
+    if (!std::exchange(notifyPending_, false))
+        return;
+    emit changed();
 }
 
 // The window as designed: captions, texts and positions before any code runs.

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <QVector>
 #include <functional>
 
@@ -61,8 +62,14 @@ public:
     QVector<Control*> Controls();
     QVector<DataGrid*> Grids();
 
-    // Tells the view that controls changed; the core calls it after each change.
-    void Changed() { emit changed(); }
+    // Tells the views that controls changed; the core calls it after each
+    // change. A burst of changes (log lines, grid rows, labels) makes one
+    // notice, at most one every kNotifyInterval and always one after the
+    // burst; with no view attached it costs nothing.
+    void Changed();
+    // Tells the views at once: what an operator's command did, a warning.
+    void ChangedNow();
+    static constexpr int kNotifyInterval = 50; // milliseconds
 
     // A modal message box with an OK button where there is a view; standard
     // error in headless mode.
@@ -109,5 +116,10 @@ private:
     void guarded(const char* handler, const std::function<void()>& body);
     void showPane(const Control& pane);
 
+    bool Watched() const;
+    void notifyPending();
+
     System& sys_;
+    QTimer notifyTimer_;
+    bool notifyPending_ = false;
 };

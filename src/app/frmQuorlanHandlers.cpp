@@ -32,7 +32,7 @@ void frmQuorlan::SSTab1_Click(int tab) {
         else
             sys_.delayedDb.CloseDelayedList();
     });
-    Changed();
+    ChangedNow();
 }
 
 void frmQuorlan::cmdGeneralEdit_Click() {
@@ -170,9 +170,12 @@ bool frmQuorlan::HasClickHandler(const QString& name) const {
     return ClickHandlers().contains(name) || name == QLatin1String("chkInsertBatch");
 }
 
+// The operator sees what a command did at once, not at the next coalesced
+// notice.
 void frmQuorlan::Click(const QString& name) {
     if (const Handler handler = ClickHandlers().value(name))
         guarded(qPrintable(name), [&] { (this->*handler)(); });
+    ChangedNow();
 }
 
 void frmQuorlan::DblClick(const QString& name) {
@@ -187,6 +190,5 @@ void frmQuorlan::CheckBoxClick(const QString& name, int value) {
     for (Control* control : Controls())
         if (control->Name == name && control->kind == Control::Kind::CheckBox)
             control->Value = value;
-    Changed();
     Click(name);
 }

@@ -56,7 +56,7 @@ void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int so
         frmQuorlan& w = sys_.window;
         w.frmeSystemError.Visible = true;
         w.txbSystemError.Text = sys_.NowText() + QStringLiteral("     ") + report;
-        w.Changed();
+        w.ChangedNow(); // a warning is not kept waiting behind log lines
         if (!w.HasView()) {
             // Headless: the box has no one to show it, so the operator's terminal
             // or the service journal gets it.

@@ -18,6 +18,7 @@ namespace {
 
 // The header's print zones are 14 columns wide.
 constexpr qsizetype kZoneWidth = 14;
+constexpr int kMsecsPerSecond = 1000;
 
 QString Zone(const QString& label, int zones) {
     return label.leftJustified(kZoneWidth * zones, QLatin1Char(' '));
@@ -66,6 +67,7 @@ bool LogClass::Connect(QString fserv, QString ident) {
     } else {
         fileName_ = chosenName_;
     }
+    diskPath_.clear();
     if (connected_) {
         errorCode_ = 0;
         return false;
@@ -77,7 +79,7 @@ bool LogClass::Connect(QString fserv, QString ident) {
         checked = CheckDirectory(QStringLiteral("."));
     if (checked) {
         SetUser(ident);
-        if (OpenLogFile() && CloseLogFile()) {
+        if (OpenLogFile()) {
             enabled_ = true;
             connected_ = true;
             return true;
@@ -101,6 +103,7 @@ bool LogClass::CheckDirectory(QString folder) {
     folderValid_ = false;
     serverFolder_.clear();
     logFolder_.clear();
+    diskPath_.clear();
     if (!gZelkorfile::FileExists(disk(folder), gZelkorfile::kDirectory)) {
         errorCode_ = 1;
         return false;
@@ -119,15 +122,18 @@ bool LogClass::LogFileExists() const {
     return gZelkorfile::FileExists(disk(FileFullPath()), gZelkorfile::kNormal);
 }
 
+// The file is there once it is created, even when its header did not fit on
+// the disk; it stays open for the lines that follow.
 bool LogClass::CreateLogFile() {
-    const bool opened = openFile();
-    CloseLogFile();
-    const bool header = opened && WriteHeader();
-    return opened || header;
+    if (!openFile())
+        return false;
+    WriteHeader();
+    return true;
 }
 
 bool LogClass::WriteHeader() {
-    if (!OpenLogFile())
+    struct stat opened {};
+    if (fd_ < 0 || ::fstat(fd_, &opened) != 0)
         return false;
     const QDateTime now = clock_.now();
     const QStringList lines = {
@@ -142,9 +148,7 @@ bool LogClass::WriteHeader() {
     QByteArray header;
     for (const QString& line : lines)
         header += line.toUtf8() + "\r\n";
-    const bool written = appendWhole(header);
-    CloseLogFile();
-    return written;
+    return appendWhole(header, opened.st_size);
 }
 
 bool LogClass::OpenLogFile() {
@@ -153,14 +157,27 @@ bool LogClass::OpenLogFile() {
     return openFile();
 }
 
+const QByteArray& LogClass::diskPath() {
+    if (pathWorkDir_ != workDir_ || diskPath_.isEmpty()) {
+        pathWorkDir_ = workDir_;
+        diskPath_ = QFile::encodeName(disk(FileFullPath()));
+    }
+    return diskPath_;
+}
+
 // Creates the file when it is missing, as an append-mode QFile would.
 bool LogClass::openFile() {
     CloseLogFile();
-    fd_ = ::open(QFile::encodeName(disk(FileFullPath())).constData(),
-                 O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-        writeErrno_ = errno;
-    return fd_ >= 0;
+    fd_ = ::open(diskPath().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    struct stat opened {};
+    if (fd_ >= 0 && ::fstat(fd_, &opened) == 0) {
+        openDevice_ = opened.st_dev;
+        openInode_ = opened.st_ino;
+        return true;
+    }
+    writeErrno_ = errno;
+    CloseLogFile();
+    return false;
 }
 
 bool LogClass::CloseLogFile() {
@@ -170,28 +187,41 @@ bool LogClass::CloseLogFile() {
     return true;
 }
 
+// The file stays open between lines. One stat of its path tells whether it is
+// still the file held open (it may have been moved, removed or replaced since)
+// and how long it is; a different file there is opened instead. False when no
+// file is at the path, or it cannot be opened.
+bool LogClass::holdFile(qint64& size) {
+    struct stat atPath {};
+    if (::stat(diskPath().constData(), &atPath) != 0 || S_ISDIR(atPath.st_mode)) {
+        CloseLogFile();
+        return false;
+    }
+    if (fd_ < 0 || atPath.st_dev != openDevice_ || atPath.st_ino != openInode_) {
+        if (!openFile())
+            return false;
+    }
+    size = atPath.st_size;
+    return true;
+}
+
 // One write() system call: a full disk takes what fits of the bytes, so a
 // short write is cut back to the size before it, and the next line that fits
 // starts at the start of a line rather than in the middle of a word.
-bool LogClass::appendWhole(const QByteArray& bytes) {
-    struct stat before {};
-    if (::fstat(fd_, &before) != 0) {
-        writeErrno_ = errno;
-        return false;
-    }
+bool LogClass::appendWhole(const QByteArray& bytes, qint64 sizeBefore) {
     const ssize_t written = ::write(fd_, bytes.constData(), size_t(bytes.size()));
     if (written == bytes.size())
         return true;
     // A short write sets no errno; for a regular file it means the disk is full.
     writeErrno_ = written < 0 ? errno : ENOSPC;
-    if (written > 0 && ::ftruncate(fd_, before.st_size) != 0) {
+    if (written > 0 && ::ftruncate(fd_, sizeBefore) != 0) {
         // Nothing more can be done: the part stays, and the next line follows it.
     }
     return false;
 }
 
-// Called last in AddLog, with the file closed: the owner's notice may write to
-// another log, or to this one once it works again.
+// Called last in AddLog: the owner's notice may write to another log, or to
+// this one once it works again.
 void LogClass::noteWritten(bool written) {
     if (!written) {
         ++lost_;
@@ -213,13 +243,21 @@ void LogClass::SetUser(const QString& ident) {
     user_ = (ident.left(8) + QString(8, QLatin1Char(' '))).left(8);
 }
 
-QByteArray LogClass::stamps() const {
+// Lines come many to a second: the date and time texts are made once a second.
+QByteArray LogClass::stamps() {
     const QDateTime now = clock_.now();
+    const int second = now.time().msecsSinceStartOfDay() / kMsecsPerSecond;
+    if (now.date() != stampDate_ || second != stampSecond_) {
+        stampDate_ = now.date();
+        stampSecond_ = second;
+        dateStamp_ = now.toString(QStringLiteral("dd/MM/yy ")).toLatin1();
+        timeStamp_ = now.toString(QStringLiteral("HH:mm:ss ")).toLatin1();
+    }
     QByteArray line;
     if (DateStamp)
-        line += now.toString(QStringLiteral("dd/MM/yy ")).toLatin1();
+        line += dateStamp_;
     if (TimeStamp)
-        line += now.toString(QStringLiteral("HH:mm:ss ")).toLatin1();
+        line += timeStamp_;
     if (UserStamp)
         line += user_.toUtf8();
     return line;
@@ -228,7 +266,8 @@ QByteArray LogClass::stamps() const {
 bool LogClass::AddLog(const QByteArray& message) {
     if (!enabled_)
         return true;
-    if (!OpenLogFile()) {
+    qint64 size = 0;
+    if (!holdFile(size)) {
         // The file was removed or moved away (rotation, a clean-up): start it
         // again with its header rather than lose every line until the next
         // back-up.
@@ -239,13 +278,12 @@ bool LogClass::AddLog(const QByteArray& message) {
             return false;
         }
         QDir().mkpath(disk(logFolder_));
-        if (!CreateLogFile() || !OpenLogFile()) {
+        if (!CreateLogFile() || !holdFile(size)) {
             noteWritten(false);
             return false;
         }
     }
-    const bool written = appendWhole(stamps() + message + "\r\n");
-    CloseLogFile();
+    const bool written = appendWhole(stamps() + message + "\r\n", size);
     if (connected_)
         noteWritten(written);
     return true;
@@ -297,6 +335,9 @@ QString LogClass::backupTo(const QString& name, bool replace, const QString& con
             return {};
         gZelkorfile::KillFile(target);
     }
+    // Closed first: lines after the move must go to the new file, not follow
+    // the old one into the back-up folder.
+    CloseLogFile();
     if (!QFile::rename(disk(FileFullPath()), target))
         return {};
     const QString user = user_;

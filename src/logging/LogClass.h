@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
+
+#include <sys/types.h>
 
 #include <functional>
 
@@ -10,9 +13,10 @@ class Clock;
 class DateTimeText;
 } // namespace platform
 
-// One log file: created with a header, one line per AddLog (opened, appended
-// and closed each time, so other programs may read, copy or move it between
-// lines), and backed up while the program runs.
+// One log file: created with a header, one line per AddLog, and backed up
+// while the program runs. The file stays open between lines; other programs
+// may still read, copy, move or remove it: the next line notices a file moved
+// or removed and starts a new one with its header.
 //
 // A line goes to the file with one write: it is there whole or, when the disk
 // is full, not at all. The owner hears once when lines start to be lost and
@@ -69,12 +73,14 @@ private:
     bool CheckBackupDirectory(const QString& folder);
 
     bool openFile();
-    bool appendWhole(const QByteArray& bytes);
+    bool holdFile(qint64& size);
+    const QByteArray& diskPath();
+    bool appendWhole(const QByteArray& bytes, qint64 sizeBefore);
     void noteWritten(bool written);
 
     QString backupTo(const QString& name, bool replace, const QString& continuation);
     QString disk(const QString& path) const; // where a path of this log lies on disk
-    QByteArray stamps() const;
+    QByteArray stamps();
 
     const platform::Clock& clock_;
     const platform::DateTimeText& texts_;
@@ -88,11 +94,19 @@ private:
     QString user_;
     bool connected_ = false;
     bool folderValid_ = false;
-    int fd_ = -1;        // open only within one write
-    int writeErrno_ = 0; // why the last open or write failed
+    int fd_ = -1;
+    dev_t openDevice_ = 0; // the identity of the file fd_ holds
+    ino_t openInode_ = 0;
+    QByteArray diskPath_; // the file's path as the system takes it
+    QString pathWorkDir_; // the working folder diskPath_ was made in
+    int writeErrno_ = 0;  // why the last open or write failed
     bool losing_ = false;
     qint64 lost_ = 0;
     bool enabled_ = false;
     bool nameChosen_ = false;
     QString chosenName_;
+    QDate stampDate_; // the second the stamps below were made for
+    int stampSecond_ = -1;
+    QByteArray dateStamp_;
+    QByteArray timeStamp_;
 };

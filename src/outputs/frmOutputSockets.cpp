@@ -122,27 +122,46 @@ bool frmOutputSockets::SendDataOutputs(int i, const QByteArray& source) {
 }
 
 bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
-    OutputSocket& e = gOutputs[i];
     try {
-        platform::SocketControl& socket = wskOutputs[i];
-        if (socket.State() != platform::SocketState::Connected)
+        if (wskOutputs[i].State() != platform::SocketState::Connected)
             return false;
-        const qint64 waiting = e.Sending.Pending().size() + socket.BytesToWrite();
-        if (waiting > 0 && waiting + packet.packet.size() > kClientQueueLimit) {
+        if (!HasRoomFor(i, packet.packet.size())) {
             // What the client holds is stored; this packet is not taken, so
             // the caller stores it (or, for a stored row, leaves it stored).
             CloseStalledClient(i);
             return false;
         }
-        const bool sentNow = e.Sending.Send(socket, packet.packet);
-        e.Queue.Queue(packet);
-        if (sentNow)
-            e.Queue.StartSend(sys_.Now());
+        Take(i, packet);
         return true;
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
         return false;
     }
+}
+
+bool frmOutputSockets::SendAtOnce(int i, const QByteArray& packet) {
+    if (wskOutputs[i].State() != platform::SocketState::Connected || !HasRoomFor(i, packet.size()))
+        return false;
+    try {
+        Take(i, QueuedPacket{packet, 0, {}});
+        return true;
+    } catch (const platform::Error&) {
+        return false; // SendDataOutputs meets it again and reports it
+    }
+}
+
+bool frmOutputSockets::HasRoomFor(int i, qint64 bytes) {
+    const qint64 waiting = gOutputs[i].Sending.Pending().size() + wskOutputs[i].BytesToWrite();
+    return waiting == 0 || waiting + bytes <= kClientQueueLimit;
+}
+
+// A send the socket refuses raises before anything changed.
+void frmOutputSockets::Take(int i, const QueuedPacket& packet) {
+    OutputSocket& e = gOutputs[i];
+    const bool sentNow = e.Sending.Send(wskOutputs[i], packet.packet);
+    e.Queue.Queue(packet);
+    if (sentNow)
+        e.Queue.StartSend(sys_.Now());
 }
 
 qint64 frmOutputSockets::WaitingBytes(int i) {

@@ -31,6 +31,10 @@ public:
     // The same for a packet read from the store: its row is deleted once the
     // send that carries it has been written.
     bool SendDataOutputs(int index, const QueuedPacket& packet);
+    // The plain case of SendDataOutputs only: a connected client with room
+    // takes the packet, and nothing is logged. False leaves all as it was, for
+    // SendDataOutputs to deal with, and tell of, whatever stood in the way.
+    bool SendAtOnce(int index, const QByteArray& packet);
     // A stored row is on its way to this output's client.
     bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();
@@ -60,6 +64,8 @@ private:
     bool StoppedReading(int index);
     void CloseStalledClient(int index);
     qint64 WaitingBytes(int index);
+    bool HasRoomFor(int index, qint64 bytes);
+    void Take(int index, const QueuedPacket& packet);
     void ProcessClientData(int index, const QByteArray& rx);
 
     void UpdateTextField(int index, QString& field, const QString& newValue,

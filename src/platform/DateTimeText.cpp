@@ -6,6 +6,8 @@ namespace platform {
 
 namespace {
 
+constexpr int kMsecsPerSecond = 1000;
+
 QString WithoutZone(QString format) {
     static const QRegularExpression zone(QStringLiteral(R"(\s*\bt+\b\s*)"));
     return format.replace(zone, QStringLiteral(" ")).trimmed();
@@ -22,18 +24,32 @@ QDate FixCentury(QDate date, const QString& format) {
 
 DateTimeText::DateTimeText(const QLocale& locale)
     : locale_(locale), dateFormat_(locale.dateFormat(QLocale::ShortFormat)),
-      timeFormat_(WithoutZone(locale.timeFormat(QLocale::LongFormat))) {}
+      timeFormat_(WithoutZone(locale.timeFormat(QLocale::LongFormat))),
+      timeHasParts_(timeFormat_.contains(QLatin1Char('z'))) {}
 
 QString DateTimeText::DateTime(const QDateTime& value) const {
     return Date(value.date()) + QLatin1Char(' ') + Time(value.time());
 }
 
 QString DateTimeText::Date(const QDate& value) const {
-    return locale_.toString(value, dateFormat_);
+    if (!value.isValid())
+        return locale_.toString(value, dateFormat_);
+    if (value.toJulianDay() != keptDay_) {
+        keptDate_ = locale_.toString(value, dateFormat_);
+        keptDay_ = value.toJulianDay();
+    }
+    return keptDate_;
 }
 
 QString DateTimeText::Time(const QTime& value) const {
-    return locale_.toString(value, timeFormat_);
+    if (!value.isValid() || timeHasParts_)
+        return locale_.toString(value, timeFormat_);
+    const int second = value.msecsSinceStartOfDay() / kMsecsPerSecond;
+    if (second != keptSecond_) {
+        keptTime_ = locale_.toString(value, timeFormat_);
+        keptSecond_ = second;
+    }
+    return keptTime_;
 }
 
 std::optional<QDateTime> DateTimeText::ParseDateTime(const QString& text) const {

@@ -124,6 +124,9 @@ void SocketControl::Accept(qint32 requestID) {
 
 void SocketControl::adopt(QTcpSocket* socket) {
     socket_ = socket;
+    ++connection_;
+    // Pages are small and each is wanted at once: no waiting to fill a segment.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     received_.clear();
     bytesWritten_ = 0;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -165,12 +168,47 @@ void SocketControl::Connect() {
 void SocketControl::SendData(const QByteArray& data) {
     if (state_ != SocketState::Connected || !socket_)
         wrongState();
-    if (data.isEmpty()) {
-        QMetaObject::invokeMethod(this, &SocketControl::SendComplete, Qt::QueuedConnection);
+    const qint64 sent = sendNow(data);
+    if (sent == data.size()) {
+        completeLater();
         return;
     }
-    if (socket_->write(data) != data.size())
+    const qint64 rest = data.size() - sent;
+    if (socket_->write(data.constData() + sent, rest) != rest)
         throw platform::Error(socket_->errorString());
+}
+
+// A page goes to the network stack at once, not at the next turn of the event
+// loop, so that its client does not wait while the relay writes the log lines
+// that follow it. Only when nothing of an earlier send still waits in the
+// socket's own buffer, which keeps the bytes in order. What the stack does not
+// take now goes through the socket's buffer as before, and so does an error,
+// which the socket then reports in its own way.
+qint64 SocketControl::sendNow(const QByteArray& data) {
+#ifdef Q_OS_LINUX
+    if (data.isEmpty() || socket_->bytesToWrite() > 0 || socket_->socketDescriptor() < 0)
+        return 0;
+    const ssize_t sent = ::send(static_cast<int>(socket_->socketDescriptor()), data.constData(),
+                                static_cast<size_t>(data.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (sent <= 0)
+        return 0;
+    bytesWritten_ += sent;
+    return sent;
+#else
+    return 0;
+#endif
+}
+
+// Completion is always told from the event loop, as for a send the socket
+// writes itself; not for a connection that has gone meanwhile.
+void SocketControl::completeLater() {
+    QMetaObject::invokeMethod(
+        this,
+        [this, connection = connection_] {
+            if (connection == connection_ && socket_)
+                emit SendComplete();
+        },
+        Qt::QueuedConnection);
 }
 
 qint64 SocketControl::BytesToWrite() const {

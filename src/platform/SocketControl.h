@@ -89,6 +89,8 @@ private:
     void onBytesWritten(qint64 bytes);
     void onDisconnected();
     void onSocketError();
+    qint64 sendNow(const QByteArray& data);
+    void completeLater();
     [[noreturn]] void wrongState() const;
 
     SocketState state_ = SocketState::Closed;
@@ -99,6 +101,7 @@ private:
     qint32 nextRequestID_ = 1;
     QByteArray received_;
     qint64 bytesWritten_ = 0;
+    quint64 connection_ = 0; // counts the connections adopted
 };
 
 } // namespace platform

@@ -1,17 +1,26 @@
 #include "relay/OutputRules.h"
 
 #include "app/System.h"
+#include "config/Limits.h"
 #include "platform/Error.h"
+
+#include <array>
 
 OutputRules::OutputRules(System& system) : sys_(system) {}
 
 void OutputRules::RelayToOutputs(const QByteArray& packet) {
     emit relayed(packet);
     try {
-        sys_.outputSockets.ResetStreamActivityTimer();
+        frmOutputSockets& outputs = sys_.outputSockets;
+        outputs.ResetStreamActivityTimer();
+        // Every client that can take the packet has it before the first of the
+        // lines that tell of it is written; the lines keep their order.
+        std::array<bool, kOutputSlots> taken{};
         for (int i = 0; i < sys_.gOutputCount; ++i)
-            if (sys_.outputSockets.Entry(i).Active)
-                SendToOutput(i, packet);
+            taken[i] = outputs.Entry(i).Active && outputs.SendAtOnce(i, packet);
+        for (int i = 0; i < sys_.gOutputCount; ++i)
+            if (outputs.Entry(i).Active)
+                sendAndTell(i, packet, taken[i]);
     } catch (const std::exception& error) {
         const auto* platformError = dynamic_cast<const platform::Error*>(&error);
         sys_.ShowWarning(
@@ -21,9 +30,13 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
 }
 
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {
-    const QString description = sys_.outputSockets.Entry(index).Description;
+    sendAndTell(index, packet, false);
+}
+
+void OutputRules::sendAndTell(int index, const QByteArray& packet, bool sent) {
+    const QString& description = sys_.outputSockets.Entry(index).Description;
     sys_.logs.LogOutput(QByteArray("Out: ") + description.toUtf8() + '\t' + packet);
-    if (!sys_.outputSockets.SendDataOutputs(index, packet))
+    if (!sent && !sys_.outputSockets.SendDataOutputs(index, packet))
         StoreForOutput(index, packet);
 }
 

@@ -24,5 +24,8 @@ signals:
     void relayed(const QByteArray& packet);
 
 private:
+    // Writes the packet's "Out: " line, then sends it unless `sent` already.
+    void sendAndTell(int index, const QByteArray& packet, bool sent);
+
     System& sys_;
 };
