@@ -175,6 +175,33 @@ private slots:
         t->window.MenuClick(QStringLiteral("mnuExit"));
         QVERIFY(t->IsUnloaded());
     }
+
+    // A view redraws on each notice: a page to 50 clients writes 51 lines, and
+    // a notice per line would redraw the window 51 times for one page.
+    void aBurstOfChangesMakesOneNoticeAndACommandShowsAtOnce() {
+        WorkFolder folder;
+        TestSystem t(folder.path());
+        QVERIFY(t->Form_Load());
+        QSignalSpy notices(&t->window, &frmQuorlan::changed);
+        for (int i = 0; i < 1000; ++i) {
+            t->logs.LogOutput(QByteArray("Out: Client A\tline ") + QByteArray::number(i));
+            t->window.lbSATBufferCtr.Caption = QString::number(i);
+            t->window.Changed();
+        }
+        QVERIFY(
+            t->window.txbLogOutputs.Text.contains(QStringLiteral("  Out: Client A\tline 999\r\n")));
+        QCOMPARE(notices.size(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(notices.size(), 1, 1000);
+        QTest::qWait(3 * frmQuorlan::kNotifyInterval);
+        QCOMPARE(notices.size(), 1); // nothing changed since
+
+        // An operator's command is shown without waiting for the next notice.
+        t->logs.LogOutput(QByteArray("Out: Client A\tone more"));
+        t->window.Click(QStringLiteral("cmdEnable"));
+        QCOMPARE(notices.size(), 2);
+        QTest::qWait(3 * frmQuorlan::kNotifyInterval);
+        QCOMPARE(notices.size(), 2); // the line before it was in that notice
+    }
 };
 
 QTEST_GUILESS_MAIN(WindowLayoutTest)

@@ -208,6 +208,73 @@ private slots:
         QVERIFY(!QFile::exists(at(QStringLiteral("LOGS/rot.log"))));
     }
 
+    // The file stays open between lines: one moved away must not take the
+    // lines that follow into its new place, and one put at the path gets them.
+    void aFileMovedRemovedOrReplacedWhileHeldOpen() {
+        LogClass log(clock, texts, work);
+        log.SetFileName(QStringLiteral("held.log"));
+        log.DateStamp = log.TimeStamp = log.UserStamp = false;
+        QVERIFY(log.Connect(work, QStringLiteral("CEN")));
+        const QString path = at(QStringLiteral("LOGS/held.log"));
+        log.AddLog(QStringLiteral("one"));
+        QVERIFY(QFile::rename(path, at(QStringLiteral("moved.log"))));
+        log.AddLog(QStringLiteral("two"));
+        QCOMPARE(FileLines(at(QStringLiteral("moved.log"))).last(), QByteArray("one"));
+        auto lines = FileLines(path);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], QByteArray("File :        held.log"));
+        QCOMPARE(lines[6], QByteArray("two"));
+
+        QVERIFY(QFile::remove(path));
+        log.AddLog(QStringLiteral("three"));
+        lines = FileLines(path);
+        QCOMPARE(lines.size(), 7);
+        QCOMPARE(lines[0], QByteArray("File :        held.log"));
+        QCOMPARE(lines[6], QByteArray("three"));
+
+        QFile restored(at(QStringLiteral("restored.log")));
+        QVERIFY(restored.open(QIODevice::WriteOnly));
+        restored.write("restored\r\n");
+        restored.close();
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QFile::rename(restored.fileName(), path));
+        log.AddLog(QStringLiteral("four"));
+        QCOMPARE(FileLines(path), (QList<QByteArray>{"restored", "four"}));
+    }
+
+    // Every line is in the back-ups or the current file, once, whole, and in
+    // the order written.
+    void backUpsBetweenLinesLoseNoLineAndSplitNone() {
+        LogClass log(clock, texts, work);
+        log.SetFileName(QStringLiteral("busy.log"));
+        log.DateStamp = log.TimeStamp = log.UserStamp = false;
+        QVERIFY(log.Connect(work, QStringLiteral("CEN")));
+        constexpr int kLines = 1000;
+        for (int i = 0; i < kLines; ++i) {
+            log.AddLog(QByteArray("line ") + QByteArray::number(i));
+            if (i % 100 == 99) {
+                clock.advanceSecs(1);
+                QVERIFY(!log.Backup().isEmpty());
+            }
+        }
+        QStringList files;
+        const QDir backups(at(QStringLiteral("LOGS/BACKUP")));
+        for (const QString& name : backups.entryList(QDir::Files, QDir::Name))
+            files << backups.filePath(name);
+        QCOMPARE(files.size(), kLines / 100);
+        files << at(QStringLiteral("LOGS/busy.log"));
+        QList<QByteArray> written;
+        for (const QString& file : std::as_const(files)) {
+            QVERIFY(ReadFile(file).endsWith("\r\n"));
+            for (const QByteArray& line : FileLines(file))
+                if (line.startsWith("line "))
+                    written << line;
+        }
+        QCOMPARE(written.size(), kLines);
+        for (int i = 0; i < kLines; ++i)
+            QCOMPARE(written[i], QByteArray("line ") + QByteArray::number(i));
+    }
+
     void fileRoutinesReportFailureAsFalse() {
         QVERIFY(!gZelkorfile::FileExists(at(QStringLiteral("none")), 0));
         QVERIFY(gZelkorfile::FileExists(work, 16));

@@ -109,6 +109,24 @@ private slots:
         QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A\t" + all + "\r\n"));
     }
 
+    // No event of the relay runs between the dispatch and the clients' reads:
+    // the packet left for every client within the dispatch itself, not at a
+    // later turn of the event loop behind the lines that tell of it.
+    void aPacketLeavesForEveryClientWithinTheDispatch() {
+        Fixture f;
+        Client a(f.portA);
+        Client b(f.portB);
+        QVERIFY(f.connect(a, 0));
+        QVERIFY(f.connect(b, 1));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        for (Client* client : {&a, &b}) {
+            QVERIFY(client->socket.waitForReadyRead(3000));
+            QCOMPARE(client->received, QByteArray("\x02page\x03"));
+        }
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A\t\x02page\x03\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client B\t\x02page\x03\r\n"));
+    }
+
     void whatAClientSendsIsCheckedAndLogged() {
         Fixture f;
         Client client(f.portA);
