@@ -289,6 +289,28 @@ bool LogClass::AddLog(const QByteArray& message) {
     return true;
 }
 
+// When they do not fit whole (a full disk), they are cut back and written one
+// by one, so that each line is whole or not there, as with AddLog.
+bool LogClass::AddLogs(const QList<QByteArray>& messages) {
+    if (!enabled_)
+        return true;
+    qint64 size = 0;
+    if (messages.size() > 1 && holdFile(size)) {
+        QByteArray lines;
+        for (const QByteArray& message : messages)
+            lines += stamps() + message + "\r\n";
+        if (appendWhole(lines, size)) {
+            if (connected_)
+                noteWritten(true);
+            return true;
+        }
+    }
+    bool all = true;
+    for (const QByteArray& message : messages)
+        all = AddLog(message) && all;
+    return all;
+}
+
 QString LogClass::FSERVER() {
     if (folderValid_)
         return serverFolder_;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QList>
 #include <QString>
 
 #include <sys/types.h>
@@ -48,6 +49,8 @@ public:
     bool Disconnect();
     bool AddLog(const QByteArray& message);
     bool AddLog(const QString& message) { return AddLog(message.toUtf8()); }
+    // The lines of several AddLog calls, in order, with one write.
+    bool AddLogs(const QList<QByteArray>& messages);
     QString FSERVER();
     int Error();
     qint32 Sizeof();

@@ -5,6 +5,7 @@
 #include "config/SettingValues.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -202,15 +203,49 @@ void Logs::WriteStopBanners() {
 
 void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
                      const QByteArray& msg) {
-    const QByteArray text = stamp + "  " + msg + "\r\n" + held;
+    QByteArray line = stamp + "  " + msg + "\r\n";
+    if (batchDepth_ == 0) {
+        showLines(held, pane, {line});
+        return;
+    }
+    for (PaneLines& waiting : batchPanes_) {
+        if (waiting.pane == &pane) {
+            waiting.lines << line;
+            return;
+        }
+    }
+    batchPanes_ << PaneLines{&held, &pane, {line}};
+}
+
+// The newest line goes on top of what the pane held after the line before
+// it, which is cut to the limit like each line's text on its own.
+void Logs::showLines(QByteArray& held, Control& pane, const QList<QByteArray>& lines) {
+    QByteArray before;
+    for (qsizetype i = lines.size() - 2; i >= 0 && before.size() < kPaneLimit; --i)
+        before += lines[i];
+    if (before.size() < kPaneLimit)
+        before += held;
+    before.truncate(kPaneLimit);
+    const QByteArray text = lines.last() + before;
     pane.Text = QString::fromUtf8(text);
     held = text.left(kPaneLimit);
     sys_.window.Changed();
 }
 
+void Logs::flushBatch() {
+    const QList<PaneLines> panes = std::exchange(batchPanes_, {});
+    const QList<QByteArray> lines = std::exchange(batchSystemLines_, {});
+    for (const PaneLines& waiting : panes)
+        showLines(*waiting.held, *waiting.pane, waiting.lines);
+    if (!lines.isEmpty())
+        gSystemLog.AddLogs(lines);
+}
+
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
     const QByteArray line = sys_.NowText().toUtf8() + '\t' + source + '\t' + msg;
-    if (systemLogOpened_) {
+    if (systemLogOpened_ && batchDepth_ > 0) {
+        batchSystemLines_ << line;
+    } else if (systemLogOpened_) {
         gSystemLog.AddLog(line);
     } else if (earlyLines_.size() < kEarlyLineLimit) {
         earlyLines_ << line;

@@ -46,12 +46,32 @@ public:
     // Most text a pane holds; older text is cut off.
     static constexpr int kPaneLimit = 5000;
 
+    // While a batch lives, the lines for the panes and the System log wait,
+    // in order, and go out when the last batch ends: one write of the file and
+    // one new text for each pane, the same as line by line. A packet's
+    // dispatch to its outputs writes its lines in one.
+    class LineBatch {
+    public:
+        explicit LineBatch(Logs& logs) : logs_(logs) { ++logs_.batchDepth_; }
+        ~LineBatch() {
+            if (--logs_.batchDepth_ == 0)
+                logs_.flushBatch();
+        }
+        LineBatch(const LineBatch&) = delete;
+        LineBatch& operator=(const LineBatch&) = delete;
+
+    private:
+        Logs& logs_;
+    };
+
 private:
     void watchWriting(LogClass& log);
     void writingNotice(LogClass& log, const QString& text);
     void connectLog(LogClass& log, const QString& fileName, const QString& user,
                     const QString& title);
     void writePane(QByteArray& held, Control& pane, const QByteArray& stamp, const QByteArray& msg);
+    void showLines(QByteArray& held, Control& pane, const QList<QByteArray>& lines);
+    void flushBatch();
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
     QString logsFolder();
@@ -67,4 +87,13 @@ private:
     QList<QByteArray> earlyLines_;
     qsizetype earlyLinesDropped_ = 0;
     bool systemLogOpened_ = false;
+
+    struct PaneLines {
+        QByteArray* held;
+        Control* pane;
+        QList<QByteArray> lines; // oldest first
+    };
+    int batchDepth_ = 0;
+    QList<PaneLines> batchPanes_;
+    QList<QByteArray> batchSystemLines_;
 };

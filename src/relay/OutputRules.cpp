@@ -18,6 +18,7 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
         std::array<bool, kOutputSlots> taken{};
         for (int i = 0; i < sys_.gOutputCount; ++i)
             taken[i] = outputs.Entry(i).Active && outputs.SendAtOnce(i, packet);
+        const Logs::LineBatch lines(sys_.logs);
         for (int i = 0; i < sys_.gOutputCount; ++i)
             if (outputs.Entry(i).Active)
                 sendAndTell(i, packet, taken[i]);

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <optional>
+
 #include <unistd.h>
 
 namespace {
@@ -323,7 +325,54 @@ private slots:
 
     // Lines that do not fit are lost whole, never cut; the operator hears of it
     // once, and once more, with the count, when the log is written again.
+    // A batch writes what the same lines would write one by one: the same
+    // panes, cut at the same byte, and the same file.
+    void linesInABatchEndAsTheyWouldLineByLine() {
+        QList<QByteArray> lines;
+        for (int i = 0; i < 120; ++i)
+            lines << QByteArray::number(i) + " caf\xC3\xA9 \xFF" + QByteArray(i % 7 * 20, 'z');
+        struct Seen {
+            QString outputs, errors;
+            QByteArray held;
+            QList<QByteArray> file;
+        };
+        const auto run = [&](bool batched) {
+            WorkFolder folder;
+            TestSystem t(folder.path());
+            t.clock.set(kStart);
+            if (!t->Form_Load())
+                return Seen{};
+            std::optional<Logs::LineBatch> batch;
+            if (batched)
+                batch.emplace(t->logs);
+            for (const QByteArray& line : lines) {
+                t->logs.LogOutput(line);
+                if (line.startsWith("5"))
+                    t->logs.LogError(line);
+            }
+            batch.reset();
+            return Seen{t->window.txbLogOutputs.Text, t->window.txbLogErrors.Text,
+                        t->logs.gOutputsLogText,
+                        FileLines(folder.file(QStringLiteral("LOGS/Quorlan")))};
+        };
+        const Seen single = run(false);
+        const Seen batched = run(true);
+        QVERIFY(single.held.size() == Logs::kPaneLimit);
+        QCOMPARE(batched.outputs, single.outputs);
+        QCOMPARE(batched.errors, single.errors);
+        QCOMPARE(batched.held, single.held);
+        QCOMPARE(batched.file, single.file);
+        QVERIFY(single.file.contains("15 Jan 2026 10:00:00\tError\t" + lines[59]));
+    }
+
+    void aFullDiskLosesWholeLinesAndSaysSoOnceEachWay_data() {
+        QTest::addColumn<bool>("batched");
+        QTest::newRow("line by line") << false;
+        QTest::newRow("in one batch") << true;
+    }
+
     void aFullDiskLosesWholeLinesAndSaysSoOnceEachWay() {
+        QFETCH(bool, batched);
         WorkFolder folder;
         const QString logs = folder.file(QStringLiteral("disk/LOGS"));
         QVERIFY(QDir().mkpath(logs));
@@ -338,8 +387,12 @@ private slots:
 
         // More than is left in the System log's last block.
         const QString filler(180, QLatin1Char('x'));
+        std::optional<Logs::LineBatch> batch;
+        if (batched)
+            batch.emplace(t->logs);
         for (int i = 0; i < 100; ++i)
             t->logs.LogOutput(QStringLiteral("line %1 ").arg(i, 3, 10, QLatin1Char('0')) + filler);
+        batch.reset();
         const QString systemLog = logs + QStringLiteral("/Quorlan");
         const QByteArray bytes = ReadFile(systemLog);
         QVERIFY(bytes.endsWith("\r\n"));
