@@ -19,6 +19,8 @@ namespace {
 // The header's print zones are 14 columns wide.
 constexpr qsizetype kZoneWidth = 14;
 constexpr int kMsecsPerSecond = 1000;
+constexpr qsizetype kLineEndSize = 2;
+constexpr qsizetype kStampsSize = 26; // date, time and user, when all are on
 
 QString Zone(const QString& label, int zones) {
     return label.leftJustified(kZoneWidth * zones, QLatin1Char(' '));
@@ -297,8 +299,12 @@ bool LogClass::AddLogs(const QList<QByteArray>& messages) {
     qint64 size = 0;
     if (messages.size() > 1 && holdFile(size)) {
         QByteArray lines;
+        qsizetype total = 0;
         for (const QByteArray& message : messages)
-            lines += stamps() + message + "\r\n";
+            total += message.size() + kLineEndSize + kStampsSize;
+        lines.reserve(total);
+        for (const QByteArray& message : messages)
+            lines.append(stamps()).append(message).append("\r\n");
         if (appendWhole(lines, size)) {
             if (connected_)
                 noteWritten(true);

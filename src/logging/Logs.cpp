@@ -203,7 +203,9 @@ void Logs::WriteStopBanners() {
 
 void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
                      const QByteArray& msg) {
-    QByteArray line = stamp + "  " + msg + "\r\n";
+    QByteArray line;
+    line.reserve(stamp.size() + msg.size() + 4);
+    line.append(stamp).append("  ").append(msg).append("\r\n");
     if (batchDepth_ == 0) {
         showLines(held, pane, {line});
         return;
@@ -242,7 +244,10 @@ void Logs::flushBatch() {
 }
 
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
-    const QByteArray line = sys_.NowText().toUtf8() + '\t' + source + '\t' + msg;
+    const QByteArray stamp = sys_.NowText().toUtf8();
+    QByteArray line;
+    line.reserve(stamp.size() + qsizetype(qstrlen(source)) + msg.size() + 2);
+    line.append(stamp).append('\t').append(source).append('\t').append(msg);
     if (systemLogOpened_ && batchDepth_ > 0) {
         batchSystemLines_ << line;
     } else if (systemLogOpened_) {

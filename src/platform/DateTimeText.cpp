@@ -28,7 +28,17 @@ DateTimeText::DateTimeText(const QLocale& locale)
       timeHasParts_(timeFormat_.contains(QLatin1Char('z'))) {}
 
 QString DateTimeText::DateTime(const QDateTime& value) const {
-    return Date(value.date()) + QLatin1Char(' ') + Time(value.time());
+    const QDate date = value.date();
+    const QTime time = value.time();
+    if (!date.isValid() || !time.isValid() || timeHasParts_)
+        return Date(date) + QLatin1Char(' ') + Time(time);
+    const int second = time.msecsSinceStartOfDay() / kMsecsPerSecond;
+    if (date.toJulianDay() != keptDateTimeDay_ || second != keptDateTimeSecond_) {
+        keptDateTime_ = Date(date) + QLatin1Char(' ') + Time(time);
+        keptDateTimeDay_ = date.toJulianDay();
+        keptDateTimeSecond_ = second;
+    }
+    return keptDateTime_;
 }
 
 QString DateTimeText::Date(const QDate& value) const {

@@ -36,6 +36,9 @@ private:
     mutable QString keptDate_;
     mutable int keptSecond_ = -1; // of the day, for keptTime_
     mutable QString keptTime_;
+    mutable qint64 keptDateTimeDay_ = -1; // the date and second of keptDateTime_
+    mutable int keptDateTimeSecond_ = -1;
+    mutable QString keptDateTime_;
 };
 
 } // namespace platform

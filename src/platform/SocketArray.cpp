@@ -19,6 +19,7 @@ void SocketArray::Load(int index) {
         throw platform::Error(QStringLiteral("Object already loaded"));
     auto control = std::make_unique<SocketControl>();
     SocketControl* c = control.get();
+    c->LimitReading(readLimit_);
     connect(c, &SocketControl::ConnectEvent, this, [this, index] { emit Connect(index); });
     connect(c, &SocketControl::ConnectionRequest, this,
             [this, index](qint32 id) { emit ConnectionRequest(index, id); });
@@ -50,6 +51,12 @@ SocketControl& SocketArray::element(int index) const {
 void SocketArray::UnloadAll() {
     elements_.clear();
     Load(0);
+}
+
+void SocketArray::LimitReading(qint64 bytes) {
+    readLimit_ = bytes;
+    for (auto& [index, control] : elements_)
+        control->LimitReading(bytes);
 }
 
 } // namespace platform

@@ -23,6 +23,8 @@ public:
     void Load(int index);
     // Destroys every element and closes their connections; element 0 comes back empty.
     void UnloadAll();
+    // SocketControl::LimitReading for every element, loaded now or later.
+    void LimitReading(qint64 bytes);
 
 signals:
     void Connect(int index);
@@ -36,6 +38,7 @@ private:
     SocketControl& element(int index) const;
 
     std::map<int, std::unique_ptr<SocketControl>> elements_;
+    qint64 readLimit_ = 0;
 };
 
 } // namespace platform

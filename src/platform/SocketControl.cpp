@@ -127,6 +127,7 @@ void SocketControl::adopt(QTcpSocket* socket) {
     ++connection_;
     // Pages are small and each is wanted at once: no waiting to fill a segment.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(readLimit_);
     received_.clear();
     bytesWritten_ = 0;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -209,6 +210,12 @@ void SocketControl::completeLater() {
                 emit SendComplete();
         },
         Qt::QueuedConnection);
+}
+
+void SocketControl::LimitReading(qint64 bytes) {
+    readLimit_ = bytes;
+    if (socket_)
+        socket_->setReadBufferSize(bytes);
 }
 
 qint64 SocketControl::BytesToWrite() const {

@@ -49,6 +49,11 @@ public:
     void SendData(const QByteArray& data);
     QByteArray GetData();
     void Close();
+    // Takes at most `bytes` from the network at each turn of the event loop
+    // (0: no limit), for this and every later connection. A peer that sends
+    // faster than the relay handles its bytes is then slowed down by the
+    // network instead of piling up in memory.
+    void LimitReading(qint64 bytes);
 
     // The port it listens on, chosen by the system when LocalPort is 0; 0 when
     // it is not listening.
@@ -102,6 +107,7 @@ private:
     QByteArray received_;
     qint64 bytesWritten_ = 0;
     quint64 connection_ = 0; // counts the connections adopted
+    qint64 readLimit_ = 0;
 };
 
 } // namespace platform

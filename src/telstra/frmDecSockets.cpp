@@ -12,12 +12,20 @@
 
 namespace {
 
+// What one turn of the event loop takes from a carrier: about 400 pages. A
+// carrier sending faster than they are relayed waits in the network; the
+// clients' sends go out between the turns, instead of piling up behind a
+// megabyte decoded at once until a client that reads well is taken for one
+// that stopped.
+constexpr qint64 kCarrierReadLimit = qint64{64} * 1024;
+
 // A carrier connection that says nothing for this long is closed and opened again.
 constexpr qint64 kSilenceSeconds = qint64{3} * 60;
 
 } // namespace
 
 frmDecSockets::frmDecSockets(System& system) : sys_(system) {
+    wskDecoder.LimitReading(kCarrierReadLimit);
     tmrSATInput.setInterval(kSatInputInterval);
     tmrSaTData.setInterval(kSatInputInterval);
     connect(&tmrSATInput, &QTimer::timeout, this, &frmDecSockets::tmrSATInput_Timer);
