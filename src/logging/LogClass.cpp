@@ -3,6 +3,7 @@
 #include "logging/gZelkorfile.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
+#include "platform/Joined.h"
 #include "platform/LocalPath.h"
 
 #include <QDir>
@@ -247,6 +248,8 @@ void LogClass::SetUser(const QString& ident) {
 
 // Lines come many to a second: the date and time texts are made once a second.
 QByteArray LogClass::stamps() {
+    if (!DateStamp && !TimeStamp && !UserStamp)
+        return {};
     const QDateTime now = clock_.now();
     const int second = now.time().msecsSinceStartOfDay() / kMsecsPerSecond;
     if (now.date() != stampDate_ || second != stampSecond_) {
@@ -285,7 +288,7 @@ bool LogClass::AddLog(const QByteArray& message) {
             return false;
         }
     }
-    const bool written = appendWhole(stamps() + message + "\r\n", size);
+    const bool written = appendWhole(platform::Joined({stamps(), message, "\r\n"}), size);
     if (connected_)
         noteWritten(written);
     return true;
@@ -303,8 +306,11 @@ bool LogClass::AddLogs(const QList<QByteArray>& messages) {
         for (const QByteArray& message : messages)
             total += message.size() + kLineEndSize + kStampsSize;
         lines.reserve(total);
-        for (const QByteArray& message : messages)
-            lines.append(stamps()).append(message).append("\r\n");
+        for (const QByteArray& message : messages) {
+            lines.append(stamps());
+            lines.append(message);
+            lines.append("\r\n");
+        }
         if (appendWhole(lines, size)) {
             if (connected_)
                 noteWritten(true);

@@ -3,6 +3,7 @@
 #include "app/System.h"
 #include "app/Version.h"
 #include "config/SettingValues.h"
+#include "platform/Joined.h"
 
 #include <cstdio>
 #include <utility>
@@ -203,9 +204,7 @@ void Logs::WriteStopBanners() {
 
 void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
                      const QByteArray& msg) {
-    QByteArray line;
-    line.reserve(stamp.size() + msg.size() + 4);
-    line.append(stamp).append("  ").append(msg).append("\r\n");
+    QByteArray line = platform::Joined({stamp, "  ", msg, "\r\n"});
     if (batchDepth_ == 0) {
         showLines(held, pane, {line});
         return;
@@ -235,19 +234,23 @@ void Logs::showLines(QByteArray& held, Control& pane, const QList<QByteArray>& l
 }
 
 void Logs::flushBatch() {
-    const QList<PaneLines> panes = std::exchange(batchPanes_, {});
-    const QList<QByteArray> lines = std::exchange(batchSystemLines_, {});
-    for (const PaneLines& waiting : panes)
+    // Taken out first: what they write may start lines of its own. The lists
+    // go back empty, keeping their room for the next batch.
+    QList<PaneLines> panes;
+    QList<QByteArray> lines;
+    panes.swap(batchPanes_);
+    lines.swap(batchSystemLines_);
+    for (const PaneLines& waiting : std::as_const(panes))
         showLines(*waiting.held, *waiting.pane, waiting.lines);
     if (!lines.isEmpty())
         gSystemLog.AddLogs(lines);
+    lines.clear();
+    if (batchSystemLines_.isEmpty())
+        batchSystemLines_.swap(lines);
 }
 
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
-    const QByteArray stamp = sys_.NowText().toUtf8();
-    QByteArray line;
-    line.reserve(stamp.size() + qsizetype(qstrlen(source)) + msg.size() + 2);
-    line.append(stamp).append('\t').append(source).append('\t').append(msg);
+    const QByteArray line = platform::Joined({sys_.NowText().toUtf8(), "\t", source, "\t", msg});
     if (systemLogOpened_ && batchDepth_ > 0) {
         batchSystemLines_ << line;
     } else if (systemLogOpened_) {

@@ -3,6 +3,7 @@
 #include "app/System.h"
 #include "config/Limits.h"
 #include "platform/Error.h"
+#include "platform/Joined.h"
 
 #include <array>
 
@@ -36,7 +37,7 @@ void OutputRules::SendToOutput(int index, const QByteArray& packet) {
 
 void OutputRules::sendAndTell(int index, const QByteArray& packet, bool sent) {
     const QString& description = sys_.outputSockets.Entry(index).Description;
-    sys_.logs.LogOutput(QByteArray("Out: ") + description.toUtf8() + '\t' + packet);
+    sys_.logs.LogOutput(platform::Joined({"Out: ", description.toUtf8(), "\t", packet}));
     if (!sent && !sys_.outputSockets.SendDataOutputs(index, packet))
         StoreForOutput(index, packet);
 }
