@@ -9,7 +9,7 @@
 class ByteTrace {
 public:
     void Append(int byte) {
-        bytes_[size_t(count_ % kKept)] = static_cast<unsigned char>(byte);
+        bytes_[size_t(count_ & (kKept - 1))] = static_cast<unsigned char>(byte);
         ++count_;
     }
     void Empty() { count_ = 0; }
@@ -24,6 +24,7 @@ public:
 
 private:
     static constexpr qint64 kKept = 8; // 20 characters hold at most 7 bytes ("<0>")
+    static_assert((kKept & (kKept - 1)) == 0, "a byte's place is its count masked");
     std::array<unsigned char, kKept> bytes_{};
     qint64 count_ = 0;
 };

@@ -1,5 +1,9 @@
 #include "decoder/DecodePOCSAGSAT.h"
 
+#include "decoder/AppendBytes.h"
+
+#include <array>
+
 namespace {
 
 // The 20 data bits of a message codeword (bits 30..11), first received bit highest.
@@ -34,8 +38,11 @@ int DecodePOCSAGSAT::ReverseBits7(int v) {
 
 void DecodePOCSAGSAT::StripNumericMsgPOCSAG(const Codeword& cw, QByteArray& numericText) const {
     const int bits = DataBits(cw);
-    for (int shift = 16; shift >= 0; shift -= 4)
-        numericText.append(NumericChar((bits >> shift) & 15));
+    // Five digits a codeword, appended together: one append a codeword, not five.
+    std::array<char, 5> digits{};
+    for (size_t i = 0; i < digits.size(); ++i)
+        digits[i] = NumericChar(bits >> (16 - 4 * int(i)));
+    decoder::AppendBytes(numericText, digits.data(), qsizetype(digits.size()));
 }
 
 void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) {
@@ -48,13 +55,21 @@ void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) 
     const qint64 stream = (qint64(carryValue) << 20) | DataBits(cw);
     const int total = carried + 20;
     const int characters = total / 7;
+    // At most three characters a codeword, appended together, but after any
+    // that come before a bit indicator.
+    std::array<char, 3> completed{};
+    qsizetype count = 0;
     for (int i = 1; i <= characters; ++i) {
         const int code = ReverseBits7(int((stream >> (total - 7 * i)) & 0x7F));
-        if (code < 16)
-            alphaText.append(BitIndicator);
-        else
-            alphaText.append(char(code));
+        if (code >= 16) {
+            completed[size_t(count++)] = char(code);
+            continue;
+        }
+        decoder::AppendBytes(alphaText, completed.data(), count);
+        count = 0;
+        alphaText.append(BitIndicator);
     }
+    decoder::AppendBytes(alphaText, completed.data(), count);
     const int left = total - 7 * characters;
     const int leftValue = int(stream & ((1 << left) - 1));
     if (left == 0)
@@ -65,7 +80,10 @@ void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) 
 }
 
 QByteArray DecodePOCSAGSAT::ConvertFunction(const Codeword& cw) const {
-    return QByteArray(1, char('A' + ((cw[2] & 0x18) >> 3)));
+    // Literals: a page's function letter costs no allocation.
+    static const std::array<QByteArray, 4> kLetters{QByteArrayLiteral("A"), QByteArrayLiteral("B"),
+                                                    QByteArrayLiteral("C"), QByteArrayLiteral("D")};
+    return kLetters[size_t((cw[2] & 0x18) >> 3)];
 }
 
 qint32 DecodePOCSAGSAT::ConvertAddress(int pos, const Codeword& cw) {

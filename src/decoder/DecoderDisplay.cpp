@@ -24,13 +24,13 @@ QByteArray SatelliteDecoder2::NowText() const {
     return sink_.DateTimeText();
 }
 
-bool SatelliteDecoder2::Tracing() const {
-    return inFrameStream_ ? tracing_ : sink_.Tracing();
-}
-
 void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
     LabelShown& now = shown(label);
-    if (now.set && now.colour == colour && now.caption == caption)
+    // Most calls show again the literal shown last ("DATA" before every
+    // codeword): the same bytes need no comparing.
+    const bool sameBytes =
+        now.caption.constData() == caption.constData() && now.caption.size() == caption.size();
+    if (now.set && now.colour == colour && (sameBytes || now.caption == caption))
         return;
     now = {caption, colour, true};
     sink_.ShowStatus(label, caption, colour);
@@ -85,14 +85,6 @@ void SatelliteDecoder2::Relay(const QByteArray& packet) {
 
 void SatelliteDecoder2::LogDecoder(const QByteArray& line) {
     Guarded([&] { sink_.LogDecoder(line); });
-}
-
-void SatelliteDecoder2::Guarded(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (...) {
-        LogCurrentError();
-    }
 }
 
 void SatelliteDecoder2::LogCurrentError() {

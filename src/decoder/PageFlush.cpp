@@ -5,44 +5,59 @@
 #include "decoder/SatelliteDecoder2.h"
 
 bool SatelliteDecoder2::IsNumericText(const QByteArray& text) {
-    if (text.size() > 20)
+    if (text.size() > POCSAG::kLongestNumericText)
         return false;
     // Codes that a numeric pager cannot show mark a 7-bit page.
     return !text.contains('*') && !text.contains('(') && !text.contains(')');
 }
 
 void SatelliteDecoder2::FlushPage() {
-    page.gMessageText += pocsag.TakeAlphaText();
     // The digits belong to this page whatever it turns out to be, so that no
-    // page carries the digits of the one before it.
-    const QByteArray digits = pocsag.TakeNumericText();
+    // page carries the digits of the one before it. Their buffer, like the
+    // text's, is kept for the next page: a page costs no allocation for them
+    // once they have grown.
+    QByteArray digits = pocsag.TakeNumericText();
     const bool numeric = !digits.isEmpty() && IsNumericText(digits);
-    QByteArray text;
+    const QByteArray* text = &digits; // the packet's text
     if (!page.gMessageText.isEmpty()) {
-        page.gMessageType = "A";
-        text = page.gMessageText;
+        page.gMessageType = QByteArrayLiteral("A");
         if (page.gMessageText.size() < 12 && numeric) {
             page.gMessageText = "<n>" + digits;
-            page.gMessageType = "N";
-            text = digits;
+            page.gMessageType = QByteArrayLiteral("N");
+        } else {
+            text = &page.gMessageText;
         }
     } else if (!page.gPageHeader.isEmpty()) {
         // No 7-bit reading: numeric when the digits say so, else tone only.
-        page.gMessageType = numeric ? "N" : "T";
-        if (numeric) {
+        page.gMessageType = numeric ? QByteArrayLiteral("N") : QByteArrayLiteral("T");
+        if (numeric)
             page.gMessageText = "<n>" + digits;
-            text = digits;
-        }
+        else
+            digits.resize(0);
     } else {
+        GiveBackDigits(std::move(digits));
         return; // idle codewords between pages
     }
     Relay(decoder::MessagePacket(gRate, gFrequency, page.gFunction, page.gAddress,
-                                 page.gMessageType, text));
-    const QByteArray line = gHeaderSync + page.gPageHeader + page.gMessageText;
-    page.gMessageText.clear();
+                                 page.gMessageType, *text));
+    GiveBackDigits(std::move(digits));
+    QByteArray line;
+    line.reserve(gHeaderSync.size() + page.gPageHeader.size() + page.gMessageText.size());
+    line.append(gHeaderSync).append(page.gPageHeader).append(page.gMessageText);
+    page.gMessageText.resize(0);
     LogDecoder(line);
-    ShowDecoderTrace("[DECODE]\t" + line);
-    page.gPageHeader.clear();
+    if (Tracing())
+        ShowDecoderTrace("[DECODE]\t" + line);
+    page.gPageHeader.resize(0);
     if (!inFrameStream_)
         ShowWindowChanges();
+}
+
+// The digit buffer goes back empty to the next page, unless something has
+// been added for that page meanwhile.
+void SatelliteDecoder2::GiveBackDigits(QByteArray&& digits) {
+    if (!pocsag.gNumericText.isEmpty())
+        return;
+    digits.resize(0);
+    pocsag.gNumericText.swap(digits);
 }

@@ -208,15 +208,26 @@ bool SatelliteDecoder2::GetSync() {
     }
 }
 
+// Goes on with the codeword's next bytes while the arrival has them: one
+// step a codeword instead of one a byte, each byte taken as its own step
+// would take it.
 bool SatelliteDecoder2::GetCodeByte(int element, FrameState next) {
-    if (!ReadByte())
-        return false;
-    // The carrier sends every codeword bit complemented.
-    gCodeword[element] = 255 - gLastChar;
-    gFrameState = next;
-    if (gCodeword[element] != 255)
-        gZeroCodeword = false;
-    return true;
+    static_assert(int(FrameState::GETCODE1) + 1 == int(FrameState::GETDATA) &&
+                      int(FrameState::GETCODE4) + 3 == int(FrameState::GETCODE1),
+                  "the codeword's byte states follow each other");
+    for (;;) {
+        if (!ReadByte())
+            return false;
+        // The carrier sends every codeword bit complemented.
+        gCodeword[element] = 255 - gLastChar;
+        gFrameState = next;
+        if (gCodeword[element] != 255)
+            gZeroCodeword = false;
+        if (element == 1)
+            return true;
+        --element;
+        next = FrameState(int(next) + 1);
+    }
 }
 
 bool SatelliteDecoder2::GetData() {
@@ -258,9 +269,6 @@ void SatelliteDecoder2::DecodeCodeword() {
         FlushPage();
         return;
     }
-    // TakeAlphaText without giving up the buffer, which fills again at once.
-    page.gMessageText += pocsag.gAlphaText;
-    pocsag.gAlphaText.resize(0);
     if (page.gMessageText.size() >= kLongestPageText)
         FlushPage();
 }

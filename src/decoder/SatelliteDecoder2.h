@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <array>
-#include <functional>
 
 // Finds the structure of the carrier's byte stream (block start marker,
 // header with frequency and rate, preamble, sync codeword, batches of 16
@@ -84,14 +83,33 @@ private:
     bool GetCodeByte(int element, FrameState next);
     bool GetData();
     void DecodeCodeword();
+    void GiveBackDigits(QByteArray&& digits);
 
     // Searches and byte reading.
     bool FindBatchStart();
     int FindPreambleSync();
     int ContinuePreamble();
     void noteLongPreamble();
-    int NextChar();
-    bool ReadByte();
+    // Both run for every byte of the stream: kept inline, with the trace of
+    // the byte out of line.
+    int NextChar() {
+        if (!HasInput())
+            return -1;
+        const int byte = static_cast<unsigned char>(gSatBuffer.constData()[gSatRead]);
+        ++gSatRead;
+        if (Tracing())
+            TraceByte(byte);
+        return byte;
+    }
+    bool ReadByte() {
+        gLastChar = NextChar();
+        if (gLastChar < 0)
+            return false;
+        gByteTrace.Append(gLastChar);
+        byteTraceRead_ = true;
+        return true;
+    }
+    void TraceByte(int byte);
     int MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch);
     bool HasInput() const { return gSatRead < gSatBuffer.size(); }
     void EmptyByteTrace();
@@ -103,7 +121,7 @@ private:
     QByteArray ShowStatus(StatusKind kind, const QByteArray& text);
     void ShowDecoderTrace(const QByteArray& text);
     void Trace(const char* text);
-    bool Tracing() const;
+    bool Tracing() const { return inFrameStream_ ? tracing_ : sink_.Tracing(); }
     QByteArray NowText() const;
     void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
     void SetLabelColour(DecoderSink::StatusLabel label, long colour);
@@ -112,7 +130,13 @@ private:
     void LogDecoder(const QByteArray& line);
     // Runs a call into another module so that an error it raises is logged and
     // the framing goes on with its next statement.
-    void Guarded(const std::function<void()>& call);
+    template <typename Call> void Guarded(const Call& call) {
+        try {
+            call();
+        } catch (...) {
+            LogCurrentError();
+        }
+    }
     void LogCurrentError();
 
     // What a framing label shows since the decoder last set it.

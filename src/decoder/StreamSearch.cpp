@@ -2,14 +2,8 @@
 
 #include "decoder/SatelliteDecoder2.h"
 
-int SatelliteDecoder2::NextChar() {
-    if (!HasInput())
-        return -1;
-    const int byte = static_cast<unsigned char>(gSatBuffer.at(gSatRead));
-    ++gSatRead;
-    if (Tracing())
-        ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
-    return byte;
+void SatelliteDecoder2::TraceByte(int byte) {
+    ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
 }
 
 void SatelliteDecoder2::KeepShownTrace() {
@@ -23,15 +17,6 @@ void SatelliteDecoder2::KeepShownTrace() {
 void SatelliteDecoder2::EmptyByteTrace() {
     KeepShownTrace();
     gByteTrace.Empty();
-}
-
-bool SatelliteDecoder2::ReadByte() {
-    gLastChar = NextChar();
-    if (gLastChar < 0)
-        return false;
-    gByteTrace.Append(gLastChar);
-    byteTraceRead_ = true;
-    return true;
 }
 
 int SatelliteDecoder2::MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch) {
