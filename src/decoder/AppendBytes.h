@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <cstring>
 
 namespace decoder {
 
@@ -13,7 +12,9 @@ inline void AppendBytes(QByteArray& to, const char* bytes, qsizetype count) {
         return;
     const qsizetype at = to.size();
     to.resize(at + count);
-    std::memcpy(to.data() + at, bytes, size_t(count));
+    char* place = to.data() + at;
+    for (qsizetype i = 0; i < count; ++i) // a few bytes: no call to memcpy
+        place[i] = bytes[i];
 }
 
 } // namespace decoder

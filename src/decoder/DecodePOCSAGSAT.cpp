@@ -16,25 +16,33 @@ int CarriedBits(int phase) {
     return phase == 0 ? 0 : 7 - phase;
 }
 
-} // namespace
+// Each 7-bit value with its bits in the opposite order.
+constexpr std::array<quint8, 128> kReversed7 = [] {
+    std::array<quint8, 128> table{};
+    for (int value = 0; value < 128; ++value)
+        for (int bit = 0; bit < 7; ++bit)
+            if (value & (1 << bit))
+                table[size_t(value)] |= quint8(1 << (6 - bit));
+    return table;
+}();
 
-char DecodePOCSAGSAT::NumericChar(int n) {
-    // The POCSAG numeric code with its four bits reversed, as they arrive.
+constexpr int kCyclePhases = 7;
+
+// The bit helpers have internal linkage so that the loops over every codeword
+// inline them: the library is built position independent, where calls to its
+// member functions are not inlined.
+
+int ReverseBits7(int v) {
+    return v >= 0 && v <= 127 ? kReversed7[size_t(v)] : 0;
+}
+
+// The POCSAG numeric code with its four bits reversed, as they arrive.
+char NumericChar(int n) {
     static constexpr char kChars[] = "084 2*6)195-3U7(";
     return kChars[n & 15];
 }
 
-int DecodePOCSAGSAT::ReverseBits7(int v) {
-    static constexpr std::array<quint8, 128> kReversed = [] {
-        std::array<quint8, 128> table{};
-        for (int value = 0; value < 128; ++value)
-            for (int bit = 0; bit < 7; ++bit)
-                if (value & (1 << bit))
-                    table[size_t(value)] |= quint8(1 << (6 - bit));
-        return table;
-    }();
-    return v >= 0 && v <= 127 ? kReversed[size_t(v)] : 0;
-}
+} // namespace
 
 void DecodePOCSAGSAT::StripNumericMsgPOCSAG(const Codeword& cw, QByteArray& numericText) const {
     const int bits = DataBits(cw);
@@ -52,7 +60,8 @@ void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) 
     int carryValue = 0;
     if (carried > 0)
         carryValue = AlphaPhase == 1 ? AlphaCarry : AlphaCarry >> (7 - carried);
-    const qint64 stream = (qint64(carryValue) << 20) | DataBits(cw);
+    // At most 6 + 20 bits: an int holds them.
+    const int stream = (carryValue << 20) | DataBits(cw);
     const int total = carried + 20;
     const int characters = total / 7;
     // At most three characters a codeword, appended together, but after any
@@ -60,7 +69,7 @@ void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) 
     std::array<char, 3> completed{};
     qsizetype count = 0;
     for (int i = 1; i <= characters; ++i) {
-        const int code = ReverseBits7(int((stream >> (total - 7 * i)) & 0x7F));
+        const int code = ReverseBits7((stream >> (total - 7 * i)) & 0x7F);
         if (code >= 16) {
             completed[size_t(count++)] = char(code);
             continue;
@@ -71,12 +80,12 @@ void DecodePOCSAGSAT::StripMsgPOCSAG(const Codeword& cw, QByteArray& alphaText) 
     }
     decoder::AppendBytes(alphaText, completed.data(), count);
     const int left = total - 7 * characters;
-    const int leftValue = int(stream & ((1 << left) - 1));
+    const int leftValue = stream & ((1 << left) - 1);
     if (left == 0)
         AlphaCarry = 0;
     else
         AlphaCarry = AlphaPhase == 0 ? leftValue : leftValue << (7 - left);
-    AlphaPhase = (AlphaPhase + 1) % 7;
+    AlphaPhase = AlphaPhase + 1 == kCyclePhases ? 0 : AlphaPhase + 1;
 }
 
 QByteArray DecodePOCSAGSAT::ConvertFunction(const Codeword& cw) const {

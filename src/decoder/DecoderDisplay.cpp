@@ -24,13 +24,9 @@ QByteArray SatelliteDecoder2::NowText() const {
     return sink_.DateTimeText();
 }
 
-void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
+void SatelliteDecoder2::ChangeLabel(Label label, const QByteArray& caption, long colour) {
     LabelShown& now = shown(label);
-    // Most calls show again the literal shown last ("DATA" before every
-    // codeword): the same bytes need no comparing.
-    const bool sameBytes =
-        now.caption.constData() == caption.constData() && now.caption.size() == caption.size();
-    if (now.set && now.colour == colour && (sameBytes || now.caption == caption))
+    if (now.set && now.colour == colour && now.caption == caption)
         return;
     now = {caption, colour, true};
     sink_.ShowStatus(label, caption, colour);

@@ -12,6 +12,13 @@ bool SatelliteDecoder2::IsNumericText(const QByteArray& text) {
 }
 
 void SatelliteDecoder2::FlushPage() {
+    if (page.gMessageText.isEmpty() && page.gPageHeader.isEmpty()) {
+        // Idle codewords between pages: nothing to send, only digits without
+        // a page to drop.
+        if (!pocsag.gNumericText.isEmpty())
+            pocsag.gNumericText.resize(0);
+        return;
+    }
     // The digits belong to this page whatever it turns out to be, so that no
     // page carries the digits of the one before it. Their buffer, like the
     // text's, is kept for the next page: a page costs no allocation for them
@@ -27,16 +34,13 @@ void SatelliteDecoder2::FlushPage() {
         } else {
             text = &page.gMessageText;
         }
-    } else if (!page.gPageHeader.isEmpty()) {
+    } else {
         // No 7-bit reading: numeric when the digits say so, else tone only.
         page.gMessageType = numeric ? QByteArrayLiteral("N") : QByteArrayLiteral("T");
         if (numeric)
             page.gMessageText = "<n>" + digits;
         else
             digits.resize(0);
-    } else {
-        GiveBackDigits(std::move(digits));
-        return; // idle codewords between pages
     }
     Relay(decoder::MessagePacket(gRate, gFrequency, page.gFunction, page.gAddress,
                                  page.gMessageType, *text));

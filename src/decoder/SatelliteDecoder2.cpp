@@ -215,6 +215,10 @@ bool SatelliteDecoder2::GetCodeByte(int element, FrameState next) {
     static_assert(int(FrameState::GETCODE1) + 1 == int(FrameState::GETDATA) &&
                       int(FrameState::GETCODE4) + 3 == int(FrameState::GETCODE1),
                   "the codeword's byte states follow each other");
+    if (!Tracing() && gSatBuffer.size() - gSatRead >= element) {
+        TakeCodeBytes(element);
+        return true;
+    }
     for (;;) {
         if (!ReadByte())
             return false;
@@ -228,6 +232,25 @@ bool SatelliteDecoder2::GetCodeByte(int element, FrameState next) {
         --element;
         next = FrameState(int(next) + 1);
     }
+}
+
+// The rest of a codeword, from `element` down, when the buffer holds it and
+// no byte is traced: what reading them one by one does, without the checks.
+void SatelliteDecoder2::TakeCodeBytes(int element) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gSatBuffer.constData()) + gSatRead;
+    gSatRead += element;
+    bool zero = true;
+    for (int i = 0; element >= 1; ++i, --element) {
+        gByteTrace.Append(bytes[i]);
+        // The carrier sends every codeword bit complemented.
+        gCodeword[size_t(element)] = 255 - bytes[i];
+        zero = zero && bytes[i] == 0;
+        gLastChar = bytes[i];
+    }
+    if (!zero)
+        gZeroCodeword = false;
+    byteTraceRead_ = true;
+    gFrameState = FrameState::GETDATA;
 }
 
 bool SatelliteDecoder2::GetData() {

@@ -81,6 +81,7 @@ private:
     bool GetBaud();
     bool GetSync();
     bool GetCodeByte(int element, FrameState next);
+    void TakeCodeBytes(int element);
     bool GetData();
     void DecodeCodeword();
     void GiveBackDigits(QByteArray&& digits);
@@ -123,7 +124,16 @@ private:
     void Trace(const char* text);
     bool Tracing() const { return inFrameStream_ ? tracing_ : sink_.Tracing(); }
     QByteArray NowText() const;
-    void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
+    void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour) {
+        // Most calls show again the literal shown last ("DATA" before every
+        // codeword): the same bytes need no comparing.
+        const LabelShown& now = shown(label);
+        if (now.set && now.colour == colour && now.caption.constData() == caption.constData() &&
+            now.caption.size() == caption.size())
+            return;
+        ChangeLabel(label, caption, colour);
+    }
+    void ChangeLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
     void SetLabelColour(DecoderSink::StatusLabel label, long colour);
     void ShowWindowChanges();
     void Relay(const QByteArray& packet);

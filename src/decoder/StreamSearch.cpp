@@ -136,7 +136,7 @@ int SatelliteDecoder2::ContinuePreamble() {
     // A preamble cut by the end of an arrival goes on with the next one.
     const int next = MatchByte(gPreambleByte, 6, 6, 1);
     if (next == 6 && gLastChar >= 0) {
-        ShowStatus(StatusKind::Control, "PREAMBLE");
+        ShowStatus(StatusKind::Control, QByteArrayLiteral("PREAMBLE")); // every preamble byte
         noteLongPreamble();
     }
     return next;
