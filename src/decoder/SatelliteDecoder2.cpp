@@ -18,6 +18,10 @@ bool IsEndOfBatch(const Codeword& cw) {
     return cw[4] == 0xD6 && cw[3] == 0xD6 && cw[2] == 0xD6 && cw[1] == 0xAD;
 }
 
+// Shown before every codeword: one object, which the label compares by its
+// data alone, and nothing built on the stack a codeword.
+const QByteArray kDataCaption = QByteArrayLiteral("DATA");
+
 // Once consumed bytes take this much room, they are dropped from the buffer.
 constexpr qsizetype kCompactAfter = qsizetype{64} * 1024;
 
@@ -109,7 +113,7 @@ bool SatelliteDecoder2::step() {
         return GetSync();
     case FrameState::GETCODE4:
         gZeroCodeword = true;
-        ShowStatus(StatusKind::Control, QByteArrayLiteral("DATA")); // once a codeword: no copy
+        ShowStatus(StatusKind::Control, kDataCaption);
         return GetCodeByte(4, FrameState::GETCODE3);
     case FrameState::GETCODE3:
         return GetCodeByte(3, FrameState::GETCODE2);
