@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstring>
 
 namespace decoder {
 
@@ -12,9 +13,7 @@ inline void AppendBytes(QByteArray& to, const char* bytes, qsizetype count) {
         return;
     const qsizetype at = to.size();
     to.resize(at + count);
-    char* place = to.data() + at;
-    for (qsizetype i = 0; i < count; ++i) // a few bytes: no call to memcpy
-        place[i] = bytes[i];
+    std::memcpy(to.data() + at, bytes, size_t(count));
 }
 
 } // namespace decoder

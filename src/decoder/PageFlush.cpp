@@ -24,26 +24,9 @@ void SatelliteDecoder2::FlushPage() {
     // text's, is kept for the next page: a page costs no allocation for them
     // once they have grown.
     QByteArray digits = pocsag.TakeNumericText();
-    const bool numeric = !digits.isEmpty() && IsNumericText(digits);
-    const QByteArray* text = &digits; // the packet's text
-    if (!page.gMessageText.isEmpty()) {
-        page.gMessageType = QByteArrayLiteral("A");
-        if (page.gMessageText.size() < 12 && numeric) {
-            page.gMessageText = "<n>" + digits;
-            page.gMessageType = QByteArrayLiteral("N");
-        } else {
-            text = &page.gMessageText;
-        }
-    } else {
-        // No 7-bit reading: numeric when the digits say so, else tone only.
-        page.gMessageType = numeric ? QByteArrayLiteral("N") : QByteArrayLiteral("T");
-        if (numeric)
-            page.gMessageText = "<n>" + digits;
-        else
-            digits.resize(0);
-    }
+    const QByteArray& text = ChoosePageType(digits);
     Relay(decoder::MessagePacket(gRate, gFrequency, page.gFunction, page.gAddress,
-                                 page.gMessageType, *text));
+                                 page.gMessageType, text));
     GiveBackDigits(std::move(digits));
     QByteArray line;
     line.reserve(gHeaderSync.size() + page.gPageHeader.size() + page.gMessageText.size());
@@ -55,6 +38,27 @@ void SatelliteDecoder2::FlushPage() {
     page.gPageHeader.resize(0);
     if (!inFrameStream_)
         ShowWindowChanges();
+}
+
+// Sets the page's type, and the logged text of a numeric page; returns the
+// text its packet carries.
+const QByteArray& SatelliteDecoder2::ChoosePageType(QByteArray& digits) {
+    const bool numeric = !digits.isEmpty() && IsNumericText(digits);
+    if (!page.gMessageText.isEmpty()) {
+        page.gMessageType = QByteArrayLiteral("A");
+        if (page.gMessageText.size() >= 12 || !numeric)
+            return page.gMessageText;
+        page.gMessageText = "<n>" + digits;
+        page.gMessageType = QByteArrayLiteral("N");
+        return digits;
+    }
+    // No 7-bit reading: numeric when the digits say so, else tone only.
+    page.gMessageType = numeric ? QByteArrayLiteral("N") : QByteArrayLiteral("T");
+    if (numeric)
+        page.gMessageText = "<n>" + digits;
+    else
+        digits.resize(0);
+    return digits;
 }
 
 // The digit buffer goes back empty to the next page, unless something has

@@ -84,6 +84,7 @@ private:
     void TakeCodeBytes(int element);
     bool GetData();
     void DecodeCodeword();
+    const QByteArray& ChoosePageType(QByteArray& digits);
     void GiveBackDigits(QByteArray&& digits);
 
     // Searches and byte reading.
@@ -125,8 +126,8 @@ private:
     bool Tracing() const { return inFrameStream_ ? tracing_ : sink_.Tracing(); }
     QByteArray NowText() const;
     void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour) {
-        // Most calls show again the literal shown last ("DATA" before every
-        // codeword): the same bytes need no comparing.
+        // Most calls show again the caption object shown last ("DATA" before
+        // every codeword): the same bytes need no comparing.
         const LabelShown& now = shown(label);
         if (now.set && now.colour == colour && now.caption.constData() == caption.constData() &&
             now.caption.size() == caption.size())
