@@ -35,7 +35,5 @@ public:
     bool TestIdle(const Codeword& cw);
 
 private:
-    static char NumericChar(int n);
-    static int ReverseBits7(int v);
     void restartAssembly() { AlphaPhase = AlphaCarry = 0; }
 };

@@ -24,11 +24,7 @@ QByteArray SatelliteDecoder2::NowText() const {
     return sink_.DateTimeText();
 }
 
-bool SatelliteDecoder2::Tracing() const {
-    return inFrameStream_ ? tracing_ : sink_.Tracing();
-}
-
-void SatelliteDecoder2::SetLabel(Label label, const QByteArray& caption, long colour) {
+void SatelliteDecoder2::ChangeLabel(Label label, const QByteArray& caption, long colour) {
     LabelShown& now = shown(label);
     if (now.set && now.colour == colour && now.caption == caption)
         return;
@@ -85,14 +81,6 @@ void SatelliteDecoder2::Relay(const QByteArray& packet) {
 
 void SatelliteDecoder2::LogDecoder(const QByteArray& line) {
     Guarded([&] { sink_.LogDecoder(line); });
-}
-
-void SatelliteDecoder2::Guarded(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (...) {
-        LogCurrentError();
-    }
 }
 
 void SatelliteDecoder2::LogCurrentError() {

@@ -1,17 +1,37 @@
 #include "decoder/MessagePacket.h"
 
+#include <array>
+#include <cstring>
+
 namespace decoder {
+
+namespace {
+
+char* Copy(char* to, const QByteArray& bytes) {
+    if (!bytes.isEmpty())
+        std::memcpy(to, bytes.constData(), size_t(bytes.size()));
+    return to + bytes.size();
+}
+
+} // namespace
 
 QByteArray MessagePacket(const QByteArray& rate, const QByteArray& frequency,
                          const QByteArray& function, const QByteArray& address,
                          const QByteArray& type, const QByteArray& text) {
-    QByteArray packet;
-    packet.reserve(rate.size() + frequency.size() + function.size() + address.size() + type.size() +
-                   text.size() + 7);
-    packet.append('\x02');
-    for (const QByteArray* field : {&rate, &frequency, &function, &address, &type})
-        packet.append(*field).append('\r');
-    packet.append(text).append('\x03');
+    const std::array<const QByteArray*, 5> fields{&rate, &frequency, &function, &address, &type};
+    qsizetype size = text.size() + 2;
+    for (const QByteArray* field : fields)
+        size += field->size() + 1;
+    // One allocation, filled in place: a packet goes out for every page.
+    QByteArray packet(size, Qt::Uninitialized);
+    char* at = packet.data();
+    *at++ = '\x02';
+    for (const QByteArray* field : fields) {
+        at = Copy(at, *field);
+        *at++ = '\r';
+    }
+    at = Copy(at, text);
+    *at = '\x03';
     return packet;
 }
 

@@ -5,44 +5,67 @@
 #include "decoder/SatelliteDecoder2.h"
 
 bool SatelliteDecoder2::IsNumericText(const QByteArray& text) {
-    if (text.size() > 20)
+    if (text.size() > POCSAG::kLongestNumericText)
         return false;
     // Codes that a numeric pager cannot show mark a 7-bit page.
     return !text.contains('*') && !text.contains('(') && !text.contains(')');
 }
 
 void SatelliteDecoder2::FlushPage() {
-    page.gMessageText += pocsag.TakeAlphaText();
-    // The digits belong to this page whatever it turns out to be, so that no
-    // page carries the digits of the one before it.
-    const QByteArray digits = pocsag.TakeNumericText();
-    const bool numeric = !digits.isEmpty() && IsNumericText(digits);
-    QByteArray text;
-    if (!page.gMessageText.isEmpty()) {
-        page.gMessageType = "A";
-        text = page.gMessageText;
-        if (page.gMessageText.size() < 12 && numeric) {
-            page.gMessageText = "<n>" + digits;
-            page.gMessageType = "N";
-            text = digits;
-        }
-    } else if (!page.gPageHeader.isEmpty()) {
-        // No 7-bit reading: numeric when the digits say so, else tone only.
-        page.gMessageType = numeric ? "N" : "T";
-        if (numeric) {
-            page.gMessageText = "<n>" + digits;
-            text = digits;
-        }
-    } else {
-        return; // idle codewords between pages
+    if (page.gMessageText.isEmpty() && page.gPageHeader.isEmpty()) {
+        // Idle codewords between pages: nothing to send, only digits without
+        // a page to drop.
+        if (!pocsag.gNumericText.isEmpty())
+            pocsag.gNumericText.resize(0);
+        return;
     }
+    // The digits belong to this page whatever it turns out to be, so that no
+    // page carries the digits of the one before it. Their buffer, like the
+    // text's, is kept for the next page: a page costs no allocation for them
+    // once they have grown.
+    QByteArray digits = pocsag.TakeNumericText();
+    const QByteArray& text = ChoosePageType(digits);
     Relay(decoder::MessagePacket(gRate, gFrequency, page.gFunction, page.gAddress,
                                  page.gMessageType, text));
-    const QByteArray line = gHeaderSync + page.gPageHeader + page.gMessageText;
-    page.gMessageText.clear();
+    GiveBackDigits(std::move(digits));
+    QByteArray line;
+    line.reserve(gHeaderSync.size() + page.gPageHeader.size() + page.gMessageText.size());
+    line.append(gHeaderSync).append(page.gPageHeader).append(page.gMessageText);
+    page.gMessageText.resize(0);
     LogDecoder(line);
-    ShowDecoderTrace("[DECODE]\t" + line);
-    page.gPageHeader.clear();
+    if (Tracing())
+        ShowDecoderTrace("[DECODE]\t" + line);
+    page.gPageHeader.resize(0);
     if (!inFrameStream_)
         ShowWindowChanges();
+}
+
+// Sets the page's type, and the logged text of a numeric page; returns the
+// text its packet carries.
+const QByteArray& SatelliteDecoder2::ChoosePageType(QByteArray& digits) {
+    const bool numeric = !digits.isEmpty() && IsNumericText(digits);
+    if (!page.gMessageText.isEmpty()) {
+        page.gMessageType = QByteArrayLiteral("A");
+        if (page.gMessageText.size() >= 12 || !numeric)
+            return page.gMessageText;
+        page.gMessageText = "<n>" + digits;
+        page.gMessageType = QByteArrayLiteral("N");
+        return digits;
+    }
+    // No 7-bit reading: numeric when the digits say so, else tone only.
+    page.gMessageType = numeric ? QByteArrayLiteral("N") : QByteArrayLiteral("T");
+    if (numeric)
+        page.gMessageText = "<n>" + digits;
+    else
+        digits.resize(0);
+    return digits;
+}
+
+// The digit buffer goes back empty to the next page, unless something has
+// been added for that page meanwhile.
+void SatelliteDecoder2::GiveBackDigits(QByteArray&& digits) {
+    if (!pocsag.gNumericText.isEmpty())
+        return;
+    digits.resize(0);
+    pocsag.gNumericText.swap(digits);
 }

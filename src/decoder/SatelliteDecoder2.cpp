@@ -18,6 +18,10 @@ bool IsEndOfBatch(const Codeword& cw) {
     return cw[4] == 0xD6 && cw[3] == 0xD6 && cw[2] == 0xD6 && cw[1] == 0xAD;
 }
 
+// Shown before every codeword: one object, which the label compares by its
+// data alone, and nothing built on the stack a codeword.
+const QByteArray kDataCaption = QByteArrayLiteral("DATA");
+
 // Once consumed bytes take this much room, they are dropped from the buffer.
 constexpr qsizetype kCompactAfter = qsizetype{64} * 1024;
 
@@ -109,7 +113,7 @@ bool SatelliteDecoder2::step() {
         return GetSync();
     case FrameState::GETCODE4:
         gZeroCodeword = true;
-        ShowStatus(StatusKind::Control, QByteArrayLiteral("DATA")); // once a codeword: no copy
+        ShowStatus(StatusKind::Control, kDataCaption);
         return GetCodeByte(4, FrameState::GETCODE3);
     case FrameState::GETCODE3:
         return GetCodeByte(3, FrameState::GETCODE2);
@@ -208,15 +212,49 @@ bool SatelliteDecoder2::GetSync() {
     }
 }
 
+// Goes on with the codeword's next bytes while the arrival has them: one
+// step a codeword instead of one a byte, each byte taken as its own step
+// would take it.
 bool SatelliteDecoder2::GetCodeByte(int element, FrameState next) {
-    if (!ReadByte())
-        return false;
-    // The carrier sends every codeword bit complemented.
-    gCodeword[element] = 255 - gLastChar;
-    gFrameState = next;
-    if (gCodeword[element] != 255)
+    static_assert(int(FrameState::GETCODE1) + 1 == int(FrameState::GETDATA) &&
+                      int(FrameState::GETCODE4) + 3 == int(FrameState::GETCODE1),
+                  "the codeword's byte states follow each other");
+    if (!Tracing() && gSatBuffer.size() - gSatRead >= element) {
+        TakeCodeBytes(element);
+        return true;
+    }
+    for (;;) {
+        if (!ReadByte())
+            return false;
+        // The carrier sends every codeword bit complemented.
+        gCodeword[element] = 255 - gLastChar;
+        gFrameState = next;
+        if (gCodeword[element] != 255)
+            gZeroCodeword = false;
+        if (element == 1)
+            return true;
+        --element;
+        next = FrameState(int(next) + 1);
+    }
+}
+
+// The rest of a codeword, from `element` down, when the buffer holds it and
+// no byte is traced: what reading them one by one does, without the checks.
+void SatelliteDecoder2::TakeCodeBytes(int element) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(gSatBuffer.constData()) + gSatRead;
+    gSatRead += element;
+    bool zero = true;
+    for (int i = 0; element >= 1; ++i, --element) {
+        gByteTrace.Append(bytes[i]);
+        // The carrier sends every codeword bit complemented.
+        gCodeword[size_t(element)] = 255 - bytes[i];
+        zero = zero && bytes[i] == 0;
+        gLastChar = bytes[i];
+    }
+    if (!zero)
         gZeroCodeword = false;
-    return true;
+    byteTraceRead_ = true;
+    gFrameState = FrameState::GETDATA;
 }
 
 bool SatelliteDecoder2::GetData() {
@@ -258,9 +296,6 @@ void SatelliteDecoder2::DecodeCodeword() {
         FlushPage();
         return;
     }
-    // TakeAlphaText without giving up the buffer, which fills again at once.
-    page.gMessageText += pocsag.gAlphaText;
-    pocsag.gAlphaText.resize(0);
     if (page.gMessageText.size() >= kLongestPageText)
         FlushPage();
 }

@@ -8,7 +8,6 @@
 
 #include <QByteArray>
 #include <array>
-#include <functional>
 
 // Finds the structure of the carrier's byte stream (block start marker,
 // header with frequency and rate, preamble, sync codeword, batches of 16
@@ -82,16 +81,37 @@ private:
     bool GetBaud();
     bool GetSync();
     bool GetCodeByte(int element, FrameState next);
+    void TakeCodeBytes(int element);
     bool GetData();
     void DecodeCodeword();
+    const QByteArray& ChoosePageType(QByteArray& digits);
+    void GiveBackDigits(QByteArray&& digits);
 
     // Searches and byte reading.
     bool FindBatchStart();
     int FindPreambleSync();
     int ContinuePreamble();
     void noteLongPreamble();
-    int NextChar();
-    bool ReadByte();
+    // Both run for every byte of the stream: kept inline, with the trace of
+    // the byte out of line.
+    int NextChar() {
+        if (!HasInput())
+            return -1;
+        const int byte = static_cast<unsigned char>(gSatBuffer.constData()[gSatRead]);
+        ++gSatRead;
+        if (Tracing())
+            TraceByte(byte);
+        return byte;
+    }
+    bool ReadByte() {
+        gLastChar = NextChar();
+        if (gLastChar < 0)
+            return false;
+        gByteTrace.Append(gLastChar);
+        byteTraceRead_ = true;
+        return true;
+    }
+    void TraceByte(int byte);
     int MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch);
     bool HasInput() const { return gSatRead < gSatBuffer.size(); }
     void EmptyByteTrace();
@@ -103,16 +123,31 @@ private:
     QByteArray ShowStatus(StatusKind kind, const QByteArray& text);
     void ShowDecoderTrace(const QByteArray& text);
     void Trace(const char* text);
-    bool Tracing() const;
+    bool Tracing() const { return inFrameStream_ ? tracing_ : sink_.Tracing(); }
     QByteArray NowText() const;
-    void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
+    void SetLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour) {
+        // Most calls show again the caption object shown last ("DATA" before
+        // every codeword): the same bytes need no comparing.
+        const LabelShown& now = shown(label);
+        if (now.set && now.colour == colour && now.caption.constData() == caption.constData() &&
+            now.caption.size() == caption.size())
+            return;
+        ChangeLabel(label, caption, colour);
+    }
+    void ChangeLabel(DecoderSink::StatusLabel label, const QByteArray& caption, long colour);
     void SetLabelColour(DecoderSink::StatusLabel label, long colour);
     void ShowWindowChanges();
     void Relay(const QByteArray& packet);
     void LogDecoder(const QByteArray& line);
     // Runs a call into another module so that an error it raises is logged and
     // the framing goes on with its next statement.
-    void Guarded(const std::function<void()>& call);
+    template <typename Call> void Guarded(const Call& call) {
+        try {
+            call();
+        } catch (...) {
+            LogCurrentError();
+        }
+    }
     void LogCurrentError();
 
     // What a framing label shows since the decoder last set it.

@@ -2,14 +2,8 @@
 
 #include "decoder/SatelliteDecoder2.h"
 
-int SatelliteDecoder2::NextChar() {
-    if (!HasInput())
-        return -1;
-    const int byte = static_cast<unsigned char>(gSatBuffer.at(gSatRead));
-    ++gSatRead;
-    if (Tracing())
-        ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
-    return byte;
+void SatelliteDecoder2::TraceByte(int byte) {
+    ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
 }
 
 void SatelliteDecoder2::KeepShownTrace() {
@@ -23,15 +17,6 @@ void SatelliteDecoder2::KeepShownTrace() {
 void SatelliteDecoder2::EmptyByteTrace() {
     KeepShownTrace();
     gByteTrace.Empty();
-}
-
-bool SatelliteDecoder2::ReadByte() {
-    gLastChar = NextChar();
-    if (gLastChar < 0)
-        return false;
-    gByteTrace.Append(gLastChar);
-    byteTraceRead_ = true;
-    return true;
 }
 
 int SatelliteDecoder2::MatchByte(int expected, int ifNoData, int ifMatch, int ifMismatch) {
@@ -151,7 +136,7 @@ int SatelliteDecoder2::ContinuePreamble() {
     // A preamble cut by the end of an arrival goes on with the next one.
     const int next = MatchByte(gPreambleByte, 6, 6, 1);
     if (next == 6 && gLastChar >= 0) {
-        ShowStatus(StatusKind::Control, "PREAMBLE");
+        ShowStatus(StatusKind::Control, QByteArrayLiteral("PREAMBLE")); // every preamble byte
         noteLongPreamble();
     }
     return next;
