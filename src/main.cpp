@@ -5,7 +5,7 @@
 #include "config/DatabaseFiles.h"
 #include "gui/Application.h"
 #include "platform/DateTimeText.h"
-#include "platform/LocalTimeZone.h"
+#include "platform/ProcessSettings.h"
 #include "platform/TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -150,6 +150,8 @@ int main(int argc, char** argv) {
                                        : "built without the operator window");
         std::fflush(stderr);
     }
+    if (!withWindow)
+        platform::UsePlainEventLoop();
     const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv, withWindow);
     return Run(*app, args, withWindow);
 }

@@ -77,6 +77,9 @@ public:
     // Closes at once with a reset: what the network stack still holds for the
     // peer is thrown away rather than delivered later.
     void CloseDiscarding();
+    // Tells SendComplete for a send that went out at once on connection
+    // number `connection`, if that is still the connection.
+    void CompleteSend(quint64 connection);
 
 signals:
     void ConnectEvent();

@@ -6,4 +6,8 @@ namespace platform {
 // its file again at every local time conversion. Call before any thread starts.
 void HoldLocalTimeZone();
 
+// Makes the application that is created next run Qt's own poll() event loop
+// rather than GLib's. Call before the application object exists.
+void UsePlainEventLoop();
+
 } // namespace platform
