@@ -1,5 +1,5 @@
-// How many lines a second one log reaches when every line opens, appends and
-// closes its file. Run: build/bench/addlog-bench [lines]
+// How many lines a second one log reaches, the file held open and each line
+// one write. Run: build/bench/addlog-bench [lines]
 
 #include "logging/LogClass.h"
 #include "platform/Clock.h"
