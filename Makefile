@@ -1,7 +1,8 @@
 # Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root;
 # `make package` builds the server's .deb (no operator window) in build-service/.
 
-PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy
+PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy \
+	libmosquitto-dev mosquitto mosquitto-clients
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build build-asan test test-asan demo package format lint clean
