@@ -124,7 +124,7 @@ QString MqttPublisher::loopFailure(int rc) const {
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
-void MqttPublisher::fail(Failure kind, const QString& reason, bool warn) {
+void MqttPublisher::fail(Failure kind, QString reason, bool warn) {
     const bool wasConnected = state_ == State::Connected;
     dropHandle();
     state_ = State::Waiting;

@@ -70,7 +70,7 @@ private:
     enum class Failure { Lost, Refused };
 
     void connectNow();
-    void fail(Failure kind, const QString& reason, bool warn);
+    void fail(Failure kind, QString reason, bool warn);
     void dropHandle();
     void drain();
     void publish(const StoredPage& page);
