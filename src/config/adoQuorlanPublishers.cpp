@@ -61,6 +61,8 @@ QList<publish::PublisherRow> adoQuorlan::PublisherRows() {
     try {
         // A recordset of its own: the grid's may be open for editing.
         const auto rs = OpenRecordset(kPublishersQuery, 1);
+        if (rs->RecordCount() == 0)
+            return rows;
         for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
             publish::PublisherRow row;
             for (int i = 0; i < rs->FieldCount(); ++i)

@@ -11,8 +11,10 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTest>
 #include <QTimeZone>
+#include <csignal>
 
 namespace {
 
@@ -237,6 +239,31 @@ private slots:
         QVERIFY(!log.contains("wrong-secret"));
         for (const auto& warning : relay.t->warnings)
             QVERIFY(!warning.text.contains(QStringLiteral("wrong-secret")));
+    }
+
+    void pagesOfARelayKilledOutrightArriveAfterItsRestart() {
+        const quint16 port = TestPort();
+        Relay relay({{QStringLiteral("Broker"), port}});
+        QProcess child;
+        child.start(QStringLiteral(PUBLISH_AND_DIE), {relay.folder.path()});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("stored\n"));
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 25);
+
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/#");
+        QVERIFY(subscriber.subscribed());
+        relay.start();
+        QVERIFY(relay.connected());
+        QVERIFY(subscriber.waitFor(25));
+        subscriber.settle();
+        QCOMPARE(subscriber.messages.size(), 25);
+        for (int n = 0; n < 25; ++n)
+            QCOMPARE(Json(subscriber.messages[n].payload)[u"text"].toString(),
+                     QStringLiteral("killed page %1").arg(n));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 0);
     }
 
     void unusableRowsAreWarnedAndLeftOut() {

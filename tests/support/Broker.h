@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QList>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
@@ -46,7 +47,12 @@ public:
 
     // Starts the broker and waits until it takes connections.
     bool start() {
-        process_.start(QStringLiteral("mosquitto"),
+        // Debian installs the broker in /usr/sbin, which a user's PATH may lack.
+        QString program = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
+                                                     {QStringLiteral("/usr/sbin")});
+        process_.start(program,
                        {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         if (!process_.waitForStarted(5000))
             return false;
