@@ -10,13 +10,17 @@ namespace publish {
 namespace {
 
 constexpr std::chrono::milliseconds kTickInterval{1000};
+// Pages and acknowledgements gathered this long share one transaction of the
+// store (one disk flush), and the TCP outputs' sends of the pages go out
+// before the store holds the loop for it.
+constexpr std::chrono::milliseconds kStoreBatchInterval{20};
 
 } // namespace
 
 Publishers::Publishers(PublisherHost& host) : host_(host) {
     mosquitto_lib_init();
     flushTimer_.setSingleShot(true);
-    flushTimer_.setInterval(0);
+    flushTimer_.setInterval(kStoreBatchInterval);
     connect(&flushTimer_, &QTimer::timeout, this, &Publishers::FlushStore);
     tmrPublishers.setInterval(kTickInterval);
     connect(&tmrPublishers, &QTimer::timeout, this, &Publishers::tmrPublishers_Timer);

@@ -14,9 +14,9 @@ namespace publish {
 // The brokers of the Publishers table: every page the relay hands out goes
 // to each active one, after the TCP outputs, by way of the delayed store.
 //
-// Pages and acknowledgements are written to the store together once the
-// current event has been handled, so that a burst of pages costs one
-// transaction, not one per page and broker.
+// Pages and acknowledgements are written to the store together a moment
+// later, so that a burst of pages costs one transaction, not one per page
+// and broker.
 class Publishers : public QObject {
     Q_OBJECT
 public:
