@@ -4,3 +4,4 @@ INSERT INTO StartUp VALUES ('OutputsLocalIP', '127.0.0.1', 'Local address the ou
 INSERT INTO Telstra (Description, Port, Active) VALUES ('Demo carrier', '5001', 'Y');
 INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client A', '6001', 'Y', 'N', '127.0.0.1');
 INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client B', '6002', 'Y', 'N', '127.0.0.1');
+INSERT INTO Publishers (Description, Host, Port, Topic, QoS, Active) VALUES ('Demo broker', '127.0.0.1', '1885', 'ombrix/pages', '1', 'Y');

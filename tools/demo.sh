@@ -2,7 +2,8 @@
 # The demo: a simulated carrier on 127.0.0.1:5001 looping the sample pages, a tap
 # on Client A's port 6001 printing every packet, and the relay on demo/.
 # Client B (6002) stays away so that its packets pile up in the delayed store.
-# Ctrl-C stops all three.
+# A local mosquitto on 127.0.0.1:1885 receives every page as JSON (the demo
+# folder's Publishers row). Ctrl-C stops them all.
 set -u
 cd "$(dirname "$0")/.."
 bin=build/src/ombrix
@@ -23,8 +24,18 @@ trap 'exit 130' INT TERM
 pids+=($!)
 "$sim" tap 127.0.0.1:6001 > >(sed -u 's/^/[Client A] /') &
 pids+=($!)
+mosquitto=$(command -v mosquitto || echo /usr/sbin/mosquitto)
+if [ -x "$mosquitto" ]; then
+    printf 'listener 1885 127.0.0.1\nallow_anonymous true\npersistence false\n' > demo/mosquitto.conf
+    "$mosquitto" -c demo/mosquitto.conf > demo/mosquitto.log 2>&1 &
+    pids+=($!)
+    echo "MQTT broker on 127.0.0.1:1885. To see the pages arrive as JSON, run in another terminal:"
+    echo "  mosquitto_sub -h 127.0.0.1 -p 1885 -t 'ombrix/pages/#' -v"
+else
+    echo "mosquitto is not installed (make deps): the demo publishes to no broker."
+fi
 
 echo "Relay starting on demo/ (logs in demo/LOGS). Ctrl-C stops everything."
 "$bin" --workdir demo &
 pids+=($!)
-wait "${pids[2]}"
+wait "${pids[-1]}"

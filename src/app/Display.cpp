@@ -54,6 +54,11 @@ void Display::SetDelayedColumns(int fieldCount) {
     setColumns(sys_.window.dgDelayed, {1000, 2000, 1500, 7000}, fieldCount);
 }
 
+void Display::SetPublishersColumns(int fieldCount) {
+    setColumns(sys_.window.dgPublishers, {1200, 1200, 500, 1300, 400, 500, 800, 800, 1200},
+               fieldCount);
+}
+
 bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& rs, long foreColor) {
     if (!rs || rs->State() != platform::ObjectState::Open)
         return false;
@@ -71,6 +76,9 @@ void Display::LoadAllGrids() {
     sys_.db.OpenOutputs(1);
     if (Bind(w.dgOutputs, sys_.db.rsOutputs, colours::Blue))
         SetOutputsColumns(sys_.db.rsOutputs->FieldCount());
+    sys_.db.OpenPublishers(1);
+    if (Bind(w.dgPublishers, sys_.db.rsPublishers, colours::Blue))
+        SetPublishersColumns(sys_.db.rsPublishers->FieldCount());
     sys_.db.OpenStartUp(1);
     if (Bind(w.dgStartup, sys_.db.gRsStartUp, colours::Blue))
         SetStartupColumns(sys_.db.gRsStartUp->FieldCount());

@@ -27,6 +27,7 @@ public:
     void SetOutputsColumns(int fieldCount);
     void SetStartupColumns(int fieldCount);
     void SetDelayedColumns(int fieldCount);
+    void SetPublishersColumns(int fieldCount);
 
     void LoadAllGrids();
     void Form_Resize();

@@ -22,6 +22,7 @@ void System::StartTimers() {
     tmrSystem.start();
     outputSockets.StartTimer();
     decSockets.StartTimers();
+    publishers.StartTimer();
 }
 
 std::vector<TickStep> System::SocketsTickSteps() {

@@ -15,7 +15,8 @@ System::System(SystemOptions options, QObject* parent)
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
       outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
-      decoderSink(*this), decoder(decoderSink), options_(std::move(options)) {
+      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
+      options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
 }
 
@@ -87,6 +88,7 @@ bool System::Form_Load() {
 
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
+    LoadPublishers();
     decSockets.LoadTelstraClients();
     decSockets.CheckTelstraPostUpdate();
     outputRules.CheckDuplicatePorts();
@@ -103,12 +105,18 @@ bool System::Form_Load() {
     return true;
 }
 
+void System::LoadPublishers() {
+    publishers.LoadPublishers(db.PublisherRows(), workDir);
+}
+
 void System::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
     tmrSockets.stop();
     tmrSystem.stop();
+    // What the brokers have not acknowledged stays stored for the next start.
+    publishers.Unload();
 
     // A counter that was never read must not overwrite the stored one: it would
     // lower it, and identifiers would repeat.

@@ -2,6 +2,7 @@
 
 #include "app/Display.h"
 #include "app/SystemDecoderSink.h"
+#include "app/SystemPublisherHost.h"
 #include "app/frmQuorlan.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
@@ -10,6 +11,7 @@
 #include "outputs/frmOutputSockets.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
+#include "publish/Publishers.h"
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
@@ -81,6 +83,13 @@ private:
     SystemDecoderSink decoderSink; // the decoder's only way into the relay
 public:
     SatelliteDecoder2 decoder; // telstra: the carrier feed
+private:
+    SystemPublisherHost publisherHost; // the publishers' only way into the relay
+public:
+    publish::Publishers publishers; // config, relay: the MQTT brokers
+
+    // Loads the Publishers table into the publishers (start-up and commit).
+    void LoadPublishers();
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }

@@ -109,6 +109,12 @@ void frmQuorlan::design() {
           QStringLiteral("Edit"));
     Place(cmdSendDummy, "cmdSendDummy", K::Button, kOutputsTab, 9300, 1210, 1600, 375,
           QStringLiteral("Dummy Message"));
+    // The MQTT brokers every page is also published to, beside the outputs.
+    Place(lbPublishers, "lbPublishers", K::Label, kOutputsTab, 11000, 450, 3000, 285,
+          QStringLiteral("MQTT Publishers"));
+    Place(dgPublishers, "dgPublishers", K::Grid, kOutputsTab, 11000, 750, 3850, 1400);
+    Place(cmdEditPublishers, "cmdEditPublishers", K::Button, kOutputsTab, 11000, 2220, 1000, 375,
+          QStringLiteral("Edit"));
     Pane(txbLogOutputs, "txbLogOutputs", 1, 2700);
 
     // "System Logs"
@@ -172,6 +178,9 @@ QVector<Control*> frmQuorlan::Controls() {
             &dgOutputs,
             &cmdEditOuputs,
             &cmdSendDummy,
+            &lbPublishers,
+            &dgPublishers,
+            &cmdEditPublishers,
             &txbLogOutputs,
             &dgErrorCodes,
             &txbLogErrors,
@@ -193,7 +202,7 @@ QVector<Control*> frmQuorlan::Controls() {
 }
 
 QVector<DataGrid*> frmQuorlan::Grids() {
-    return {&dgTelstra, &dgOutputs, &dgStartup, &dgErrorCodes, &dgDelayed};
+    return {&dgTelstra, &dgOutputs, &dgStartup, &dgErrorCodes, &dgDelayed, &dgPublishers};
 }
 
 void frmQuorlan::MsgBox(const QString& text) {

@@ -41,12 +41,12 @@ public:
     static constexpr int kDecoderTab = 5;
     QStringList TabCaptions;
 
-    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed;
+    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers;
 
     Control txbLogTelstra, txbLogOutputs, txbLogErrors, txbSatDecoder;
     Control txbBytesTotal, txbSATBufferCtr, txbPointer;
     Control lbTest, lbControl, lbTxData, lbSATBufferCtr, lbF1, lbF2, lbStartDate, Label3;
-    Control cmdOpenTelstra, cmdEditOuputs, cmdGeneralEdit;
+    Control cmdOpenTelstra, cmdEditOuputs, cmdGeneralEdit, cmdEditPublishers, lbPublishers;
     Control cmdEnable, cmdSendDummy, cmdDeleteDelayed;
     Control chkEnableLogs;
     Control frmeBatchControl, chkInsertBatch;
@@ -83,6 +83,7 @@ public:
     void SSTab1_Click(int tab);
     void cmdGeneralEdit_Click();
     void cmdEditOuputs_Click();
+    void cmdEditPublishers_Click();
     void cmdOpenTelstra_Click();
     void cmdEnable_Click();
     void chkEnableLogs_Click();

@@ -90,6 +90,22 @@ void frmQuorlan::cmdEditOuputs_Click() {
     sys_.logs.LogOutput(QStringLiteral("Event: Outputs database commited"));
 }
 
+void frmQuorlan::cmdEditPublishers_Click() {
+    if (cmdEditPublishers.Caption == QLatin1String("Edit")) {
+        cmdEditPublishers.Caption = QStringLiteral("Commit");
+        sys_.db.EditPublishers();
+        Changed();
+        sys_.logs.LogOutput(QStringLiteral("Event: Publishers opened for EDIT"));
+        return;
+    }
+    // As for the outputs: a failed commit keeps the button on Commit.
+    if (!sys_.db.CommitPublishers())
+        return;
+    cmdEditPublishers.Caption = QStringLiteral("Edit");
+    Changed();
+    sys_.logs.LogOutput(QStringLiteral("Event: Publishers table committed"));
+}
+
 void frmQuorlan::cmdOpenTelstra_Click() {
     if (cmdOpenTelstra.Caption == QLatin1String("Edit")) {
         cmdOpenTelstra.Caption = QStringLiteral("Commit");
@@ -147,6 +163,7 @@ const QHash<QString, Handler>& ClickHandlers() {
         {QStringLiteral("cmdClearWarning"), &frmQuorlan::cmdClearWarning_Click},
         {QStringLiteral("cmdDoneInfo"), &frmQuorlan::cmdDoneInfo_Click},
         {QStringLiteral("cmdEditOuputs"), &frmQuorlan::cmdEditOuputs_Click},
+        {QStringLiteral("cmdEditPublishers"), &frmQuorlan::cmdEditPublishers_Click},
         {QStringLiteral("cmdOpenTelstra"), &frmQuorlan::cmdOpenTelstra_Click},
         {QStringLiteral("cmdEnable"), &frmQuorlan::cmdEnable_Click},
         {QStringLiteral("cmdSendDummy"), &frmQuorlan::cmdSendDummy_Click},

@@ -110,6 +110,13 @@ void Migrate(QSqlDatabase db, DatabaseKind kind, int from) {
         throw platform::Error(db.lastError().text());
 }
 
+// Tables that every file of the kind has whatever its version: created when
+// missing, never changed when there.
+void EnsureTables(const QSqlDatabase& db, DatabaseKind kind) {
+    if (kind == DatabaseKind::System)
+        RunScript(db, Resource(QStringLiteral("system-publishers.sql")));
+}
+
 void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extraScripts,
                 const QVariantMap& bindings) {
     const QString name =
@@ -125,6 +132,7 @@ void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extra
                 if (kind == DatabaseKind::Delayed)
                     RunScript(db, QStringLiteral("PRAGMA journal_mode = WAL;"));
                 Migrate(db, kind, 0);
+                EnsureTables(db, kind);
                 for (const QString& script : extraScripts)
                     RunScript(db, Resource(script), bindings);
             } catch (const platform::Error& error) {
@@ -151,6 +159,7 @@ void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {
     const int version = UserVersion(db);
     if (version < CurrentSchemaVersion(kind))
         Migrate(db, kind, version);
+    EnsureTables(db, kind);
 }
 
 QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowText) {

@@ -10,6 +10,28 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
+// Texts of the sites that came with the publishers, for a table that has no
+// row for them: the operator's table is not changed under them.
+struct SiteText {
+    ErrorCode site;
+    const char* function;
+    const char* description;
+};
+constexpr SiteText kBuiltInTexts[] = {
+    {ErrorCode::ConnectPublisher, "ConnectPublisher",
+     "An MQTT broker of the Publishers table cannot be reached or refused the connection"},
+    {ErrorCode::LoadPublishers, "LoadPublishers", "A row of the Publishers table cannot be used"},
+    {ErrorCode::OpenPublishers, "OpenPublishers", "Reading the Publishers table"},
+    {ErrorCode::CommitPublishers, "CommitPublishers", "Saving edits of the Publishers table"},
+};
+
+const SiteText* BuiltInText(ErrorCode site) {
+    for (const SiteText& text : kBuiltInTexts)
+        if (text.site == site)
+            return &text;
+    return nullptr;
+}
+
 } // namespace
 
 ErrorCodes::ErrorCodes(System& system) : sys_(system) {}
@@ -49,6 +71,10 @@ void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int so
             const QString description = row->Field(QStringLiteral("Description")).toString();
             report = Report(errorNumber, socketText, &function, &description, platformText);
             row->Close();
+        } else if (const SiteText* text = BuiltInText(site)) {
+            const QString function = QLatin1String(text->function);
+            const QString description = QLatin1String(text->description);
+            report = Report(errorNumber, socketText, &function, &description, platformText);
         } else {
             report = Report(errorNumber, socketText, nullptr, nullptr, platformText);
         }

@@ -14,6 +14,8 @@ enum class ErrorCode : int {
     CloseStalledClient = 104,
     UpdateOutputClients = 108,
     ListenOnPort = 109, // also a packet the outputs could not take
+    ConnectPublisher = 110,
+    LoadPublishers = 111,
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
@@ -30,6 +32,8 @@ enum class ErrorCode : int {
     CommitTelstra = 308,
     GetStartUpKey = 309,
     SetStartUpKey = 310,
+    OpenPublishers = 311,
+    CommitPublishers = 312,
     OpenDelayedDb = 400,
     CloseDelayedDb = 401,
     AddDelayed = 402,

@@ -2,6 +2,7 @@
 
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
+#include "publish/PublisherConfig.h"
 
 #include <QString>
 #include <memory>
@@ -20,6 +21,7 @@ public:
     std::shared_ptr<platform::Recordset> rsErrorCodes;
     std::shared_ptr<platform::Recordset> rsTelstra;
     std::shared_ptr<platform::Recordset> rsOutputs;
+    std::shared_ptr<platform::Recordset> rsPublishers;
 
     int OpenSysDatabase();
     int CloseSysDatabase();
@@ -41,6 +43,11 @@ public:
     void EnableTelstra();
     void DisableTelstra();
     bool CommitOutputs();
+    void OpenPublishers(int lockType);
+    void EditPublishers();
+    bool CommitPublishers();
+    // The rows of the Publishers table, in Description order.
+    QList<publish::PublisherRow> PublisherRows();
 
     // A recordset over the system database with the cursor every table uses.
     std::shared_ptr<platform::Recordset> OpenRecordset(const QString& sql, int lockType,

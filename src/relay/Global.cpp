@@ -72,6 +72,7 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
 
 // Whether a row of the Outputs table has this description, also a row beyond
 // the 50 outputs in use: its packets wait for it rather than being deleted.
+// The same for a broker's pages and the Publishers table.
 // Without the system database nothing can be told, so nothing is deleted.
 bool Global::namedInOutputsTable(const QString& destination) {
     if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
@@ -79,7 +80,13 @@ bool Global::namedInOutputsTable(const QString& destination) {
     const auto rs = sys_.db.OpenRecordset(
         QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,
         {destination});
-    return !rs->Eof();
+    if (!rs->Eof())
+        return true;
+    const auto publishers = sys_.db.OpenRecordset(
+        QStringLiteral(
+            "SELECT `Description` FROM `Publishers` WHERE ('MQTT ' || `Description` = ?)"),
+        1, {destination});
+    return !publishers->Eof();
 }
 
 // Rows whose destination no output has any more are deleted, oldest first.
@@ -89,6 +96,8 @@ void Global::pruneWithoutDestination() {
     QSet<QString> described;
     for (int i = 0; i < sys_.gOutputCount; ++i)
         described.insert(sys_.outputSockets.Entry(i).Description);
+    for (const QString& destination : sys_.publishers.Destinations())
+        described.insert(destination);
     QStringList withoutOutput;
     for (const QString& destination : store.StoredDestinations())
         if (!described.contains(destination) && !namedInOutputsTable(destination))

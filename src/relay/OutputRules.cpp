@@ -29,6 +29,8 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
             ErrorCode::ListenOnPort,
             platformError ? platformError->text() : QString::fromLocal8Bit(error.what()), 0);
     }
+    // After the TCP outputs, whatever became of them: the brokers get every page.
+    sys_.publishers.PublishPage(packet);
 }
 
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {

@@ -216,6 +216,107 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
     return true;
 }
 
+bool adoDelayed::AddDelayedRows(const QList<DelayedRecord>& rows) {
+    if (rows.isEmpty())
+        return true;
+    try {
+        ensureOpen();
+        QSqlDatabase db = cnDelayed.database();
+        if (!db.transaction())
+            throw platform::Error(db.lastError().text());
+        try {
+            QSqlQuery insert(db);
+            if (!insert.prepare(
+                    QStringLiteral("INSERT INTO `Delayed` (MessID, Created, Destination, Packet) "
+                                   "VALUES (?, ?, ?, ?)")))
+                throw platform::Error(insert.lastError().text());
+            for (const DelayedRecord& row : rows) {
+                insert.bindValue(0, row.MessID);
+                insert.bindValue(1, row.Created);
+                insert.bindValue(2, row.Destination);
+                insert.bindValue(3, row.Packet);
+                if (!insert.exec())
+                    throw platform::Error(insert.lastError().text());
+            }
+        } catch (const platform::Error&) {
+            db.rollback();
+            throw;
+        }
+        if (!db.commit())
+            throw platform::Error(db.lastError().text());
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
+        return false;
+    }
+    try {
+        if (DelayedListOpen()) {
+            for (const DelayedRecord& row : rows)
+                destinations_[row.Destination] += 1;
+            gDelayedCount += static_cast<qint32>(rows.size());
+            if (sys_.window.SSTab1.Value == frmQuorlan::kDelayedTab)
+                rsDelayed->Requery();
+        } else {
+            OpenDelayedList();
+        }
+        RefreshDelayedView();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+    }
+    return true;
+}
+
+void adoDelayed::DeleteDelayedRows(const QString& destination, const QList<qint64>& messIDs) {
+    try {
+        ensureOpen();
+        QSqlDatabase db = cnDelayed.database();
+        if (!db.transaction())
+            throw platform::Error(db.lastError().text());
+        qint64 deleted = 0;
+        try {
+            QSqlQuery remove(db);
+            if (!remove.prepare(QStringLiteral("DELETE FROM `Delayed` WHERE (`MessID` = ?)")))
+                throw platform::Error(remove.lastError().text());
+            for (const qint64 messID : messIDs) {
+                remove.bindValue(0, messID);
+                if (!remove.exec())
+                    throw platform::Error(remove.lastError().text());
+                deleted += remove.numRowsAffected();
+            }
+        } catch (const platform::Error&) {
+            db.rollback();
+            throw;
+        }
+        if (!db.commit())
+            throw platform::Error(db.lastError().text());
+        gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(deleted));
+        if ((destinations_[destination] -= deleted) <= 0)
+            destinations_.remove(destination);
+        RefreshDelayedView();
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+    }
+}
+
+QList<DelayedRecord> adoDelayed::StoredAfter(const QString& destination, qint64 messID, int limit) {
+    QList<DelayedRecord> rows;
+    if (cnDelayed.State() != platform::ObjectState::Open)
+        return rows;
+    QSqlQuery query = Run(cnDelayed,
+                          QStringLiteral("SELECT MessID, Created, Packet FROM `Delayed` WHERE "
+                                         "(`Destination` = ?) AND (`MessID` > ?) "
+                                         "ORDER BY `MessID` LIMIT ?"),
+                          {destination, messID, limit});
+    while (query.next()) {
+        DelayedRecord row;
+        row.MessID = query.value(0).toLongLong();
+        row.Created = query.value(1).toString();
+        row.Packet = query.value(2).toByteArray();
+        row.Destination = destination;
+        rows << row;
+    }
+    return rows;
+}
+
 void adoDelayed::showInserted(const QString& destination) {
     try {
         if (DelayedListOpen()) {

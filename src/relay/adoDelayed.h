@@ -39,7 +39,15 @@ public:
     // Stores one packet; false (after warning 402) when it could not be stored.
     // A row that was inserted counts as stored even when showing it fails.
     bool AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID);
+    // Stores many rows in one transaction (Created as given); false (after
+    // warning 402) when none could be stored.
+    bool AddDelayedRows(const QList<DelayedRecord>& rows);
     void DeleteDelayed(const DelayedRecord& record);
+    // Deletes rows of one destination by identifier, in one transaction.
+    void DeleteDelayedRows(const QString& destination, const QList<qint64>& messIDs);
+    // Up to `limit` rows of a destination with identifiers above `messID`, in
+    // identifier order (the order they were stored in).
+    QList<DelayedRecord> StoredAfter(const QString& destination, qint64 messID, int limit);
     void ClearDelayed();
     // Deletes every row of one destination in one statement; returns how many.
     qint64 DeleteDestination(const QString& destination);

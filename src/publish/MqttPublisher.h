@@ -1,0 +1,111 @@
+#pragma once
+
+#include "publish/PublisherConfig.h"
+#include "publish/PublisherHost.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QSocketNotifier;
+struct mosquitto;
+
+namespace publish {
+
+// How long a broker is left alone after a failure: doubled at each failure
+// from the first to the longest, back to the first once connected.
+constexpr std::chrono::seconds kFirstRetry{1};
+constexpr std::chrono::seconds kLongestRetry{60};
+// A connection the broker has not accepted within this time has failed.
+constexpr std::chrono::seconds kConnectTimeLimit{15};
+// The MQTT keep-alive the broker is told.
+constexpr int kKeepAliveSeconds = 30;
+// Pages handed to the library and not yet acknowledged, at most; the rest
+// wait in the store.
+constexpr int kInFlightWindow = 100;
+// Stored pages read at a time when a broker is back.
+constexpr int kBacklogBatch = 500;
+
+// One broker: its connection through libmosquitto, driven from the event loop
+// (the library's socket watched by notifiers, its periodic work on the
+// owner's tick), and the pages on their way to it. A page's row in the store
+// goes once the broker has acknowledged it (QoS 0: once it was written).
+class MqttPublisher : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Waiting, Connecting, Connected };
+
+    // `index` is the row's place in the table, shown with its warnings.
+    MqttPublisher(PublisherConfig config, int index, PublisherHost& host);
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    const PublisherConfig& Config() const { return config_; }
+    State LinkState() const { return state_; }
+    bool Connected() const { return state_ == State::Connected; }
+    int InFlight() const { return static_cast<int>(inFlight_.size()); }
+
+    // Connects at the next tick, without waiting for a back-off.
+    void Start();
+    // Connects when a back-off is over; gives up a connection attempt that
+    // takes too long; lets the library do its keep-alive.
+    void Tick();
+    // Disconnects; no further attempts.
+    void Stop();
+    // Pages stored for this broker just now, oldest first.
+    void Stored(const QList<StoredPage>& pages);
+    // Pages acknowledged since the last call; their rows are to be deleted.
+    QList<qint64> TakeAcknowledged();
+
+    // Called when a page was acknowledged.
+    std::function<void()> onAcknowledged;
+
+private:
+    enum class Failure { Lost, Refused };
+
+    void connectNow();
+    void fail(Failure kind, QString reason, bool warn);
+    void dropHandle();
+    void drain();
+    void publish(const StoredPage& page);
+    void afterLoop(int rc);
+    void readable();
+    void writable();
+    void watchWrites();
+    void acknowledged(int mid);
+    QString where() const;
+    QString loopFailure(int rc) const;
+
+    static void onConnect(mosquitto* m, void* self, int rc);
+    static void onPublish(mosquitto* m, void* self, int mid);
+
+    PublisherConfig config_;
+    int index_;
+    PublisherHost& host_;
+    mosquitto* m_ = nullptr;
+    std::unique_ptr<QSocketNotifier> reading_;
+    std::unique_ptr<QSocketNotifier> writing_;
+    State state_ = State::Idle;
+    QDateTime nextAttempt_;
+    QDateTime attemptStarted_;
+    std::chrono::seconds retry_ = kFirstRetry;
+    QString lastFailure_; // logged and warned once until it changes or a connection succeeds
+
+    QList<StoredPage> queue_;      // stored, not yet handed to the library
+    bool backlog_ = false;         // the store may hold pages not read into the queue
+    qint64 lastRead_ = 0;          // the newest stored page read or queued
+    QHash<int, qint64> inFlight_;  // library message id -> stored page
+    QSet<int> writtenEarly_;       // acknowledged before publish() returned
+    QList<qint64> acknowledged_;   // rows to delete
+    QSet<qint64> acknowledgedSet_; // the same, to keep them out of a re-read backlog
+    QString refusal_;              // set by the connect callback
+    QString publishFailure_;       // set when a publish inside a callback failed
+};
+
+} // namespace publish

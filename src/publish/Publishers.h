@@ -1,0 +1,59 @@
+#pragma once
+
+#include "publish/MqttPublisher.h"
+#include "publish/PublisherConfig.h"
+#include "publish/PublisherHost.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+namespace publish {
+
+// The brokers of the Publishers table: every page the relay hands out goes
+// to each active one, after the TCP outputs, by way of the delayed store.
+//
+// Pages and acknowledgements are written to the store together a moment
+// later, so that a burst of pages costs one transaction, not one per page
+// and broker.
+class Publishers : public QObject {
+    Q_OBJECT
+public:
+    explicit Publishers(PublisherHost& host);
+    ~Publishers() override;
+
+    // (Re)loads the rows of the table (in Description order): a publisher
+    // whose row is unchanged keeps its connection; one whose row changed
+    // connects again; one whose row is gone disconnects.
+    void LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder);
+    // Publishes a relayed packet if it is a page.
+    void PublishPage(const QByteArray& packet);
+    // The store's destinations of every row loaded, active or not.
+    QStringList Destinations() const;
+    int Count() const { return static_cast<int>(publishers_.size()); }
+    const MqttPublisher& Publisher(int index) const { return *publishers_[index]; }
+
+    // The one-second tick: back-off, connection time limits, keep-alive.
+    void StartTimer();
+    void tmrPublishers_Timer();
+    // Writes waiting pages and acknowledgements to the store now.
+    void FlushStore();
+    // Shutdown: what waits is stored, the brokers are told goodbye.
+    void Unload();
+
+private:
+    void scheduleFlush();
+    void loadRow(const PublisherConfig& config, int index,
+                 std::vector<std::unique_ptr<MqttPublisher>>& kept);
+
+    PublisherHost& host_;
+    std::vector<std::unique_ptr<MqttPublisher>> publishers_;
+    QStringList described_;
+    QList<StoredPage> unstored_;
+    QTimer flushTimer_;
+    QTimer tmrPublishers;
+    bool started_ = false;
+};
+
+} // namespace publish

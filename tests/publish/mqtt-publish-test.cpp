@@ -1,0 +1,322 @@
+// Pages published to a real mosquitto broker: as subscribers and operators
+// see them, while the broker comes and goes.
+
+#include "Broker.h"
+#include "TestPorts.h"
+#include "WorkFolder.h"
+
+#include "decoder/MessagePacket.h"
+#include "outputs/DummyMessage.h"
+#include "publish/PageMessage.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+#include <QTimeZone>
+#include <csignal>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+
+struct PublisherRow {
+    QString description;
+    quint16 port;
+    QString qos = QStringLiteral("1");
+    QString username;
+    QString password;
+};
+
+void SetPublishers(const WorkFolder& folder, const QList<PublisherRow>& rows) {
+    folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DELETE FROM Publishers"));
+    for (const PublisherRow& r : rows)
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("INSERT INTO Publishers (Description, Host, Port, Topic, QoS, "
+                                   "Active, Username, Password) VALUES (?, '127.0.0.1', ?, "
+                                   "'ombrix/pages', ?, 'Y', ?, ?)"),
+                    {r.description, QString::number(r.port), r.qos, r.username, r.password});
+}
+
+QByteArray Page(const QByteArray& address, const QByteArray& text) {
+    return decoder::MessagePacket("1200", "2", "D", address, "A", text);
+}
+
+int StoredFor(const WorkFolder& folder, const QString& destination) {
+    return folder
+        .rows(QStringLiteral("delayed.mdb"),
+              QStringLiteral("SELECT count(*) FROM Delayed WHERE Destination = ?"), {destination})
+        .first()
+        .first()
+        .toInt();
+}
+
+// A relay on a work folder with one TCP output and the given brokers.
+struct Relay {
+    WorkFolder folder;
+    quint16 outputPort = TestPort();
+    std::unique_ptr<TestSystem> t;
+    std::unique_ptr<LoopbackClient> client;
+
+    explicit Relay(const QList<PublisherRow>& publishers) {
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(outputPort)}});
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
+        SetPublishers(folder, publishers);
+    }
+    void start() {
+        t = std::make_unique<TestSystem>(folder.path());
+        t->clock.set(kStart);
+        QVERIFY(t->system->Form_Load());
+        sys().outputSockets.UpdateOutputClients();
+        client = std::make_unique<LoopbackClient>(outputPort);
+        QVERIFY(AcceptedOnOutput(sys(), *client, 0));
+        sys().publishers.tmrPublishers_Timer();
+    }
+    System& sys() { return *t->system; }
+    // Moves the clock a second and runs the publishers' tick.
+    void tick() {
+        t->clock.advanceSecs(1);
+        sys().publishers.tmrPublishers_Timer();
+        QCoreApplication::processEvents();
+    }
+    bool connected(int index = 0) {
+        return QTest::qWaitFor([&] { return sys().publishers.Publisher(index).Connected(); }, 5000);
+    }
+};
+
+QJsonObject Json(const QByteArray& payload) {
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(payload, &error);
+    return error.error == QJsonParseError::NoError ? doc.object() : QJsonObject();
+}
+
+} // namespace
+
+class MqttPublishTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theMessageIsThePageAsJsonByteForByte() {
+        QByteArray text = "Fire \"3\" \\ at 12:05\r";
+        text += '\x01';
+        text += "\x80\xE9\xFF";
+        const QByteArray packet = Page("1234567", text);
+        const auto page = publish::ReadPage(packet);
+        QVERIFY(page);
+        const QDateTime at(QDate(2026, 1, 15), QTime(10, 0, 1, 250), QTimeZone(36000));
+        const QByteArray json =
+            publish::PageJson(1000042, at, QStringLiteral("Ombrix"), packet, *page);
+        QCOMPARE(json, QByteArray("{\"id\":1000042,\"time\":\"2026-01-15T10:00:01.250+10:00\","
+                                  "\"server\":\"Ombrix\",\"rate\":\"1200\",\"frequency\":\"2\","
+                                  "\"function\":\"D\",\"address\":\"1234567\",\"type\":\"A\","
+                                  "\"text\":\"Fire \\\"3\\\" \\\\ at 12:05\\u000d\\u0001"
+                                  "\xC2\x80\xC3\xA9\xC3\xBF\",\"packet\":\"") +
+                           packet.toBase64() + "\"}");
+        QCOMPARE(publish::PageTopic(QStringLiteral("ombrix/pages"), *page),
+                 QByteArray("ombrix/pages/1234567"));
+        // Not pages: the frame notices, the idle message, anything without six fields.
+        QVERIFY(!publish::ReadPage(decoder::F1StartNotice()));
+        QVERIFY(!publish::ReadPage(decoder::EndOfBatchNotice()));
+        QVERIFY(!publish::ReadPage(DummyMessage(QStringLiteral("10:00:00"),
+                                                QStringLiteral("Enhanced"), QStringLiteral("O"))));
+        QVERIFY(!publish::ReadPage(DummyMessage(QStringLiteral("10:00:00"),
+                                                QStringLiteral("Normal"), QStringLiteral("O"))));
+        QVERIFY(!publish::ReadPage("\x02garbage\x03"));
+    }
+
+    void everyPageArrivesOnceWithThePacketTheTcpClientGot() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/#");
+        QVERIFY(subscriber.subscribed());
+        Relay relay({{QStringLiteral("Broker"), port}});
+        relay.start();
+        QVERIFY(relay.connected());
+
+        QList<QByteArray> pages;
+        for (int n = 0; n < 20; ++n) {
+            QByteArray text = "Page " + QByteArray::number(n) + " ";
+            for (int b = 0x80 + n; b <= 0xFF; b += 20)
+                text += char(b);
+            pages << Page(QByteArray::number(1234500 + n % 3), text);
+        }
+        for (const QByteArray& page : pages) {
+            relay.sys().outputRules.RelayToOutputs(page);
+            relay.t->clock.advanceMs(10);
+        }
+        // Notices and the idle message reach the TCP client only.
+        relay.sys().outputRules.RelayToOutputs(decoder::F1StartNotice());
+        relay.sys().window.Click(QStringLiteral("cmdSendDummy"));
+
+        QVERIFY(subscriber.waitFor(pages.size()));
+        subscriber.settle();
+        QCOMPARE(subscriber.messages.size(), pages.size());
+        QTRY_VERIFY(relay.client->received.count('\x03') == pages.size() + 2);
+        for (int n = 0; n < pages.size(); ++n) {
+            const auto& message = subscriber.messages[n];
+            const QJsonObject json = Json(message.payload);
+            QVERIFY2(!json.isEmpty(), message.payload.constData());
+            const QByteArray packet = QByteArray::fromBase64(json[u"packet"].toString().toLatin1());
+            QCOMPARE(packet, pages[n]);
+            QVERIFY(relay.client->received.contains(packet));
+            QCOMPARE(message.topic, "ombrix/pages/" + json[u"address"].toString().toLatin1());
+            QCOMPARE(json[u"text"].toString().toLatin1(), publish::ReadPage(packet)->text);
+            QCOMPARE(json[u"server"].toString(), QStringLiteral("Ombrix"));
+            QVERIFY(json[u"time"].toString().startsWith(QStringLiteral("2026-01-15T10:00:00.")));
+        }
+        // Every page was acknowledged: nothing stays stored for the broker.
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 0);
+        QVERIFY(relay.folder.systemLog().contains("System: MQTT Broker connected to 127.0.0.1:" +
+                                                  QByteArray::number(port)));
+        QVERIFY(relay.t->warnings.isEmpty());
+    }
+
+    void pagesOfABrokerAwayForThirtySecondsArriveOnItsReturnOldestFirstOnce() {
+        const quint16 port = TestPort();
+        auto broker = std::make_unique<Broker>(port);
+        Relay relay({{QStringLiteral("Broker"), port, QStringLiteral("2")}});
+        relay.start();
+        QVERIFY(relay.connected());
+
+        broker.reset();
+        QTRY_VERIFY(!relay.sys().publishers.Publisher(0).Connected());
+        QList<QByteArray> gap;
+        for (int second = 0; second < 30; ++second) {
+            gap << Page("1234567", "gap page " + QByteArray::number(second));
+            relay.sys().outputRules.RelayToOutputs(gap.last());
+            relay.tick(); // the relay tries again, and fails, on its back-off
+        }
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 30);
+        QTRY_VERIFY(relay.client->received.count('\x03') == gap.size());
+
+        broker = std::make_unique<Broker>(port);
+        Subscriber subscriber(port, "ombrix/pages/#");
+        QVERIFY(subscriber.subscribed());
+        for (int second = 0; second < 61 && !relay.sys().publishers.Publisher(0).Connected();
+             ++second) {
+            relay.tick();
+            QTest::qWait(20);
+        }
+        QVERIFY(relay.connected());
+        QVERIFY(subscriber.waitFor(gap.size()));
+        subscriber.settle(500);
+        QCOMPARE(subscriber.messages.size(), gap.size());
+        for (int n = 0; n < gap.size(); ++n)
+            QCOMPARE(QByteArray::fromBase64(
+                         Json(subscriber.messages[n].payload)[u"packet"].toString().toLatin1()),
+                     gap[n]);
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 0);
+        const QByteArray log = relay.folder.systemLog();
+        QVERIFY(log.contains("System: MQTT Broker lost: "));
+        QCOMPARE(log.count("System: MQTT Broker connected to "), 2);
+    }
+
+    void aWrongPasswordAndAnAbsentBrokerAreWarnedWhileTheClientsGetEveryPage() {
+        const quint16 port = TestPort();
+        const quint16 nobody = TestPort();
+        Broker broker(port, QStringLiteral("relay"), QStringLiteral("right-secret"));
+        Relay relay({{QStringLiteral("Absent"), nobody},
+                     {QStringLiteral("Locked"), port, QStringLiteral("1"), QStringLiteral("relay"),
+                      QStringLiteral("wrong-secret")}});
+        relay.start();
+        QTRY_COMPARE(relay.t->warningNumbers(), (QList<int>{110, 110}));
+        for (int n = 0; n < 5; ++n)
+            relay.sys().outputRules.RelayToOutputs(
+                Page("1234567", "page " + QByteArray::number(n)));
+        QTRY_COMPARE(relay.client->received.count('\x03'), 5);
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Locked")), 5);
+        QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Absent")), 5);
+        // Tried again on the back-off, without a new warning for the same reason.
+        for (int n = 0; n < 5; ++n)
+            relay.tick();
+        QTest::qWait(200);
+        QCOMPARE(relay.t->warnings.size(), 2);
+
+        const QByteArray log = relay.folder.systemLog();
+        QVERIFY(log.contains("System: MQTT Locked refused: Connection Refused: not authorised."));
+        QVERIFY(log.contains("System: MQTT Absent lost: cannot reach 127.0.0.1:" +
+                             QByteArray::number(nobody) + ": Connection refused"));
+        QVERIFY(!log.contains("wrong-secret"));
+        for (const auto& warning : relay.t->warnings)
+            QVERIFY(!warning.text.contains(QStringLiteral("wrong-secret")));
+    }
+
+    void pagesOfARelayKilledOutrightArriveAfterItsRestart() {
+        const quint16 port = TestPort();
+        Relay relay({{QStringLiteral("Broker"), port}});
+        QProcess child;
+        child.start(QStringLiteral(PUBLISH_AND_DIE), {relay.folder.path()});
+        QVERIFY(child.waitForReadyRead(20000));
+        QCOMPARE(child.readAllStandardOutput(), QByteArray("stored\n"));
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 25);
+
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/#");
+        QVERIFY(subscriber.subscribed());
+        relay.start();
+        QVERIFY(relay.connected());
+        QVERIFY(subscriber.waitFor(25));
+        subscriber.settle();
+        QCOMPARE(subscriber.messages.size(), 25);
+        for (int n = 0; n < 25; ++n)
+            QCOMPARE(Json(subscriber.messages[n].payload)[u"text"].toString(),
+                     QStringLiteral("killed page %1").arg(n));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 0);
+    }
+
+    void unusableRowsAreWarnedAndLeftOut() {
+        Relay relay({});
+        const QList<QVariantList> rows = {
+            {QStringLiteral("No port"), QStringLiteral("127.0.0.1"), QStringLiteral("abc"),
+             QStringLiteral("t"), QStringLiteral("1")},
+            {QStringLiteral("No QoS"), QStringLiteral("127.0.0.1"), QStringLiteral("1883"),
+             QStringLiteral("t"), QStringLiteral("3")},
+            {QStringLiteral("No host"), QString(), QStringLiteral("1883"), QStringLiteral("t"),
+             QStringLiteral("1")},
+            {QStringLiteral("No topic"), QStringLiteral("127.0.0.1"), QStringLiteral("1883"),
+             QString(), QStringLiteral("1")},
+        };
+        for (const QVariantList& row : rows)
+            relay.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                              QStringLiteral("INSERT INTO Publishers (Description, Host, Port, "
+                                             "Topic, QoS, Active) VALUES (?, ?, ?, ?, ?, 'Y')"),
+                              row);
+        relay.start();
+        QCOMPARE(relay.t->warningNumbers(), (QList<int>{111, 111, 111, 111}));
+        QCOMPARE(relay.sys().publishers.Count(), 0);
+        relay.sys().outputRules.RelayToOutputs(Page("1234567", "x"));
+        QTRY_COMPARE(relay.client->received.count('\x03'), 1);
+        QCOMPARE(relay.folder.storedPackets(), 0);
+        const QByteArray log = relay.folder.systemLog();
+        QVERIFY(log.contains("System: MQTT No port: the Port \"abc\" is not a port number"));
+        QVERIFY(log.contains("System: MQTT No QoS: the QoS \"3\" is not 0, 1 or 2"));
+        QVERIFY(log.contains("System: MQTT No host: the Host is empty"));
+        QVERIFY(log.contains("System: MQTT No topic: the Topic is empty"));
+    }
+
+    void theStoredPagesOfADeletedPublisherArePruned() {
+        const quint16 nobody = TestPort();
+        Relay relay({{QStringLiteral("Gone"), nobody}});
+        relay.start();
+        for (int n = 0; n < 3; ++n)
+            relay.sys().outputRules.RelayToOutputs(Page("1234567", "x"));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Gone")), 3);
+        relay.t->clock.advanceSecs(1);
+        relay.sys().tmrSystem_Timer();
+        QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Gone")), 3); // still a row
+        relay.sys().window.Click(QStringLiteral("cmdEditPublishers"));
+        relay.sys().db.rsPublishers->MoveFirst();
+        relay.sys().db.rsPublishers->Delete();
+        relay.sys().window.Click(QStringLiteral("cmdEditPublishers"));
+        QCOMPARE(relay.sys().publishers.Count(), 0);
+        relay.t->clock.advanceSecs(1);
+        relay.sys().tmrSystem_Timer();
+        QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Gone")), 0);
+        QVERIFY(relay.folder.systemLog().contains("System: MQTT Gone removed"));
+    }
+};
+
+QTEST_GUILESS_MAIN(MqttPublishTest)
+#include "mqtt-publish-test.moc"
