@@ -9,6 +9,7 @@
 #include "outputs/DummyMessage.h"
 #include "publish/PageMessage.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -239,6 +240,44 @@ private slots:
         QVERIFY(!log.contains("wrong-secret"));
         for (const auto& warning : relay.t->warnings)
             QVERIFY(!warning.text.contains(QStringLiteral("wrong-secret")));
+    }
+
+    // A CA file that is not there, one that holds no certificate and a host
+    // that does not resolve each say what is wrong; the TCP client carries on.
+    void aBadCaFileAndAnUnknownHostAreWarnedWhileTheClientsGetEveryPage() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Relay relay({{QStringLiteral("Garbage CA"), port},
+                     {QStringLiteral("Missing CA"), port},
+                     {QStringLiteral("Nowhere"), port}});
+        QFile garbage(relay.folder.file(QStringLiteral("garbage.pem")));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        garbage.write("not a certificate\n");
+        garbage.close();
+        const auto set = [&](const char* column, const QString& value, const char* row) {
+            relay.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                              QStringLiteral("UPDATE Publishers SET %1 = ? WHERE Description = ?")
+                                  .arg(QLatin1String(column)),
+                              {value, QLatin1String(row)});
+        };
+        set("CAFile", QStringLiteral("garbage.pem"), "Garbage CA");
+        set("CAFile", QStringLiteral("no-such-ca.pem"), "Missing CA");
+        set("Host", QStringLiteral("nowhere.invalid"), "Nowhere");
+        relay.start();
+        QTRY_COMPARE(relay.t->warningNumbers(), (QList<int>{110, 110, 110}));
+        QStringList texts;
+        for (const auto& warning : relay.t->warnings)
+            texts << warning.text;
+        const QString all = texts.join(QLatin1Char('\n'));
+        QVERIFY2(all.contains(QStringLiteral("garbage.pem a PEM file of CA certificates?")),
+                 qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("no-such-ca.pem cannot be read")), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("unknown host nowhere.invalid")), qPrintable(all));
+        for (int n = 0; n < 3; ++n)
+            relay.sys().outputRules.RelayToOutputs(
+                Page("1234567", "page " + QByteArray::number(n)));
+        QTRY_COMPARE(relay.client->received.count('\x03'), 3);
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Nowhere")), 3);
     }
 
     void pagesOfARelayKilledOutrightArriveAfterItsRestart() {
