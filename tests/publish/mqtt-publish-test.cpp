@@ -7,6 +7,7 @@
 
 #include "decoder/MessagePacket.h"
 #include "outputs/DummyMessage.h"
+#include "platform/Recordset.h"
 #include "publish/PageMessage.h"
 
 #include <QFile>
@@ -170,6 +171,46 @@ private slots:
         QVERIFY(relay.folder.systemLog().contains("System: MQTT Broker connected to 127.0.0.1:" +
                                                   QByteArray::number(port)));
         QVERIFY(relay.t->warnings.isEmpty());
+    }
+
+    // The operator's Edit and Commit of the Publishers grid: the row that
+    // changed connects again and publishes on its new topic; the other keeps
+    // its connection.
+    void aCommitOfTheGridReconnectsOnlyTheRowThatChanged() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "moved/#");
+        QVERIFY(subscriber.subscribed());
+        Relay relay({{QStringLiteral("Kept"), port}, {QStringLiteral("Moved"), port}});
+        relay.start();
+        QVERIFY(relay.connected(0));
+        QVERIFY(relay.connected(1));
+        const auto connects = [&](const char* description) {
+            return relay.folder.systemLog().count(QByteArray("System: MQTT ") + description +
+                                                  " connected to");
+        };
+        QCOMPARE(connects("Kept"), 1);
+        QCOMPARE(connects("Moved"), 1);
+
+        frmQuorlan& window = relay.sys().window;
+        window.Click(QStringLiteral("cmdEditPublishers"));
+        QCOMPARE(window.cmdEditPublishers.Caption, QStringLiteral("Commit"));
+        platform::Recordset& rows = *relay.sys().db.rsPublishers;
+        rows.MoveFirst();
+        rows.MoveNext(); // the rows are in Description order: Kept, Moved
+        QCOMPARE(rows.Field(QStringLiteral("Description")).toString(), QStringLiteral("Moved"));
+        rows.SetField(QStringLiteral("Topic"), QStringLiteral("moved"));
+        window.Click(QStringLiteral("cmdEditPublishers"));
+        QCOMPARE(window.cmdEditPublishers.Caption, QStringLiteral("Edit"));
+
+        relay.tick(); // the publishers' timer, which the running relay has started
+        QVERIFY(relay.connected(1));
+        QTRY_COMPARE(connects("Moved"), 2);
+        QCOMPARE(connects("Kept"), 1);
+        relay.sys().outputRules.RelayToOutputs(Page("1234567", "after the commit"));
+        QVERIFY(subscriber.waitFor(1));
+        QCOMPARE(subscriber.messages.first().topic, QByteArray("moved/1234567"));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Kept")), 0);
     }
 
     void pagesOfABrokerAwayForThirtySecondsArriveOnItsReturnOldestFirstOnce() {
