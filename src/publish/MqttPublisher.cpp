@@ -124,6 +124,9 @@ QString MqttPublisher::loopFailure(int rc) const {
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
+// By value: callers pass members (refusal_, publishFailure_) that dropping the
+// connection below clears.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void MqttPublisher::fail(Failure kind, QString reason, bool warn) {
     const bool wasConnected = state_ == State::Connected;
     dropHandle();
