@@ -212,7 +212,7 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
         sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
-    showInserted(destination);
+    showInserted({destination});
     return true;
 }
 
@@ -248,20 +248,11 @@ bool adoDelayed::AddDelayedRows(const QList<DelayedRecord>& rows) {
         sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
-    try {
-        if (DelayedListOpen()) {
-            for (const DelayedRecord& row : rows)
-                destinations_[row.Destination] += 1;
-            gDelayedCount += static_cast<qint32>(rows.size());
-            if (sys_.window.SSTab1.Value == frmQuorlan::kDelayedTab)
-                rsDelayed->Requery();
-        } else {
-            OpenDelayedList();
-        }
-        RefreshDelayedView();
-    } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
-    }
+    QStringList destinations;
+    destinations.reserve(rows.size());
+    for (const DelayedRecord& row : rows)
+        destinations << row.Destination;
+    showInserted(destinations);
     return true;
 }
 
@@ -317,11 +308,12 @@ QList<DelayedRecord> adoDelayed::StoredAfter(const QString& destination, qint64 
     return rows;
 }
 
-void adoDelayed::showInserted(const QString& destination) {
+void adoDelayed::showInserted(const QStringList& destinations) {
     try {
         if (DelayedListOpen()) {
-            destinations_[destination] += 1;
-            ++gDelayedCount;
+            for (const QString& destination : destinations)
+                destinations_[destination] += 1;
+            gDelayedCount += static_cast<qint32>(destinations.size());
             if (sys_.window.SSTab1.Value == frmQuorlan::kDelayedTab)
                 rsDelayed->Requery();
         } else {
@@ -329,7 +321,7 @@ void adoDelayed::showInserted(const QString& destination) {
         }
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        // The packet is stored; only the view of the store is behind.
+        // The rows are stored; only the view of the store is behind.
         sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }

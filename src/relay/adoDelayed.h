@@ -66,7 +66,8 @@ private:
     void recount();
     void proveWritable();
     void ensureOpen();
-    void showInserted(const QString& destination);
+    // One destination for each row stored.
+    void showInserted(const QStringList& destinations);
 
     System& sys_;
     QHash<QString, qint64> destinations_;
