@@ -1,0 +1,550 @@
+// The web console: a second view of the relay's window model. The server pushes
+// the whole model over a WebSocket after every change; the page updates only
+// the elements whose state changed and sends the operator's actions back as
+// commands, so a click here runs the same handler as a click in the window.
+// Every text from the model goes in through textContent or value, never as HTML:
+// log panes and grids hold what clients and carriers sent.
+'use strict';
+
+const kFirstRetry = 1000; // milliseconds before the first reconnection
+const kLongestRetry = 30000; // ... doubling up to this
+const kFollowSlack = 24; // pixels: a pane scrolled this near its end follows new lines
+
+let latest = null; // the model last received
+let shown = null; // the model as rendered, control by control
+let views = {}; // control name -> its elements and the state they show
+let layoutKey = '';
+let shownTab = -1;
+let retry = kFirstRetry;
+
+const byId = (id) => document.getElementById(id);
+
+function make(tag, className, text) {
+  const element = document.createElement(tag);
+  if (className) element.className = className;
+  if (text !== undefined) element.textContent = text;
+  return element;
+}
+
+function button(className, caption, onClick) {
+  const element = make('button', className, caption);
+  element.type = 'button';
+  if (onClick) element.addEventListener('click', onClick);
+  return element;
+}
+
+// Writes only when the text differs: each write costs a layout.
+function setText(element, text) {
+  const wanted = text == null ? '' : String(text);
+  if (element.textContent !== wanted) element.textContent = wanted;
+}
+
+function setValue(element, text) {
+  const wanted = text == null ? '' : String(text);
+  if (element.value !== wanted) element.value = wanted;
+}
+
+const asLines = (text) => (text || '').replace(/\r\n/g, '\n');
+
+function setStatus(text, isError) {
+  const status = byId('status');
+  setText(status, text);
+  status.classList.toggle('error', Boolean(isError));
+}
+
+// Sends one command; true when the server took it. A refusal (400, 409) is
+// shown in the status line with the server's reason. Commands go one at a
+// time, in the order given: a cell's new value reaches the relay before the
+// Commit clicked straight after it.
+let commands = Promise.resolve();
+
+function command(body) {
+  const sent = commands.then(() => send(body));
+  commands = sent;
+  return sent;
+}
+
+async function send(body) {
+  let answer;
+  try {
+    answer = await fetch('/api/command', {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(body),
+      credentials: 'same-origin',
+    });
+  } catch (error) {
+    setStatus('Not sent (' + error.message + '): ' + JSON.stringify(body), true);
+    return false;
+  }
+  if (answer.status === 401) {
+    location.assign('/');
+    return false;
+  }
+  if (answer.ok) {
+    setStatus('');
+    return true;
+  }
+  let reason = answer.statusText;
+  try {
+    reason = (await answer.json()).error || reason;
+  } catch (error) {
+    // A body that is not JSON: the status text says enough.
+  }
+  setStatus('Refused (' + answer.status + '): ' + reason, true);
+  return false;
+}
+
+// ---- Connection -----------------------------------------------------------
+
+function connect() {
+  const scheme = location.protocol === 'https:' ? 'wss://' : 'ws://';
+  const socket = new WebSocket(scheme + location.host + '/ws');
+  socket.addEventListener('open', () => {
+    retry = kFirstRetry;
+    setText(byId('connection'), 'Live');
+    byId('connection').className = 'live';
+  });
+  socket.addEventListener('message', (event) => {
+    try {
+      render(JSON.parse(event.data));
+    } catch (error) {
+      setStatus('Cannot show the window: ' + error.message, true);
+    }
+  });
+  socket.addEventListener('close', () => {
+    byId('connection').className = 'lost';
+    setText(byId('connection'), 'Connection lost; trying again in ' + retry / 1000 + ' s');
+    setTimeout(reconnect, retry);
+    retry = Math.min(retry * 2, kLongestRetry);
+  });
+}
+
+// A closed socket may mean an ended session: then the login page, not a retry.
+async function reconnect() {
+  try {
+    const answer = await fetch('/api/window', { credentials: 'same-origin' });
+    if (answer.status === 401) {
+      location.assign('/');
+      return;
+    }
+  } catch (error) {
+    // The relay is not answering yet: the socket's next close retries later.
+  }
+  connect();
+}
+
+// ---- Layout, built once for the set of controls -----------------------------
+
+function render(model) {
+  latest = model;
+  const key = JSON.stringify([Object.keys(model.controls), model.tabs, model.menus]);
+  if (key !== layoutKey) {
+    build(model);
+    layoutKey = key;
+    shown = null;
+  }
+  const before = shown || { controls: {} };
+  if (model.caption !== before.caption) {
+    document.title = model.caption;
+    setText(byId('caption'), model.caption);
+  }
+  for (const [name, control] of Object.entries(model.controls))
+    if (views[name]) update(name, views[name], control);
+  if (shownTab < 0 || model.tab !== before.tab) showTab(model.tab);
+  renderBoxes(model);
+  shown = model;
+}
+
+function build(model) {
+  views = {};
+  buildMenus(model.menus || []);
+  const tabs = byId('tabs');
+  const panels = byId('panels');
+  tabs.replaceChildren();
+  panels.replaceChildren();
+  const places = (model.tabs || []).map((caption, index) => {
+    const tab = button('tab', caption, () => {
+      showTab(index);
+      command({ tab: index });
+    });
+    tab.id = 'tab' + index;
+    tab.setAttribute('role', 'tab');
+    tabs.append(tab);
+    const panel = make('section', 'panel');
+    panel.id = 'panel' + index;
+    panel.setAttribute('role', 'tabpanel');
+    panel.hidden = true;
+    const groups = make('div', 'groups');
+    const panes = make('div', 'panes');
+    panel.append(groups, panes);
+    panels.append(panel);
+    return { groups, panes, group: null };
+  });
+  shownTab = -1;
+  const names = Object.keys(model.controls);
+  names.forEach((name, index) => {
+    const control = model.controls[name];
+    const place = places[control.tab];
+    const frame = views[control.container];
+    if (!place && !frame) return; // the warning and info boxes: see renderBoxes
+    const view = create(name, control);
+    views[name] = view;
+    if (frame) frame.body.append(view.root);
+    else arrange(place, view, control, model.controls[names[index + 1]]);
+  });
+}
+
+// A tab reads as groups (an optional heading, a grid, the buttons beside it)
+// with its log pane below, in the window's order of controls.
+function arrange(place, view, control, next) {
+  if (control.kind === 'textbox' && control.multiline) {
+    place.panes.append(view.root);
+    return;
+  }
+  const headsGrid = control.kind === 'label' && next && next.kind === 'grid' && next.tab === control.tab;
+  if (!place.group || headsGrid || (control.kind === 'grid' && place.group.hasGrid)) {
+    const root = make('div', 'group noGrid');
+    const head = make('div', 'head');
+    const tools = make('div', 'tools');
+    root.append(head, tools);
+    place.groups.append(root);
+    place.group = { root, head, tools, hasGrid: false };
+  }
+  const group = place.group;
+  if (headsGrid) {
+    group.head.append(view.root);
+  } else if (control.kind === 'grid') {
+    group.hasGrid = true;
+    group.root.classList.remove('noGrid');
+    group.tools.before(view.root);
+  } else {
+    group.tools.append(view.root);
+  }
+}
+
+function create(name, control) {
+  let view;
+  switch (control.kind) {
+    case 'button':
+      view = { root: button('control', '', () => command({ click: name })) };
+      break;
+    case 'checkbox': {
+      const root = make('label', 'check');
+      const box = make('input');
+      box.type = 'checkbox';
+      const caption = make('span');
+      root.append(box, caption);
+      view = { root, box, caption };
+      box.addEventListener('change', async () => {
+        if (!(await command({ check: name, value: box.checked ? 1 : 0 })))
+          box.checked = Number(view.shown.value) !== 0;
+      });
+      break;
+    }
+    case 'frame': {
+      const root = make('fieldset', 'frame');
+      const legend = make('legend');
+      root.append(legend);
+      view = { root, legend, body: root };
+      break;
+    }
+    case 'grid':
+      view = createGrid(name);
+      break;
+    case 'textbox':
+      view = control.multiline ? createPane(name) : { root: make('input', 'field') };
+      if (!control.multiline) view.root.readOnly = true;
+      break;
+    default:
+      view = { root: make('span', 'label') };
+  }
+  view.root.id = name;
+  view.shown = {};
+  return view;
+}
+
+function createPane(name) {
+  const root = make('textarea', 'pane');
+  root.readOnly = true;
+  root.wrap = 'off';
+  root.spellcheck = false;
+  const view = { root, follow: true };
+  root.addEventListener('scroll', () => {
+    view.follow = root.scrollTop + root.clientHeight >= root.scrollHeight - kFollowSlack;
+  });
+  root.addEventListener('dblclick', () => {
+    if (view.shown.enabled !== false) command({ dblclick: name });
+  });
+  return view;
+}
+
+function update(name, view, control) {
+  const was = view.shown;
+  if (control.visible !== was.visible) view.root.hidden = control.visible === false;
+  switch (control.kind) {
+    case 'button':
+      setText(view.root, control.caption);
+      view.root.disabled = control.enabled === false;
+      break;
+    case 'checkbox':
+      setText(view.caption, control.caption);
+      if (control.value !== was.value) view.box.checked = Number(control.value) !== 0;
+      view.box.disabled = control.enabled === false;
+      break;
+    case 'frame':
+      setText(view.legend, control.caption);
+      break;
+    case 'grid':
+      if (!updateGrid(name, view, control)) return; // kept for after the operator's typing
+      break;
+    case 'textbox':
+      if (control.text !== was.text) {
+        if (control.multiline) showPaneText(view, control.text);
+        else setValue(view.root, control.text);
+      }
+      break;
+    default:
+      setText(view.root, control.caption);
+  }
+  view.shown = control;
+}
+
+function showPaneText(view, text) {
+  view.root.value = asLines(text);
+  if (view.follow) view.root.scrollTop = view.root.scrollHeight;
+}
+
+// ---- Grids ------------------------------------------------------------------
+
+function createGrid(name) {
+  const root = make('div', 'gridBox');
+  const table = make('table');
+  const head = make('thead');
+  const body = make('tbody');
+  const foot = make('tfoot');
+  const note = make('p', 'note');
+  table.append(head, body, foot);
+  root.append(table, note);
+  const view = { root, table, head, body, foot, note };
+
+  body.addEventListener('focusin', (event) => {
+    if (event.target.tagName === 'TD') event.target.dataset.before = event.target.textContent;
+  });
+  body.addEventListener('keydown', (event) => {
+    const cell = event.target;
+    if (cell.tagName !== 'TD') return;
+    if (event.key === 'Escape') cell.textContent = cell.dataset.before;
+    if (event.key === 'Enter' || event.key === 'Escape') {
+      event.preventDefault();
+      cell.blur();
+    }
+  });
+  body.addEventListener('focusout', async (event) => {
+    const cell = event.target;
+    if (cell.tagName === 'TD' && cell.textContent !== cell.dataset.before) {
+      const change = { grid: name, row: cell.parentNode.sectionRowIndex, column: cell.cellIndex };
+      change.value = cell.textContent;
+      if (!(await command(change))) cell.textContent = cell.dataset.before;
+    }
+    later(name);
+  });
+  body.addEventListener('click', (event) => {
+    if (event.target.classList.contains('deleteRow'))
+      command({ grid: name, deleteRow: event.target.closest('tr').sectionRowIndex });
+  });
+  foot.addEventListener('keydown', (event) => {
+    if (event.key === 'Enter') addRow(name, view);
+  });
+  foot.addEventListener('focusout', () => later(name));
+  return view;
+}
+
+// What was held back while the operator typed in a grid, once the focus has moved.
+function later(name) {
+  setTimeout(() => {
+    const control = latest && latest.controls[name];
+    if (control && views[name]) update(name, views[name], control);
+  });
+}
+
+async function addRow(name, view) {
+  const row = {};
+  for (const input of view.foot.querySelectorAll('input'))
+    if (input.value !== '') row[input.name] = input.value;
+  if (Object.keys(row).length === 0) {
+    setStatus('Type at least one cell of the new row', true);
+    return;
+  }
+  if (await command({ grid: name, addRow: row }))
+    for (const input of view.foot.querySelectorAll('input')) input.value = '';
+}
+
+function sameRows(a, b) {
+  if (!a || a.length !== b.length) return false;
+  for (let r = 0; r < a.length; ++r) {
+    if (a[r].length !== b[r].length) return false;
+    for (let c = 0; c < a[r].length; ++c) if (a[r][c] !== b[r][c]) return false;
+  }
+  return true;
+}
+
+// Updates a grid cell by cell; false when the operator is typing in it and
+// rows or columns would move under the cursor, to be done when the focus leaves.
+function updateGrid(name, view, grid) {
+  const was = view.shown;
+  const columns = grid.columns || [];
+  const rows = grid.rows || [];
+  const newColumns = JSON.stringify(columns) !== JSON.stringify(was.columns || []);
+  const newRows = !sameRows(was.rows, rows);
+  const focus = document.activeElement;
+  const typing = view.root.contains(focus) && (focus.isContentEditable || focus.tagName === 'INPUT');
+  if (typing && (newColumns || grid.editable !== was.editable || rows.length !== (was.rows || []).length))
+    return false;
+  if (newColumns) {
+    view.body.replaceChildren();
+    const header = make('tr');
+    for (const column of columns) header.append(make('th', '', column));
+    header.append(make('th', 'rowTools'));
+    view.head.replaceChildren(header);
+    const adding = make('tr');
+    for (const column of columns) {
+      const input = make('input');
+      input.name = column;
+      input.placeholder = column;
+      input.size = Math.max(4, column.length);
+      const cell = make('td');
+      cell.append(input);
+      adding.append(cell);
+    }
+    const cell = make('td', 'rowTools');
+    cell.append(button('addRow', 'Add', () => addRow(name, view)));
+    adding.append(cell);
+    view.foot.replaceChildren(adding);
+  }
+  if (grid.editable !== was.editable) view.root.classList.toggle('editable', Boolean(grid.editable));
+  if (newColumns || newRows || grid.editable !== was.editable) fillRows(view, rows, columns.length, Boolean(grid.editable));
+  const count = grid.rowCount === undefined ? rows.length : grid.rowCount;
+  setText(view.note, count > rows.length ? 'Showing ' + rows.length + ' of ' + count + ' rows' : '');
+  return true;
+}
+
+function editable(cell, on) {
+  if (!on) {
+    cell.contentEditable = 'false';
+    return;
+  }
+  try {
+    cell.contentEditable = 'plaintext-only';
+  } catch (error) {
+    cell.contentEditable = 'true'; // a browser without plain-text editing; textContent is read all the same
+  }
+}
+
+function fillRows(view, rows, width, open) {
+  const body = view.body;
+  while (body.rows.length > rows.length) body.lastChild.remove();
+  while (body.rows.length < rows.length) {
+    const line = make('tr');
+    for (let c = 0; c < width; ++c) line.append(make('td'));
+    const tools = make('td', 'rowTools');
+    const remove = button('deleteRow', '✕');
+    remove.title = 'Delete this row (Commit saves it)';
+    tools.append(remove);
+    line.append(tools);
+    body.append(line);
+  }
+  rows.forEach((row, r) => {
+    const line = body.rows[r];
+    for (let c = 0; c < width; ++c) {
+      const cell = line.cells[c];
+      if (cell !== document.activeElement) setText(cell, row[c]);
+      if ((cell.contentEditable !== 'false') !== open) editable(cell, open);
+    }
+  });
+}
+
+// ---- Tabs, menus and the pop-up boxes -----------------------------------------
+
+function showTab(index) {
+  if (index === shownTab) return;
+  shownTab = index;
+  byId('tabs').querySelectorAll('.tab').forEach((tab, i) => {
+    tab.classList.toggle('active', i === index);
+    tab.setAttribute('aria-selected', String(i === index));
+  });
+  byId('panels').querySelectorAll('.panel').forEach((panel, i) => {
+    panel.hidden = i !== index;
+  });
+  // A pane that was hidden could not follow its newest line.
+  for (const view of Object.values(views))
+    if (view.follow && !view.root.closest('[hidden]')) view.root.scrollTop = view.root.scrollHeight;
+}
+
+function closeMenus() {
+  byId('menus').querySelectorAll('.menuItems').forEach((list) => {
+    list.hidden = true;
+  });
+}
+
+function buildMenus(menus) {
+  const bar = byId('menus');
+  bar.replaceChildren();
+  for (const menu of menus) {
+    const items = menu.items || [];
+    if (items.length === 0) {
+      const top = button('menuTop', menu.caption, () => command({ menu: menu.name }));
+      top.id = menu.name;
+      bar.append(top);
+      continue;
+    }
+    const list = make('div', 'menuItems');
+    list.setAttribute('role', 'menu');
+    list.hidden = true;
+    const top = button('menuTop', menu.caption, (event) => {
+      event.stopPropagation();
+      const open = list.hidden;
+      closeMenus();
+      list.hidden = !open;
+    });
+    top.id = menu.name;
+    top.setAttribute('aria-haspopup', 'menu');
+    for (const item of items) {
+      const entry = button('menuItem', item.caption, () => {
+        closeMenus();
+        command({ menu: item.name });
+      });
+      entry.id = item.name;
+      entry.setAttribute('role', 'menuitem');
+      list.append(entry);
+    }
+    const holder = make('div', 'menu');
+    holder.append(top, list);
+    bar.append(holder);
+  }
+}
+
+function caption(controls, name, fallback) {
+  return controls[name] && controls[name].caption ? controls[name].caption : fallback;
+}
+
+function renderBoxes(model) {
+  const controls = model.controls;
+  const warning = model.warning || {};
+  byId('warning').hidden = !warning.visible;
+  setText(byId('warningCaption'), caption(controls, 'frmeSystemError', 'System Error'));
+  setText(byId('warningText'), asLines(warning.text));
+  setText(byId('warningClear'), caption(controls, 'cmdClearWarning', 'Clear'));
+  const info = model.info || {};
+  byId('info').hidden = !info.visible;
+  setText(byId('infoCaption'), caption(controls, 'frmeInfoBox', 'Log Highlight'));
+  setValue(byId('infoText'), asLines(info.text));
+  setText(byId('infoDone'), caption(controls, 'cmdDoneInfo', 'Done'));
+}
+
+document.addEventListener('DOMContentLoaded', () => {
+  document.addEventListener('click', closeMenus);
+  byId('warningClear').addEventListener('click', () => command({ click: 'cmdClearWarning' }));
+  byId('infoDone').addEventListener('click', () => command({ click: 'cmdDoneInfo' }));
+  connect();
+});
