@@ -17,6 +17,17 @@ let layoutKey = '';
 let shownTab = -1;
 let retry = kFirstRetry;
 
+// The window's order of controls, tab by tab, which the layout follows: the
+// model's keys come sorted by name. Controls not named here go last.
+const kWindowOrder = [
+  'dgTelstra', 'cmdOpenTelstra', 'cmdEnable', 'chkEnableLogs', 'txbBytesTotal', 'txbPointer',
+  'txbLogTelstra', 'Label3', 'dgOutputs', 'cmdEditOuputs', 'cmdSendDummy', 'lbPublishers',
+  'dgPublishers', 'cmdEditPublishers', 'txbLogOutputs', 'dgErrorCodes', 'txbLogErrors',
+  'lbStartDate', 'dgStartup', 'cmdGeneralEdit', 'cmdDeleteDelayed', 'dgDelayed',
+  'frmeBatchControl', 'chkInsertBatch', 'lbControl', 'lbTest', 'lbF1', 'lbF2', 'lbSATBufferCtr',
+  'txbSATBufferCtr', 'lbTxData', 'txbSatDecoder',
+];
+
 const byId = (id) => document.getElementById(id);
 
 function make(tag, className, text) {
@@ -53,18 +64,18 @@ function setStatus(text, isError) {
 }
 
 // Sends one command; true when the server took it. A refusal (400, 409) is
-// shown in the status line with the server's reason. Commands go one at a
+// shown in the status line with the server's reason, unless `quiet`. Commands go one at a
 // time, in the order given: a cell's new value reaches the relay before the
 // Commit clicked straight after it.
 let commands = Promise.resolve();
 
-function command(body) {
-  const sent = commands.then(() => send(body));
+function command(body, quiet) {
+  const sent = commands.then(() => send(body, quiet));
   commands = sent;
   return sent;
 }
 
-async function send(body) {
+async function send(body, quiet) {
   let answer;
   try {
     answer = await fetch('/api/command', {
@@ -91,7 +102,7 @@ async function send(body) {
   } catch (error) {
     // A body that is not JSON: the status text says enough.
   }
-  setStatus('Refused (' + answer.status + '): ' + reason, true);
+  if (!quiet) setStatus('Refused (' + answer.status + '): ' + reason, true);
   return false;
 }
 
@@ -182,16 +193,16 @@ function build(model) {
     return { groups, panes, group: null };
   });
   shownTab = -1;
-  const names = Object.keys(model.controls);
-  names.forEach((name, index) => {
+  const names = kWindowOrder.filter((name) => name in model.controls);
+  names.push(...Object.keys(model.controls).filter((name) => !kWindowOrder.includes(name)));
+  // Controls off the tabs belong to the warning and info boxes: see renderBoxes.
+  const placed = names.filter((name) => places[model.controls[name].tab]);
+  for (const name of placed) views[name] = create(name, model.controls[name]);
+  placed.forEach((name, index) => {
     const control = model.controls[name];
-    const place = places[control.tab];
     const frame = views[control.container];
-    if (!place && !frame) return; // the warning and info boxes: see renderBoxes
-    const view = create(name, control);
-    views[name] = view;
-    if (frame) frame.body.append(view.root);
-    else arrange(place, view, control, model.controls[names[index + 1]]);
+    if (frame) frame.body.append(views[name].root);
+    else arrange(places[control.tab], views[name], control, model.controls[placed[index + 1]]);
   });
 }
 
@@ -273,9 +284,9 @@ function createPane(name) {
   root.addEventListener('scroll', () => {
     view.follow = root.scrollTop + root.clientHeight >= root.scrollHeight - kFollowSlack;
   });
-  root.addEventListener('dblclick', () => {
-    if (view.shown.enabled !== false) command({ dblclick: name });
-  });
+  // Some panes open the info box on a double-click; on the others the
+  // relay refuses it, and the page, as the window, just does nothing.
+  root.addEventListener('dblclick', () => command({ dblclick: name }, true));
   return view;
 }
 
