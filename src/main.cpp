@@ -58,8 +58,18 @@ struct Arguments {
     QString error;
 };
 
+// The folder after WORD (--workdir, init, passwd); the index moves onto it.
+void ReadFolder(const QStringList& args, qsizetype& i, Arguments& parsed) {
+    const QString& word = args[i];
+    if (++i >= args.size())
+        parsed.error = word + QStringLiteral(" needs a folder");
+    else
+        parsed.folder = args[i];
+}
+
 Arguments Parse(const QStringList& args) {
     Arguments parsed;
+    bool workdir = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -71,24 +81,14 @@ Arguments Parse(const QStringList& args) {
         } else if (arg == QLatin1String("--demo")) {
             parsed.demo = true;
         } else if (arg == QLatin1String("--workdir")) {
-            if (parsed.init || parsed.passwd)
-                parsed.error = QStringLiteral("--workdir does not go with init or passwd");
-            else if (++i >= args.size())
-                parsed.error = QStringLiteral("--workdir needs a folder");
-            else
-                parsed.folder = args[i];
+            workdir = true;
+            ReadFolder(args, i, parsed);
         } else if (arg == QLatin1String("init") && i == 1) {
             parsed.init = true;
-            if (++i >= args.size())
-                parsed.error = QStringLiteral("init needs a folder");
-            else
-                parsed.folder = args[i];
+            ReadFolder(args, i, parsed);
         } else if (arg == QLatin1String("passwd") && i == 1) {
             parsed.passwd = true;
-            if (++i >= args.size())
-                parsed.error = QStringLiteral("passwd needs a folder");
-            else
-                parsed.folder = args[i];
+            ReadFolder(args, i, parsed);
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
                 parsed.name = args[++i];
         } else {
@@ -97,6 +97,8 @@ Arguments Parse(const QStringList& args) {
     }
     if (parsed.demo && !parsed.init)
         parsed.error = QStringLiteral("--demo belongs to init");
+    if (workdir && (parsed.init || parsed.passwd))
+        parsed.error = QStringLiteral("--workdir does not go with init or passwd");
     return parsed;
 }
 

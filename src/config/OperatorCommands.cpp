@@ -48,7 +48,7 @@ QString FolderProblem(const QString& folder) {
 
 QString SetPasswordInWorkFolder(const QString& folder, const QString& name, const QString& password,
                                 const QString& createdText) {
-    const QString problem = FolderProblem(folder);
+    QString problem = FolderProblem(folder);
     if (!problem.isEmpty())
         return problem;
     try {
