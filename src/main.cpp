@@ -2,6 +2,7 @@
 // `ombrix passwd` for the web console's accounts.
 
 #include "app/System.h"
+#include "app/SystemWebConsoleHost.h"
 #include "app/Version.h"
 #include "config/DatabaseFiles.h"
 #include "config/OperatorCommands.h"
@@ -11,6 +12,7 @@
 #include "platform/ProcessSettings.h"
 #include "platform/SecretInput.h"
 #include "platform/TerminationSignals.h"
+#include "web/WebConsole.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -177,6 +179,26 @@ int Passwd(int argc, char** argv, const Arguments& args) {
     return 0;
 }
 
+// The web console, when its port is set: it must not stop the relay, so a
+// console that cannot start is reported and the relay runs on without it.
+std::unique_ptr<web::WebConsole> StartWebConsole(SystemWebConsoleHost& host) {
+    web::WebConsoleSettings settings = host.Settings();
+    QString failure = settings.problem;
+    if (failure.isEmpty() && settings.port == 0)
+        return nullptr;
+    auto console = std::make_unique<web::WebConsole>(host, std::move(settings));
+    if (failure.isEmpty())
+        failure = console->Start();
+    if (!failure.isEmpty()) {
+        host.LogSystem(QStringLiteral("System: Web console not started: ") + failure);
+        std::fprintf(stderr, "ombrix: web console not started: %s\n",
+                     failure.toLocal8Bit().constData());
+        return nullptr;
+    }
+    host.LogSystem(QStringLiteral("System: Web console on ") + console->Url());
+    return console;
+}
+
 int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     SystemOptions options;
     options.workDir = args.folder;
@@ -193,6 +215,8 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
 
     if (!system.Form_Load())
         return system.exitCode;
+    SystemWebConsoleHost consoleHost(system);
+    const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     return app.exec();
 }
