@@ -8,6 +8,12 @@ INSERT INTO StartUp VALUES ('RawLogEnabled', 'False', 'True writes every receive
 INSERT INTO StartUp VALUES ('BackUpPeriod', '24', 'Hours between back-ups of the log files');
 INSERT INTO StartUp VALUES ('LastBackUp', :now, 'Date and time of the last back-up of the System log');
 INSERT INTO StartUp VALUES ('BackUpTime', '3:01:00 AM', 'Time of day at which the back-up is due');
+-- The web console's rows, as system-schema-4.sql adds them to an older file.
+INSERT INTO StartUp VALUES ('WebConsoleAddress', '127.0.0.1', 'Address the web console listens on');
+INSERT INTO StartUp VALUES ('WebConsolePort', '8088', 'Port of the web console; empty or 0 turns it off');
+INSERT INTO StartUp VALUES ('WebConsoleCertificate', '', 'PEM certificate file of the web console; with WebConsoleKey it speaks HTTPS only');
+INSERT INTO StartUp VALUES ('WebConsoleKey', '', 'PEM private key file of the web console certificate');
+INSERT INTO StartUp VALUES ('WebConsoleHosts', '', 'Further host names the web console answers to, separated by commas (a reverse proxy''s name)');
 
 INSERT INTO ErrorCodes VALUES (100, 'SendDataOutputs', 'Sending a packet to an output client');
 INSERT INTO ErrorCodes VALUES (101, 'wskOutputs_DataArrival', 'Reading data that an output client sent');

@@ -1,18 +1,25 @@
-// The ombrix command line: the relay itself, and `ombrix init` for a new working folder.
+// The ombrix command line: the relay itself, `ombrix init` for a new working folder, and
+// `ombrix passwd` for the web console's accounts.
 
 #include "app/System.h"
+#include "app/SystemWebConsoleHost.h"
 #include "app/Version.h"
 #include "config/DatabaseFiles.h"
+#include "config/OperatorCommands.h"
+#include "config/Operators.h"
 #include "gui/Application.h"
 #include "platform/DateTimeText.h"
 #include "platform/ProcessSettings.h"
+#include "platform/SecretInput.h"
 #include "platform/TerminationSignals.h"
+#include "web/WebConsole.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -21,7 +28,12 @@ const char* kCommands =
     "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n"
     "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb and\n"
     "                                        empty_delayed.mdb; --demo adds a loopback carrier\n"
-    "                                        on 5001 and clients on 6001 and 6002\n"
+    "                                        on 5001 and clients on 6001 and 6002; prints the\n"
+    "                                        web console's address and the password of its\n"
+    "                                        account 'operator'\n"
+    "  ombrix passwd DIR [NAME]              set the web console password of NAME (default:\n"
+    "                                        operator) in DIR's Ombrixsys.mdb, read from\n"
+    "                                        standard input, or asked twice on a terminal\n"
     "  ombrix --version                      print the version\n"
     "  ombrix --help                         print this text\n"
     "\n";
@@ -42,12 +54,24 @@ struct Arguments {
     bool headless = false;
     bool init = false;
     bool demo = false;
+    bool passwd = false;
     QString folder;
+    QString name = config::kDefaultOperatorName;
     QString error;
 };
 
+// The folder after WORD (--workdir, init, passwd); the index moves onto it.
+void ReadFolder(const QStringList& args, qsizetype& i, Arguments& parsed) {
+    const QString& word = args[i];
+    if (++i >= args.size())
+        parsed.error = word + QStringLiteral(" needs a folder");
+    else
+        parsed.folder = args[i];
+}
+
 Arguments Parse(const QStringList& args) {
     Arguments parsed;
+    bool workdir = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -59,22 +83,24 @@ Arguments Parse(const QStringList& args) {
         } else if (arg == QLatin1String("--demo")) {
             parsed.demo = true;
         } else if (arg == QLatin1String("--workdir")) {
-            if (++i >= args.size())
-                parsed.error = QStringLiteral("--workdir needs a folder");
-            else
-                parsed.folder = args[i];
+            workdir = true;
+            ReadFolder(args, i, parsed);
         } else if (arg == QLatin1String("init") && i == 1) {
             parsed.init = true;
-            if (++i >= args.size())
-                parsed.error = QStringLiteral("init needs a folder");
-            else
-                parsed.folder = args[i];
+            ReadFolder(args, i, parsed);
+        } else if (arg == QLatin1String("passwd") && i == 1) {
+            parsed.passwd = true;
+            ReadFolder(args, i, parsed);
+            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
+                parsed.name = args[++i];
         } else {
             parsed.error = QStringLiteral("unknown argument: ") + arg;
         }
     }
     if (parsed.demo && !parsed.init)
         parsed.error = QStringLiteral("--demo belongs to init");
+    if (workdir && (parsed.init || parsed.passwd))
+        parsed.error = QStringLiteral("--workdir does not go with init or passwd");
     return parsed;
 }
 
@@ -84,18 +110,93 @@ bool HasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+QString NowText() {
+    const platform::DateTimeText text;
+    return text.DateTime(QDateTime::currentDateTime());
+}
+
+int Fail(const char* command, const QString& reason) {
+    std::fprintf(stderr, "ombrix %s: %s\n", command, reason.toLocal8Bit().constData());
+    return 1;
+}
+
+// The account is made here, not with the default rows, so that no password
+// is ever the same in two folders; this is the only time it is shown.
 int Init(int argc, char** argv, const Arguments& args) {
     QCoreApplication app(argc, argv);
-    const platform::DateTimeText text;
-    const QString failure = config::CreateWorkFolder(args.folder, args.demo,
-                                                     text.DateTime(QDateTime::currentDateTime()));
-    if (!failure.isEmpty()) {
-        std::fprintf(stderr, "ombrix init: %s\n", failure.toLocal8Bit().constData());
-        return 1;
-    }
-    std::printf("Created %s with Ombrixsys.mdb, delayed.mdb and empty_delayed.mdb%s\n",
-                args.folder.toLocal8Bit().constData(), args.demo ? " (demo settings)" : "");
+    const QString failure = config::CreateWorkFolder(args.folder, args.demo, NowText());
+    if (!failure.isEmpty())
+        return Fail("init", failure);
+    const QString password = config::RandomPassword();
+    const QString accountFailure = config::SetPasswordInWorkFolder(
+        args.folder, config::kDefaultOperatorName, password, NowText());
+    if (!accountFailure.isEmpty())
+        return Fail("init", accountFailure);
+    QString url = config::ConsoleUrl(args.folder);
+    if (url.isEmpty())
+        url = QStringLiteral("off (StartUp WebConsolePort)");
+    std::printf("Created %s with Ombrixsys.mdb, delayed.mdb and empty_delayed.mdb%s\n"
+                "Web console: %s\n"
+                "  name:     %s\n"
+                "  password: %s\n"
+                "The password is not shown again; 'ombrix passwd %s' sets a new one.\n",
+                args.folder.toLocal8Bit().constData(), args.demo ? " (demo settings)" : "",
+                url.toLocal8Bit().constData(),
+                config::kDefaultOperatorName.toLocal8Bit().constData(),
+                password.toLocal8Bit().constData(), args.folder.toLocal8Bit().constData());
     return 0;
+}
+
+// The password from standard input; on a terminal, typed twice without echo.
+// Returns the password or sets REASON.
+QString ReadNewPassword(const QString& name, QString& reason) {
+    const std::optional<QString> first =
+        platform::ReadSecretLine(QStringLiteral("New password for %1: ").arg(name));
+    if (!first || !platform::InputIsTerminal())
+        return first.value_or(QString());
+    const std::optional<QString> second = platform::ReadSecretLine(QStringLiteral("Again: "));
+    if (second != first)
+        reason = QStringLiteral("the two passwords differ; nothing was changed");
+    return *first;
+}
+
+int Passwd(int argc, char** argv, const Arguments& args) {
+    QCoreApplication app(argc, argv);
+    // A missing folder or file is said before the password is asked for.
+    QString reason = config::FolderProblem(args.folder);
+    if (reason.isEmpty())
+        reason = config::OperatorNameProblem(args.name);
+    if (!reason.isEmpty())
+        return Fail("passwd", reason);
+    const QString password = ReadNewPassword(args.name, reason);
+    if (reason.isEmpty())
+        reason = config::PasswordProblem(password);
+    if (reason.isEmpty())
+        reason = config::SetPasswordInWorkFolder(args.folder, args.name, password, NowText());
+    if (!reason.isEmpty())
+        return Fail("passwd", reason);
+    std::printf("Password set for %s\n", args.name.toLocal8Bit().constData());
+    return 0;
+}
+
+// The web console, when its port is set: it must not stop the relay, so a
+// console that cannot start is reported and the relay runs on without it.
+std::unique_ptr<web::WebConsole> StartWebConsole(SystemWebConsoleHost& host) {
+    web::WebConsoleSettings settings = host.Settings();
+    QString failure = settings.problem;
+    if (failure.isEmpty() && settings.port == 0)
+        return nullptr;
+    auto console = std::make_unique<web::WebConsole>(host, std::move(settings));
+    if (failure.isEmpty())
+        failure = console->Start();
+    if (!failure.isEmpty()) {
+        host.LogSystem(QStringLiteral("System: Web console not started: ") + failure);
+        std::fprintf(stderr, "ombrix: web console not started: %s\n",
+                     failure.toLocal8Bit().constData());
+        return nullptr;
+    }
+    host.LogSystem(QStringLiteral("System: Web console on ") + console->Url());
+    return console;
 }
 
 int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
@@ -114,6 +215,8 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
 
     if (!system.Form_Load())
         return system.exitCode;
+    SystemWebConsoleHost consoleHost(system);
+    const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     return app.exec();
 }
@@ -140,6 +243,8 @@ int main(int argc, char** argv) {
     }
     if (args.init)
         return Init(argc, argv, args);
+    if (args.passwd)
+        return Passwd(argc, argv, args);
 
     platform::HoldLocalTimeZone();
 

@@ -3,13 +3,21 @@
 # on Client A's port 6001 printing every packet, and the relay on demo/.
 # Client B (6002) stays away so that its packets pile up in the delayed store.
 # A local mosquitto on 127.0.0.1:1885 receives every page as JSON (the demo
-# folder's Publishers row). Ctrl-C stops them all.
+# folder's Publishers row). The web console listens on 127.0.0.1:8088; the demo prints a
+# password for its account 'operator'. Ctrl-C stops them all.
 set -u
 cd "$(dirname "$0")/.."
 bin=build/src/ombrix
 sim=build/tools/sim/ombrix-sim
 
-[ -d demo ] || "$bin" init demo --demo || exit 1
+# demo/ may be left from an earlier run, whose password is long gone: each run sets a
+# fresh one for the web console's account and shows it (init's own is replaced at once).
+if [ ! -d demo ]; then
+    "$bin" init demo --demo > /dev/null || exit 1
+    echo "Created demo/ with the demo settings."
+fi
+password=$(LC_ALL=C tr -dc 'A-HJ-NP-Za-km-z2-9' < /dev/urandom | head -c 16)
+printf '%s\n' "$password" | "$bin" passwd demo operator > /dev/null || exit 1
 
 pids=()
 stop() {
@@ -35,6 +43,7 @@ else
     echo "mosquitto is not installed (make deps): the demo publishes to no broker."
 fi
 
+echo "Web console: http://127.0.0.1:8088/  name: operator  password: $password"
 echo "Relay starting on demo/ (logs in demo/LOGS). Ctrl-C stops everything."
 "$bin" --workdir demo &
 pids+=($!)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <memory>
@@ -19,6 +20,10 @@ struct Control {
     QString Container; // name of the frame that holds it, if any
     QString Caption;
     QString Text;
+    // The bytes behind Text where they came from peers (the log panes):
+    // one character for each byte, for views that must keep every byte.
+    // Null where Text is the relay's own.
+    QByteArray Bytes;
     QString FontName;
     bool Visible = true;
     bool MultiLine = false;

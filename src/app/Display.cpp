@@ -9,6 +9,7 @@ Display::Display(System& system) : sys_(system) {}
 
 void Display::ShowInfoBox(const QString& text) {
     sys_.window.txbInfo.Text = text;
+    sys_.window.txbInfo.Bytes.clear();
     sys_.window.frmeInfoBox.Visible = true;
     sys_.window.Changed();
 }

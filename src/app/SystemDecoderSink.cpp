@@ -16,6 +16,7 @@ void SystemDecoderSink::ShowTrace(const QByteArray& text) {
     QByteArray& held = sys_.logs.gDecoderLogText;
     held.prepend(DateTimeText() + "  " + text + "\r\n");
     sys_.window.txbSatDecoder.Text = QString::fromUtf8(held);
+    sys_.window.txbSatDecoder.Bytes = held;
     held.truncate(kTraceLimit);
 }
 

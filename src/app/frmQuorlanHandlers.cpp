@@ -149,6 +149,7 @@ void frmQuorlan::cmdDeleteDelayed_Click() {
 
 void frmQuorlan::showPane(const Control& pane) {
     txbInfo.Text = pane.Text;
+    txbInfo.Bytes = pane.Bytes;
     frmeInfoBox.Visible = true;
     Changed();
 }

@@ -151,7 +151,8 @@ void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extra
 int CurrentSchemaVersion(DatabaseKind kind) {
     // System 2: the warning text of outputs that share a description.
     // System 3: the AllowFrom column of the Outputs table.
-    return kind == DatabaseKind::System ? 3 : 1;
+    // System 4: the web console's Operators table and StartUp rows.
+    return kind == DatabaseKind::System ? 4 : 1;
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {

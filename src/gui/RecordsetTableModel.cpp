@@ -1,6 +1,7 @@
 #include "gui/RecordsetTableModel.h"
 
 #include "app/Controls.h"
+#include "app/GridEditing.h"
 #include "platform/Error.h"
 #include "platform/Recordset.h"
 
@@ -54,11 +55,7 @@ void RecordsetTableModel::refresh() {
 }
 
 bool RecordsetTableModel::editable() const {
-    // Blue means read-only to the operator, whatever the recordset allows:
-    // after start-up the carriers' table stays open for writing, but it is
-    // shown, and must stay, read-only until its Edit button is pressed.
-    return shown_ && shown_->State() == platform::ObjectState::Open && shown_->LockType != 1 &&
-           grid_.ForeColor == colours::DarkRed;
+    return shown_ && grid_editing::Editable(grid_);
 }
 
 int RecordsetTableModel::rowCount(const QModelIndex& parent) const {
@@ -105,11 +102,11 @@ bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& valu
     try {
         if (index.row() >= rows_) {
             beginInsertRows(QModelIndex(), rows_ + 1, rows_ + 1);
-            shown_->AddNew();
+            grid_editing::AddRow(grid_, {});
             rows_ = int(shown_->RecordCount());
             endInsertRows();
         }
-        shown_->SetValue(index.row(), index.column(), value.toString());
+        grid_editing::SetCell(grid_, index.row(), index.column(), value.toString());
     } catch (const platform::Error&) {
         return false;
     }
@@ -122,10 +119,8 @@ bool RecordsetTableModel::removeRows(int row, int count, const QModelIndex& pare
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
     try {
-        for (int i = 0; i < count; ++i) {
-            shown_->MoveTo(row);
-            shown_->Delete();
-        }
+        for (int i = 0; i < count; ++i)
+            grid_editing::DeleteRow(grid_, row);
     } catch (const platform::Error&) {
     }
     rows_ = int(shown_->RecordCount());

@@ -229,6 +229,7 @@ void Logs::showLines(QByteArray& held, Control& pane, const QList<QByteArray>& l
     before.truncate(kPaneLimit);
     const QByteArray text = lines.last() + before;
     pane.Text = QString::fromUtf8(text);
+    pane.Bytes = text;
     held = text.left(kPaneLimit);
     sys_.window.Changed();
 }

@@ -4,9 +4,14 @@
 #include "TestPorts.h"
 #include "WorkFolder.h"
 
+#include "config/Operators.h"
+#include "platform/Connection.h"
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -27,13 +32,29 @@ QProcessEnvironment Headless() {
     return env;
 }
 
-Result Run(const QStringList& args) {
+// Runs the program with INPUT on its standard input (a pipe, not a terminal).
+Result Run(const QStringList& args, const QByteArray& input = {}) {
     QProcess p;
     p.setProcessEnvironment(Headless());
     p.start(QStringLiteral(OMBRIX_BINARY), args);
+    p.write(input);
+    p.closeWriteChannel();
     p.waitForFinished(20000);
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// What the web console would answer to NAME and PASSWORD in FOLDER.
+bool LetsIn(const QString& folder, const QString& name, const QString& password) {
+    platform::Connection connection;
+    connection.ConnectionString = QStringLiteral("Data Source=.\\Ombrixsys.mdb");
+    connection.BaseFolder = folder;
+    connection.Open();
+    return config::CheckOperator(connection, name, password);
+}
+
+QString PrintedPassword(const QString& out) {
+    return QRegularExpression(QStringLiteral("\\n  password: (\\S+)\\n")).match(out).captured(1);
 }
 
 } // namespace
@@ -48,6 +69,7 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(QStringLiteral("--workdir")));
         QVERIFY(help.out.contains(QStringLiteral("init DIR [--demo]")));
+        QVERIFY(help.out.contains(QStringLiteral("passwd DIR [NAME]")));
         const Result bad = Run({QStringLiteral("--bogus")});
         QVERIFY(bad.exitCode != 0);
         QVERIFY(bad.err.contains(QStringLiteral("--bogus")));
@@ -69,6 +91,103 @@ private slots:
         QVERIFY(second.err.contains(QStringLiteral("already exists")));
         QVERIFY(sys.open(QIODevice::ReadOnly));
         QCOMPARE(sys.readAll(), before);
+    }
+
+    void initPrintsTheConsoleAddressAndAPasswordOnlyThatFolderTakes() {
+        QTemporaryDir dir;
+        const QString one = dir.filePath(QStringLiteral("one"));
+        const QString two = dir.filePath(QStringLiteral("two"));
+        const Result first = Run({QStringLiteral("init"), one});
+        const Result second = Run({QStringLiteral("init"), two, QStringLiteral("--demo")});
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(second.exitCode, 0);
+        QVERIFY2(first.out.contains(QStringLiteral("Web console: http://127.0.0.1:8088/\n"
+                                                   "  name:     operator\n")),
+                 qPrintable(first.out));
+        const QString password = PrintedPassword(first.out);
+        const QString other = PrintedPassword(second.out);
+        QVERIFY2(password.size() >= 16, qPrintable(first.out));
+        QVERIFY(other.size() >= 16);
+        QVERIFY(password != other);
+        QVERIFY(LetsIn(one, QStringLiteral("operator"), password));
+        QVERIFY(LetsIn(two, QStringLiteral("operator"), other));
+        QVERIFY(!LetsIn(one, QStringLiteral("operator"), other));
+        // Shown once: the file keeps only its hash.
+        const QByteArray file = [&] {
+            QFile f(one + QStringLiteral("/Ombrixsys.mdb"));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(!file.isEmpty());
+        QVERIFY(!file.contains(password.toUtf8()));
+    }
+
+    void passwdReadsTheNewPasswordFromStandardInput() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        const QString first = PrintedPassword(Run({QStringLiteral("init"), folder}).out);
+        const Result set = Run({QStringLiteral("passwd"), folder}, "new secret\n");
+        QCOMPARE(set.exitCode, 0);
+        QCOMPARE(set.out, QStringLiteral("Password set for operator\n"));
+        QVERIFY(LetsIn(folder, QStringLiteral("operator"), QStringLiteral("new secret")));
+        QVERIFY(!LetsIn(folder, QStringLiteral("operator"), first));
+
+        // A second account; the first keeps its password. The last line may
+        // lack its line end.
+        const Result second =
+            Run({QStringLiteral("passwd"), folder, QStringLiteral("night shift")}, "another one");
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(second.out, QStringLiteral("Password set for night shift\n"));
+        QVERIFY(LetsIn(folder, QStringLiteral("night shift"), QStringLiteral("another one")));
+        QVERIFY(!LetsIn(folder, QStringLiteral("night shift"), QStringLiteral("new secret")));
+        QVERIFY(LetsIn(folder, QStringLiteral("operator"), QStringLiteral("new secret")));
+    }
+
+    // A site's folder from before the web console: passwd brings its file up to date.
+    void passwdUpgradesAnOlderFile() {
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Operators"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 3"));
+        QCOMPARE(Run({QStringLiteral("passwd"), folder.path()}, "secret\n").exitCode, 0);
+        QVERIFY(LetsIn(folder.path(), QStringLiteral("operator"), QStringLiteral("secret")));
+    }
+
+    void passwdRefusesWithItsReason_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no such folder")
+            << QStringLiteral("missing") << QString() << QByteArray("secret\n")
+            << QStringLiteral("missing is not a folder");
+        QTest::newRow("no Ombrixsys.mdb")
+            << QStringLiteral("empty") << QString() << QByteArray("secret\n")
+            << QStringLiteral("has no Ombrixsys.mdb");
+        QTest::newRow("empty password") << QStringLiteral("site") << QString() << QByteArray("\n")
+                                        << QStringLiteral("the password is empty");
+        QTest::newRow("no input") << QStringLiteral("site") << QString() << QByteArray()
+                                  << QStringLiteral("the password is empty");
+        QTest::newRow("name too long")
+            << QStringLiteral("site") << QString(65, QLatin1Char('n')) << QByteArray("secret\n")
+            << QStringLiteral("1 to 64 characters");
+    }
+    void passwdRefusesWithItsReason() {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+        QCOMPARE(Run({QStringLiteral("init"), dir.filePath(QStringLiteral("site"))}).exitCode, 0);
+        QStringList args = {QStringLiteral("passwd"), dir.filePath(folder)};
+        if (!name.isEmpty())
+            args << name;
+        const Result r = Run(args, input);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("ombrix passwd: ")) && r.err.contains(reason),
+                 qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("missing"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("empty/Ombrixsys.mdb"))));
     }
 
     void runsHeadlessUntilStoppedThenSavesTheCounter_data() {

@@ -4,6 +4,7 @@
 #include "TestPorts.h"
 #include "WorkFolder.h"
 
+#include "config/DatabaseFiles.h"
 #include "platform/Recordset.h"
 
 #include <QTest>
@@ -105,7 +106,7 @@ private slots:
                      .first()
                      .first()
                      .toInt(),
-                 3);
+                 config::CurrentSchemaVersion(config::DatabaseKind::System));
         QCOMPARE(folder
                      .rows(QStringLiteral("Ombrixsys.mdb"),
                            QStringLiteral("SELECT count(*) FROM Outputs"))
@@ -142,7 +143,8 @@ private slots:
         for (const WorkFolder* f : {&folder, &own}) {
             TestSystem t(f->path());
             QVERIFY(t->Form_Load());
-            QCOMPARE(version(*f, "Ombrixsys.mdb"), 3);
+            QCOMPARE(version(*f, "Ombrixsys.mdb"),
+                     config::CurrentSchemaVersion(config::DatabaseKind::System));
             QCOMPARE(version(*f, "delayed.mdb"), 1);
         }
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), sql), defaults);
@@ -170,7 +172,7 @@ private slots:
                      .first()
                      .first()
                      .toInt(),
-                 3);
+                 config::CurrentSchemaVersion(config::DatabaseKind::System));
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
                              QStringLiteral("SELECT Description, Port, Match, "
                                             "coalesce(AllowFrom, 'null') FROM Outputs")),
@@ -180,6 +182,51 @@ private slots:
         LoopbackClient client(port);
         QVERIFY(AcceptedOnOutput(*t.system, client, 0));
         QVERIFY(t.warnings.isEmpty());
+    }
+
+    // A version-3 file, as a site has it before the web console: its own rows
+    // stay, the console's settings join them once, after them, and the file
+    // ends with the rows a new file has.
+    void aVersionThreeFileGetsTheOperatorsTableAndTheConsoleSettings() {
+        const QString all = QStringLiteral("SELECT * FROM StartUp ORDER BY rowid");
+        const QString sorted = QStringLiteral("SELECT * FROM StartUp ORDER BY Key_Description");
+        WorkFolder fresh;
+        WorkFolder folder;
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Operators"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("DELETE FROM StartUp WHERE Key_Description LIKE 'WebConsole%'"));
+        folder.setSetting(QStringLiteral("ServerID"), QStringLiteral("Relay-North"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 3"));
+        const QList<QVariantList> before = folder.rows(QStringLiteral("Ombrixsys.mdb"), all);
+        for (int opening = 0; opening < 2; ++opening) {
+            TestSystem t(folder.path());
+            QCOMPARE(t->db.OpenSysDatabase(), 1);
+            // Set back again: the upgrade runs a second time without doubling a row.
+            folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 3"));
+        }
+        TestSystem t(folder.path());
+        QCOMPARE(t->db.OpenSysDatabase(), 1);
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version"))
+                     .value(0)
+                     .value(0)
+                     .toInt(),
+                 4);
+        const QList<QVariantList> after = folder.rows(QStringLiteral("Ombrixsys.mdb"), all);
+        QCOMPARE(after.mid(0, before.size()), before);
+        QStringList added;
+        for (const QVariantList& row : after.mid(before.size()))
+            added << row.value(0).toString() + QLatin1Char('=') + row.value(1).toString();
+        QCOMPARE(added, (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
+                                     QStringLiteral("WebConsolePort=8088"),
+                                     QStringLiteral("WebConsoleCertificate="),
+                                     QStringLiteral("WebConsoleKey="),
+                                     QStringLiteral("WebConsoleHosts=")}));
+        folder.setSetting(QStringLiteral("ServerID"), QStringLiteral("Ombrix"));
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), sorted),
+                 fresh.rows(QStringLiteral("Ombrixsys.mdb"), sorted));
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT count(*) FROM Operators")),
+                 (QList<QVariantList>{{0}}));
     }
 
     void editAndCommitOfTheStartUpGrid() {

@@ -44,6 +44,30 @@ private slots:
             QStringLiteral("wal"));
     }
 
+    // The console's settings come after the others in the Config grid, and no
+    // account exists until `ombrix init` or `ombrix passwd` makes one.
+    void aNewFileHasTheConsoleSettingsAndNoAccount() {
+        WorkFolder folder;
+        const auto rows =
+            folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                        QStringLiteral("SELECT Key_Description, Key_Data, Key_Comment FROM "
+                                       "StartUp ORDER BY rowid"));
+        QCOMPARE(rows.size(), 14);
+        QStringList console;
+        for (const QVariantList& row : rows.mid(9)) {
+            console << row[0].toString() + QLatin1Char('=') + row[1].toString();
+            QVERIFY(!row[2].toString().isEmpty());
+        }
+        QCOMPARE(console, (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
+                                       QStringLiteral("WebConsolePort=8088"),
+                                       QStringLiteral("WebConsoleCertificate="),
+                                       QStringLiteral("WebConsoleKey="),
+                                       QStringLiteral("WebConsoleHosts=")}));
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT count(*) FROM Operators")),
+                 (QList<QVariantList>{{0}}));
+    }
+
     void everyWarningSiteHasItsText() {
         WorkFolder folder;
         const QList<int> sites = {100, 101, 102, 103, 104, 108, 109, 200, 201, 202, 203, 205,

@@ -51,7 +51,7 @@ private slots:
         // Grids filled from the database, in blue.
         const QColor blue(0, 0, 255);
         QTableView* startup = Grid(view, "dgStartup");
-        QCOMPARE(startup->model()->rowCount(), 11);
+        QCOMPARE(startup->model()->rowCount(), 16);
         QCOMPARE(startup->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Key_Description"));
         QCOMPARE(startup->model()->index(0, 0).data().toString(), QStringLiteral("ServerID"));

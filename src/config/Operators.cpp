@@ -1,0 +1,82 @@
+#include "config/Operators.h"
+
+#include "platform/Connection.h"
+#include "platform/Error.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace config {
+
+namespace {
+
+constexpr qsizetype kMaxNameLength = 64;
+constexpr qsizetype kMaxPasswordBytes = 1024;
+
+// What an unknown name is checked against: a well-formed hash of the same
+// cost that no password derives (its key is all zeros).
+QString DummyHash() {
+    return QStringLiteral("pbkdf2-sha256$%1$AAAAAAAAAAAAAAAAAAAAAA==$"
+                          "AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA=")
+        .arg(kPasswordIterations);
+}
+
+QSqlQuery Prepared(const platform::Connection& c, const QString& sql) {
+    QSqlQuery query(c.database());
+    if (!query.prepare(sql))
+        throw platform::Error(query.lastError().text());
+    return query;
+}
+
+void Run(QSqlQuery& query) {
+    if (!query.exec())
+        throw platform::Error(query.lastError().text());
+}
+
+} // namespace
+
+QString OperatorNameProblem(const QString& name) {
+    const bool control = std::any_of(
+        name.begin(), name.end(), [](QChar ch) { return ch.category() == QChar::Other_Control; });
+    if (name.isEmpty() || name.size() > kMaxNameLength || control)
+        return QStringLiteral("an operator's name is 1 to %1 characters, none of them a control "
+                              "character")
+            .arg(kMaxNameLength);
+    return {};
+}
+
+QString PasswordProblem(const QString& password) {
+    if (password.isEmpty())
+        return QStringLiteral("the password is empty");
+    if (password.toUtf8().size() > kMaxPasswordBytes)
+        return QStringLiteral("the password is longer than %1 bytes").arg(kMaxPasswordBytes);
+    return {};
+}
+
+void SetOperatorPassword(const platform::Connection& c, const QString& name,
+                         const QString& password, const QString& createdText) {
+    for (const QString& problem : {OperatorNameProblem(name), PasswordProblem(password)})
+        if (!problem.isEmpty())
+            throw platform::Error(problem);
+    QSqlQuery query = Prepared(
+        c, QStringLiteral("INSERT INTO Operators (Name, PasswordHash, Created) VALUES (?, ?, ?) "
+                          "ON CONFLICT (Name) DO UPDATE SET PasswordHash = excluded.PasswordHash"));
+    query.addBindValue(name);
+    query.addBindValue(HashPassword(password));
+    query.addBindValue(createdText);
+    Run(query);
+}
+
+bool CheckOperator(const platform::Connection& c, const QString& name, const QString& password) {
+    QSqlQuery query =
+        Prepared(c, QStringLiteral("SELECT PasswordHash FROM Operators WHERE Name = ?"));
+    query.addBindValue(name);
+    Run(query);
+    const bool known = query.next();
+    const QString stored = known ? query.value(0).toString() : DummyHash();
+    const bool matches = PasswordProblem(password).isEmpty() && PasswordMatches(password, stored);
+    return known && matches;
+}
+
+} // namespace config

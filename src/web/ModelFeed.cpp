@@ -1,0 +1,100 @@
+#include "web/ModelFeed.h"
+
+#include "app/frmQuorlan.h"
+#include "web/WindowJson.h"
+
+#include <QJsonDocument>
+#include <QWebSocket>
+
+namespace web {
+
+namespace {
+
+// The page sends nothing over the socket; anything it does send is small.
+constexpr qint64 kMaxIncomingMessage = 1024;
+
+} // namespace
+
+ModelFeed::ModelFeed(frmQuorlan& window, std::function<bool(const QString&)> alive)
+    : window_(window), alive_(std::move(alive)) {
+    throttle_.setSingleShot(true);
+    throttle_.setInterval(kInterval);
+    connect(&throttle_, &QTimer::timeout, this, [this] {
+        if (std::exchange(pending_, false))
+            sendAll();
+    });
+}
+
+ModelFeed::~ModelFeed() {
+    watch(false);
+    for (Client& client : sockets_)
+        client.socket->disconnect(this);
+}
+
+void ModelFeed::Add(std::unique_ptr<QWebSocket> socket, const QString& token) {
+    QWebSocket* raw = socket.get();
+    raw->setMaxAllowedIncomingMessageSize(kMaxIncomingMessage);
+    raw->setMaxAllowedIncomingFrameSize(kMaxIncomingMessage);
+    connect(raw, &QWebSocket::disconnected, this, [this, raw] { drop(raw); });
+    sockets_.push_back({std::move(socket), token});
+    watch(true);
+    raw->sendTextMessage(
+        QString::fromUtf8(QJsonDocument(WindowJson(window_)).toJson(QJsonDocument::Compact)));
+}
+
+void ModelFeed::CloseSession(const QString& token) {
+    // Closing may drop the socket from the list at once: close after the walk.
+    std::vector<QWebSocket*> ended;
+    for (Client& client : sockets_)
+        if (client.token == token)
+            ended.push_back(client.socket.get());
+    for (QWebSocket* socket : ended)
+        socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("logged out"));
+}
+
+void ModelFeed::watch(bool on) {
+    if (on && !watching_)
+        watching_ = connect(&window_, &frmQuorlan::changed, this, &ModelFeed::modelChanged);
+    else if (!on && watching_)
+        disconnect(std::exchange(watching_, {}));
+}
+
+void ModelFeed::modelChanged() {
+    if (throttle_.isActive()) {
+        pending_ = true;
+        return;
+    }
+    sendAll();
+    throttle_.start();
+}
+
+void ModelFeed::sendAll() {
+    const QString json =
+        QString::fromUtf8(QJsonDocument(WindowJson(window_)).toJson(QJsonDocument::Compact));
+    std::vector<QWebSocket*> ended;
+    for (Client& client : sockets_) {
+        if (!alive_(client.token)) {
+            ended.push_back(client.socket.get());
+            continue;
+        }
+        if (client.socket->bytesToWrite() < kMaxQueuedBytes)
+            client.socket->sendTextMessage(json);
+    }
+    for (QWebSocket* socket : ended)
+        socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("session ended"));
+}
+
+void ModelFeed::drop(QWebSocket* socket) {
+    for (auto it = sockets_.begin(); it != sockets_.end(); ++it) {
+        if (it->socket.get() != socket)
+            continue;
+        // Deleted once its own signal has returned.
+        it->socket.release()->deleteLater();
+        sockets_.erase(it);
+        break;
+    }
+    if (sockets_.empty())
+        watch(false);
+}
+
+} // namespace web

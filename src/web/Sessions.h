@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+namespace web {
+
+// Who is logged in: each session is a random token in a cookie, ended by
+// logging out or by being idle too long.
+class Sessions {
+public:
+    static constexpr qint64 kIdleSecs = 12 * 60 * 60;
+    static constexpr int kTokenBytes = 32;
+
+    // A new session for NAME; returns its token.
+    QString Open(const QString& name, const QDateTime& now);
+    // The operator of a live session, or "" (an expired one is dropped).
+    // Using a session keeps it alive.
+    QString Use(const QString& token, const QDateTime& now);
+    // The operator of a live session, or "", leaving its idle time as it is.
+    QString Alive(const QString& token, const QDateTime& now) const;
+    void Close(const QString& token);
+
+private:
+    struct Session {
+        QString name;
+        QDateTime lastUsed;
+    };
+    QHash<QString, Session> sessions_;
+};
+
+// Failed logins by address: after kMaxFailures within kWindowSecs an address
+// is turned away for kBanSecs, whatever it sends.
+class LoginGuard {
+public:
+    static constexpr int kMaxFailures = 5;
+    static constexpr qint64 kWindowSecs = 10 * 60;
+    static constexpr qint64 kBanSecs = 10 * 60;
+
+    bool Banned(const QString& address, const QDateTime& now);
+    void Failed(const QString& address, const QDateTime& now);
+    void Succeeded(const QString& address) { failures_.remove(address); }
+
+private:
+    void forgetOld(const QString& address, const QDateTime& now);
+
+    QHash<QString, QList<QDateTime>> failures_;
+    QHash<QString, QDateTime> bannedUntil_;
+};
+
+} // namespace web

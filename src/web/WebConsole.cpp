@@ -1,0 +1,261 @@
+#include "web/WebConsole.h"
+
+#include "web/HttpReply.h"
+#include "web/ModelFeed.h"
+#include "web/RequestChecks.h"
+#include "web/WebCommands.h"
+#include "web/WindowJson.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QTcpSocket>
+#include <QUrlQuery>
+#include <QWebSocket>
+#include <QtHttpServer/QHttpServerRequest>
+
+namespace web {
+
+namespace {
+
+using Method = QHttpServerRequest::Method;
+
+const QByteArray kErrorMarker = QByteArrayLiteral("<!--error-->");
+
+QByteArray Resource(const QString& name) {
+    QFile file(QStringLiteral(":/web/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+HttpReply Asset(const QString& name, const QByteArray& type) {
+    HttpReply reply;
+    reply.contentType = type;
+    reply.body = Resource(name);
+    return reply;
+}
+
+// The login page, with a reason shown when there is one. The reasons are
+// the console's own texts, never anything a browser sent.
+HttpReply LoginPage(Status status, const char* reason = nullptr) {
+    QByteArray html = Resource(QStringLiteral("login.html"));
+    if (reason)
+        html.replace(kErrorMarker, QByteArrayLiteral("<p id=\"loginError\">") + reason +
+                                       QByteArrayLiteral("</p>"));
+    return HttpReply::Html(status, html);
+}
+
+QString FormField(const QByteArray& body, const QString& name) {
+    QByteArray form = body;
+    form.replace('+', ' ');
+    return QUrlQuery(QString::fromUtf8(form)).queryItemValue(name, QUrl::FullyDecoded);
+}
+
+bool IsUpgrade(const QHttpServerRequest& request) {
+    return HeaderValue(request.headers(), "upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent)
+    : QAbstractHttpServer(parent), host_(host), settings_(std::move(settings)),
+      feed_(std::make_unique<ModelFeed>(host.Window(), [this](const QString& token) {
+          return !sessions_.Alive(token, host_.Now()).isEmpty();
+      })) {
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
+            &WebConsole::acceptWebSockets);
+}
+
+WebConsole::~WebConsole() = default;
+
+QString WebConsole::Start() {
+    const QHostAddress address(settings_.address);
+    if (address.isNull())
+        return QStringLiteral("WebConsoleAddress %1 is not an IP address").arg(settings_.address);
+    if (Secure()) {
+        const QString failure = startSsl();
+        if (!failure.isEmpty())
+            return failure;
+    }
+    port_ = listen(address, settings_.port);
+    if (port_ == 0)
+        return QStringLiteral("cannot listen on %1:%2").arg(settings_.address).arg(settings_.port);
+    return {};
+}
+
+QString WebConsole::startSsl() {
+    const QList<QSslCertificate> chain = QSslCertificate::fromPath(settings_.certificate);
+    if (chain.isEmpty())
+        return QStringLiteral("no certificate in %1").arg(settings_.certificate);
+    QFile keyFile(settings_.key);
+    if (!keyFile.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read the key %1").arg(settings_.key);
+    const QByteArray pem = keyFile.readAll();
+    QSslKey key(pem, QSsl::Rsa);
+    if (key.isNull())
+        key = QSslKey(pem, QSsl::Ec);
+    if (key.isNull())
+        return QStringLiteral("no private key in %1").arg(settings_.key);
+    sslSetup(chain.first(), key);
+    return {};
+}
+
+QString WebConsole::Url() const {
+    const QHostAddress address(settings_.address);
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QStringLiteral("[%1]").arg(settings_.address)
+                             : settings_.address;
+    return QStringLiteral("%1://%2:%3/")
+        .arg(Secure() ? QStringLiteral("https") : QStringLiteral("http"), host)
+        .arg(port_);
+}
+
+bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    Caller caller;
+    caller.address = request.remoteAddress().toString();
+    caller.token = CookieValue(request.headers(), kCookie);
+    caller.name = sessions_.Use(caller.token, host_.Now());
+    if (IsUpgrade(request))
+        return takeUpgrade(request, caller, socket);
+    QHttpServerResponder responder = makeResponder(request, socket);
+    Send(responder, answer(request, caller));
+    return true;
+}
+
+void WebConsole::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    QHttpServerResponder responder = makeResponder(request, socket);
+    Send(responder, refusals_.contains(socket)
+                        ? refusals_.take(socket)
+                        : HttpReply::Error(Status::NotFound, QStringLiteral("not found")));
+}
+
+HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& caller) {
+    if (!HostAllowed(HeaderValue(request.headers(), "host"), settings_.address, settings_.hosts))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("unknown host name"));
+    const bool post = request.method() == Method::Post;
+    if (post && !OriginAllowed(request.headers()))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("foreign origin"));
+    if (request.body().size() > kMaxBody)
+        return HttpReply::Error(Status::PayloadTooLarge, QStringLiteral("request too large"));
+    const QString path = request.url().path();
+    const bool get = request.method() == Method::Get;
+    if (path == QLatin1String("/") && get)
+        return page(caller);
+    if (path == QLatin1String("/console.js") && get)
+        return Asset(QStringLiteral("console.js"), "text/javascript; charset=utf-8");
+    if (path == QLatin1String("/console.css") && get)
+        return Asset(QStringLiteral("console.css"), "text/css; charset=utf-8");
+    if (path == QLatin1String("/login") && post)
+        return login(request, caller);
+    if (path == QLatin1String("/logout") && post)
+        return logout(caller);
+    const bool api = path.startsWith(QLatin1String("/api/")) || path == QLatin1String("/ws");
+    if (api && caller.name.isEmpty())
+        return HttpReply::Error(Status::Unauthorized, QStringLiteral("log in first"));
+    if (path == QLatin1String("/api/window") && get)
+        return HttpReply::Json(
+            Status::Ok, QJsonDocument(WindowJson(host_.Window())).toJson(QJsonDocument::Compact));
+    if (path == QLatin1String("/api/command") && post)
+        return command(request, caller);
+    return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
+}
+
+HttpReply WebConsole::page(const Caller& caller) const {
+    if (caller.name.isEmpty())
+        return LoginPage(Status::Ok);
+    return Asset(QStringLiteral("console.html"), "text/html; charset=utf-8");
+}
+
+HttpReply WebConsole::login(const QHttpServerRequest& request, const Caller& caller) {
+    const QDateTime now = host_.Now();
+    if (guard_.Banned(caller.address, now))
+        return LoginPage(Status::Forbidden,
+                         "Too many failed logins from your address; try again later");
+    const QString name = FormField(request.body(), QStringLiteral("name"));
+    const QString password = FormField(request.body(), QStringLiteral("password"));
+    if (!host_.CheckOperator(name, password)) {
+        guard_.Failed(caller.address, now);
+        host_.LogSystem(
+            QStringLiteral("System: Web console login failed from %1").arg(caller.address));
+        return LoginPage(Status::Unauthorized, "Wrong name or password");
+    }
+    guard_.Succeeded(caller.address);
+    const QString token = sessions_.Open(name, now);
+    host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, caller.address));
+    HttpReply reply = HttpReply::SeeOther("/");
+    QByteArray cookie = kCookie.toLatin1() + '=' + token.toLatin1() +
+                        QByteArrayLiteral("; HttpOnly; SameSite=Strict; Path=/");
+    if (Secure())
+        cookie += QByteArrayLiteral("; Secure");
+    reply.headers << qMakePair(QByteArrayLiteral("Set-Cookie"), cookie);
+    return reply;
+}
+
+HttpReply WebConsole::logout(const Caller& caller) {
+    if (!caller.name.isEmpty()) {
+        sessions_.Close(caller.token);
+        feed_->CloseSession(caller.token);
+        host_.LogSystem(
+            QStringLiteral("System: Web console %1@%2: logout").arg(caller.name, caller.address));
+    }
+    HttpReply reply = HttpReply::SeeOther("/");
+    reply.headers << qMakePair(
+        QByteArrayLiteral("Set-Cookie"),
+        kCookie.toLatin1() + QByteArrayLiteral("=; Max-Age=0; HttpOnly; SameSite=Strict; Path=/"));
+    return reply;
+}
+
+HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
+    const CommandResult result = RunCommand(host_.Window(), request.body());
+    if (result.status != int(Status::Ok))
+        return HttpReply::Error(static_cast<Status>(result.status), result.error);
+    host_.LogSystem(QStringLiteral("System: Web console %1@%2: %3")
+                        .arg(caller.name, caller.address, result.description));
+    return HttpReply::Json(Status::Ok, QByteArrayLiteral("{\"ok\":true}"));
+}
+
+// Qt's server upgrades a request its handler took, and passes one it did not
+// take to missingHandler: a refused upgrade is answered there.
+bool WebConsole::takeUpgrade(const QHttpServerRequest& request, const Caller& caller,
+                             QTcpSocket* socket) {
+    HttpReply refusal = upgradeRefusal(request.headers(), request.url().path(), caller.name);
+    if (refusal.status == Status::Ok)
+        return true;
+    refusals_.insert(socket, refusal);
+    connect(socket, &QObject::destroyed, this, [this, socket] { refusals_.remove(socket); });
+    return false;
+}
+
+HttpReply WebConsole::upgradeRefusal(const Headers& headers, const QString& path,
+                                     const QString& name) const {
+    if (!HostAllowed(HeaderValue(headers, "host"), settings_.address, settings_.hosts))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("unknown host name"));
+    if (!OriginAllowed(headers))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("foreign origin"));
+    if (path != QLatin1String("/ws"))
+        return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
+    if (name.isEmpty())
+        return HttpReply::Error(Status::Unauthorized, QStringLiteral("log in first"));
+    return {};
+}
+
+void WebConsole::acceptWebSockets() {
+    while (hasPendingWebSocketConnections()) {
+        std::unique_ptr<QWebSocket> socket = nextPendingWebSocketConnection();
+        // The socket keeps the upgrade's headers: its session is the cookie's.
+        const QNetworkRequest& upgrade = socket->request();
+        Headers headers;
+        for (const QByteArray& name : upgrade.rawHeaderList())
+            headers << qMakePair(name, upgrade.rawHeader(name));
+        const QString token = CookieValue(headers, kCookie);
+        const QString name = sessions_.Alive(token, host_.Now());
+        if (upgradeRefusal(headers, socket->requestUrl().path(), name).status != Status::Ok) {
+            socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
+            continue;
+        }
+        feed_->Add(std::move(socket), token);
+    }
+}
+
+} // namespace web

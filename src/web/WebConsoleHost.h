@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class frmQuorlan;
+
+namespace web {
+
+// Where and how the console listens, from the StartUp table.
+struct WebConsoleSettings {
+    QString address;     // the one address it binds
+    quint16 port = 0;    // 0: the console is off
+    QString certificate; // PEM files; with both set the console speaks HTTPS only
+    QString key;
+    QStringList hosts; // further names a browser may use in Host (a reverse proxy's)
+    QString problem;   // why the settings cannot be used, if they cannot
+};
+
+// All the console needs of the relay: the window model it shows and drives,
+// the clock, the System log, and the operators' passwords.
+class WebConsoleHost {
+public:
+    virtual ~WebConsoleHost() = default;
+    virtual frmQuorlan& Window() = 0;
+    virtual QDateTime Now() const = 0;
+    virtual void LogSystem(const QString& line) = 0;
+    // True when NAME is an operator and PASSWORD is theirs; as slow for an
+    // unknown name as for a known one.
+    virtual bool CheckOperator(const QString& name, const QString& password) = 0;
+};
+
+} // namespace web

@@ -1,0 +1,612 @@
+// The web console as a browser and a script meet it: real HTTP and WebSocket
+// connections on loopback to a relay on a work folder, checked by the answers,
+// the System log, the database and the bytes an output client receives.
+
+#include "TestPorts.h"
+#include "WorkFolder.h"
+#include "app/SystemWebConsoleHost.h"
+#include "config/Operators.h"
+#include "web/WebConsole.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSslSocket>
+#include <QTest>
+#include <QWebSocket>
+
+namespace {
+
+const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
+const QString kName = QStringLiteral("operator");
+const QString kPassword = QStringLiteral("correct horse");
+constexpr int kWaitMs = 5000;
+
+struct Answer {
+    int status = 0;
+    QByteArray head;
+    QByteArray body;
+    QByteArray header(const QByteArray& name) const {
+        for (const QByteArray& line : head.split('\n')) {
+            const qsizetype colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+                return line.mid(colon + 1).trimmed();
+        }
+        return {};
+    }
+    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+};
+
+// One HTTP/1.1 exchange on a fresh connection, written by hand so that a
+// test can send any Host, Origin or cookie a browser or an attacker might.
+Answer Exchange(quint16 port, const QByteArray& method, const QByteArray& path,
+                const QByteArray& body = {}, QList<QByteArray> headers = {}, bool tls = false) {
+    QSslSocket socket;
+    if (tls) {
+        // The test's own certificate, made a moment ago: nobody vouches for it.
+        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    } else {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    bool hasHost = false;
+    for (const QByteArray& h : headers)
+        hasHost = hasHost || h.toLower().startsWith("host:");
+    if (!hasHost)
+        headers << "Host: 127.0.0.1:" + QByteArray::number(port);
+    QByteArray request = method + ' ' + path + " HTTP/1.1\r\n";
+    for (const QByteArray& h : headers)
+        request += h + "\r\n";
+    request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    socket.write(request);
+    QByteArray received;
+    Answer answer;
+    // A refused connection or a timeout leaves the status at 0.
+    (void)QTest::qWaitFor(
+        [&] {
+            received += socket.readAll();
+            if (socket.state() == QAbstractSocket::UnconnectedState)
+                return true; // closed without a whole answer: status 0
+            const qsizetype end = received.indexOf("\r\n\r\n");
+            if (end < 0)
+                return false;
+            answer.head = received.left(end);
+            const qsizetype length = answer.header("Content-Length").toLongLong();
+            if (received.size() < end + 4 + length)
+                return false;
+            answer.body = received.mid(end + 4, length);
+            answer.status = received.mid(9, 3).toInt();
+            return true;
+        },
+        kWaitMs);
+    return answer;
+}
+
+QByteArray LoginForm(const QString& name, const QString& password) {
+    return "name=" + QUrl::toPercentEncoding(name) +
+           "&password=" + QUrl::toPercentEncoding(password);
+}
+
+} // namespace
+
+class WebConsoleTest : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        WorkFolder folder;
+        quint16 outputPort = TestPort();
+        quint16 consolePort = TestPort();
+        std::unique_ptr<TestSystem> t;
+        std::unique_ptr<SystemWebConsoleHost> host;
+        std::unique_ptr<web::WebConsole> console;
+
+        Fixture() {
+            folder.setOutputs({{QStringLiteral("Client A"), QString::number(outputPort)}});
+            folder.setSetting(QStringLiteral("WebConsolePort"), QString::number(consolePort));
+            t = std::make_unique<TestSystem>(folder.path());
+            t->clock.set(kStart);
+            t->system->Form_Load();
+            t->system->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
+            config::SetOperatorPassword(t->system->db.gSysConnection, kName, kPassword,
+                                        QStringLiteral("15 Jan 2026 10:00:00"));
+            host = std::make_unique<SystemWebConsoleHost>(*t->system);
+            console = std::make_unique<web::WebConsole>(*host, host->Settings());
+            const QString failure = console->Start();
+            if (!failure.isEmpty())
+                qFatal("console not started: %s", qPrintable(failure));
+        }
+        System& sys() { return *t->system; }
+
+        Answer get(const QByteArray& path, QList<QByteArray> headers = {}) {
+            return Exchange(consolePort, "GET", path, {}, std::move(headers));
+        }
+        Answer post(const QByteArray& path, const QByteArray& body,
+                    QList<QByteArray> headers = {}) {
+            return Exchange(consolePort, "POST", path, body, std::move(headers));
+        }
+        Answer login(const QString& name = kName, const QString& password = kPassword) {
+            return post("/login", LoginForm(name, password),
+                        {"Content-Type: application/x-www-form-urlencoded"});
+        }
+        // The Cookie header of a fresh session.
+        QByteArray session() {
+            const QByteArray cookie = login().header("Set-Cookie");
+            return "Cookie: " + cookie.left(cookie.indexOf(';'));
+        }
+        Answer command(const QByteArray& cookie, const QJsonObject& json) {
+            return post("/api/command", QJsonDocument(json).toJson(QJsonDocument::Compact),
+                        {cookie, "Content-Type: application/json"});
+        }
+    };
+
+private slots:
+    void loginOpensASessionAndAWrongPasswordDoesNot() {
+        Fixture f;
+        const Answer before = f.get("/");
+        QCOMPARE(before.status, 200);
+        QVERIFY(before.body.contains("action=\"/login\""));
+
+        const Answer wrong = f.login(kName, QStringLiteral("wrong"));
+        QCOMPARE(wrong.status, 401);
+        QVERIFY(wrong.header("Set-Cookie").isEmpty());
+        QVERIFY(wrong.body.contains("Wrong name or password"));
+        QCOMPARE(f.login(QStringLiteral("nobody"), kPassword).status, 401);
+
+        const Answer right = f.login();
+        QCOMPARE(right.status, 303);
+        QCOMPARE(right.header("Location"), QByteArray("/"));
+        const QByteArray cookie = right.header("Set-Cookie");
+        QVERIFY(cookie.startsWith("ombrix_session="));
+        // 32 random bytes in base64: far more than 128 bits.
+        QVERIFY(cookie.indexOf(';') - int(strlen("ombrix_session=")) >= 43);
+        for (const char* attribute : {"HttpOnly", "SameSite=Strict", "Path=/"})
+            QVERIFY2(cookie.contains(attribute), attribute);
+        QVERIFY(!cookie.contains("Secure"));
+
+        const QByteArray session = "Cookie: " + cookie.left(cookie.indexOf(';'));
+        const Answer console = f.get("/", {session});
+        QVERIFY(console.body.contains("console.js"));
+        QCOMPARE(f.get("/api/window", {session}).status, 200);
+        QVERIFY(f.folder.systemLog().contains("System: Web console operator@127.0.0.1: login"));
+        QVERIFY(f.folder.systemLog().contains("System: Web console login failed from 127.0.0.1"));
+        QVERIFY(!f.folder.systemLog().contains(kPassword.toUtf8()));
+
+        const Answer out = f.post("/logout", {}, {session});
+        QCOMPARE(out.status, 303);
+        QVERIFY(out.header("Set-Cookie").contains("Max-Age=0"));
+        QCOMPARE(f.get("/api/window", {session}).status, 401);
+    }
+
+    void fiveFailuresTurnAnAddressAwayForTenMinutes() {
+        Fixture f;
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(f.login(kName, QStringLiteral("guess %1").arg(i)).status, 401);
+        const Answer banned = f.login();
+        QCOMPARE(banned.status, 403);
+        QVERIFY(banned.header("Set-Cookie").isEmpty());
+        f.t->clock.advanceSecs(9 * 60 + 59);
+        QCOMPARE(f.login().status, 403);
+        f.t->clock.advanceSecs(2);
+        QCOMPARE(f.login().status, 303);
+    }
+
+    void failuresSpreadOverMoreThanTenMinutesDoNotBan() {
+        Fixture f;
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f.login(kName, QStringLiteral("guess")).status, 401);
+        f.t->clock.advanceSecs(10 * 60 + 1);
+        QCOMPARE(f.login(kName, QStringLiteral("guess")).status, 401);
+        QCOMPARE(f.login().status, 303);
+    }
+
+    void aSessionEndsAfterTwelveHoursIdle() {
+        Fixture f;
+        const QByteArray session = f.session();
+        f.t->clock.advanceSecs(11 * 3600);
+        QCOMPARE(f.get("/api/window", {session}).status, 200);
+        f.t->clock.advanceSecs(11 * 3600); // idle counts from the last use
+        QCOMPARE(f.get("/api/window", {session}).status, 200);
+        f.t->clock.advanceSecs(12 * 3600);
+        QCOMPARE(f.get("/api/window", {session}).status, 401);
+    }
+
+    void withoutASessionTheApiAnswers401() {
+        Fixture f;
+        QCOMPARE(f.get("/api/window").status, 401);
+        QCOMPARE(f.get("/api/window", {"Cookie: ombrix_session=forged"}).status, 401);
+        QCOMPARE(
+            f.command("Cookie: x=y", {{QStringLiteral("click"), QStringLiteral("cmdSendDummy")}})
+                .status,
+            401);
+        QCOMPARE(f.get("/ws").status, 401);
+    }
+
+    void foreignOriginsAndHostsAre403() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const QJsonObject dummy{{QStringLiteral("click"), QStringLiteral("cmdSendDummy")}};
+        const QByteArray body = QJsonDocument(dummy).toJson(QJsonDocument::Compact);
+        QCOMPARE(f.post("/api/command", body, {session, "Origin: http://evil.example"}).status,
+                 403);
+        QCOMPARE(
+            f.post("/login", LoginForm(kName, kPassword), {"Origin: http://evil.example"}).status,
+            403);
+        const QByteArray own = "Origin: http://127.0.0.1:" + QByteArray::number(f.consolePort);
+        QCOMPARE(f.post("/api/command", body, {session, own}).status, 200);
+
+        // A name of another site pointed at this address (DNS rebinding).
+        QCOMPARE(f.get("/api/window", {session, "Host: evil.example:8088"}).status, 403);
+        QCOMPARE(f.get("/", {"Host: evil.example"}).status, 403);
+        QCOMPARE(f.get("/api/window", {session, "Host: localhost:8088"}).status, 200);
+        f.folder.setSetting(QStringLiteral("WebConsoleHosts"),
+                            QStringLiteral("relay.site.example"));
+        web::WebConsoleSettings settings = f.host->Settings();
+        settings.port = TestPort();
+        web::WebConsole proxied(*f.host, settings);
+        QCOMPARE(proxied.Start(), QString());
+        QCOMPARE(Exchange(settings.port, "GET", "/", {}, {"Host: relay.site.example"}).status, 200);
+        QCOMPARE(Exchange(settings.port, "GET", "/", {}, {"Host: other.site.example"}).status, 403);
+        // Behind a proxy that speaks HTTPS, the page's origin is https://.
+        const Answer proxiedLogin =
+            Exchange(settings.port, "POST", "/login", LoginForm(kName, kPassword),
+                     {"Host: relay.site.example", "Origin: https://relay.site.example"});
+        QCOMPARE(proxiedLogin.status, 303);
+        QCOMPARE(Exchange(settings.port, "POST", "/login", LoginForm(kName, kPassword),
+                          {"Host: relay.site.example", "Origin: https://evil.example"})
+                     .status,
+                 403);
+        QCOMPARE(Exchange(settings.port, "POST", "/login", LoginForm(kName, kPassword),
+                          {"Host: relay.site.example", "Origin: null"})
+                     .status,
+                 403);
+    }
+
+    void withACertificateTheConsoleSpeaksHttpsOnly() {
+        Fixture f;
+        const QString cert = f.folder.file(QStringLiteral("console.pem"));
+        const QString key = f.folder.file(QStringLiteral("console.key"));
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                       QStringLiteral("rsa:2048"), QStringLiteral("-nodes"),
+                       QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                       QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-keyout"), key,
+                       QStringLiteral("-out"), cert});
+        QVERIFY(openssl.waitForFinished(30000));
+        QCOMPARE(openssl.exitCode(), 0);
+        // Named relative to the working folder, as the table holds them.
+        f.folder.setSetting(QStringLiteral("WebConsoleCertificate"), QStringLiteral("console.pem"));
+        f.folder.setSetting(QStringLiteral("WebConsoleKey"), QStringLiteral("console.key"));
+        web::WebConsoleSettings settings = f.host->Settings();
+        settings.port = TestPort();
+        web::WebConsole secure(*f.host, settings);
+        QCOMPARE(secure.Start(), QString());
+        QVERIFY(secure.Url().startsWith(QStringLiteral("https://127.0.0.1:")));
+
+        QCOMPARE(Exchange(settings.port, "GET", "/", {}, {}, true).status, 200);
+        const Answer login =
+            Exchange(settings.port, "POST", "/login", LoginForm(kName, kPassword), {}, true);
+        QCOMPARE(login.status, 303);
+        QVERIFY(login.header("Set-Cookie").contains("; Secure"));
+        QCOMPARE(Exchange(settings.port, "GET", "/").status, 0); // no plain HTTP
+
+        f.folder.setSetting(QStringLiteral("WebConsoleKey"), QStringLiteral("missing.key"));
+        web::WebConsoleSettings broken = f.host->Settings();
+        broken.port = TestPort();
+        web::WebConsole unstarted(*f.host, broken);
+        QVERIFY(unstarted.Start().contains(QStringLiteral("missing.key")));
+    }
+
+    void everyAnswerCarriesTheSecurityHeaders() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const QList<Answer> answers = {
+            f.get("/"),           f.get("/console.js"),
+            f.get("/api/window"), f.get("/api/window", {session}),
+            f.get("/nowhere"),    f.login(kName, QStringLiteral("wrong"))};
+        for (const Answer& a : answers) {
+            QCOMPARE(a.header("X-Frame-Options"), QByteArray("DENY"));
+            QCOMPARE(a.header("Content-Security-Policy"), QByteArray("default-src 'self'"));
+            QCOMPARE(a.header("X-Content-Type-Options"), QByteArray("nosniff"));
+        }
+        QCOMPARE(answers[3].header("Cache-Control"), QByteArray("no-store"));
+        QCOMPARE(answers[4].status, 404);
+    }
+
+    void theWindowAsJson() {
+        Fixture f;
+        const QJsonObject window = f.get("/api/window", {f.session()}).json();
+        QCOMPARE(window.value(QStringLiteral("tab")).toInt(), f.sys().window.SSTab1.Value);
+        QCOMPARE(window.value(QStringLiteral("caption")).toString(), f.sys().window.Caption);
+        QCOMPARE(window.value(QStringLiteral("tabs")).toArray().size(), 6);
+        const QJsonObject controls = window.value(QStringLiteral("controls")).toObject();
+        QCOMPARE(controls.size(), f.sys().window.Controls().size());
+        const QJsonObject outputs = controls.value(QStringLiteral("dgOutputs")).toObject();
+        QCOMPARE(outputs.value(QStringLiteral("kind")).toString(), QStringLiteral("grid"));
+        QCOMPARE(outputs.value(QStringLiteral("tab")).toInt(), 1);
+        QVERIFY(!outputs.value(QStringLiteral("editable")).toBool());
+        QVERIFY(
+            outputs.value(QStringLiteral("columns")).toArray().contains(QStringLiteral("Port")));
+        QCOMPARE(outputs.value(QStringLiteral("rows")).toArray().size(), 1);
+        const QJsonObject dummy = controls.value(QStringLiteral("cmdSendDummy")).toObject();
+        QCOMPARE(dummy.value(QStringLiteral("caption")).toString(),
+                 QStringLiteral("Dummy Message"));
+        QVERIFY(dummy.value(QStringLiteral("enabled")).toBool());
+        QCOMPARE(controls.value(QStringLiteral("chkEnableLogs"))
+                     .toObject()
+                     .value(QStringLiteral("kind")),
+                 QJsonValue(QStringLiteral("checkbox")));
+        QVERIFY(
+            window.value(QStringLiteral("warning")).toObject().contains(QStringLiteral("visible")));
+    }
+
+    // Every byte a peer sent reaches the browser as the code point of its
+    // value: nothing a client sends is lost or turned into something else.
+    void peerBytesArriveAsCodePoints() {
+        Fixture f;
+        LoopbackClient client(f.outputPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        QByteArray every;
+        for (int b = 0; b < 256; ++b)
+            every += char(b);
+        client.socket.write(every);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return f.sys().window.txbLogOutputs.Bytes.contains(char(0xFF)); }, kWaitMs));
+        const QByteArray session = f.session();
+        const QJsonObject window = f.get("/api/window", {session}).json();
+        const QString pane = window.value(QStringLiteral("controls"))
+                                 .toObject()
+                                 .value(QStringLiteral("txbLogOutputs"))
+                                 .toObject()
+                                 .value(QStringLiteral("text"))
+                                 .toString();
+        QCOMPARE(pane, QString::fromLatin1(f.sys().window.txbLogOutputs.Bytes));
+        QString high;
+        for (int b = 0x80; b < 256; ++b)
+            high += QChar(b);
+        QVERIFY(pane.contains(high));
+
+        // A stored packet, every byte value, in the Delayed grid.
+        QVERIFY(f.sys().delayedDb.AddDelayed(every, QStringLiteral("Away"), f.sys().gMessID++));
+        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 4}}).status, 200);
+        const QJsonArray rows = f.get("/api/window", {session})
+                                    .json()
+                                    .value(QStringLiteral("controls"))
+                                    .toObject()
+                                    .value(QStringLiteral("dgDelayed"))
+                                    .toObject()
+                                    .value(QStringLiteral("rows"))
+                                    .toArray();
+        bool found = false;
+        for (const QJsonValue& row : rows)
+            for (const QJsonValue& cell : row.toArray())
+                found = found || cell.toString() == QString::fromLatin1(every);
+        QVERIFY(found);
+    }
+
+    void commandsRunTheWindowsHandlers() {
+        Fixture f;
+        LoopbackClient client(f.outputPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        const QByteArray session = f.session();
+
+        QCOMPARE(
+            f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdSendDummy")}}).status,
+            200);
+        QVERIFY(QTest::qWaitFor([&] { return client.received.contains("Ombrix"); }, kWaitMs));
+        QVERIFY(f.folder.systemLog().contains(
+            "System: Web console operator@127.0.0.1: {\"click\":\"cmdSendDummy\"}"));
+
+        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 3}}).status, 200);
+        QCOMPARE(f.sys().window.SSTab1.Value, 3);
+        QCOMPARE(f.command(session, {{QStringLiteral("check"), QStringLiteral("chkEnableLogs")},
+                                     {QStringLiteral("value"), 1}})
+                     .status,
+                 200);
+        QCOMPARE(f.folder.setting(QStringLiteral("RawLogEnabled")).toString(),
+                 QStringLiteral("True"));
+        QCOMPARE(f.command(session, {{QStringLiteral("dblclick"), QStringLiteral("txbLogOutputs")}})
+                     .status,
+                 200);
+        QVERIFY(f.sys().window.frmeInfoBox.Visible);
+        QCOMPARE(
+            f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDoneInfo")}}).status,
+            200);
+        QVERIFY(!f.sys().window.frmeInfoBox.Visible);
+        const QDateTime next = f.sys().logs.gNextBackUp;
+        QCOMPARE(
+            f.command(session, {{QStringLiteral("menu"), QStringLiteral("mnuForceBackup")}}).status,
+            200);
+        QVERIFY(f.sys().logs.gNextBackUp != next);
+    }
+
+    void anOutputsEditReachesTheTableAndThePort() {
+        Fixture f;
+        LoopbackClient first(f.outputPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), first, 0));
+        const QByteArray session = f.session();
+        const auto cmd = [&](const QJsonObject& json) { return f.command(session, json); };
+        const quint16 newPort = TestPort();
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("row"), 0},
+                      {QStringLiteral("column"), 1},
+                      {QStringLiteral("value"), QStringLiteral("x")}})
+                     .status,
+                 400); // not open for editing
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        const QJsonArray columns = f.get("/api/window", {session})
+                                       .json()
+                                       .value(QStringLiteral("controls"))
+                                       .toObject()
+                                       .value(QStringLiteral("dgOutputs"))
+                                       .toObject()
+                                       .value(QStringLiteral("columns"))
+                                       .toArray();
+        const int port = int(columns.toVariantList().indexOf(QStringLiteral("Port")));
+        QVERIFY(port >= 0);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("row"), 0},
+                      {QStringLiteral("column"), port},
+                      {QStringLiteral("value"), QString::number(newPort)}})
+                     .status,
+                 200);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("addRow"),
+                       QJsonObject{{QStringLiteral("Description"), QStringLiteral("Client B")},
+                                   {QStringLiteral("Port"), QString::number(TestPort())},
+                                   {QStringLiteral("Active"), QStringLiteral("N")}}}})
+                     .status,
+                 200);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("addRow"), QJsonObject{{QStringLiteral("Nonsense"), 1}}}})
+                     .status,
+                 400);
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        QCOMPARE(
+            f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"),
+                      QStringLiteral("SELECT Description, Port FROM Outputs ORDER BY Description"))
+                .size(),
+            2);
+        QCOMPARE(
+            f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"),
+                      QStringLiteral("SELECT Port FROM Outputs WHERE Description = 'Client A'"))
+                .value(0)
+                .value(0)
+                .toString(),
+            QString::number(newPort));
+        // The connected output moved to its new port.
+        QTRY_COMPARE(first.socket.state(), QAbstractSocket::UnconnectedState);
+        f.sys().outputSockets.UpdateOutputClients();
+        LoopbackClient client(newPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+
+        // Deleting the new row.
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("deleteRow"), 1}})
+                     .status,
+                 200);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                      {QStringLiteral("deleteRow"), 7}})
+                     .status,
+                 400);
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        QCOMPARE(
+            f.folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT * FROM Outputs"))
+                .size(),
+            1);
+    }
+
+    void badCommandsAreRefusedWithAReason() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const auto refused = [&](const QJsonObject& json, int status) {
+            const Answer a = f.command(session, json);
+            return a.status == status &&
+                   !a.json().value(QStringLiteral("error")).toString().isEmpty();
+        };
+        QVERIFY(refused({{QStringLiteral("click"), QStringLiteral("cmdNoSuch")}}, 400));
+        QVERIFY(refused({{QStringLiteral("click"), QStringLiteral("mnuExit")}}, 400));
+        QVERIFY(refused({{QStringLiteral("menu"), QStringLiteral("mnuNoSuch")}}, 400));
+        QVERIFY(refused({{QStringLiteral("check"), QStringLiteral("chkEnableLogs")},
+                         {QStringLiteral("value"), 2}},
+                        400));
+        QVERIFY(refused({{QStringLiteral("dblclick"), QStringLiteral("dgOutputs")}}, 400));
+        QVERIFY(refused({{QStringLiteral("tab"), 6}}, 400));
+        QVERIFY(refused({{QStringLiteral("grid"), QStringLiteral("dgNoSuch")},
+                         {QStringLiteral("deleteRow"), 0}},
+                        400));
+        QVERIFY(refused({{QStringLiteral("frobnicate"), 1}}, 400));
+        const Answer notJson =
+            f.post("/api/command", "{not json", {session, "Content-Type: application/json"});
+        QCOMPARE(notJson.status, 400);
+
+        // A remote click must not stop or hide a round-the-clock relay.
+        QSignalSpy unload(&f.sys().window, &frmQuorlan::unloadRequested);
+        const Answer exit =
+            f.command(session, {{QStringLiteral("menu"), QStringLiteral("mnuExit")}});
+        QCOMPARE(exit.status, 409);
+        QCOMPARE(exit.json().value(QStringLiteral("error")).toString(),
+                 QStringLiteral("stop the service with systemctl"));
+        QCOMPARE(
+            f.command(session, {{QStringLiteral("menu"), QStringLiteral("mnuMinimise")}}).status,
+            409);
+        QCOMPARE(unload.count(), 0);
+        QCOMPARE(f.sys().window.WindowState, 0);
+        QVERIFY(!f.folder.systemLog().contains("mnuExit"));
+        QCOMPARE(f.post("/api/command", QByteArray(web::WebConsole::kMaxBody + 1, ' '), {session})
+                     .status,
+                 413);
+    }
+
+    void theWebSocketSendsTheWindowAndItsChanges() {
+        Fixture f;
+        const QByteArray cookie = f.session().mid(int(strlen("Cookie: ")));
+        const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(f.consolePort);
+        const QUrl url(QStringLiteral("ws://127.0.0.1:%1/ws").arg(f.consolePort));
+
+        QWebSocket socket(origin);
+        QStringList messages;
+        connect(&socket, &QWebSocket::textMessageReceived, &socket,
+                [&](const QString& m) { messages << m; });
+        QNetworkRequest request(url);
+        request.setRawHeader("Cookie", cookie);
+        socket.open(request);
+        QVERIFY(QTest::qWaitFor([&] { return !messages.isEmpty(); }, kWaitMs));
+        QVERIFY(QJsonDocument::fromJson(messages.first().toUtf8())
+                    .object()
+                    .value(QStringLiteral("controls"))
+                    .toObject()
+                    .contains(QStringLiteral("txbLogOutputs")));
+
+        // A burst of changes comes as a few copies, the last one up to date.
+        for (int i = 0; i < 200; ++i)
+            f.sys().logs.LogOutput(QStringLiteral("line %1").arg(i));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return messages.size() > 1 && messages.last().contains(QStringLiteral("line 199"));
+            },
+            kWaitMs));
+        QVERIFY(messages.size() <= 4);
+
+        // A foreign page and a caller without a session never get the model.
+        QWebSocket foreign(QStringLiteral("http://evil.example"));
+        QNetworkRequest foreignRequest(url);
+        foreignRequest.setRawHeader("Cookie", cookie);
+        QSignalSpy foreignError(&foreign,
+                                QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error));
+        QSignalSpy foreignMessages(&foreign, &QWebSocket::textMessageReceived);
+        foreign.open(foreignRequest);
+        QVERIFY(QTest::qWaitFor([&] { return foreignError.count() > 0; }, kWaitMs));
+        QCOMPARE(foreignMessages.count(), 0);
+
+        QWebSocket anonymous(origin);
+        QSignalSpy anonymousError(&anonymous,
+                                  QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error));
+        anonymous.open(url);
+        QVERIFY(QTest::qWaitFor([&] { return anonymousError.count() > 0; }, kWaitMs));
+
+        // The raw answers to the upgrades: 403 and 401.
+        const QList<QByteArray> upgrade = {
+            "Upgrade: websocket", "Connection: Upgrade",
+            "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==", "Sec-WebSocket-Version: 13"};
+        QCOMPARE(f.get("/ws", upgrade + QList<QByteArray>{"Cookie: " + cookie,
+                                                          "Origin: http://evil.example"})
+                     .status,
+                 403);
+        QCOMPARE(f.get("/ws", upgrade).status, 401);
+
+        // Logging out closes the session's socket.
+        QSignalSpy closed(&socket, &QWebSocket::disconnected);
+        f.post("/logout", {}, {"Cookie: " + cookie});
+        QVERIFY(QTest::qWaitFor([&] { return closed.count() > 0; }, kWaitMs));
+    }
+};
+
+QTEST_GUILESS_MAIN(WebConsoleTest)
+#include "web-console-test.moc"
