@@ -8,7 +8,7 @@
 
 const kFirstRetry = 1000; // milliseconds before the first reconnection
 const kLongestRetry = 30000; // ... doubling up to this
-const kFollowSlack = 24; // pixels: a pane scrolled this near its end follows new lines
+const kFollowSlack = 8; // pixels: a pane scrolled this near its top follows new lines
 
 let latest = null; // the model last received
 let shown = null; // the model as rendered, control by control
@@ -55,7 +55,19 @@ function setValue(element, text) {
   if (element.value !== wanted) element.value = wanted;
 }
 
-const asLines = (text) => (text || '').replace(/\r\n/g, '\n');
+// Log lines end in CR LF; other control bytes (a packet's STX, CR, ETX, ...)
+// are shown by name, as the window's grids show them, one log line a line.
+const kControlNames = ['NUL', 'SOH', 'STX', 'ETX', 'EOT', 'ENQ', 'ACK', 'BEL', 'BS', 'HT', 'LF',
+  'VT', 'FF', 'CR', 'SO', 'SI', 'DLE', 'DC1', 'DC2', 'DC3', 'DC4', 'NAK', 'SYN', 'ETB', 'CAN', 'EM',
+  'SUB', 'ESC', 'FS', 'GS', 'RS', 'US'];
+
+function controlName(c) {
+  const code = c.charCodeAt(0);
+  return '<' + (code < 32 ? kControlNames[code] : 'x' + code.toString(16)) + '>';
+}
+
+const asLines = (text) =>
+  (text || '').replace(/\r\n/g, '\n').replace(/[\x00-\x08\x0b-\x1f\x7f-\x9f]/g, controlName);
 
 function setStatus(text, isError) {
   const status = byId('status');
@@ -280,10 +292,7 @@ function createPane(name) {
   root.readOnly = true;
   root.wrap = 'off';
   root.spellcheck = false;
-  const view = { root, follow: true };
-  root.addEventListener('scroll', () => {
-    view.follow = root.scrollTop + root.clientHeight >= root.scrollHeight - kFollowSlack;
-  });
+  const view = { root };
   // Some panes open the info box on a double-click; on the others the
   // relay refuses it, and the page, as the window, just does nothing.
   root.addEventListener('dblclick', () => command({ dblclick: name }, true));
@@ -321,9 +330,21 @@ function update(name, view, control) {
   view.shown = control;
 }
 
+// The newest line is on top. A pane scrolled to the top stays there; one the
+// operator scrolled down keeps the lines in view as new lines push them down.
 function showPaneText(view, text) {
-  view.root.value = asLines(text);
-  if (view.follow) view.root.scrollTop = view.root.scrollHeight;
+  const pane = view.root;
+  const before = pane.value;
+  const top = pane.scrollTop;
+  const lines = asLines(text);
+  pane.value = lines;
+  if (top <= kFollowSlack) {
+    pane.scrollTop = 0;
+    return;
+  }
+  const oldStart = before ? lines.indexOf(before.slice(0, before.indexOf('\n') + 1)) : -1;
+  const added = oldStart > 0 ? lines.slice(0, oldStart).split('\n').length - 1 : 0;
+  pane.scrollTop = top + added * parseFloat(getComputedStyle(pane).lineHeight);
 }
 
 // ---- Grids ------------------------------------------------------------------
@@ -469,7 +490,8 @@ function fillRows(view, rows, width, open) {
     const line = body.rows[r];
     for (let c = 0; c < width; ++c) {
       const cell = line.cells[c];
-      if (cell !== document.activeElement) setText(cell, row[c]);
+      // Open for editing, a cell holds the very text it sends back.
+      if (cell !== document.activeElement) setText(cell, open ? row[c] : asLines(row[c]));
       if ((cell.contentEditable !== 'false') !== open) editable(cell, open);
     }
   });
@@ -487,9 +509,6 @@ function showTab(index) {
   byId('panels').querySelectorAll('.panel').forEach((panel, i) => {
     panel.hidden = i !== index;
   });
-  // A pane that was hidden could not follow its newest line.
-  for (const view of Object.values(views))
-    if (view.follow && !view.root.closest('[hidden]')) view.root.scrollTop = view.root.scrollHeight;
 }
 
 function closeMenus() {
