@@ -6,8 +6,8 @@ loopback, with a plain client on its first output. Headless Chromium, driven by
 selenium, signs in to the console and works it as an operator would: it sees the
 carrier's pages arrive in the Outputs pane, sends a dummy message, edits and
 commits an Outputs row, and sees a client's markup shown as text. The test checks
-what the client receives and what the database holds, and saves a screenshot of
-the Outputs tab.
+what the client receives and what the database holds, has Exit refused, logs out,
+and saves a screenshot of the Outputs tab.
 
 Usage: browser-test.py --ombrix BIN --sim BIN --first-port N --screenshot PNG
 Needs Debian's chromium, chromium-driver and python3-selenium (make deps).
@@ -161,6 +161,13 @@ def set_setting(db, key, value):
         db.execute("INSERT INTO StartUp (Key_Description, Key_Data) VALUES (?, ?)", (key, value))
 
 
+def stored_for(folder, destination):
+    with sqlite3.connect(os.path.join(folder, "delayed.mdb"), timeout=5) as db:
+        return db.execute(
+            "SELECT COUNT(*) FROM Delayed WHERE Destination = ?", (destination,)
+        ).fetchone()[0]
+
+
 def outputs_rows(folder):
     with sqlite3.connect(os.path.join(folder, "Ombrixsys.mdb")) as db:
         return db.execute("SELECT Description, Port FROM Outputs ORDER BY rowid").fetchall()
@@ -306,21 +313,27 @@ def check_pages_arrive(console, client):
         PAGE_DELAY_LIMIT - (time.monotonic() - received),
         0.02,
     )
-    print("ok: %r in the Outputs pane %.2f s after the client had it" % (page, time.monotonic() - received))
+    delay = time.monotonic() - received
+    print("ok: %r in the Outputs pane %.2f s after the client had it" % (page, delay))
 
 
-def check_dummy_message(console, client):
-    before = client.count(b"Dummy Message")
+def check_dummy_message(console, client, folder):
+    # What the relay sent before the client connected, an idle dummy message
+    # among it, comes from the delayed store a packet a second: first that.
+    wait_for("the client's stored packets sent", lambda: stored_for(folder, "Client A") == 0, 15)
+    time.sleep(0.5)  # the last of them on its way
+    before = client.count(b"Dummy Message: ")
     console.click("cmdSendDummy")
-    wait_for("a dummy message at the client", lambda: client.count(b"Dummy Message") > before)
+    wait_for("a dummy message at the client", lambda: client.count(b"Dummy Message: ") > before)
     print("ok: Dummy Message reaches the client")
 
 
 def check_markup_shown_as_text(console, client):
     driver = console.driver
-    driver.execute_script("window.alerted = false; window.alert = () => { window.alerted = true; };")
+    driver.execute_script("window.alerted = false; window.alert = () => { window.alerted = 1; };")
     client.send(MARKUP.encode())
-    wait_for("the client's text in the Outputs pane", lambda: MARKUP in console.pane("txbLogOutputs"))
+    wait_for("the client's text in the Outputs pane",
+             lambda: MARKUP in console.pane("txbLogOutputs"))
     time.sleep(0.3)  # time for an image's error handler, had one been made
     images = driver.execute_script("return document.getElementsByTagName('img').length")
     alerted = driver.execute_script("return window.alerted")
@@ -347,8 +360,10 @@ def check_exit_refused(console, relay):
 
 def check_outputs_edit(console, folder, ports):
     console.click("cmdEditOuputs")
-    wait_for("the Outputs grid open for editing", lambda: console.caption("cmdEditOuputs") == "Commit")
-    wait_for("editable cells", lambda: console.cell("dgOutputs", 1, 0).get_attribute("contenteditable") != "false")
+    wait_for("the Outputs grid open for editing",
+             lambda: console.caption("cmdEditOuputs") == "Commit")
+    wait_for("editable cells",
+             lambda: console.cell("dgOutputs", 1, 0).get_attribute("contenteditable") != "false")
     console.type_in_cell("dgOutputs", 1, 0, "Client B renamed")
     console.type_in_cell("dgOutputs", 1, 1, str(ports.output2_moved))
     console.click("cmdEditOuputs")
@@ -389,13 +404,14 @@ def main():
         relay = processes.start(
             "relay", [args.ombrix, "--headless", "--workdir", os.path.join(folder, "work")]
         )
-        wait_for("the console's port", lambda: closed(connect_or_none(ports.console)), START_LIMIT, 0.2)
+        wait_for("the console's port",
+                 lambda: closed(connect_or_none(ports.console)), START_LIMIT, 0.2)
         driver = start_browser(folder)
         console = Console(driver, "http://127.0.0.1:%d/" % ports.console)
         check_login(console)
         client = Client(ports.output1)
         check_pages_arrive(console, client)
-        check_dummy_message(console, client)
+        check_dummy_message(console, client, os.path.join(folder, "work"))
         check_markup_shown_as_text(console, client)
         os.makedirs(os.path.dirname(os.path.abspath(args.screenshot)), exist_ok=True)
         if not driver.save_screenshot(args.screenshot):

@@ -225,7 +225,8 @@ function arrange(place, view, control, next) {
     place.panes.append(view.root);
     return;
   }
-  const headsGrid = control.kind === 'label' && next && next.kind === 'grid' && next.tab === control.tab;
+  const headsGrid =
+    control.kind === 'label' && next && next.kind === 'grid' && next.tab === control.tab;
   if (!place.group || headsGrid || (control.kind === 'grid' && place.group.hasGrid)) {
     const root = make('div', 'group noGrid');
     const head = make('div', 'head');
@@ -430,8 +431,10 @@ function updateGrid(name, view, grid) {
   const newColumns = JSON.stringify(columns) !== JSON.stringify(was.columns || []);
   const newRows = !sameRows(was.rows, rows);
   const focus = document.activeElement;
-  const typing = view.root.contains(focus) && (focus.isContentEditable || focus.tagName === 'INPUT');
-  if (typing && (newColumns || grid.editable !== was.editable || rows.length !== (was.rows || []).length))
+  const typing =
+    view.root.contains(focus) && (focus.isContentEditable || focus.tagName === 'INPUT');
+  const reopened = grid.editable !== was.editable;
+  if (typing && (newColumns || reopened || rows.length !== (was.rows || []).length))
     return false;
   if (newColumns) {
     view.body.replaceChildren();
@@ -454,10 +457,12 @@ function updateGrid(name, view, grid) {
     adding.append(cell);
     view.foot.replaceChildren(adding);
   }
-  if (grid.editable !== was.editable) view.root.classList.toggle('editable', Boolean(grid.editable));
-  if (newColumns || newRows || grid.editable !== was.editable) fillRows(view, rows, columns.length, Boolean(grid.editable));
+  if (reopened) view.root.classList.toggle('editable', Boolean(grid.editable));
+  if (newColumns || newRows || reopened)
+    fillRows(view, rows, columns.length, Boolean(grid.editable));
   const count = grid.rowCount === undefined ? rows.length : grid.rowCount;
-  setText(view.note, count > rows.length ? 'Showing ' + rows.length + ' of ' + count + ' rows' : '');
+  const capped = count > rows.length;
+  setText(view.note, capped ? 'Showing ' + rows.length + ' of ' + count + ' rows' : '');
   return true;
 }
 
@@ -469,7 +474,8 @@ function editable(cell, on) {
   try {
     cell.contentEditable = 'plaintext-only';
   } catch (error) {
-    cell.contentEditable = 'true'; // a browser without plain-text editing; textContent is read all the same
+    // A browser without plain-text editing: textContent is read all the same.
+    cell.contentEditable = 'true';
   }
 }
 
