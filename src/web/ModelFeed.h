@@ -23,7 +23,7 @@ public:
     static constexpr int kInterval = 1000 / kMaxPerSecond; // milliseconds
     // A browser that stops reading gets no more copies until it catches up;
     // each copy is the whole state, so the next one brings it up to date.
-    static constexpr qint64 kMaxQueuedBytes = 4 * 1024 * 1024;
+    static constexpr qint64 kMaxQueuedBytes = qint64(4) * 1024 * 1024;
 
     // `alive` tells whether a socket's session still stands.
     ModelFeed(frmQuorlan& window, std::function<bool(const QString& token)> alive);

@@ -19,7 +19,7 @@ QString NewToken() {
 QString Sessions::Open(const QString& name, const QDateTime& now) {
     // Sessions left to expire are dropped here, so they never pile up.
     sessions_.removeIf([&](const auto& it) { return it->lastUsed.secsTo(now) >= kIdleSecs; });
-    const QString token = NewToken();
+    QString token = NewToken();
     sessions_.insert(token, {name, now});
     return token;
 }

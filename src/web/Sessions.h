@@ -11,7 +11,7 @@ namespace web {
 // logging out or by being idle too long.
 class Sessions {
 public:
-    static constexpr qint64 kIdleSecs = 12 * 60 * 60;
+    static constexpr qint64 kIdleSecs = qint64(12) * 60 * 60;
     static constexpr int kTokenBytes = 32;
 
     // A new session for NAME; returns its token.
@@ -36,8 +36,8 @@ private:
 class LoginGuard {
 public:
     static constexpr int kMaxFailures = 5;
-    static constexpr qint64 kWindowSecs = 10 * 60;
-    static constexpr qint64 kBanSecs = 10 * 60;
+    static constexpr qint64 kWindowSecs = qint64(10) * 60;
+    static constexpr qint64 kBanSecs = qint64(10) * 60;
 
     bool Banned(const QString& address, const QDateTime& now);
     void Failed(const QString& address, const QDateTime& now);

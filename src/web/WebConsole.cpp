@@ -74,7 +74,7 @@ QString WebConsole::Start() {
     if (address.isNull())
         return QStringLiteral("WebConsoleAddress %1 is not an IP address").arg(settings_.address);
     if (Secure()) {
-        const QString failure = startSsl();
+        QString failure = startSsl();
         if (!failure.isEmpty())
             return failure;
     }

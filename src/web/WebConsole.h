@@ -18,7 +18,7 @@ class ModelFeed;
 class WebConsole : public QAbstractHttpServer {
     Q_OBJECT
 public:
-    static constexpr qint64 kMaxBody = 64 * 1024;
+    static constexpr qint64 kMaxBody = qint64(64) * 1024;
     static inline const QString kCookie = QStringLiteral("ombrix_session");
 
     WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent = nullptr);
