@@ -3,7 +3,7 @@
 
 PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy \
             mosquitto mosquitto-clients libmosquitto-dev qt6-httpserver-dev qt6-websockets-dev \
-            chromium chromium-driver python3-selenium
+            chromium chromium-driver python3-selenium openssl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps build build-asan test test-asan demo package format lint clean

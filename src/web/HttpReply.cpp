@@ -39,7 +39,8 @@ void Send(QHttpServerResponder& responder, const HttpReply& reply) {
     responder.writeHeader("X-Frame-Options", "DENY");
     responder.writeHeader("Content-Security-Policy", "default-src 'self'");
     responder.writeHeader("X-Content-Type-Options", "nosniff");
-    responder.writeHeader("Referrer-Policy", "no-referrer");
+    // "no-referrer" would make browsers send "Origin: null" on the page's own posts.
+    responder.writeHeader("Referrer-Policy", "same-origin");
     if (reply.api)
         responder.writeHeader("Cache-Control", "no-store");
     for (const auto& [name, value] : reply.headers)
