@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QMap>
 #include <QString>
+#include <QVector>
 #include <memory>
 
 namespace platform {
@@ -35,10 +37,20 @@ struct Control {
     long ForeColor = 0;
 };
 
+// Where a row's connection stands, as an operator reads it, and since when.
+struct RowState {
+    QString State; // "" for a row with no connection (a row being added)
+    QDateTime Since;
+    bool operator==(const RowState&) const = default;
+};
+
 // A grid bound to a recordset; columns not in ColumnWidth keep the default width.
 struct DataGrid : Control {
     std::shared_ptr<platform::Recordset> DataSource;
     QMap<int, int> ColumnWidth;
+    // For grids of connections (Outputs, Telstra): one for each row of the
+    // recordset, in its order; empty for the other grids.
+    QVector<RowState> RowStates;
 };
 
 namespace colours {

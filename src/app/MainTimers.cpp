@@ -1,5 +1,6 @@
 #include "app/System.h"
 
+#include "app/ConnectionStates.h"
 #include "platform/Error.h"
 
 #include <chrono>
@@ -57,6 +58,10 @@ void System::tmrSockets_Timer() {
 }
 
 void System::tmrSystem_Timer() {
-    if (!unloaded_)
-        RunTick(SystemTickSteps(), ErrorCode::SystemTimer);
+    if (unloaded_)
+        return;
+    RunTick(SystemTickSteps(), ErrorCode::SystemTimer);
+    // Once a second is soon enough for an operator, and costs nothing when
+    // nothing changed.
+    app::ShowConnectionStates(*this);
 }

@@ -1,5 +1,6 @@
 #include "app/System.h"
 
+#include "app/ConnectionStates.h"
 #include "app/Version.h"
 #include "config/SettingValues.h"
 #include "platform/Error.h"
@@ -101,6 +102,7 @@ bool System::Form_Load() {
         OpenRawTestFile();
 
     window.SSTab1.Value = frmQuorlan::kDecoderTab;
+    app::ShowConnectionStates(*this);
     window.ChangedNow(); // the window shows itself loaded
     return true;
 }

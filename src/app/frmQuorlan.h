@@ -40,6 +40,8 @@ public:
     static constexpr int kDelayedTab = 4;
     static constexpr int kDecoderTab = 5;
     QStringList TabCaptions;
+    // False while no carrier connection is up: the views mark the Input tab.
+    bool CarrierConnected = false;
 
     DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers;
 
@@ -89,6 +91,9 @@ public:
     void chkEnableLogs_Click();
     void cmdSendDummy_Click();
     void cmdDeleteDelayed_Click();
+    // How many packets the delayed store holds: what "Delete ALL" would
+    // delete, for the views to name when they ask first.
+    qint64 StoredPackets() const;
     void txbLogErrors_DblClick() { showPane(txbLogErrors); }
     void txbLogOutputs_DblClick() { showPane(txbLogOutputs); }
     void txbLogTelstra_DblClick() { showPane(txbLogTelstra); }

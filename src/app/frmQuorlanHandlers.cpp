@@ -147,6 +147,10 @@ void frmQuorlan::cmdDeleteDelayed_Click() {
     sys_.delayedDb.ClearDelayed();
 }
 
+qint64 frmQuorlan::StoredPackets() const {
+    return sys_.delayedDb.gDelayedCount;
+}
+
 void frmQuorlan::showPane(const Control& pane) {
     txbInfo.Text = pane.Text;
     txbInfo.Bytes = pane.Bytes;

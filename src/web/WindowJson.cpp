@@ -59,6 +59,16 @@ void AddGrid(QJsonObject& json, const DataGrid& grid) {
     json.insert(QStringLiteral("rows"), rows);
     json.insert(QStringLiteral("rowCount"), qint64(rowCount));
     json.insert(QStringLiteral("editable"), grid_editing::Editable(grid));
+    if (grid.RowStates.isEmpty())
+        return;
+    // Where each row's connection stands: rowStates[i] is rows[i]'s.
+    QJsonArray states;
+    for (const RowState& state : grid.RowStates)
+        states << QJsonObject{
+            {QStringLiteral("state"), state.State},
+            {QStringLiteral("stateSince"),
+             state.Since.toOffsetFromUtc(state.Since.offsetFromUtc()).toString(Qt::ISODate)}};
+    json.insert(QStringLiteral("rowStates"), states);
 }
 
 QJsonObject ControlJson(frmQuorlan& window, const Control& c) {
@@ -100,6 +110,8 @@ QJsonObject WindowJson(frmQuorlan& window) {
         controls.insert(control->Name, ControlJson(window, *control));
     return {{QStringLiteral("caption"), window.Caption},
             {QStringLiteral("tab"), window.SSTab1.Value},
+            {QStringLiteral("carrierConnected"), window.CarrierConnected},
+            {QStringLiteral("storedPackets"), window.StoredPackets()},
             {QStringLiteral("tabs"), QJsonArray::fromStringList(window.TabCaptions)},
             {QStringLiteral("warning"), BoxJson(window.frmeSystemError, window.txbSystemError)},
             {QStringLiteral("info"), BoxJson(window.frmeInfoBox, window.txbInfo)},
