@@ -53,9 +53,19 @@ bool StopsTheRelay(const QString& menu) {
     return menu == QLatin1String("mnuExit") || menu == QLatin1String("mnuMinimise");
 }
 
-CommandResult Click(frmQuorlan& window, const QString& name) {
+// Emptying the delayed store cannot be undone: the caller must say it means it.
+bool AsksFirst(const QString& button) {
+    return button == QLatin1String("cmdDeleteDelayed");
+}
+
+CommandResult Click(frmQuorlan& window, const QString& name, const QJsonValue& confirm) {
     if (!FindControl(window, name, Control::Kind::Button) || !window.HasClickHandler(name))
         return BadRequest(QStringLiteral("no button named %1").arg(name));
+    if (AsksFirst(name) && confirm != QJsonValue(true))
+        return BadRequest(QStringLiteral("%1 deletes all %2 stored packets: send \"confirm\": "
+                                         "true to do it")
+                              .arg(name)
+                              .arg(window.StoredPackets()));
     window.Click(name);
     return {};
 }
@@ -141,7 +151,7 @@ CommandResult Dispatch(frmQuorlan& window, const QJsonObject& command, QJsonObje
     if (command.contains(QStringLiteral("grid")))
         return GridEdit(window, command, logged);
     if (text("click").isString())
-        return Click(window, text("click").toString());
+        return Click(window, text("click").toString(), text("confirm"));
     if (text("menu").isString())
         return Menu(window, text("menu").toString());
     if (text("check").isString())

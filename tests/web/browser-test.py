@@ -349,6 +349,52 @@ def check_markup_shown_as_text(console, client):
     print("ok: %s is shown as text" % MARKUP)
 
 
+def check_connection_states(console):
+    """Each output's row says where its client stands; the carrier is up."""
+    console.click("tab1")
+
+    def state(row):
+        css = "#dgOutputs tbody tr:nth-child(%d) td.state" % (row + 1)
+        cells = console.driver.find_elements(console.by.CSS_SELECTOR, css)
+        return cells[0].text if cells else ""
+
+    wait_for("Client A's row reading Connected", lambda: state(0).startswith("Connected since "))
+    wait_for("Client B's row reading Listening",
+             lambda: state(1).startswith("Listening for client since "))
+    if "no carrier" in console.caption("tab0"):
+        raise Failure("the Input tab is marked while the carrier is connected")
+    print("ok: the Outputs rows show Connected and Listening for client")
+
+
+def open_alert(console):
+    from selenium.common.exceptions import NoAlertPresentException
+
+    try:
+        return console.driver.switch_to.alert
+    except NoAlertPresentException:
+        return None
+
+
+def check_delete_all_asks(console, folder):
+    """Delete ALL names the count and deletes nothing until the operator agrees."""
+    console.click("tab4")
+    wait_for("stored packets for the absent Client B", lambda: stored_for(folder, "Client B") > 0)
+    console.click("cmdDeleteDelayed")
+    alert = wait_for("the question before Delete ALL", lambda: open_alert(console))
+    if "stored packets" not in alert.text:
+        raise Failure("Delete ALL asks %r" % alert.text)
+    alert.dismiss()
+    time.sleep(0.3)  # a refused deletion would show at once; none may come
+    if stored_for(folder, "Client B") == 0:
+        raise Failure("Delete ALL answered Cancel deleted the stored packets")
+    before = stored_for(folder, "Client B")
+    console.click("cmdDeleteDelayed")
+    wait_for("the question again", lambda: open_alert(console)).accept()
+    wait_for("the store emptied", lambda: stored_for(folder, "Client B") < before)
+    print("ok: Delete ALL asks first and deletes only when the operator agrees")
+    console.click("tab1")
+
+
 def check_exit_refused(console, relay):
     console.click("mnuFile")
     console.click("mnuExit")
@@ -417,6 +463,8 @@ def main():
         if not driver.save_screenshot(args.screenshot):
             raise Failure("no screenshot written to " + args.screenshot)
         print("ok: screenshot of the Outputs tab in %s" % args.screenshot)
+        check_connection_states(console)
+        check_delete_all_asks(console, os.path.join(folder, "work"))
         check_exit_refused(console, relay)
         check_outputs_edit(console, os.path.join(folder, "work"), ports)
         check_logout(console)

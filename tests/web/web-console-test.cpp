@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSslSocket>
+#include <QTcpServer>
 #include <QTest>
 #include <QWebSocket>
 
@@ -103,8 +104,14 @@ class WebConsoleTest : public QObject {
         std::unique_ptr<SystemWebConsoleHost> host;
         std::unique_ptr<web::WebConsole> console;
 
-        Fixture() {
+        // With a carrier's port, the Telstra table gets a row that dials it.
+        explicit Fixture(quint16 carrierPort = 0) {
             folder.setOutputs({{QStringLiteral("Client A"), QString::number(outputPort)}});
+            if (carrierPort != 0)
+                folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                            QStringLiteral("INSERT INTO Telstra (Description, Port, Active) "
+                                           "VALUES ('Carrier', ?, 'Y')"),
+                            {QString::number(carrierPort)});
             folder.setSetting(QStringLiteral("WebConsolePort"), QString::number(consolePort));
             t = std::make_unique<TestSystem>(folder.path());
             t->clock.set(kStart);
@@ -500,6 +507,83 @@ private slots:
             f.folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT * FROM Outputs"))
                 .size(),
             1);
+    }
+
+    // What the operator sees of a carrier drop: the row's state and since
+    // when, and the window's mark that no carrier is connected.
+    void aCarrierDropShowsInTheRowState() {
+        QTcpServer carrier;
+        QVERIFY(carrier.listen(QHostAddress::LocalHost, TestPort()));
+        QTcpSocket* peer = nullptr;
+        connect(&carrier, &QTcpServer::newConnection, &carrier,
+                [&] { peer = carrier.nextPendingConnection(); });
+        Fixture f(carrier.serverPort());
+        const QByteArray session = f.session();
+        const auto carrierRow = [&] {
+            const QJsonObject window = f.get("/api/window", {session}).json();
+            const QJsonObject grid = window.value(QStringLiteral("controls"))
+                                         .toObject()
+                                         .value(QStringLiteral("dgTelstra"))
+                                         .toObject();
+            QJsonObject row = grid.value(QStringLiteral("rowStates")).toArray().first().toObject();
+            row.insert(QStringLiteral("carrierConnected"),
+                       window.value(QStringLiteral("carrierConnected")));
+            return row;
+        };
+        const auto second = [&] {
+            f.t->clock.advanceSecs(1);
+            f.sys().tmrSystem_Timer();
+        };
+        f.t->clock.advanceSecs(5);
+        f.sys().decSockets.UpdateTelstraClients();
+        QTRY_VERIFY(peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
+        second();
+        const QJsonObject up = carrierRow();
+        QCOMPARE(up.value(QStringLiteral("state")).toString(), QStringLiteral("Connected"));
+        QVERIFY(up.value(QStringLiteral("carrierConnected")).toBool());
+        QCOMPARE(
+            up.value(QStringLiteral("stateSince")).toString(),
+            f.sys().Now().toOffsetFromUtc(f.sys().Now().offsetFromUtc()).toString(Qt::ISODate));
+
+        second(); // a second later nothing changed, nor did the time it began
+        QCOMPARE(carrierRow(), up);
+
+        peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+        second();
+        const QJsonObject down = carrierRow();
+        QCOMPARE(down.value(QStringLiteral("state")).toString(),
+                 QStringLiteral("Waiting for carrier call-in"));
+        QVERIFY(!down.value(QStringLiteral("carrierConnected")).toBool());
+        QVERIFY(down.value(QStringLiteral("stateSince")).toString() >
+                up.value(QStringLiteral("stateSince")).toString());
+    }
+
+    void deleteAllNeedsConfirmation() {
+        Fixture f;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(f.sys().delayedDb.AddDelayed("\x02stored\x03", QStringLiteral("Away"),
+                                                 f.sys().gMessID++));
+        const QByteArray session = f.session();
+        const Answer refused =
+            f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")}});
+        QCOMPARE(refused.status, 400);
+        QVERIFY(refused.json()
+                    .value(QStringLiteral("error"))
+                    .toString()
+                    .contains(QStringLiteral("all 3 stored packets")));
+        QCOMPARE(f.folder.storedPackets(), 3);
+        QCOMPARE(f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")},
+                                     {QStringLiteral("confirm"), false}})
+                     .status,
+                 400);
+        QCOMPARE(f.folder.storedPackets(), 3);
+        QCOMPARE(f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")},
+                                     {QStringLiteral("confirm"), true}})
+                     .status,
+                 200);
+        QCOMPARE(f.folder.storedPackets(), 0);
     }
 
     void badCommandsAreRefusedWithAReason() {

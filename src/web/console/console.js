@@ -159,6 +159,28 @@ async function reconnect() {
 
 // ---- Layout, built once for the set of controls -----------------------------
 
+// Deleting the stored packets cannot be undone: the operator says so first,
+// and the relay refuses the command without it.
+function click(name) {
+  if (name === 'cmdDeleteDelayed') {
+    const count = latest ? latest.storedPackets : 0;
+    if (!window.confirm('Delete all ' + count + ' stored packets? They will not be sent.')) return;
+    command({ click: name, confirm: true });
+    return;
+  }
+  command({ click: name });
+}
+
+// The Input tab says so while no carrier is connected.
+function markCarrier(model) {
+  const index = (model.tabs || []).indexOf('Input');
+  const tab = byId('tab' + index);
+  if (!tab) return;
+  const none = model.carrierConnected === false;
+  setText(tab, model.tabs[index] + (none ? ' \u26a0 no carrier' : ''));
+  tab.classList.toggle('noCarrier', none);
+}
+
 function render(model) {
   latest = model;
   const key = JSON.stringify([Object.keys(model.controls), model.tabs, model.menus]);
@@ -175,6 +197,7 @@ function render(model) {
   for (const [name, control] of Object.entries(model.controls))
     if (views[name]) update(name, views[name], control);
   if (shownTab < 0 || model.tab !== before.tab) showTab(model.tab);
+  if (model.carrierConnected !== before.carrierConnected) markCarrier(model);
   renderBoxes(model);
   shown = model;
 }
@@ -251,7 +274,7 @@ function create(name, control) {
   let view;
   switch (control.kind) {
     case 'button':
-      view = { root: button('control', '', () => command({ click: name })) };
+      view = { root: button('control', '', () => click(name)) };
       break;
     case 'checkbox': {
       const root = make('label', 'check');
@@ -318,6 +341,7 @@ function update(name, view, control) {
       break;
     case 'grid':
       if (!updateGrid(name, view, control)) return; // kept for after the operator's typing
+      showStates(view, control);
       break;
     case 'textbox':
       if (control.text !== was.text) {
@@ -464,6 +488,37 @@ function updateGrid(name, view, grid) {
   const capped = count > rows.length;
   setText(view.note, capped ? 'Showing ' + rows.length + ' of ' + count + ' rows' : '');
   return true;
+}
+
+// Connection grids (Outputs, Telstra) show where each row's connection
+// stands in a last column of their own; it is not a field of the table.
+function showStates(view, grid) {
+  const states = grid.rowStates;
+  const has = Array.isArray(states);
+  const ensure = (row, tag) => {
+    let cell = row.querySelector(':scope > .state');
+    if (!cell && has) {
+      cell = make(tag, 'state');
+      row.insertBefore(cell, row.lastElementChild);
+    } else if (cell && !has) {
+      cell.remove();
+      cell = null;
+    }
+    return cell;
+  };
+  for (const row of view.head.rows) {
+    const cell = ensure(row, 'th');
+    if (cell) setText(cell, 'State');
+  }
+  for (const row of view.foot.rows) ensure(row, 'td');
+  Array.from(view.body.rows).forEach((row, r) => {
+    const cell = ensure(row, 'td');
+    if (!cell) return;
+    const state = states[r] || {};
+    const since = (state.stateSince || '').substring(11, 19);
+    setText(cell, state.state ? state.state + (since ? ' since ' + since : '') : '');
+    cell.classList.toggle('connected', state.state === 'Connected');
+  });
 }
 
 function editable(cell, on) {
