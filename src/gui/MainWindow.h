@@ -2,12 +2,15 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
 
 class frmQuorlan;
 class QTabWidget;
 class QTableView;
 struct Control;
+class GridColumnWidths;
 class RecordsetTableModel;
+struct Spread;
 
 // The Qt Widgets view of the window model: it builds one widget per control,
 // places it by the model's twips (15 twips = 1 pixel), redraws on every change
@@ -21,6 +24,10 @@ public:
     QWidget* widget(const QString& controlName) const { return widgets_.value(controlName); }
     QTabWidget* tabs() const { return tabs_; }
 
+    // Asks the operator a yes-or-no question before a command that cannot be
+    // undone; true for yes. A modal question box unless replaced.
+    std::function<bool(const QString& question)> askOperator;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -33,7 +40,10 @@ private:
     QWidget* create(Control& control);
     void connectActions(Control& control, QWidget* widget);
     void render();
-    void renderControl(const Control& control);
+    void renderControl(const Control& control, const Spread& spread);
+    void renderGrids();
+    void markInputTab();
+    void deleteDelayedAfterAsking();
     QWidget* parentFor(const Control& control);
 
     frmQuorlan& model_;
@@ -41,6 +51,7 @@ private:
     QTabWidget* tabs_ = nullptr;
     QHash<QString, QWidget*> widgets_;
     QHash<QString, RecordsetTableModel*> gridModels_;
+    QHash<QString, GridColumnWidths*> columnWidths_;
     bool rendering_ = false;
     bool closing_ = false;
 };
