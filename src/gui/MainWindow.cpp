@@ -253,10 +253,14 @@ void MainWindow::renderGrids() {
 }
 
 // While no carrier is connected the Input tab says so in its colour, an icon
-// and a tip; its caption stays the model's.
+// and a tip; its caption stays the model's. Set only when it changes: each
+// setting lays the tab bar out again.
 void MainWindow::markInputTab() {
     const int input = frmQuorlan::kInputTab;
     const bool carrier = model_.CarrierConnected;
+    if (carrierShown_ == carrier)
+        return;
+    carrierShown_ = carrier;
     tabs_->tabBar()->setTabTextColor(input, carrier ? QColor() : kNoCarrierColour);
     tabs_->setTabIcon(input,
                       carrier ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));

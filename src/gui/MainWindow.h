@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 
 class frmQuorlan;
 class QTabWidget;
@@ -52,6 +53,7 @@ private:
     QHash<QString, QWidget*> widgets_;
     QHash<QString, RecordsetTableModel*> gridModels_;
     QHash<QString, GridColumnWidths*> columnWidths_;
+    std::optional<bool> carrierShown_; // what the Input tab's mark shows
     bool rendering_ = false;
     bool closing_ = false;
 };
