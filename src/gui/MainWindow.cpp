@@ -1,6 +1,8 @@
 #include "gui/MainWindow.h"
 
 #include "app/frmQuorlan.h"
+#include "gui/GridColumnWidths.h"
+#include "gui/PageLayout.h"
 #include "gui/RecordsetTableModel.h"
 
 #include <QCheckBox>
@@ -14,6 +16,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -28,9 +31,23 @@ QColor FromBgr(long value) {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
+const QColor kNoCarrierColour(0xC0, 0, 0);
+const QString kNoCarrierTip = QStringLiteral("No carrier connected");
+
+QString DeleteAllQuestion(qint64 count) {
+    if (count == 1)
+        return QStringLiteral("Delete the 1 stored packet? It will not be sent.");
+    return QStringLiteral("Delete all %1 stored packets? They will not be sent.").arg(count);
+}
+
 } // namespace
 
 MainWindow::MainWindow(frmQuorlan& model) : model_(model) {
+    askOperator = [this](const QString& question) {
+        return QMessageBox::question(this, model_.Caption, question,
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
     build();
     buildMenus();
     model_.messageBoxHandler = [this](const QString& text) {
@@ -111,13 +128,19 @@ QWidget* MainWindow::create(Control& control) {
         return frame;
     }
     case Control::Kind::Grid: {
+        auto& grid = static_cast<DataGrid&>(control);
+        const bool connections = &grid == &model_.dgOutputs || &grid == &model_.dgTelstra;
         auto* view = new QTableView(parent);
-        auto* model = new RecordsetTableModel(static_cast<DataGrid&>(control), view);
+        auto* model = new RecordsetTableModel(grid,
+                                              connections ? RecordsetTableModel::StateColumn::Shown
+                                                          : RecordsetTableModel::StateColumn::None,
+                                              view);
         view->setModel(model);
         view->verticalHeader()->setDefaultSectionSize(20);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
         view->installEventFilter(this);
         gridModels_.insert(control.Name, model);
+        columnWidths_.insert(control.Name, new GridColumnWidths(*view, grid));
         return view;
     }
     case Control::Kind::TextBox:
@@ -139,7 +162,11 @@ QWidget* MainWindow::create(Control& control) {
 
 void MainWindow::connectActions(Control& control, QWidget* widget) {
     const QString name = control.Name;
-    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    if (&control == &model_.cmdDeleteDelayed) {
+        widget->setEnabled(model_.HasClickHandler(name));
+        connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, this,
+                &MainWindow::deleteDelayedAfterAsking);
+    } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
         button->setEnabled(model_.HasClickHandler(name));
         connect(button, &QPushButton::clicked, this, [this, name] { model_.Click(name); });
     } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
@@ -151,12 +178,20 @@ void MainWindow::connectActions(Control& control, QWidget* widget) {
     }
 }
 
-void MainWindow::renderControl(const Control& c) {
+// Delete ALL empties the delayed store for good: the operator confirms first,
+// told how many packets would go.
+void MainWindow::deleteDelayedAfterAsking() {
+    if (askOperator && askOperator(DeleteAllQuestion(model_.StoredPackets())))
+        model_.Click(model_.cmdDeleteDelayed.Name);
+}
+
+void MainWindow::renderControl(const Control& c, const Spread& spread) {
     QWidget* w = widgets_.value(c.Name);
     if (!w)
         return;
     const int top = c.Tab >= 0 && c.Container.isEmpty() ? c.Top - kTabHeaderTwips : c.Top;
-    w->setGeometry(Pixels(c.Left), Pixels(top), Pixels(c.Width), Pixels(c.Height));
+    w->setGeometry(Pixels(c.Left) + spread.shift, Pixels(top), Pixels(c.Width) + spread.grow,
+                   Pixels(c.Height));
     w->setVisible(c.Visible);
     if (!c.FontName.isEmpty()) {
         QFont font = w->font();
@@ -191,16 +226,12 @@ void MainWindow::render() {
     tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width), Pixels(tab.Height));
     if (tabs_->currentIndex() != tab.Value)
         tabs_->setCurrentIndex(tab.Value);
+    markInputTab();
+    const QHash<const Control*, Spread> spread =
+        SpreadGrids(model_, tabs_->currentWidget()->width());
     for (Control* control : model_.Controls())
-        renderControl(*control);
-    for (DataGrid* grid : model_.Grids()) {
-        RecordsetTableModel* model = gridModels_.value(grid->Name);
-        model->refresh();
-        auto* view = static_cast<QTableView*>(widgets_.value(grid->Name));
-        for (auto it = grid->ColumnWidth.begin(); it != grid->ColumnWidth.end(); ++it)
-            if (it.key() < model->columnCount())
-                view->setColumnWidth(it.key(), Pixels(it.value()));
-    }
+        renderControl(*control, spread.value(control));
+    renderGrids();
     // A size the model sets (start-up, or the height raised to its minimum) is
     // applied; the operator's own resizing comes back through resizeEvent.
     const QSize wanted(Pixels(model_.Width), Pixels(model_.Height));
@@ -212,6 +243,28 @@ void MainWindow::render() {
     if (!closing_)
         setVisible(model_.Visible);
     rendering_ = false;
+}
+
+void MainWindow::renderGrids() {
+    for (DataGrid* grid : model_.Grids()) {
+        gridModels_.value(grid->Name)->refresh();
+        columnWidths_.value(grid->Name)->apply();
+    }
+}
+
+// While no carrier is connected the Input tab says so in its colour, an icon
+// and a tip; its caption stays the model's. Set only when it changes: each
+// setting lays the tab bar out again.
+void MainWindow::markInputTab() {
+    const int input = frmQuorlan::kInputTab;
+    const bool carrier = model_.CarrierConnected;
+    if (carrierShown_ == carrier)
+        return;
+    carrierShown_ = carrier;
+    tabs_->tabBar()->setTabTextColor(input, carrier ? QColor() : kNoCarrierColour);
+    tabs_->setTabIcon(input,
+                      carrier ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    tabs_->setTabToolTip(input, carrier ? QString() : kNoCarrierTip);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

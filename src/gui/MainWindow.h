@@ -2,12 +2,16 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <functional>
+#include <optional>
 
 class frmQuorlan;
 class QTabWidget;
 class QTableView;
 struct Control;
+class GridColumnWidths;
 class RecordsetTableModel;
+struct Spread;
 
 // The Qt Widgets view of the window model: it builds one widget per control,
 // places it by the model's twips (15 twips = 1 pixel), redraws on every change
@@ -21,6 +25,10 @@ public:
     QWidget* widget(const QString& controlName) const { return widgets_.value(controlName); }
     QTabWidget* tabs() const { return tabs_; }
 
+    // Asks the operator a yes-or-no question before a command that cannot be
+    // undone; true for yes. A modal question box unless replaced.
+    std::function<bool(const QString& question)> askOperator;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -33,7 +41,10 @@ private:
     QWidget* create(Control& control);
     void connectActions(Control& control, QWidget* widget);
     void render();
-    void renderControl(const Control& control);
+    void renderControl(const Control& control, const Spread& spread);
+    void renderGrids();
+    void markInputTab();
+    void deleteDelayedAfterAsking();
     QWidget* parentFor(const Control& control);
 
     frmQuorlan& model_;
@@ -41,6 +52,8 @@ private:
     QTabWidget* tabs_ = nullptr;
     QHash<QString, QWidget*> widgets_;
     QHash<QString, RecordsetTableModel*> gridModels_;
+    QHash<QString, GridColumnWidths*> columnWidths_;
+    std::optional<bool> carrierShown_; // what the Input tab's mark shows
     bool rendering_ = false;
     bool closing_ = false;
 };

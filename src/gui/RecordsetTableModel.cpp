@@ -13,6 +13,9 @@ QColor FromBgr(long value) {
     return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
+const QString kStateHeader = QStringLiteral("State");
+const QString kSinceFormat = QStringLiteral("HH:mm:ss");
+
 } // namespace
 
 QString ReadableBytes(const QByteArray& bytes) {
@@ -33,8 +36,8 @@ QString ReadableBytes(const QByteArray& bytes) {
     return text;
 }
 
-RecordsetTableModel::RecordsetTableModel(DataGrid& grid, QObject* parent)
-    : QAbstractTableModel(parent), grid_(grid) {
+RecordsetTableModel::RecordsetTableModel(DataGrid& grid, StateColumn state, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid), showsState_(state == StateColumn::Shown) {
     refresh();
 }
 
@@ -43,15 +46,33 @@ void RecordsetTableModel::refresh() {
     const bool open = rs && rs->State() == platform::ObjectState::Open;
     const int rows = open ? int(rs->RecordCount()) : 0;
     const int columns = open ? rs->FieldCount() : 0;
-    if (rs != shown_ || rows != rows_ || columns != columns_) {
+    if (rs != shown_ || columns != columns_) {
         beginResetModel();
         shown_ = rs;
         rows_ = rows;
         columns_ = columns;
+        newRow_ = editable();
         endResetModel();
-    } else if (rows_ > 0 && columns_ > 0) {
-        emit dataChanged(index(0, 0), index(rows_ - 1, columns_ - 1));
+        return;
     }
+    resizeRows(rows, editable());
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+void RecordsetTableModel::resizeRows(int rows, bool newRow) {
+    const int before = rowCount();
+    const int after = rows + (newRow ? 1 : 0);
+    if (after > before)
+        beginInsertRows(QModelIndex(), before, after - 1);
+    else if (after < before)
+        beginRemoveRows(QModelIndex(), after, before - 1);
+    rows_ = rows;
+    newRow_ = newRow;
+    if (after > before)
+        endInsertRows();
+    else if (after < before)
+        endRemoveRows();
 }
 
 bool RecordsetTableModel::editable() const {
@@ -59,11 +80,20 @@ bool RecordsetTableModel::editable() const {
 }
 
 int RecordsetTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : rows_ + (editable() ? 1 : 0);
+    return parent.isValid() ? 0 : rows_ + (newRow_ ? 1 : 0);
 }
 
 int RecordsetTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : columns_;
+    if (parent.isValid() || columns_ == 0)
+        return 0;
+    return columns_ + (showsState_ ? 1 : 0);
+}
+
+QString RecordsetTableModel::stateText(int row) const {
+    const RowState state = grid_.RowStates.value(row);
+    if (state.State.isEmpty())
+        return {};
+    return state.State + QStringLiteral(" since ") + state.Since.toString(kSinceFormat);
 }
 
 QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
@@ -75,6 +105,8 @@ QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
         return {};
     if (index.row() >= rows_)
         return {}; // the empty row for a new record
+    if (isStateColumn(index.column()))
+        return stateText(index.row());
     QVariant value = shown_->Value(index.row(), index.column());
     if (value.typeId() == QMetaType::QByteArray)
         return ReadableBytes(value.toByteArray());
@@ -85,19 +117,19 @@ QVariant RecordsetTableModel::headerData(int section, Qt::Orientation orientatio
     if (role != Qt::DisplayRole || !shown_ || shown_->State() != platform::ObjectState::Open)
         return {};
     if (orientation == Qt::Horizontal)
-        return shown_->FieldName(section);
+        return isStateColumn(section) ? kStateHeader : shown_->FieldName(section);
     return section + 1;
 }
 
 Qt::ItemFlags RecordsetTableModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (editable())
+    if (editable() && !isStateColumn(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
 
 bool RecordsetTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !editable())
+    if (role != Qt::EditRole || !editable() || isStateColumn(index.column()))
         return false;
     try {
         if (index.row() >= rows_) {

@@ -11,10 +11,14 @@ class Recordset;
 
 // A grid's bound recordset as a Qt table: rows and fields as the recordset holds
 // them, text in the grid's colour, editable while the recordset can be updated.
+// A grid of connections shows, after the fields, where each row's connection
+// stands: a column of the view only, never edited and never written.
 class RecordsetTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit RecordsetTableModel(DataGrid& grid, QObject* parent = nullptr);
+    enum class StateColumn { None, Shown };
+    explicit RecordsetTableModel(DataGrid& grid, StateColumn state = StateColumn::None,
+                                 QObject* parent = nullptr);
 
     // Picks up a new binding or new rows of the grid's recordset.
     void refresh();
@@ -31,10 +35,18 @@ public:
 
 private:
     bool editable() const;
+    bool isStateColumn(int column) const { return showsState_ && column == columns_; }
+    QString stateText(int row) const;
+    // New or removed rows of the same recordset (and the empty row for a new
+    // record) told as such, not as a reset: the operator's selection and
+    // scrolling stay.
+    void resizeRows(int rows, bool newRow);
 
     DataGrid& grid_;
+    bool showsState_ = false;
     std::shared_ptr<platform::Recordset> shown_;
     int rows_ = 0;
+    bool newRow_ = false; // the empty row is shown
     int columns_ = 0;
 };
 

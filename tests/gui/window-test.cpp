@@ -1,9 +1,12 @@
 // The operator window rendered offscreen from a real start-up: caption, tabs,
 // grids and panes as the operator sees them. Writes a PNG of each tab into the
-// build folder (window-tab-N.png).
+// build folder (window-tab-N.png), and one of the Outputs tab with a client
+// connected (window-outputs.png).
 
+#include "TestPorts.h"
 #include "WorkFolder.h"
 
+#include "app/ConnectionStates.h"
 #include "gui/MainWindow.h"
 #include "gui/RecordsetTableModel.h"
 
@@ -11,9 +14,11 @@
 #include <QColor>
 #include <QDir>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -24,6 +29,41 @@ class WindowTest : public QObject {
     static QTableView* Grid(MainWindow& view, const char* name) {
         return qobject_cast<QTableView*>(view.widget(QLatin1String(name)));
     }
+
+    static QString Header(QTableView* grid, int column) {
+        return grid->model()->headerData(column, Qt::Horizontal).toString();
+    }
+
+    static int LastColumn(QTableView* grid) { return grid->model()->columnCount() - 1; }
+
+    static QString Cell(QTableView* grid, int row, int column) {
+        return grid->model()->index(row, column).data().toString();
+    }
+
+    // The model redraws the window as it does every second and on every change.
+    static void Redraw(TestSystem& t) {
+        for (int i = 0; i < 3; ++i)
+            t->window.ChangedNow();
+    }
+
+    // Two outputs on ports of this test, so that a client can connect to the first.
+    struct TwoOutputs {
+        WorkFolder folder{true};
+        quint16 firstPort = TestPort();
+        std::unique_ptr<TestSystem> t;
+        std::unique_ptr<MainWindow> view;
+
+        TwoOutputs() {
+            folder.setOutputs({{QStringLiteral("Client A"), QString::number(firstPort)},
+                               {QStringLiteral("Client B"), QString::number(TestPort())}});
+            t = std::make_unique<TestSystem>(folder.path());
+            view = std::make_unique<MainWindow>((*t)->window);
+            (*t)->window.messageBoxHandler = [this](const QString& text) {
+                t->messageBoxes << text;
+            };
+        }
+        System& sys() { return *t->system; }
+    };
 
 private slots:
     void showsTheRelayAsTheOperatorSeesIt() {
@@ -166,6 +206,202 @@ private slots:
         QTest::mouseClick(view.widget(QStringLiteral("cmdClearWarning")), Qt::LeftButton);
         QVERIFY(!box->isVisible());
         QVERIFY(!t->window.frmeSystemError.Visible);
+    }
+
+    void aColumnTheOperatorResizesKeepsItsWidthThroughRedraws() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        view.tabs()->setCurrentIndex(1);
+        QTableView* outputs = Grid(view, "dgOutputs");
+        QCOMPARE(outputs->columnWidth(1), 133); // the model's width comes first
+        outputs->horizontalHeader()->resizeSection(1, 260);
+        outputs->horizontalHeader()->resizeSection(0, 40);
+        Redraw(t);
+        QCOMPARE(outputs->columnWidth(1), 260);
+        QCOMPARE(outputs->columnWidth(0), 40);
+
+        // Bound again to a fresh recordset with the same fields, after an edit.
+        auto* edit = qobject_cast<QPushButton*>(view.widget(QStringLiteral("cmdEditOuputs")));
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QCOMPARE(edit->text(), QStringLiteral("Edit"));
+        Redraw(t);
+        QCOMPARE(outputs->columnWidth(1), 260);
+        QCOMPARE(outputs->columnWidth(0), 40);
+    }
+
+    void everyHeaderReadsWhole() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        QVERIFY(t->delayedDb.AddDelayed("\x02"
+                                        "Stored\r\x03",
+                                        QStringLiteral("Client A"), t->gMessID++));
+        view.tabs()->setCurrentIndex(4); // the Delayed grid is bound while its tab is shown
+        QStringList headers;
+        for (const char* name :
+             {"dgTelstra", "dgOutputs", "dgStartup", "dgErrorCodes", "dgDelayed", "dgPublishers"}) {
+            QTableView* grid = Grid(view, name);
+            QVERIFY2(grid->model()->columnCount() > 0, name);
+            for (int column = 0; column < grid->model()->columnCount(); ++column) {
+                const QString header = Header(grid, column);
+                headers << header;
+                QVERIFY2(grid->columnWidth(column) >=
+                             grid->horizontalHeader()->fontMetrics().horizontalAdvance(header),
+                         qPrintable(QLatin1String(name) + QLatin1Char(' ') + header));
+            }
+        }
+        for (const char* header : {"Description", "Active", "RawOutput", "State"})
+            QVERIFY2(headers.contains(QLatin1String(header)), header);
+    }
+
+    void gridsTakeTheWidthOfALargerWindow() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        view.tabs()->setCurrentIndex(1);
+        QTableView* outputs = Grid(view, "dgOutputs");
+        QWidget* publishers = view.widget(QStringLiteral("dgPublishers"));
+        const int width = outputs->width();
+        const int publishersLeft = publishers->x();
+        view.resize(view.width() + 300, view.height());
+        QTRY_VERIFY(outputs->width() >= width + 280);
+        QCOMPARE(publishers->x() - publishersLeft, outputs->width() - width);
+        QCOMPARE(publishers->width(), Pixels(t->window.dgPublishers.Width));
+        // The page keeps its left margin on the right (to a pixel: twips round down).
+        const int rightMargin =
+            view.tabs()->currentWidget()->width() - (publishers->x() + publishers->width());
+        QVERIFY2(qAbs(rightMargin - outputs->x()) <= 1, qPrintable(QString::number(rightMargin)));
+    }
+
+    void theStateColumnTellsAConnectedClientFromAnAbsentOne() {
+        TwoOutputs f;
+        QVERIFY(f.sys().Form_Load());
+        f.sys().outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
+        LoopbackClient client(f.firstPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        app::ShowConnectionStates(f.sys());
+        Redraw(*f.t);
+
+        QTableView* outputs = Grid(*f.view, "dgOutputs");
+        const int state = LastColumn(outputs);
+        QCOMPARE(Header(outputs, state), QStringLiteral("State"));
+        QCOMPARE(Cell(outputs, 0, 0), QStringLiteral("Client A"));
+        QCOMPARE(Cell(outputs, 0, state), QStringLiteral("Connected since 10:00:00"));
+        QCOMPARE(Cell(outputs, 1, state), QStringLiteral("Listening for client since 10:00:00"));
+
+        // The client leaves a minute later: its row says so from then.
+        f.t->clock.advanceSecs(60);
+        client.socket.disconnectFromHost();
+        QTRY_VERIFY(f.sys().outputSockets.Socket(0).State() != platform::SocketState::Connected);
+        app::ShowConnectionStates(f.sys());
+        Redraw(*f.t);
+        QVERIFY2(Cell(outputs, 0, state).endsWith(QStringLiteral(" since 10:01:00")),
+                 qPrintable(Cell(outputs, 0, state)));
+        QCOMPARE(Cell(outputs, 1, state), QStringLiteral("Listening for client since 10:00:00"));
+
+        // The state is the view's, not a field: never edited, never written.
+        auto* edit = qobject_cast<QPushButton*>(f.view->widget(QStringLiteral("cmdEditOuputs")));
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QVERIFY(outputs->model()->flags(outputs->model()->index(0, 0)) & Qt::ItemIsEditable);
+        QVERIFY(!(outputs->model()->flags(outputs->model()->index(0, state)) & Qt::ItemIsEditable));
+        QVERIFY(!outputs->model()->setData(outputs->model()->index(0, state),
+                                           QStringLiteral("Connected")));
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                               QStringLiteral("SELECT Description FROM Outputs ORDER BY 1")),
+                 (QList<QVariantList>{{QStringLiteral("Client A")}, {QStringLiteral("Client B")}}));
+
+        // Other grids have no State column.
+        QTableView* startup = Grid(*f.view, "dgStartup");
+        QVERIFY(Header(startup, LastColumn(startup)) != QStringLiteral("State"));
+        QCOMPARE(Header(Grid(*f.view, "dgTelstra"), LastColumn(Grid(*f.view, "dgTelstra"))),
+                 QStringLiteral("State"));
+    }
+
+    void theInputTabIsMarkedWhileNoCarrierIsConnected() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        app::ShowConnectionStates(*t.system);
+        Redraw(t);
+        QVERIFY(!t->window.CarrierConnected);
+        QTabBar* bar = view.tabs()->tabBar();
+        QCOMPARE(bar->tabText(0), QStringLiteral("Input"));
+        QCOMPARE(bar->tabTextColor(0), QColor(0xC0, 0, 0));
+        QVERIFY(!bar->tabIcon(0).isNull());
+        QCOMPARE(bar->tabToolTip(0), QStringLiteral("No carrier connected"));
+        QVERIFY(bar->tabIcon(1).isNull());
+
+        t->window.CarrierConnected = true; // what the states show once a carrier calls in
+        Redraw(t);
+        QVERIFY(bar->tabIcon(0).isNull());
+        QVERIFY(!bar->tabTextColor(0).isValid());
+        QVERIFY(bar->tabToolTip(0).isEmpty());
+    }
+
+    void deleteAllAsksFirstAndDeletesOnlyOnYes() {
+        WorkFolder folder(true);
+        TestSystem t(folder.path());
+        MainWindow view(t->window);
+        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        QVERIFY(t->Form_Load());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(t->delayedDb.AddDelayed("\x02"
+                                            "Stored\r\x03",
+                                            QStringLiteral("Client A"), t->gMessID++));
+        QCOMPARE(folder.storedPackets(), 3);
+        view.tabs()->setCurrentIndex(4);
+        QStringList questions;
+        bool answer = false;
+        view.askOperator = [&](const QString& question) {
+            questions << question;
+            return answer;
+        };
+        auto* button = qobject_cast<QPushButton*>(view.widget(QStringLiteral("cmdDeleteDelayed")));
+        QVERIFY(button->isEnabled());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(questions, QStringList{QStringLiteral(
+                                "Delete all 3 stored packets? They will not be sent.")});
+        QCOMPARE(folder.storedPackets(), 3);
+        QCOMPARE(Grid(view, "dgDelayed")->model()->rowCount(), 3);
+
+        answer = true;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(questions.size(), 2);
+        QCOMPARE(folder.storedPackets(), 0);
+        QCOMPARE(t->window.StoredPackets(), 0);
+    }
+
+    // The README's picture: the Outputs tab with a client connected, another
+    // awaited, and the dummy message sent.
+    void outputsTabWithAConnectedClient() {
+        TwoOutputs f;
+        QVERIFY(f.sys().Form_Load());
+        f.sys().outputSockets.UpdateOutputClients();
+        LoopbackClient client(f.firstPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        f.view->tabs()->setCurrentIndex(1);
+        // Wide enough for the outputs' state beside their fields.
+        QTableView* outputs = Grid(*f.view, "dgOutputs");
+        f.view->resize(1320, f.view->height());
+        QTRY_VERIFY(outputs->width() > outputs->horizontalHeader()->length());
+        QTest::mouseClick(f.view->widget(QStringLiteral("cmdSendDummy")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return client.received.contains("Ombrix"); }, 3000));
+        app::ShowConnectionStates(f.sys());
+        Redraw(*f.t);
+        QVERIFY(f.view->grab().save(QDir(QStringLiteral(QT_TESTCASE_BUILDDIR))
+                                        .filePath(QStringLiteral("window-outputs.png"))));
     }
 
     void closingTheWindowShutsDown() {
