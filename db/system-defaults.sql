@@ -1,4 +1,5 @@
--- Default rows of a new Ombrixsys.mdb. :now is the creation date-time text.
+-- Default rows of a new Ombrixsys.mdb. :now is the creation date-time text, :hostAddress this
+-- host's address as the relay would take it for a missing address row.
 INSERT INTO StartUp VALUES ('ServerID', 'Ombrix', 'Identifier of this server: window caption and dummy messages');
 INSERT INTO StartUp VALUES ('MessID', '1000000', 'Identifier of the next packet stored for later sending');
 INSERT INTO StartUp VALUES ('IncomingPktType', 'Normal', 'Enhanced selects the six-line dummy message; anything else the short one');
@@ -8,6 +9,10 @@ INSERT INTO StartUp VALUES ('RawLogEnabled', 'False', 'True writes every receive
 INSERT INTO StartUp VALUES ('BackUpPeriod', '24', 'Hours between back-ups of the log files');
 INSERT INTO StartUp VALUES ('LastBackUp', :now, 'Date and time of the last back-up of the System log');
 INSERT INTO StartUp VALUES ('BackUpTime', '3:01:00 AM', 'Time of day at which the back-up is due');
+-- The addresses the relay takes when their rows are missing (this host's first address that is
+-- not loopback, :hostAddress), written out so that the Config grid or sqlite3 can change them.
+INSERT INTO StartUp VALUES ('OutputsLocalIP', :hostAddress, 'Local address the output ports listen on');
+INSERT INTO StartUp VALUES ('TelstraLocalIP', :hostAddress, 'Address of the carrier servers');
 -- The web console's rows, as system-schema-4.sql adds them to an older file.
 INSERT INTO StartUp VALUES ('WebConsoleAddress', '127.0.0.1', 'Address the web console listens on');
 INSERT INTO StartUp VALUES ('WebConsolePort', '8088', 'Port of the web console; empty or 0 turns it off');

@@ -1,6 +1,6 @@
 -- Rows added to a demo working folder: one carrier and two clients on loopback.
-INSERT INTO StartUp VALUES ('TelstraLocalIP', '127.0.0.1', 'Address of the carrier servers');
-INSERT INTO StartUp VALUES ('OutputsLocalIP', '127.0.0.1', 'Local address the output ports listen on');
+-- The default rows hold the host's address; the demo's peers are on loopback.
+UPDATE StartUp SET Key_Data = '127.0.0.1' WHERE Key_Description IN ('TelstraLocalIP', 'OutputsLocalIP');
 INSERT INTO Telstra (Description, Port, Active) VALUES ('Demo carrier', '5001', 'Y');
 INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client A', '6001', 'Y', 'N', '127.0.0.1');
 INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) VALUES ('Client B', '6002', 'Y', 'N', '127.0.0.1');

@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -199,6 +201,22 @@ std::unique_ptr<web::WebConsole> StartWebConsole(SystemWebConsoleHost& host) {
     return console;
 }
 
+// A start-up that found no system database most likely ran in the wrong
+// folder, or before `ombrix init`: say how to make one.
+void HintAtInit(const System& system) {
+    if (!QFileInfo::exists(QDir(system.workDir).filePath(QStringLiteral("Ombrixsys.mdb"))))
+        std::fprintf(stderr, "No working folder here: create one with 'ombrix init DIR' "
+                             "(see README)\n");
+}
+
+// Without a window nothing else shows where the relay runs.
+void SayWhereItRuns(System& system) {
+    std::fprintf(stderr, "ombrix: working folder %s; output ports listen on %s\n",
+                 QDir::toNativeSeparators(system.workDir).toLocal8Bit().constData(),
+                 system.outputSockets.ListenAddress().toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     SystemOptions options;
     options.workDir = args.folder;
@@ -213,8 +231,12 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     QObject::connect(
         &system, &System::unloaded, &app, [&] { app.exit(system.exitCode); }, Qt::QueuedConnection);
 
-    if (!system.Form_Load())
+    if (!system.Form_Load()) {
+        HintAtInit(system);
         return system.exitCode;
+    }
+    if (!withWindow)
+        SayWhereItRuns(system);
     SystemWebConsoleHost consoleHost(system);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();

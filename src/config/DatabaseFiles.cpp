@@ -2,6 +2,7 @@
 
 #include "platform/Connection.h"
 #include "platform/Error.h"
+#include "platform/SocketControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -180,7 +181,8 @@ QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowTex
         systemScripts << QStringLiteral("system-demo.sql");
     try {
         CreateFile(dir.filePath(names[0]), DatabaseKind::System, systemScripts,
-                   {{QStringLiteral(":now"), nowText}});
+                   {{QStringLiteral(":now"), nowText},
+                    {QStringLiteral(":hostAddress"), platform::SocketControl::LocalIP()}});
         CreateFile(dir.filePath(names[1]), DatabaseKind::Delayed, {}, {});
         CreateFile(dir.filePath(names[2]), DatabaseKind::Delayed, {}, {});
     } catch (const platform::Error& error) {

@@ -70,6 +70,11 @@ void frmOutputSockets::Unload() {
     wskOutputs.UnloadAll();
 }
 
+QString frmOutputSockets::ListenAddress() const {
+    return sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
+                                 platform::SocketControl::LocalIP());
+}
+
 void frmOutputSockets::ListenOnPort(int i) {
     OutputSocket& e = gOutputs[i];
     try {
@@ -78,8 +83,7 @@ void frmOutputSockets::ListenOnPort(int i) {
         // A list that cannot be read must not let everyone in: the port stays
         // closed until it is mended.
         AllowFrom::Parse(e.AllowFrom, e.Description);
-        const QString ip = sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
-                                                 platform::SocketControl::LocalIP());
+        const QString ip = ListenAddress();
         // An empty address would listen on every interface of the machine
         // without a word; it, and one the socket cannot read, are reported by
         // the setting's name.

@@ -21,6 +21,9 @@ public:
     const OutputSocket& Entry(int index) const { return gOutputs[index]; }
     const platform::SocketControl& Socket(int index) const { return wskOutputs[index]; }
 
+    // The address the output ports listen on: OutputsLocalIP, or this host's.
+    QString ListenAddress() const;
+
     // Loading from the Outputs table.
     void LoadOutputClients();
     void RequestUpdateOutputClients();

@@ -6,12 +6,14 @@
 
 #include "config/Operators.h"
 #include "platform/Connection.h"
+#include "platform/SocketControl.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -53,6 +55,25 @@ bool LetsIn(const QString& folder, const QString& name, const QString& password)
     return config::CheckOperator(connection, name, password);
 }
 
+// The StartUp values of KEY in FOLDER's Ombrixsys.mdb, one a row.
+QStringList Settings(const QString& folder, const QString& key) {
+    platform::Connection connection;
+    connection.ConnectionString = QStringLiteral("Data Source=.\\Ombrixsys.mdb");
+    connection.BaseFolder = folder;
+    connection.Open();
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT Key_Data FROM StartUp WHERE Key_Description = ?"));
+    query.addBindValue(key);
+    query.exec();
+    QStringList values;
+    while (query.next())
+        values << query.value(0).toString();
+    return values;
+}
+
+const QString kInitHint =
+    QStringLiteral("No working folder here: create one with 'ombrix init DIR' (see README)\n");
+
 QString PrintedPassword(const QString& out) {
     return QRegularExpression(QStringLiteral("\\n  password: (\\S+)\\n")).match(out).captured(1);
 }
@@ -91,6 +112,21 @@ private slots:
         QVERIFY(second.err.contains(QStringLiteral("already exists")));
         QVERIFY(sys.open(QIODevice::ReadOnly));
         QCOMPARE(sys.readAll(), before);
+    }
+
+    // Every address row is there to be edited, with what the relay would take
+    // without it; the demo's are on loopback.
+    void initWritesTheAddressRows() {
+        QTemporaryDir dir;
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        const QString demo = dir.filePath(QStringLiteral("demo"));
+        QCOMPARE(Run({QStringLiteral("init"), plain}).exitCode, 0);
+        QCOMPARE(Run({QStringLiteral("init"), demo, QStringLiteral("--demo")}).exitCode, 0);
+        for (const QString& key :
+             {QStringLiteral("TelstraLocalIP"), QStringLiteral("OutputsLocalIP")}) {
+            QCOMPARE(Settings(plain, key), QStringList{platform::SocketControl::LocalIP()});
+            QCOMPARE(Settings(demo, key), QStringList{QStringLiteral("127.0.0.1")});
+        }
     }
 
     void initPrintsTheConsoleAddressAndAPasswordOnlyThatFolderTakes() {
@@ -226,6 +262,55 @@ private slots:
         }
     }
 
+    // With --headless nothing else shows where the relay runs.
+    void headlessSaysWhereItRuns() {
+        WorkFolder folder(true);
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
+                    {QString::number(TestPort())});
+        folder.setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
+        QProcess p;
+        p.setProcessEnvironment(Headless());
+        p.start(QStringLiteral(OMBRIX_BINARY),
+                {QStringLiteral("--headless"), QStringLiteral("--workdir"), folder.path()});
+        const QString expected = QStringLiteral("ombrix: working folder %1; output ports listen on "
+                                                "127.0.0.1\n")
+                                     .arg(QDir::toNativeSeparators(folder.path()));
+        QString err;
+        QElapsedTimer waiting;
+        waiting.start();
+        while (!err.contains(expected) && waiting.elapsed() < 10000 && p.waitForReadyRead(10000))
+            err += QString::fromLocal8Bit(p.readAllStandardError());
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(5000));
+        err += QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(err.contains(expected), qPrintable(err));
+        QCOMPARE(p.exitCode(), 0);
+    }
+
+    // Run where there is no Ombrixsys.mdb: the usual failure, then what to do.
+    void aFolderWithoutTheSystemDatabaseSaysHowToMakeOne_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no display") << QStringList();
+        QTest::newRow("--headless") << QStringList{QStringLiteral("--headless")};
+    }
+    void aFolderWithoutTheSystemDatabaseSaysHowToMakeOne() {
+        QFETCH(QStringList, args);
+        QTemporaryDir dir;
+        QProcess p;
+        p.setProcessEnvironment(Headless());
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(OMBRIX_BINARY), args);
+        QVERIFY(p.waitForFinished(20000));
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("Quorlan sys Database failure. Closing application")),
+                 qPrintable(err));
+        QVERIFY2(err.endsWith(QStringLiteral("Closing application\n") + kInitHint),
+                 qPrintable(err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("Ombrixsys.mdb"))));
+    }
+
     void failureExitsPrintTheirMessages() {
         WorkFolder noTemplate;
         QVERIFY(QFile::remove(noTemplate.file(QStringLiteral("empty_delayed.mdb"))));
@@ -234,6 +319,7 @@ private slots:
         QVERIFY(a.exitCode != 0);
         QVERIFY(a.err.contains(QStringLiteral(
             "Delayed Database failure. There is no empty_delayed.mdb. Closing application")));
+        QVERIFY(!a.err.contains(kInitHint));
 
         WorkFolder noSystem;
         QVERIFY(QFile::remove(noSystem.file(QStringLiteral("Ombrixsys.mdb"))));

@@ -1,6 +1,7 @@
 // `ombrix init`: the three database files of a new working folder and their rows.
 
 #include "config/DatabaseFiles.h"
+#include "platform/SocketControl.h"
 
 #include "WorkFolder.h"
 
@@ -28,7 +29,11 @@ private slots:
                                                  {"BackUpTime", "3:01:00 AM"}};
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QCOMPARE(folder.setting(it.key()).toString(), it.value());
-        QVERIFY(!folder.setting(QStringLiteral("TelstraLocalIP")).isValid());
+        // The addresses the relay would take without their rows, written out to be edited.
+        QCOMPARE(folder.setting(QStringLiteral("OutputsLocalIP")).toString(),
+                 platform::SocketControl::LocalIP());
+        QCOMPARE(folder.setting(QStringLiteral("TelstraLocalIP")).toString(),
+                 platform::SocketControl::LocalIP());
         QCOMPARE(
             folder.rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT * FROM Telstra"))
                 .size(),
@@ -52,9 +57,9 @@ private slots:
             folder.rows(QStringLiteral("Ombrixsys.mdb"),
                         QStringLiteral("SELECT Key_Description, Key_Data, Key_Comment FROM "
                                        "StartUp ORDER BY rowid"));
-        QCOMPARE(rows.size(), 14);
+        QCOMPARE(rows.size(), 16);
         QStringList console;
-        for (const QVariantList& row : rows.mid(9)) {
+        for (const QVariantList& row : rows.mid(11)) {
             console << row[0].toString() + QLatin1Char('=') + row[1].toString();
             QVERIFY(!row[2].toString().isEmpty());
         }
@@ -88,6 +93,11 @@ private slots:
 
     void demoAddsLoopbackCarrierAndClients() {
         WorkFolder folder(true);
+        // Set to loopback, not added a second time.
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT count(*) FROM StartUp WHERE Key_Description "
+                                            "IN ('TelstraLocalIP', 'OutputsLocalIP')")),
+                 (QList<QVariantList>{{2}}));
         QCOMPARE(folder.setting(QStringLiteral("TelstraLocalIP")).toString(),
                  QStringLiteral("127.0.0.1"));
         QCOMPARE(folder.setting(QStringLiteral("OutputsLocalIP")).toString(),

@@ -174,6 +174,40 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains("encode PAGES OUT"));
     }
+
+    // Each subcommand's usage, asked for on its own, names every option it takes.
+    void eachCommandsHelpListsItsOptions_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("encode") << QStringLiteral("encode")
+                                << QStringList{"PAGES",  "OUT",        "--freq",
+                                               "--rate", "--preamble", "--pages-per-block"};
+        QTest::newRow("serve") << QStringLiteral("serve")
+                               << QStringList{"--listen",      "PAGES",         "--rate",
+                                              "--speed",       "--chunk",       "--loop",
+                                              "--garbage",     "--close-after", "--silent-after",
+                                              "--freq",        "--preamble",    "--pages-per-block",
+                                              "--allow-remote"};
+        QTest::newRow("tap") << QStringLiteral("tap") << QStringList{"HOST:PORT", "--ack"};
+    }
+    void eachCommandsHelpListsItsOptions() {
+        QFETCH(QString, command);
+        QFETCH(QStringList, options);
+        for (const QString& help : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+            const Result result = Sim({command, help});
+            QCOMPARE(result.exitCode, 0);
+            QCOMPARE(result.err, QString());
+            const QString out = QString::fromLocal8Bit(result.out);
+            QVERIFY2(out.startsWith(QStringLiteral("usage: ombrix-sim ") + command + u' '),
+                     qPrintable(out));
+            for (const QString& option : options)
+                QVERIFY2(out.contains(option), qPrintable(option));
+        }
+        // After the other arguments too, and without running the command.
+        const Result late = Sim({command, QStringLiteral("127.0.0.1:1"), QStringLiteral("--help")});
+        QCOMPARE(late.exitCode, 0);
+        QVERIFY(late.out.startsWith("usage: ombrix-sim "));
+    }
 };
 
 QTEST_GUILESS_MAIN(EncoderTest)

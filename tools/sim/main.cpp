@@ -28,6 +28,11 @@ void PrintUsage(QTextStream& stream) {
         stream << "  " << command.usage;
 }
 
+// `ombrix-sim COMMAND --help` (or -h) anywhere among the command's arguments.
+bool AsksForHelp(const QStringList& args) {
+    return args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,9 +46,15 @@ int main(int argc, char** argv) {
         return args.isEmpty() ? 2 : 0;
     }
     const QString name = args.takeFirst();
-    for (const Command& command : kCommands)
-        if (name == QLatin1String(command.name))
-            return command.run(args, out, err);
+    for (const Command& command : kCommands) {
+        if (name != QLatin1String(command.name))
+            continue;
+        if (AsksForHelp(args)) {
+            out << "usage: ombrix-sim " << command.usage;
+            return 0;
+        }
+        return command.run(args, out, err);
+    }
     err << "ombrix-sim: unknown command \"" << name << "\"\n";
     PrintUsage(err);
     return 2;
