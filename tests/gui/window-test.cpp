@@ -46,6 +46,18 @@ class WindowTest : public QObject {
             t->window.ChangedNow();
     }
 
+    // A relay on a work folder (the demo's, unless told otherwise) with its
+    // window, and the message boxes it raises collected for the test.
+    struct Shown {
+        WorkFolder folder;
+        TestSystem t;
+        MainWindow view;
+
+        explicit Shown(bool demo = true) : folder(demo), t(folder.path()), view(t->window) {
+            t->window.messageBoxHandler = [this](const QString& text) { t.messageBoxes << text; };
+        }
+    };
+
     // Two outputs on ports of this test, so that a client can connect to the first.
     struct TwoOutputs {
         WorkFolder folder{true};
@@ -67,10 +79,8 @@ class WindowTest : public QObject {
 
 private slots:
     void showsTheRelayAsTheOperatorSeesIt() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         QVERIFY(view.isVisible());
         QCOMPARE(view.windowTitle(), QStringLiteral("Ombrix  V2.0 (101)"));
@@ -131,10 +141,8 @@ private slots:
     }
 
     void editAndCommitOfTheStartUpGridThroughTheButton() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         view.tabs()->setCurrentIndex(3);
         auto* button = qobject_cast<QPushButton*>(view.widget(QStringLiteral("cmdGeneralEdit")));
@@ -160,10 +168,8 @@ private slots:
     }
 
     void anOutputIsAddedAndAnotherDeletedInTheGrid() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         view.tabs()->setCurrentIndex(1);
         auto* button = qobject_cast<QPushButton*>(view.widget(QStringLiteral("cmdEditOuputs")));
@@ -189,10 +195,8 @@ private slots:
     }
 
     void warningBoxShowsAndClears() {
-        WorkFolder folder;
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown(false);
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("Connection refused"), 1);
         auto* box = qobject_cast<QGroupBox*>(view.widget(QStringLiteral("frmeSystemError")));
@@ -209,10 +213,8 @@ private slots:
     }
 
     void aColumnTheOperatorResizesKeepsItsWidthThroughRedraws() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         view.tabs()->setCurrentIndex(1);
         QTableView* outputs = Grid(view, "dgOutputs");
@@ -234,10 +236,8 @@ private slots:
     }
 
     void everyHeaderReadsWhole() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         QVERIFY(t->delayedDb.AddDelayed("\x02"
                                         "Stored\r\x03",
@@ -261,10 +261,8 @@ private slots:
     }
 
     void gridsTakeTheWidthOfALargerWindow() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         view.tabs()->setCurrentIndex(1);
         QTableView* outputs = Grid(view, "dgOutputs");
@@ -327,10 +325,8 @@ private slots:
     }
 
     void theInputTabIsMarkedWhileNoCarrierIsConnected() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         app::ShowConnectionStates(*t.system);
         Redraw(t);
@@ -350,10 +346,8 @@ private slots:
     }
 
     void deleteAllAsksFirstAndDeletesOnlyOnYes() {
-        WorkFolder folder(true);
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown;
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         for (int i = 0; i < 3; ++i)
             QVERIFY(t->delayedDb.AddDelayed("\x02"
@@ -405,10 +399,8 @@ private slots:
     }
 
     void closingTheWindowShutsDown() {
-        WorkFolder folder;
-        TestSystem t(folder.path());
-        MainWindow view(t->window);
-        t->window.messageBoxHandler = [&](const QString& text) { t.messageBoxes << text; };
+        Shown shown(false);
+        auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
         t->gMessID = 1000321;
         view.close();
