@@ -4,6 +4,7 @@
 #include "config/Limits.h"
 #include "platform/Error.h"
 #include "platform/Joined.h"
+#include "platform/YieldToWoken.h"
 
 #include <array>
 
@@ -17,8 +18,14 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
         // Every client that can take the packet has it before the first of the
         // lines that tell of it is written; the lines keep their order.
         std::array<bool, kOutputSlots> taken{};
-        for (int i = 0; i < sys_.gOutputCount; ++i)
+        bool sentAny = false;
+        for (int i = 0; i < sys_.gOutputCount; ++i) {
             taken[i] = outputs.Entry(i).Active && outputs.SendAtOnce(i, packet);
+            sentAny = sentAny || taken[i];
+        }
+        // A client on this machine reads its page now, not after the lines.
+        if (sentAny)
+            platform::YieldToWoken();
         const Logs::LineBatch lines(sys_.logs);
         for (int i = 0; i < sys_.gOutputCount; ++i)
             if (outputs.Entry(i).Active)
