@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -133,6 +134,11 @@ private slots:
         const auto rows = Stored(f.folder);
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0][1].toString(), QStringLiteral("Client B"));
+        // The sent rows went without a flush of the disk of their own; a packet
+        // stored after them is flushed the moment it is stored, as always.
+        QSqlQuery synchronous(f.sys().delayedDb.cnDelayed.database());
+        QVERIFY(synchronous.exec(QStringLiteral("PRAGMA synchronous")) && synchronous.next());
+        QCOMPARE(synchronous.value(0).toInt(), 2); // FULL
     }
 
     void apostrophesAndEveryByteSurviveTheStore() {
