@@ -40,16 +40,20 @@ QSqlQuery Run(platform::Connection& cn, const QString& sql, const QVariantList& 
     return query;
 }
 
-// Every other change is flushed to the disk before the call returns.
+// Every commit of the store waits until it is on the disk, but for the one
+// statement RunWithoutFlush runs.
+const QString kFlushEachCommit = QStringLiteral("PRAGMA synchronous = FULL");
+const QString kFlushWithNextCommit = QStringLiteral("PRAGMA synchronous = NORMAL");
+
 QSqlQuery RunWithoutFlush(platform::Connection& cn, const QString& sql,
                           const QVariantList& params) {
-    cn.Execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    cn.Execute(kFlushWithNextCommit);
     try {
         QSqlQuery query = Run(cn, sql, params);
-        cn.Execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        cn.Execute(kFlushEachCommit);
         return query;
     } catch (const platform::Error&) {
-        cn.Execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        cn.Execute(kFlushEachCommit);
         throw;
     }
 }
@@ -67,7 +71,7 @@ int adoDelayed::OpenDelayedDb() {
         cnDelayed.Open();
         // A stored packet must survive a power cut the moment it is stored.
         cnDelayed.Execute(QStringLiteral("PRAGMA journal_mode = WAL"));
-        cnDelayed.Execute(QStringLiteral("PRAGMA synchronous = FULL"));
+        cnDelayed.Execute(kFlushEachCommit);
         config::UpgradeSchema(cnDelayed, config::DatabaseKind::Delayed);
         return static_cast<int>(cnDelayed.State());
     } catch (const platform::Error& error) {
