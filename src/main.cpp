@@ -25,20 +25,22 @@
 
 namespace {
 
-const char* kCommands =
-    "Usage:\n"
-    "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n"
+const char* kRunUsage =
+    "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n";
+const char* kInitUsage =
     "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb and\n"
     "                                        empty_delayed.mdb; --demo adds a loopback carrier\n"
     "                                        on 5001 and clients on 6001 and 6002; prints the\n"
     "                                        web console's address and the password of its\n"
-    "                                        account 'operator'\n"
+    "                                        account 'operator'\n";
+const char* kPasswdUsage =
     "  ombrix passwd DIR [NAME]              set the web console password of NAME (default:\n"
     "                                        operator) in DIR's Ombrixsys.mdb, read from\n"
-    "                                        standard input, or asked twice on a terminal\n"
+    "                                        standard input, or asked twice on a terminal\n";
+const char* kOtherUsage =
     "  ombrix --version                      print the version\n"
     "  ombrix --help                         print this text\n"
-    "\n";
+    "  ombrix COMMAND --help                 print the usage of init or passwd\n";
 const char* kWindowNote =
     "The operator window opens where a display is available; --headless, or no display,\n"
     "runs the same relay without it. SIGINT, SIGTERM and SIGHUP shut it down in order.\n";
@@ -46,11 +48,24 @@ const char* kNoWindowNote =
     "This build has no operator window: the relay always runs headless, and --headless\n"
     "changes nothing. SIGINT, SIGTERM and SIGHUP shut it down in order.\n";
 
-void PrintUsage(std::FILE* to) {
-    std::fprintf(to, "%s%s", kCommands, BuiltWithWindow() ? kWindowNote : kNoWindowNote);
+enum class Command { Run, Init, Passwd };
+
+void PrintUsage(std::FILE* to, Command command) {
+    std::fprintf(to, "Usage:\n");
+    if (command == Command::Init) {
+        std::fprintf(to, "%s", kInitUsage);
+        return;
+    }
+    if (command == Command::Passwd) {
+        std::fprintf(to, "%s", kPasswdUsage);
+        return;
+    }
+    std::fprintf(to, "%s%s%s%s\n%s", kRunUsage, kInitUsage, kPasswdUsage, kOtherUsage,
+                 BuiltWithWindow() ? kWindowNote : kNoWindowNote);
 }
 
 struct Arguments {
+    Command command = Command::Run;
     bool help = false;
     bool version = false;
     bool headless = false;
@@ -62,13 +77,28 @@ struct Arguments {
     QString error;
 };
 
+bool AsksForHelp(const QString& arg) {
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
+
 // The folder after WORD (--workdir, init, passwd); the index moves onto it.
+// An option where the folder should be is not taken for a folder's name:
+// "ombrix init --help" must not make a folder called "--help".
 void ReadFolder(const QStringList& args, qsizetype& i, Arguments& parsed) {
     const QString& word = args[i];
-    if (++i >= args.size())
+    if (i + 1 >= args.size()) {
         parsed.error = word + QStringLiteral(" needs a folder");
-    else
-        parsed.folder = args[i];
+    } else if (AsksForHelp(args[i + 1])) {
+        parsed.help = true;
+        ++i;
+    } else if (args[i + 1].startsWith(QLatin1Char('-'))) {
+        parsed.error = QStringLiteral("%1 needs a folder, not the option %2 (a folder whose name "
+                                      "starts with '-' can be given as ./%2)")
+                           .arg(word, args[i + 1]);
+        ++i;
+    } else {
+        parsed.folder = args[++i];
+    }
 }
 
 Arguments Parse(const QStringList& args) {
@@ -76,7 +106,7 @@ Arguments Parse(const QStringList& args) {
     bool workdir = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& arg = args[i];
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+        if (AsksForHelp(arg)) {
             parsed.help = true;
         } else if (arg == QLatin1String("--version")) {
             parsed.version = true;
@@ -89,11 +119,13 @@ Arguments Parse(const QStringList& args) {
             ReadFolder(args, i, parsed);
         } else if (arg == QLatin1String("init") && i == 1) {
             parsed.init = true;
+            parsed.command = Command::Init;
             ReadFolder(args, i, parsed);
         } else if (arg == QLatin1String("passwd") && i == 1) {
             parsed.passwd = true;
+            parsed.command = Command::Passwd;
             ReadFolder(args, i, parsed);
-            if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
+            if (!parsed.help && i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-')))
                 parsed.name = args[++i];
         } else {
             parsed.error = QStringLiteral("unknown argument: ") + arg;
@@ -246,17 +278,19 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::RestrictNewFiles();
+    platform::RaiseDescriptorLimit();
     QStringList list;
     for (int i = 0; i < argc; ++i)
         list << QString::fromLocal8Bit(argv[i]);
     const Arguments args = Parse(list);
     if (!args.error.isEmpty()) {
         std::fprintf(stderr, "ombrix: %s\n\n", args.error.toLocal8Bit().constData());
-        PrintUsage(stderr);
+        PrintUsage(stderr, args.command);
         return 2;
     }
     if (args.help) {
-        PrintUsage(stdout);
+        PrintUsage(stdout, args.command);
         return 0;
     }
     if (args.version) {

@@ -1,5 +1,6 @@
 #include "config/DatabaseFiles.h"
 
+#include "config/FileModes.h"
 #include "platform/Connection.h"
 #include "platform/Error.h"
 #include "platform/SocketControl.h"
@@ -176,6 +177,8 @@ QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowTex
     }
     if (!QDir().mkpath(folder))
         return QStringLiteral("Cannot create the folder %1").arg(folder);
+    if (!KeepFromOthers(folder))
+        return QStringLiteral("Cannot take other users' rights off the folder %1").arg(folder);
     QStringList systemScripts = {QStringLiteral("system-defaults.sql")};
     if (demo)
         systemScripts << QStringLiteral("system-demo.sql");
@@ -185,6 +188,8 @@ QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowTex
                     {QStringLiteral(":hostAddress"), platform::SocketControl::LocalIP()}});
         CreateFile(dir.filePath(names[1]), DatabaseKind::Delayed, {}, {});
         CreateFile(dir.filePath(names[2]), DatabaseKind::Delayed, {}, {});
+        for (const QString& name : names)
+            KeepFromOthers(dir.filePath(name));
     } catch (const platform::Error& error) {
         return error.text();
     }

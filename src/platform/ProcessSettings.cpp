@@ -4,6 +4,8 @@
 #include <QtGlobal>
 
 #include <ctime>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -25,6 +27,21 @@ void HoldLocalTimeZone() {
 void UsePlainEventLoop() {
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", QByteArrayLiteral("1"));
+}
+
+void RestrictNewFiles() {
+    constexpr mode_t kNothingForOthers = 027;
+    umask(kNothingForOthers);
+}
+
+// A limit that cannot be read or raised stays as it is: the relay runs on it,
+// and the console's connection caps keep descriptors for the rest.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max)
+        return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 } // namespace platform

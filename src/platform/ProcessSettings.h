@@ -10,4 +10,12 @@ void HoldLocalTimeZone();
 // rather than GLib's. Call before the application object exists.
 void UsePlainEventLoop();
 
+// Files and folders the process makes are for its own user and group only:
+// page texts, logs and the brokers' passwords are not for every local user.
+void RestrictNewFiles();
+
+// Raises the soft limit of open descriptors to the hard one, so that the
+// carriers, the clients, the databases and the console have room.
+void RaiseDescriptorLimit();
+
 } // namespace platform

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -34,10 +35,13 @@ QProcessEnvironment Headless() {
     return env;
 }
 
-// Runs the program with INPUT on its standard input (a pipe, not a terminal).
-Result Run(const QStringList& args, const QByteArray& input = {}) {
+// Runs the program with INPUT on its standard input (a pipe, not a terminal),
+// in the folder IN (the test's own when empty).
+Result Run(const QStringList& args, const QByteArray& input = {}, const QString& in = {}) {
     QProcess p;
     p.setProcessEnvironment(Headless());
+    if (!in.isEmpty())
+        p.setWorkingDirectory(in);
     p.start(QStringLiteral(OMBRIX_BINARY), args);
     p.write(input);
     p.closeWriteChannel();
@@ -94,6 +98,49 @@ private slots:
         const Result bad = Run({QStringLiteral("--bogus")});
         QVERIFY(bad.exitCode != 0);
         QVERIFY(bad.err.contains(QStringLiteral("--bogus")));
+    }
+
+    // A newcomer's "--help" after a command is a question, never a folder to
+    // create; nor is any other word that starts like an option.
+    void everyCommandAnswersHelpAndTakesNoOptionForAFolder() {
+        QTemporaryDir here;
+        const Result init =
+            Run({QStringLiteral("init"), QStringLiteral("--help")}, {}, here.path());
+        QCOMPARE(init.exitCode, 0);
+        QVERIFY(init.out.contains(QStringLiteral("ombrix init DIR [--demo]")));
+        QVERIFY(!init.out.contains(QStringLiteral("passwd DIR")));
+        QVERIFY(!init.out.contains(QStringLiteral("password:")));
+        const Result passwd =
+            Run({QStringLiteral("passwd"), QStringLiteral("--help")}, {}, here.path());
+        QCOMPARE(passwd.exitCode, 0);
+        QVERIFY(passwd.out.contains(QStringLiteral("ombrix passwd DIR [NAME]")));
+        QCOMPARE(Run({QStringLiteral("passwd"), QStringLiteral("site"), QStringLiteral("-h")}, {},
+                     here.path())
+                     .exitCode,
+                 0);
+        const Result option =
+            Run({QStringLiteral("init"), QStringLiteral("-demo")}, {}, here.path());
+        QCOMPARE(option.exitCode, 2);
+        QVERIFY2(option.err.contains(QStringLiteral("not the option -demo")),
+                 qPrintable(option.err));
+        QVERIFY2(QDir(here.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty(),
+                 "no folder was made");
+    }
+
+    // What init makes is its user's and group's: nobody else reads page
+    // texts, logs or the brokers' passwords.
+    void initKeepsTheFolderFromOtherUsers() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        QCOMPARE(Run({QStringLiteral("init"), folder}).exitCode, 0);
+        using P = QFileDevice;
+        QCOMPARE(QFileInfo(folder).permissions() & ~(P::ReadUser | P::WriteUser | P::ExeUser),
+                 P::ReadOwner | P::WriteOwner | P::ExeOwner | P::ReadGroup | P::ExeGroup);
+        for (const QString& name : {QStringLiteral("Ombrixsys.mdb"), QStringLiteral("delayed.mdb"),
+                                    QStringLiteral("empty_delayed.mdb")})
+            QCOMPARE(QFileInfo(QDir(folder).filePath(name)).permissions() &
+                         ~(P::ReadUser | P::WriteUser | P::ExeUser),
+                     P::ReadOwner | P::WriteOwner | P::ReadGroup);
     }
 
     void initCreatesOnceAndRefusesToOverwrite() {
