@@ -2,12 +2,14 @@
 
 #include "app/ConnectionStates.h"
 #include "app/Version.h"
+#include "config/FileModes.h"
 #include "config/SettingValues.h"
 #include "platform/Error.h"
 #include "platform/LocalPath.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <cstdio>
 
 System::System(SystemOptions options, QObject* parent)
     : QObject(parent),
@@ -63,6 +65,7 @@ bool System::Form_Load() {
     window.Changed();
 
     logs.InitLogs();
+    warnOfFilesOthersRead();
 
     window.SSTab1.Value = frmQuorlan::kInputTab;
     gOutputsLoaded = 0;
@@ -105,6 +108,22 @@ bool System::Form_Load() {
     app::ShowConnectionStates(*this);
     window.ChangedNow(); // the window shows itself loaded
     return true;
+}
+
+// A site set up before the relay kept its files to itself, or by hand, may
+// let every local user read page texts and the brokers' passwords.
+void System::warnOfFilesOthersRead() {
+    const QStringList readable = config::ReadableByOthers(
+        workDir, {QStringLiteral("Ombrixsys.mdb"), QStringLiteral("delayed.mdb")});
+    if (readable.isEmpty())
+        return;
+    const QString text =
+        QStringLiteral("System: %1 can be read by every user of this machine: make the files "
+                       "0640 and the folder 0750 (chmod), or run the relay as its package does")
+            .arg(readable.join(QStringLiteral(", ")));
+    logs.LogError(text);
+    if (!window.HasView())
+        std::fprintf(stderr, "%s\n", qPrintable(text));
 }
 
 void System::LoadPublishers() {

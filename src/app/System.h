@@ -128,6 +128,7 @@ signals:
 private:
     bool abandonStartUp(const QString& message);
     void changeToDevelopmentFolder();
+    void warnOfFilesOthersRead();
 
     SystemOptions options_;
     bool messIDLoaded_ = false;

@@ -44,6 +44,30 @@ private slots:
         QCOMPARE(unloaded.size(), 1);
     }
 
+    // The databases hold page texts and the brokers' passwords: a relay whose
+    // files every local user may read says so once, and is quiet otherwise.
+    void databasesReadableByOthersAreNamedOnce() {
+        const QByteArray warning = "can be read by every user of this machine";
+        WorkFolder kept;
+        {
+            TestSystem t(kept.path());
+            QVERIFY(t->Form_Load());
+            t->Form_Unload();
+        }
+        QVERIFY(!kept.systemLog().contains(warning));
+
+        WorkFolder open;
+        QFile::setPermissions(open.file(QStringLiteral("delayed.mdb")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        TestSystem t(open.path());
+        QVERIFY(t->Form_Load());
+        const QByteArray log = open.systemLog();
+        QCOMPARE(log.count(warning), 1);
+        QVERIFY(log.contains("System: delayed.mdb " + warning));
+        QVERIFY(t->window.txbLogErrors.Text.contains(QString::fromLatin1(warning)));
+    }
+
     void anUnreadableStoreLeavesTheCounterAtItsSetting() {
         WorkFolder folder;
         folder.setSetting(QStringLiteral("MessID"), QStringLiteral("1000042"));
