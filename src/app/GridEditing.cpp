@@ -10,6 +10,15 @@ namespace {
 
 constexpr int kReadOnlyLock = 1;
 
+const QString kSecretColumn = QStringLiteral("Password");
+const QString kSecretSet = QStringLiteral("(set)");
+const QString kSecretEmpty = QStringLiteral("(empty)");
+
+// A secret cell's shown text, written back, is not a new value.
+bool KeepsSecret(const platform::Recordset& rs, int column, const QString& value) {
+    return IsSecretColumn(rs.FieldName(column)) && (value == kSecretSet || value == kSecretEmpty);
+}
+
 platform::Recordset& RequireEditable(const DataGrid& grid) {
     if (!Editable(grid))
         throw platform::Error(
@@ -36,7 +45,8 @@ void SetCell(DataGrid& grid, int row, int column, const QString& value) {
     RequireRow(rs, row);
     if (column < 0 || column >= rs.FieldCount())
         throw platform::Error(QStringLiteral("there is no column %1").arg(column));
-    rs.SetValue(row, column, value);
+    if (!KeepsSecret(rs, column, value))
+        rs.SetValue(row, column, value);
 }
 
 void AddRow(DataGrid& grid, const QVariantMap& values) {
@@ -46,8 +56,11 @@ void AddRow(DataGrid& grid, const QVariantMap& values) {
             throw platform::Error(QStringLiteral("there is no column %1").arg(it.key()));
     rs.AddNew();
     const long row = rs.RecordCount() - 1;
-    for (auto it = values.begin(); it != values.end(); ++it)
-        rs.SetValue(row, rs.FieldIndex(it.key()), it.value().toString());
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const int column = rs.FieldIndex(it.key());
+        if (!KeepsSecret(rs, column, it.value().toString()))
+            rs.SetValue(row, column, it.value().toString());
+    }
 }
 
 void DeleteRow(DataGrid& grid, int row) {
@@ -55,6 +68,17 @@ void DeleteRow(DataGrid& grid, int row) {
     RequireRow(rs, row);
     rs.MoveTo(row);
     rs.Delete();
+}
+
+bool IsSecretColumn(const QString& fieldName) {
+    return fieldName.compare(kSecretColumn, Qt::CaseInsensitive) == 0;
+}
+
+QVariant ShownValue(const platform::Recordset& rs, long row, int column) {
+    const QVariant value = rs.Value(row, column);
+    if (!IsSecretColumn(rs.FieldName(column)))
+        return value;
+    return value.isNull() || value.toString().isEmpty() ? kSecretEmpty : kSecretSet;
 }
 
 } // namespace grid_editing

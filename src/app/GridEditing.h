@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <QVariantMap>
 
 struct DataGrid;
+namespace platform {
+class Recordset;
+}
 
 // The edits an operator makes in a grid, for every view: a cell, a new row,
 // a deleted row. They change the grid's recordset only; the grid's Commit
@@ -20,5 +24,11 @@ void SetCell(DataGrid& grid, int row, int column, const QString& value);
 // Adds a row with the values given by column name; unnamed columns stay empty.
 void AddRow(DataGrid& grid, const QVariantMap& values);
 void DeleteRow(DataGrid& grid, int row);
+
+// What a view shows of a cell. A broker's password never leaves the relay:
+// its cell reads "(set)" or "(empty)", and writing either of those back (an
+// editor closed unchanged) keeps the password; any other text replaces it.
+QVariant ShownValue(const platform::Recordset& rs, long row, int column);
+bool IsSecretColumn(const QString& fieldName);
 
 } // namespace grid_editing

@@ -107,7 +107,7 @@ QVariant RecordsetTableModel::data(const QModelIndex& index, int role) const {
         return {}; // the empty row for a new record
     if (isStateColumn(index.column()))
         return stateText(index.row());
-    QVariant value = shown_->Value(index.row(), index.column());
+    QVariant value = grid_editing::ShownValue(*shown_, index.row(), index.column());
     if (value.typeId() == QMetaType::QByteArray)
         return ReadableBytes(value.toByteArray());
     return value;

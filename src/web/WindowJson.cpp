@@ -51,7 +51,7 @@ void AddGrid(QJsonObject& json, const DataGrid& grid) {
         for (long r = 0; r < rowCount && r < kMaxGridRows; ++r) {
             QJsonArray row;
             for (int c = 0; c < rs->FieldCount(); ++c)
-                row << CellText(rs->Value(r, c));
+                row << CellText(grid_editing::ShownValue(*rs, r, c));
             rows << row;
         }
     }

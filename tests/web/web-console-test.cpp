@@ -350,6 +350,84 @@ private slots:
             window.value(QStringLiteral("warning")).toObject().contains(QStringLiteral("visible")));
     }
 
+    // A broker's password is set from the console but never sent back to any
+    // browser: the cell says whether one is set, and only a new text changes it.
+    void aBrokersPasswordNeverLeavesTheRelay() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const QString secret = QStringLiteral("s3cret-broker-pw");
+        const auto cmd = [&](const QJsonObject& json) { return f.command(session, json).status; };
+        const auto storedPassword = [&] {
+            return f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"),
+                      QStringLiteral("SELECT Password FROM Publishers"))
+                .value(0)
+                .value(0)
+                .toString();
+        };
+        const auto shownRow = [&](const Answer& window) {
+            return window.json()
+                .value(QStringLiteral("controls"))
+                .toObject()
+                .value(QStringLiteral("dgPublishers"))
+                .toObject()
+                .value(QStringLiteral("rows"))
+                .toArray()
+                .at(0)
+                .toArray()
+                .toVariantList();
+        };
+        const auto click = [&] {
+            return cmd({{QStringLiteral("click"), QStringLiteral("cmdEditPublishers")}});
+        };
+        QCOMPARE(click(), 200);
+        QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgPublishers")},
+                      {QStringLiteral("addRow"),
+                       QJsonObject{{QStringLiteral("Description"), QStringLiteral("Broker")},
+                                   {QStringLiteral("Host"), QStringLiteral("127.0.0.1")},
+                                   {QStringLiteral("Topic"), QStringLiteral("pages")},
+                                   {QStringLiteral("Active"), QStringLiteral("N")},
+                                   {QStringLiteral("Password"), secret}}}}),
+                 200);
+        const Answer editing = f.get("/api/window", {session});
+        QVERIFY(!editing.body.contains(secret.toUtf8()));
+        QVERIFY(shownRow(editing).contains(QStringLiteral("(set)")));
+        QCOMPARE(click(), 200); // Commit
+        QCOMPARE(storedPassword(), secret);
+        const Answer committed = f.get("/api/window", {session});
+        QVERIFY(!committed.body.contains(secret.toUtf8()));
+        QVERIFY(shownRow(committed).contains(QStringLiteral("(set)")));
+        QVERIFY(!f.sys().window.txbLogOutputs.Text.contains(secret));
+        QVERIFY(!f.folder.systemLog().contains(secret.toUtf8()));
+
+        // Writing back what the cell shows keeps the password; a new text replaces it.
+        const int column = int(editing.json()
+                                   .value(QStringLiteral("controls"))
+                                   .toObject()
+                                   .value(QStringLiteral("dgPublishers"))
+                                   .toObject()
+                                   .value(QStringLiteral("columns"))
+                                   .toArray()
+                                   .toVariantList()
+                                   .indexOf(QStringLiteral("Password")));
+        const auto setPassword = [&](const QString& value) {
+            QCOMPARE(click(), 200);
+            QCOMPARE(cmd({{QStringLiteral("grid"), QStringLiteral("dgPublishers")},
+                          {QStringLiteral("row"), 0},
+                          {QStringLiteral("column"), column},
+                          {QStringLiteral("value"), value}}),
+                     200);
+            QCOMPARE(click(), 200);
+        };
+        setPassword(QStringLiteral("(set)"));
+        QCOMPARE(storedPassword(), secret);
+        setPassword(QStringLiteral("another-pw"));
+        QCOMPARE(storedPassword(), QStringLiteral("another-pw"));
+        setPassword(QString());
+        QVERIFY(storedPassword().isEmpty());
+        QVERIFY(shownRow(f.get("/api/window", {session})).contains(QStringLiteral("(empty)")));
+    }
+
     // Every byte a peer sent reaches the browser as the code point of its
     // value: nothing a client sends is lost or turned into something else.
     void peerBytesArriveAsCodePoints() {
