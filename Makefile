@@ -6,7 +6,11 @@ PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clan
             chromium chromium-driver python3-selenium openssl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps build build-asan test test-asan demo package format lint clean
+# apt-get waits up to ten minutes for another package tool (an unattended
+# upgrade, a second make) to let go of its lock instead of failing at once.
+APT_GET := $(SUDO) apt-get -o DPkg::Lock::Timeout=600
+
+.PHONY: all deps build build-demo build-asan test test-asan demo package format lint clean
 
 all: build
 
@@ -14,7 +18,7 @@ deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	  $(APT_GET) update -qq && DEBIAN_FRONTEND=noninteractive $(APT_GET) install -y -qq $$missing; \
 	fi
 
 build: deps
@@ -25,13 +29,19 @@ build-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 
+# Only the two programs the demo runs: the tests and benchmarks are not
+# needed to see the first page.
+build-demo: deps
+	cmake --preset default
+	cmake --build --preset default --target ombrix ombrix-sim
+
 test: build
 	ctest --preset default
 
 test-asan: build-asan
 	ctest --preset asan
 
-demo: build
+demo: build-demo
 	./tools/demo.sh
 
 # Only the packaged programs are built: cpack installs nothing else.
