@@ -81,6 +81,7 @@ private:
     void InitOutputClients();
     void ListenOnPort(int index);
     bool ClosePort(int index);
+    void releaseOldPort(int index);
     bool PeerAllowed(int index, qint32 requestID);
     bool StoppedReading(int index);
     void CloseStalledClient(int index);

@@ -3,6 +3,7 @@
 
 #include "TestPorts.h"
 #include "WorkFolder.h"
+#include "app/GridEditing.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -354,8 +355,66 @@ private slots:
         QVERIFY(f.connect(other, 1));
     }
 
-    // A listening output keeps its other values until it is next reloaded in
-    // another status; who may connect takes effect at the commit.
+    // An output waiting for its client (listening, or its client gone) takes
+    // an edit committed from the window: the new values are logged and used,
+    // and within one heartbeat the old port refuses and the new one accepts.
+    void anEditToAnOutputWaitingForItsClientTakesEffect_data() {
+        QTest::addColumn<bool>("clientLeft");
+        QTest::newRow("listening") << false;
+        QTest::newRow("client gone") << true;
+    }
+    void anEditToAnOutputWaitingForItsClientTakesEffect() {
+        QFETCH(bool, clientLeft);
+        Fixture f;
+        f.t->clock.advanceSecs(5);
+        f.sys().outputSockets.UpdateOutputClients();
+        if (clientLeft) {
+            Client gone(f.portA);
+            QVERIFY(f.connect(gone, 0));
+            gone.socket.disconnectFromHost();
+            QTRY_COMPARE(f.sys().outputSockets.Entry(0).Status, int(OutputSocket::PeerClosed));
+        }
+        QCOMPARE(f.sys().outputSockets.Entry(0).Status,
+                 clientLeft ? int(OutputSocket::PeerClosed) : int(OutputSocket::Listening));
+        const quint16 newPort = TestPort();
+        frmQuorlan& w = f.sys().window;
+        w.Click(QStringLiteral("cmdEditOuputs"));
+        const auto column = [&](const char* name) {
+            return w.dgOutputs.DataSource->FieldIndex(QLatin1String(name));
+        };
+        grid_editing::SetCell(w.dgOutputs, 0, column("Port"), QString::number(newPort));
+        grid_editing::SetCell(w.dgOutputs, 0, column("Description"), QStringLiteral("Client A2"));
+        grid_editing::SetCell(w.dgOutputs, 0, column("Match"), QStringLiteral("m"));
+        grid_editing::SetCell(w.dgOutputs, 0, column("RawOutput"), QStringLiteral("Y"));
+        w.Click(QStringLiteral("cmdEditOuputs"));
+        QCOMPARE(w.cmdEditOuputs.Caption, QStringLiteral("Edit"));
+        const QByteArray log = f.folder.systemLog();
+        for (const QByteArray& line :
+             {QByteArray("System: Updated socket [0] Client A2    Field  [Description]   To "
+                         "Client A2\r\n"),
+              QByteArray("System: Updated socket [0] Client A2    Field  [Match]   To m\r\n"),
+              QByteArray("System: Updated socket [0]  Client A2 Field  [RawOutput]  To Y\r\n"),
+              "System: Updated socket [0] Client A2    Field  [Port]   To " +
+                  QByteArray::number(newPort) + ".\r\n",
+              QByteArray(clientLeft ? "System: [PeerClosed status]"
+                                    : "System: [Listening status]") +
+                  " requires port change on socket [0]  Client A2\r\n"})
+            QVERIFY2(log.contains("\tOutput\t" + line), line.constData());
+
+        f.t->clock.advanceSecs(5);
+        f.sys().outputSockets.UpdateOutputClients();
+        QTcpSocket old;
+        old.connectToHost(QHostAddress::LocalHost, f.portA);
+        QVERIFY(!old.waitForConnected(3000));
+        QCOMPARE(old.error(), QAbstractSocket::ConnectionRefusedError);
+        Client moved(newPort);
+        QVERIFY(f.connect(moved, 0));
+        f.sys().outputRules.RelayToOutputs("\x02moved\x03");
+        QTRY_COMPARE(moved.received, QByteArray("\x02moved\x03"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A2\t\x02moved\x03\r\n"));
+    }
+
+    // Who may connect takes effect at the commit, on a port that listens.
     void aNewAllowFromTakesEffectOnAListeningPortAtTheCommit() {
         Fixture f;
         f.sys().outputSockets.UpdateOutputClients();
