@@ -503,6 +503,12 @@ private slots:
         rs->SetField(QStringLiteral("RawOutput"), QStringLiteral("Y"));
         rs->MoveNext();
         rs->SetField(QStringLiteral("Description"), QStringLiteral("Desk %1"));
+        // A port that is no number is refused, and said as it was typed.
+        QVERIFY(!t->db.CommitOutputs());
+        QVERIFY(
+            t.warnings.last().text.contains(QStringLiteral("(\"Client %1 %2\"): port \"7%2\"")));
+        rs->MoveFirst();
+        rs->SetField(QStringLiteral("Port"), QStringLiteral("7003"));
         QVERIFY(t->db.CommitOutputs());
         const QByteArray log = folder.systemLog();
         for (const char* line :
@@ -510,7 +516,7 @@ private slots:
               "System: [Empty status] requires a new socket on [1]  Other",
               "System: Updated socket [0] Client %1 %2    Field  [Match]   To m%1",
               "System: Updated socket [0]  Client %1 %2 Field  [RawOutput]  To Y",
-              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7%2.",
+              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7003.",
               "System: [Valid status] requires port change on socket [0]  Client %1 %2",
               "System: Updated socket [1] Desk %1    Field  [Description]   To Desk %1"})
             QVERIFY2(log.contains("\tOutput\t" + QByteArray(line) + "\r\n"), line);
