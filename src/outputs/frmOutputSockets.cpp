@@ -39,7 +39,9 @@ QByteArray Shown(const QByteArray& data) {
 
 } // namespace
 
-frmOutputSockets::frmOutputSockets(System& system) : sys_(system) {
+frmOutputSockets::frmOutputSockets(System& system)
+    : sys_(system),
+      refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
     tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
     connect(&wskOutputs, &platform::SocketArray::ConnectionRequest, this,
@@ -247,6 +249,7 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& sto
 }
 
 void frmOutputSockets::UpdateOutputClients() {
+    refusals_.Tick(sys_.Now());
     for (int i = 0; i < sys_.gOutputCount; ++i) {
         OutputSocket& e = gOutputs[i];
         if (e.Status == OutputSocket::Empty || !e.Active)
@@ -339,10 +342,14 @@ bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
     } catch (const platform::Error&) {
         // A list that cannot be read allows no one; ListenOnPort reports it.
     }
-    if (!allowed)
-        log(QStringLiteral("Event: Refused connection from ") + peer.toString() +
-            QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description);
-    return allowed;
+    if (allowed)
+        return true;
+    // Tried again and again, refusals are counted rather than each logged.
+    const QString place =
+        QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description;
+    if (refusals_.Refused(peer.toString(), place, sys_.Now()))
+        log(QStringLiteral("Event: Refused connection from ") + peer.toString() + place);
+    return false;
 }
 
 void frmOutputSockets::wskOutputs_Connect(int i) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Limits.h"
+#include "config/RefusalLog.h"
 #include "outputs/OutputSocket.h"
 #include "platform/SocketArray.h"
 
@@ -64,6 +65,8 @@ public:
     void StartTimer();
     // Unloading the window destroys its sockets, which closes every connection.
     void Unload();
+    // Writes the refusals counted and not yet told (at shutdown).
+    void FlushRefusals() { refusals_.Flush(); }
 
     void wskOutputs_ConnectionRequest(int index, qint32 requestID);
     void wskOutputs_Connect(int index);
@@ -101,4 +104,5 @@ private:
     void log(const QByteArray& text);
 
     System& sys_;
+    RefusalLog refusals_; // peers that AllowFrom turned away
 };

@@ -4,12 +4,16 @@
 #include "TestPorts.h"
 #include "WorkFolder.h"
 #include "app/GridEditing.h"
+#include "config/RefusalLog.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -272,6 +276,77 @@ private slots:
         f.sys().outputRules.RelayToOutputs("\x02page\x03");
         QTRY_COMPARE(client.received, QByteArray("\x02page\x03"));
         QCOMPARE(squatter.received, QByteArray());
+    }
+
+    // A stranger who tries again and again cannot fill the disk: per address,
+    // the first refusal in a minute is logged as it is, the others are
+    // counted, and one line tells their number when the minute is over.
+    void refusalsAfterTheFirstInAMinuteAreCounted() {
+        Fixture f(QString(), QStringLiteral("Normal"), QStringLiteral("127.0.0.2"));
+        const auto refuse = [&](int times, const char* from = "127.0.0.1") {
+            for (int n = 0; n < times; ++n) {
+                Client squatter;
+                ConnectFrom(squatter, from, f.portA);
+                QVERIFY(squatter.socket.waitForConnected(3000));
+                QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
+            }
+        };
+        const auto heartbeat = [&](int seconds) {
+            f.t->clock.advanceSecs(seconds);
+            f.sys().outputSockets.UpdateOutputClients();
+        };
+        const QByteArray counted = "\tOutput\tEvent: Connection from 127.0.0.1 on port " +
+                                   QByteArray::number(f.portA) + "   Client A refused ";
+        refuse(50);
+        refuse(1, "127.0.0.3");
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 1);
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.3", f.portA)), 1);
+        heartbeat(55);
+        QVERIFY(!f.folder.systemLog().contains(counted));
+        heartbeat(5);
+        QCOMPARE(f.folder.systemLog().count(counted), 1);
+        QVERIFY(f.folder.systemLog().contains(counted + "49 more times in the last minute\r\n"));
+        QVERIFY(!f.folder.systemLog().contains("Event: Connection from 127.0.0.3"));
+
+        // A new minute begins with a refusal logged as it is; a count still
+        // open at shutdown is written then.
+        refuse(2);
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 2);
+        f.sys().Form_Unload();
+        QVERIFY(f.folder.systemLog().contains(counted + "1 more time in the last minute\r\n"));
+        QCOMPARE(f.folder.systemLog().count(counted), 2);
+    }
+
+    // Refusals from more addresses than are counted one by one are counted
+    // together: the relay's memory for them is bounded.
+    void refusalsFromEverMoreAddressesAreCountedTogether() {
+        Fixture f(QString(), QStringLiteral("Normal"), QStringLiteral("127.0.0.1"));
+        constexpr int kBatch = 20;
+        const int addresses = RefusalLog::kTrackedAddresses + 3;
+        for (int first = 0; first < addresses; first += kBatch) {
+            std::vector<std::unique_ptr<Client>> batch;
+            for (int n = first; n < std::min(first + kBatch, addresses); ++n) {
+                batch.push_back(std::make_unique<Client>());
+                const QByteArray from =
+                    "127.1." + QByteArray::number(n / 250) + '.' + QByteArray::number(n % 250 + 1);
+                ConnectFrom(*batch.back(), from.constData(), f.portA);
+            }
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return std::all_of(batch.begin(), batch.end(), [](const auto& client) {
+                        return client->socket.state() == QAbstractSocket::UnconnectedState;
+                    });
+                },
+                10000));
+        }
+        const QByteArray log = f.folder.systemLog();
+        QCOMPARE(log.count("\tOutput\tEvent: Refused connection from 127.1."),
+                 RefusalLog::kTrackedAddresses);
+        f.t->clock.advanceSecs(60);
+        f.sys().outputSockets.UpdateOutputClients();
+        QVERIFY(f.folder.systemLog().contains(
+            "\tOutput\tEvent: Connections from further addresses (over 1000 counted one by one) "
+            "refused 3 times in the last minute\r\n"));
     }
 
     void anEmptyAllowFromServesAnyone_data() {
