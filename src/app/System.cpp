@@ -143,6 +143,9 @@ void System::Form_Unload() {
     // lower it, and identifiers would repeat.
     if (messIDLoaded_)
         db.SetStartUpKey(QStringLiteral("MessID"), QString::number(gMessID));
+    // Refusals counted in the last minute are told before the logs close.
+    outputSockets.FlushRefusals();
+    decSockets.FlushRefusals();
     logs.WriteStopBanners();
     CloseRawTestFile();
     delayedDb.CloseDelayedDb();

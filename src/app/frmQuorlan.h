@@ -111,6 +111,9 @@ public:
     bool HasClickHandler(const QString& name) const;
     void Click(const QString& name);
     void CheckBoxClick(const QString& name, int value);
+    // Why the command that Click ran last was refused ("" when it was not),
+    // as the warning box shows it: the console's API answers with it.
+    QString Refusal;
 
 signals:
     void changed();

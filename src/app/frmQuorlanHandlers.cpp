@@ -195,6 +195,7 @@ bool frmQuorlan::HasClickHandler(const QString& name) const {
 // The operator sees what a command did at once, not at the next coalesced
 // notice.
 void frmQuorlan::Click(const QString& name) {
+    Refusal.clear();
     if (const Handler handler = ClickHandlers().value(name))
         guarded(qPrintable(name), [&] { (this->*handler)(); });
     ChangedNow();

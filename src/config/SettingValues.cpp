@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 
@@ -58,4 +59,16 @@ qint32 PortValue(const QString& text) {
         throw platform::Error(
             QStringLiteral("Invalid argument: port %1 is outside 1 to 65535").arg(text));
     return value;
+}
+
+QString PortProblem(const QString& text) {
+    constexpr qint32 kHighestPort = 65535;
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+    const bool whole = digits.match(text).hasMatch();
+    const qint32 value = whole ? text.toInt() : 0;
+    if (value >= 1 && value <= kHighestPort)
+        return {};
+    return QStringLiteral("port \"%1\" is not a whole number from 1 to 65535 (digits only, "
+                          "no blanks)")
+        .arg(text);
 }

@@ -31,3 +31,7 @@ qint32 LongValue(const QString& text);
 // the system picks at random. Raises platform::Error otherwise. Numbers
 // beyond 65535 are the socket's to refuse.
 qint32 PortValue(const QString& text);
+
+// Why a connection table's Port cannot be committed: "" for a whole number
+// from 1 to 65535 written in digits alone (no blank, no sign), else the reason.
+QString PortProblem(const QString& text);

@@ -59,6 +59,10 @@ private:
     std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);
     void bindStartUpGrid(long foreColor);
     void setAllTelstraActive(bool active);
+    // Before the Outputs table is written: a row whose Port cannot be listened
+    // on refuses the commit (the reason goes to the window and raises), so
+    // the grid stays open for the operator to correct it.
+    void refuseUnusablePorts(const platform::Recordset& rs, const QString& table);
 
     System& sys_;
 };

@@ -4,6 +4,7 @@
 #include "app/System.h"
 #include "config/Limits.h"
 #include "config/LoaderSteps.h"
+#include "config/SettingValues.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
 
@@ -101,6 +102,7 @@ bool adoQuorlan::CommitOutputs() {
     try {
         if (!rsOutputs || rsOutputs->LockType == 1)
             return false;
+        refuseUnusablePorts(*rsOutputs, QStringLiteral("Outputs"));
         rsOutputs->Update();
         rsOutputs->Close();
         sys_.window.dgOutputs.DataSource.reset();
@@ -117,6 +119,27 @@ bool adoQuorlan::CommitOutputs() {
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::CommitOutputs, error.text(), 0);
         return false;
+    }
+}
+
+void adoQuorlan::refuseUnusablePorts(const platform::Recordset& rs, const QString& table) {
+    const int port = rs.FieldIndex(QStringLiteral("Port"));
+    const int description = rs.FieldIndex(QStringLiteral("Description"));
+    if (port < 0)
+        return;
+    for (long row = 0; row < rs.RecordCount(); ++row) {
+        const QString problem = PortProblem(rs.Value(row, port).toString());
+        if (problem.isEmpty())
+            continue;
+        const QString name = description < 0 ? QString() : rs.Value(row, description).toString();
+        const QString reason =
+            QStringLiteral("%1 row %2 (\"%3\"): %4. Nothing was saved: correct it and commit "
+                           "again.")
+                .arg(table)
+                .arg(row + 1)
+                .arg(name, problem);
+        sys_.window.Refusal = reason;
+        throw platform::Error(reason);
     }
 }
 

@@ -5,6 +5,15 @@
 #include "config/LoaderSteps.h"
 #include "outputs/frmOutputSockets.h"
 
+namespace {
+
+QString StatusName(int status) {
+    return status == OutputSocket::PeerClosed ? QStringLiteral("PeerClosed")
+                                              : QStringLiteral("Listening");
+}
+
+} // namespace
+
 void frmOutputSockets::InitOutputClients() {
     ResizeEntries(sys_.gOutputCount, sys_.gOutputsLoaded, gOutputs, wskOutputs, sys_.Now(),
                   [this](int i) { ClosePort(i); });
@@ -46,9 +55,11 @@ void frmOutputSockets::LoadOutputClients() {
             case OutputSocket::Valid:
                 e.StatusTime = sys_.Now();
                 updateFields();
-                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port")))
+                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port"))) {
                     log(QStringLiteral("System: [Valid status] requires port change on socket [") +
                         QString::number(i) + QStringLiteral("]  ") + e.Description);
+                    releaseOldPort(i);
+                }
                 break;
             case OutputSocket::Connected:
                 updateFields();
@@ -63,19 +74,33 @@ void frmOutputSockets::LoadOutputClients() {
             case OutputSocket::UpdatePending:
                 updateFields();
                 e.StatusTime = sys_.Now();
-                UpdatePortField(i, e.Port, port, QStringLiteral("Port"));
+                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port")))
+                    releaseOldPort(i);
                 e.Status = OutputSocket::Valid;
                 break;
             default:
-                // PeerClosed and Listening keep their values, but for who may
-                // connect: it needs no new socket, and a listening port is
-                // where a new list must take effect at once.
-                UpdateTextField(i, e.AllowFrom, allowFrom, QStringLiteral("AllowFrom"));
+                // Listening or PeerClosed: an output waiting for its client,
+                // the common case, takes an edit like any other.
+                updateFields();
+                if (UpdatePortField(i, e.Port, port, QStringLiteral("Port"))) {
+                    log(QStringLiteral("System: [") + StatusName(e.Status) +
+                        QStringLiteral(" status] requires port change on socket [") +
+                        QString::number(i) + QStringLiteral("]  ") + e.Description);
+                    e.StatusTime = sys_.Now();
+                    releaseOldPort(i);
+                }
                 break;
             }
         });
         Skipping([&] { rs->MoveNext(); });
     }
+}
+
+// The socket still listens on the port the output had: it is closed, and the
+// next heartbeat listens on the new one.
+void frmOutputSockets::releaseOldPort(int i) {
+    if (wskOutputs[i].State() != platform::SocketState::Closed)
+        ClosePort(i);
 }
 
 void frmOutputSockets::RequestUpdateOutputClients() {

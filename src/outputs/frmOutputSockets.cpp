@@ -10,6 +10,7 @@
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 #include "platform/PlainAddress.h"
+#include "relay/StoreBurst.h"
 
 namespace {
 
@@ -38,7 +39,9 @@ QByteArray Shown(const QByteArray& data) {
 
 } // namespace
 
-frmOutputSockets::frmOutputSockets(System& system) : sys_(system) {
+frmOutputSockets::frmOutputSockets(System& system)
+    : sys_(system),
+      refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
     tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
     connect(&wskOutputs, &platform::SocketArray::ConnectionRequest, this,
@@ -121,26 +124,44 @@ bool frmOutputSockets::ClosePort(int i) {
     return true;
 }
 
-bool frmOutputSockets::SendDataOutputs(int i, const QByteArray& source) {
-    return SendDataOutputs(i, QueuedPacket{source, 0, {}});
+bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
+    StoreBurst stores(sys_);
+    const SendOutcome outcome = TrySend(i, packet, stores);
+    stores.Commit();
+    const Logs::LineBatch lines(sys_.logs);
+    TellSend(i, outcome, stores);
+    return outcome.taken;
 }
 
-bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
+SendOutcome frmOutputSockets::TrySend(int i, const QueuedPacket& packet, StoreBurst& stores) {
+    SendOutcome outcome;
     try {
         if (wskOutputs[i].State() != platform::SocketState::Connected)
-            return false;
+            return outcome;
         if (!HasRoomFor(i, packet.packet.size())) {
             // What the client holds is stored; this packet is not taken, so
             // the caller stores it (or, for a stored row, leaves it stored).
-            CloseStalledClient(i);
-            return false;
+            closeStalled(i, outcome, stores);
+            return outcome;
         }
         Take(i, packet);
-        return true;
+        outcome.taken = true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
-        return false;
+        outcome.error = error.text();
     }
+    return outcome;
+}
+
+void frmOutputSockets::TellSend(int i, const SendOutcome& outcome, const StoreBurst& stores) {
+    if (outcome.stalled) {
+        const QString text = stalledText(i);
+        log(text);
+        sys_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
+        for (const int place : outcome.undelivered)
+            stores.Tell(place);
+    }
+    if (!outcome.error.isEmpty())
+        sys_.ShowWarning(ErrorCode::SendDataOutputs, outcome.error, i);
 }
 
 bool frmOutputSockets::SendAtOnce(int i, const QByteArray& packet) {
@@ -180,26 +201,46 @@ bool frmOutputSockets::StoppedReading(int i) {
     return gOutputs[i].Queue.Stalled(acknowledged, WaitingBytes(i), sys_.Now());
 }
 
+QString frmOutputSockets::stalledText(int i) const {
+    return QStringLiteral("System: Client ") + gOutputs[i].Description +
+           QStringLiteral(" stopped reading. Closing port ") + gOutputs[i].Port;
+}
+
+void frmOutputSockets::CloseStalledClient(int i) {
+    StoreBurst stores(sys_);
+    SendOutcome outcome;
+    try {
+        closeStalled(i, outcome, stores);
+    } catch (const platform::Error&) {
+        // What the client did not take is stored whatever its socket did; the
+        // heartbeat reports the failure.
+        stores.Commit();
+        TellSend(i, outcome, stores);
+        throw;
+    }
+    stores.Commit();
+    // A line per stored packet: written to the file in one go.
+    const Logs::LineBatch lines(sys_.logs);
+    TellSend(i, outcome, stores);
+}
+
 // A client that stopped reading would hold its packets for as long as it stays
 // connected, and lose them all when it goes. It is closed at once, with a
 // reset so that nothing more reaches it on this connection, and every packet it
 // did not acknowledge is stored, oldest first, for when it returns.
-void frmOutputSockets::CloseStalledClient(int i) {
+void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& stores) {
     OutputSocket& e = gOutputs[i];
     platform::SocketControl& socket = wskOutputs[i];
-    const QString text = QStringLiteral("System: Client ") + e.Description +
-                         QStringLiteral(" stopped reading. Closing port ") + e.Port;
-    log(text);
+    outcome.stalled = true;
     const std::vector<QueuedPacket> undelivered =
         e.Queue.TakeUndelivered(socket.UnacknowledgedBytes() + socket.BytesToWrite());
+    for (const QueuedPacket& packet : undelivered)
+        if (packet.storedMessID == 0) // a row still stored stays where it is
+            outcome.undelivered << stores.Add(i, packet.packet);
     socket.CloseDiscarding();
     e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = sys_.Now();
-    sys_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
-    for (const QueuedPacket& packet : undelivered)
-        if (packet.storedMessID == 0) // a row still stored stays where it is
-            sys_.outputRules.StoreForOutput(i, packet.packet);
     try {
         socket.Listen();
     } catch (const platform::Error&) {
@@ -208,6 +249,7 @@ void frmOutputSockets::CloseStalledClient(int i) {
 }
 
 void frmOutputSockets::UpdateOutputClients() {
+    refusals_.Tick(sys_.Now());
     for (int i = 0; i < sys_.gOutputCount; ++i) {
         OutputSocket& e = gOutputs[i];
         if (e.Status == OutputSocket::Empty || !e.Active)
@@ -300,10 +342,14 @@ bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
     } catch (const platform::Error&) {
         // A list that cannot be read allows no one; ListenOnPort reports it.
     }
-    if (!allowed)
-        log(QStringLiteral("Event: Refused connection from ") + peer.toString() +
-            QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description);
-    return allowed;
+    if (allowed)
+        return true;
+    // Tried again and again, refusals are counted rather than each logged.
+    const QString place =
+        QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description;
+    if (refusals_.Refused(peer.toString(), place, sys_.Now()))
+        log(QStringLiteral("Event: Refused connection from ") + peer.toString() + place);
+    return false;
 }
 
 void frmOutputSockets::wskOutputs_Connect(int i) {

@@ -1,14 +1,27 @@
 #pragma once
 
 #include "config/Limits.h"
+#include "config/RefusalLog.h"
 #include "outputs/OutputSocket.h"
 #include "platform/SocketArray.h"
 
+#include <QList>
 #include <QObject>
 #include <QTimer>
 #include <array>
 
+class StoreBurst;
 class System;
+
+// What became of a packet handed to an output's socket, before anything of it
+// is told: the lines and warnings wait until what had to be stored is stored.
+struct SendOutcome {
+    bool taken = false;   // sent, or queued behind the send in progress
+    bool stalled = false; // the client had stopped reading and was closed
+    // Places in the store burst of what the stalled client had not acknowledged.
+    QList<int> undelivered;
+    QString error; // the socket refused the send (warning 100)
+};
 
 // The hidden window of the output connections: one listening socket per active
 // output, the heartbeat that keeps them up, and the idle message.
@@ -30,10 +43,16 @@ public:
     void CheckOuputsPostUpdate();
 
     // The connections.
-    bool SendDataOutputs(int index, const QByteArray& source);
-    // The same for a packet read from the store: its row is deleted once the
-    // send that carries it has been written.
+    // Sends a packet, or queues it behind the send in progress; false when the
+    // client cannot take it. For a packet read from the store, its row is
+    // deleted once the send that carries it has been written.
     bool SendDataOutputs(int index, const QueuedPacket& packet);
+    // SendDataOutputs in two steps, for a burst of sends whose stores go to
+    // the disk together: TrySend does what the sockets must, writes no line
+    // and adds what a stalled client did not take to `stores`; TellSend,
+    // after the stores are committed, writes the lines and warnings.
+    SendOutcome TrySend(int index, const QueuedPacket& packet, StoreBurst& stores);
+    void TellSend(int index, const SendOutcome& outcome, const StoreBurst& stores);
     // The plain case of SendDataOutputs only: a connected client with room
     // takes the packet, and nothing is logged. False leaves all as it was, for
     // SendDataOutputs to deal with, and tell of, whatever stood in the way.
@@ -46,6 +65,8 @@ public:
     void StartTimer();
     // Unloading the window destroys its sockets, which closes every connection.
     void Unload();
+    // Writes the refusals counted and not yet told (at shutdown).
+    void FlushRefusals() { refusals_.Flush(); }
 
     void wskOutputs_ConnectionRequest(int index, qint32 requestID);
     void wskOutputs_Connect(int index);
@@ -63,9 +84,12 @@ private:
     void InitOutputClients();
     void ListenOnPort(int index);
     bool ClosePort(int index);
+    void releaseOldPort(int index);
     bool PeerAllowed(int index, qint32 requestID);
     bool StoppedReading(int index);
     void CloseStalledClient(int index);
+    void closeStalled(int index, SendOutcome& outcome, StoreBurst& stores);
+    QString stalledText(int index) const;
     qint64 WaitingBytes(int index);
     bool HasRoomFor(int index, qint64 bytes);
     void Take(int index, const QueuedPacket& packet);
@@ -80,4 +104,5 @@ private:
     void log(const QByteArray& text);
 
     System& sys_;
+    RefusalLog refusals_; // peers that AllowFrom turned away
 };

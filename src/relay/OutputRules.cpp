@@ -5,8 +5,7 @@
 #include "platform/Error.h"
 #include "platform/Joined.h"
 #include "platform/YieldToWoken.h"
-
-#include <array>
+#include "relay/StoreBurst.h"
 
 OutputRules::OutputRules(System& system) : sys_(system) {}
 
@@ -17,19 +16,19 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
         outputs.ResetStreamActivityTimer();
         // Every client that can take the packet has it before the first of the
         // lines that tell of it is written; the lines keep their order.
-        std::array<bool, kOutputSlots> taken{};
+        Deliveries deliveries{};
         bool sentAny = false;
         for (int i = 0; i < sys_.gOutputCount; ++i) {
-            taken[i] = outputs.Entry(i).Active && outputs.SendAtOnce(i, packet);
-            sentAny = sentAny || taken[i];
+            if (!outputs.Entry(i).Active)
+                continue;
+            const bool taken = outputs.SendAtOnce(i, packet);
+            deliveries[i] = taken ? Delivery::Taken : Delivery::Try;
+            sentAny = sentAny || taken;
         }
         // A client on this machine reads its page now, not after the lines.
         if (sentAny)
             platform::YieldToWoken();
-        const Logs::LineBatch lines(sys_.logs);
-        for (int i = 0; i < sys_.gOutputCount; ++i)
-            if (outputs.Entry(i).Active)
-                sendAndTell(i, packet, taken[i]);
+        deliver(packet, deliveries);
     } catch (const std::exception& error) {
         const auto* platformError = dynamic_cast<const platform::Error*>(&error);
         sys_.ShowWarning(
@@ -41,37 +40,37 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
 }
 
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {
-    sendAndTell(index, packet, false);
+    Deliveries deliveries{};
+    deliveries[index] = Delivery::Try;
+    deliver(packet, deliveries);
 }
 
-void OutputRules::sendAndTell(int index, const QByteArray& packet, bool sent) {
-    const QString& description = sys_.outputSockets.Entry(index).Description;
-    sys_.logs.LogOutput(platform::Joined({"Out: ", description.toUtf8(), "\t", packet}));
-    if (!sent && !sys_.outputSockets.SendDataOutputs(index, packet))
-        StoreForOutput(index, packet);
-}
-
-bool OutputRules::StoreForOutput(int index, const QByteArray& packet) {
-    const QString description = sys_.outputSockets.Entry(index).Description;
-    adoDelayed& store = sys_.delayedDb;
-    if (!store.AddDelayed(packet, description, sys_.gMessID)) {
-        // Not stored (warning 402 said why): say so with the packet itself,
-        // rather than claim a stored record.
-        sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +
-                            ". Could not store the packet, it is lost: " + packet);
-        return false;
+// The outputs that did not take the packet at once are tried again, and what
+// they cannot take is stored, all in one transaction, before the first line
+// that tells of it; the lines keep the order of one output after another.
+void OutputRules::deliver(const QByteArray& packet, const Deliveries& deliveries) {
+    frmOutputSockets& outputs = sys_.outputSockets;
+    StoreBurst stores(sys_);
+    std::array<SendOutcome, kOutputSlots> outcomes;
+    std::array<int, kOutputSlots> places{};
+    for (int i = 0; i < sys_.gOutputCount; ++i) {
+        if (deliveries[i] != Delivery::Try)
+            continue;
+        outcomes[i] = outputs.TrySend(i, QueuedPacket{packet, 0, {}}, stores);
+        if (!outcomes[i].taken)
+            places[i] = stores.Add(i, packet);
     }
-    // The row is in the store: its identifier is used, whatever fails after.
-    sys_.gMessID += 1;
-    try {
-        if (store.DelayedListOpen())
-            sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
-    } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+    stores.Commit();
+    const Logs::LineBatch lines(sys_.logs);
+    for (int i = 0; i < sys_.gOutputCount; ++i) {
+        if (deliveries[i] == Delivery::None)
+            continue;
+        const QString& description = outputs.Entry(i).Description;
+        sys_.logs.LogOutput(platform::Joined({"Out: ", description.toUtf8(), "\t", packet}));
+        if (deliveries[i] == Delivery::Taken)
+            continue;
+        outputs.TellSend(i, outcomes[i], stores);
+        if (!outcomes[i].taken)
+            stores.Tell(places[i]);
     }
-    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
-    sys_.logs.LogOutput(QByteArray("System: TCP failed ") + description.toUtf8() +
-                        ". Add record to dbase. Delayed Ct " +
-                        QByteArray::number(store.gDelayedCount));
-    return true;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "config/Limits.h"
+
 #include <QByteArray>
 #include <QObject>
+#include <array>
 
 class System;
 
@@ -13,10 +16,9 @@ public:
     explicit OutputRules(System& system);
 
     void RelayToOutputs(const QByteArray& packet);
+    // The same for output `index` alone (the packet is stored when its client
+    // cannot take it).
     void SendToOutput(int index, const QByteArray& packet);
-    // Stores the packet for output `index` under the next identifier and says
-    // so in the Outputs log; false when it could not be stored.
-    bool StoreForOutput(int index, const QByteArray& packet);
     void CheckDuplicatePorts();
 
 signals:
@@ -24,8 +26,12 @@ signals:
     void relayed(const QByteArray& packet);
 
 private:
-    // Writes the packet's "Out: " line, then sends it unless `sent` already.
-    void sendAndTell(int index, const QByteArray& packet, bool sent);
+    // What dispatch does with the packet for each output.
+    enum class Delivery { None, Taken, Try };
+    using Deliveries = std::array<Delivery, kOutputSlots>;
+    // Sends or stores the packet for every output to Try, and writes the
+    // "Out: " line of each that is not None.
+    void deliver(const QByteArray& packet, const Deliveries& deliveries);
 
     System& sys_;
 };

@@ -24,7 +24,9 @@ constexpr qint64 kSilenceSeconds = qint64{3} * 60;
 
 } // namespace
 
-frmDecSockets::frmDecSockets(System& system) : sys_(system) {
+frmDecSockets::frmDecSockets(System& system)
+    : sys_(system),
+      refusals_(QStringLiteral("Call-in"), [this](const QString& line) { log(line); }) {
     wskDecoder.LimitReading(kCarrierReadLimit);
     tmrSATInput.setInterval(kSatInputInterval);
     tmrSaTData.setInterval(kSatInputInterval);
@@ -114,6 +116,7 @@ bool frmDecSockets::CloseTelstraPort(int i) {
 }
 
 void frmDecSockets::UpdateTelstraClients() {
+    refusals_.Tick(sys_.Now());
     for (int i = 0; i < sys_.gTelstraCount; ++i) {
         TelstraSocket& e = gTelstra[i];
         if (e.Status == TelstraSocket::Empty || !e.Active)
@@ -198,9 +201,11 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         // handler returns without accepting, and the socket keeps listening.
         const QHostAddress caller = PlainAddress(socket.RequestPeerAddress(requestID));
         if (!callInFrom_[i].contains(caller)) {
-            log(QStringLiteral("Event: Refused call-in from %1 on port %2   ")
-                    .arg(caller.toString(), QString::number(socket.ListeningPort())) +
-                e.Description);
+            // Tried again and again, refusals are counted rather than each logged.
+            const QString place =
+                QStringLiteral(" on port %1   ").arg(socket.ListeningPort()) + e.Description;
+            if (refusals_.Refused(caller.toString(), place, sys_.Now()))
+                log(QStringLiteral("Event: Refused call-in from ") + caller.toString() + place);
             return;
         }
         if (socket.State() != platform::SocketState::Closed)

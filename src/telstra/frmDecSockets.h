@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Limits.h"
+#include "config/RefusalLog.h"
 #include "platform/SocketArray.h"
 #include "telstra/TelstraSocket.h"
 
@@ -35,6 +36,8 @@ public:
     bool SendDataTelstra(int index, const QByteArray& source);
     bool CloseTelstraPort(int index);
     void Unload();
+    // Writes the refused call-ins counted and not yet told (at shutdown).
+    void FlushRefusals() { refusals_.Flush(); }
 
     void wskDecoder_Connect(int index);
     void wskDecoder_ConnectionRequest(int index, qint32 requestID);
@@ -78,4 +81,5 @@ private:
     // The carrier host's addresses, looked up when socket i starts listening
     // for the carrier to call in: no other caller may take its place.
     std::array<QList<QHostAddress>, kTelstraSlots> callInFrom_;
+    RefusalLog refusals_; // callers that are not the carrier's host
 };

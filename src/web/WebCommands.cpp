@@ -67,6 +67,9 @@ CommandResult Click(frmQuorlan& window, const QString& name, const QJsonValue& c
                               .arg(name)
                               .arg(window.StoredPackets()));
     window.Click(name);
+    // A commit the window refused (a Port that is no port) wrote nothing.
+    if (!window.Refusal.isEmpty())
+        return BadRequest(window.Refusal);
     return {};
 }
 

@@ -3,6 +3,7 @@
 
 #include "TestPorts.h"
 #include "WorkFolder.h"
+#include "app/GridEditing.h"
 
 #include <QDir>
 #include <QFile>
@@ -152,6 +153,60 @@ private slots:
         QCOMPARE(f.w().cmdOpenTelstra.Caption, QStringLiteral("Edit"));
         QVERIFY(f.w().txbLogTelstra.Text.startsWith(
             QStringLiteral("10:00:00  Event: Telstra database commited")));
+    }
+
+    // A Port the relay could not listen on is refused before the row is
+    // written: the reason is shown, the grid stays open to correct it.
+    void aPortThatIsNoPortIsRefusedAtCommit_data() {
+        QTest::addColumn<QString>("port");
+        for (const char* port : {"abc", "0", "65536", " 6001", "6001 ", "+6001", "-1", "", "6.5"})
+            QTest::newRow(port) << QString::fromLatin1(port);
+    }
+    void aPortThatIsNoPortIsRefusedAtCommit() {
+        QFETCH(QString, port);
+        Fixture f;
+        const QVariant before =
+            f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT Port FROM Outputs"))
+                .value(0)
+                .value(0);
+        f.w().Click(QStringLiteral("cmdEditOuputs"));
+        const int column = f.w().dgOutputs.DataSource->FieldIndex(QStringLiteral("Port"));
+        grid_editing::SetCell(f.w().dgOutputs, 0, column, port);
+        f.t->warnings.clear();
+        f.w().Click(QStringLiteral("cmdEditOuputs"));
+
+        QCOMPARE(f.w().cmdEditOuputs.Caption, QStringLiteral("Commit"));
+        QVERIFY(grid_editing::Editable(f.w().dgOutputs));
+        QCOMPARE(f.t->warningNumbers(), QList<int>{305});
+        const QString reason = QStringLiteral("Outputs row 1 (\"Client A\"): port \"%1\" is not a "
+                                              "whole number from 1 to 65535 (digits only, no "
+                                              "blanks). Nothing was saved: correct it and commit "
+                                              "again.")
+                                   .arg(port);
+        QCOMPARE(f.t->warnings[0].text, reason);
+        QCOMPARE(f.w().Refusal, reason);
+        QVERIFY(f.w().frmeSystemError.Visible);
+        QVERIFY(!f.w().txbLogOutputs.Text.contains(QStringLiteral("Outputs database commited")));
+        QCOMPARE(
+            f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT Port FROM Outputs"))
+                .value(0)
+                .value(0),
+            before);
+
+        // Put right, the next click commits.
+        grid_editing::SetCell(f.w().dgOutputs, 0, column, QStringLiteral("06001"));
+        f.w().Click(QStringLiteral("cmdEditOuputs"));
+        QCOMPARE(f.w().cmdEditOuputs.Caption, QStringLiteral("Edit"));
+        QVERIFY(f.w().Refusal.isEmpty());
+        QCOMPARE(
+            f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT Port FROM Outputs"))
+                .value(0)
+                .value(0)
+                .toString(),
+            QStringLiteral("06001"));
     }
 
     void aTableThatDoesNotReopenFailsItsCommit() {

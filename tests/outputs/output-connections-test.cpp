@@ -3,12 +3,17 @@
 
 #include "TestPorts.h"
 #include "WorkFolder.h"
+#include "app/GridEditing.h"
+#include "config/RefusalLog.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -273,6 +278,77 @@ private slots:
         QCOMPARE(squatter.received, QByteArray());
     }
 
+    // A stranger who tries again and again cannot fill the disk: per address,
+    // the first refusal in a minute is logged as it is, the others are
+    // counted, and one line tells their number when the minute is over.
+    void refusalsAfterTheFirstInAMinuteAreCounted() {
+        Fixture f(QString(), QStringLiteral("Normal"), QStringLiteral("127.0.0.2"));
+        const auto refuse = [&](int times, const char* from = "127.0.0.1") {
+            for (int n = 0; n < times; ++n) {
+                Client squatter;
+                ConnectFrom(squatter, from, f.portA);
+                QVERIFY(squatter.socket.waitForConnected(3000));
+                QTRY_COMPARE(squatter.socket.state(), QAbstractSocket::UnconnectedState);
+            }
+        };
+        const auto heartbeat = [&](int seconds) {
+            f.t->clock.advanceSecs(seconds);
+            f.sys().outputSockets.UpdateOutputClients();
+        };
+        const QByteArray counted = "\tOutput\tEvent: Connection from 127.0.0.1 on port " +
+                                   QByteArray::number(f.portA) + "   Client A refused ";
+        refuse(50);
+        refuse(1, "127.0.0.3");
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 1);
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.3", f.portA)), 1);
+        heartbeat(55);
+        QVERIFY(!f.folder.systemLog().contains(counted));
+        heartbeat(5);
+        QCOMPARE(f.folder.systemLog().count(counted), 1);
+        QVERIFY(f.folder.systemLog().contains(counted + "49 more times in the last minute\r\n"));
+        QVERIFY(!f.folder.systemLog().contains("Event: Connection from 127.0.0.3"));
+
+        // A new minute begins with a refusal logged as it is; a count still
+        // open at shutdown is written then.
+        refuse(2);
+        QCOMPARE(f.folder.systemLog().count(RefusedLine("127.0.0.1", f.portA)), 2);
+        f.sys().Form_Unload();
+        QVERIFY(f.folder.systemLog().contains(counted + "1 more time in the last minute\r\n"));
+        QCOMPARE(f.folder.systemLog().count(counted), 2);
+    }
+
+    // Refusals from more addresses than are counted one by one are counted
+    // together: the relay's memory for them is bounded.
+    void refusalsFromEverMoreAddressesAreCountedTogether() {
+        Fixture f(QString(), QStringLiteral("Normal"), QStringLiteral("127.0.0.1"));
+        constexpr int kBatch = 20;
+        const int addresses = RefusalLog::kTrackedAddresses + 3;
+        for (int first = 0; first < addresses; first += kBatch) {
+            std::vector<std::unique_ptr<Client>> batch;
+            for (int n = first; n < std::min(first + kBatch, addresses); ++n) {
+                batch.push_back(std::make_unique<Client>());
+                const QByteArray from =
+                    "127.1." + QByteArray::number(n / 250) + '.' + QByteArray::number(n % 250 + 1);
+                ConnectFrom(*batch.back(), from.constData(), f.portA);
+            }
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    return std::all_of(batch.begin(), batch.end(), [](const auto& client) {
+                        return client->socket.state() == QAbstractSocket::UnconnectedState;
+                    });
+                },
+                10000));
+        }
+        const QByteArray log = f.folder.systemLog();
+        QCOMPARE(log.count("\tOutput\tEvent: Refused connection from 127.1."),
+                 RefusalLog::kTrackedAddresses);
+        f.t->clock.advanceSecs(60);
+        f.sys().outputSockets.UpdateOutputClients();
+        QVERIFY(f.folder.systemLog().contains(
+            "\tOutput\tEvent: Connections from further addresses (over 1000 counted one by one) "
+            "refused 3 times in the last minute\r\n"));
+    }
+
     void anEmptyAllowFromServesAnyone_data() {
         QTest::addColumn<QString>("allowFrom");
         QTest::newRow("null") << QString();
@@ -354,8 +430,66 @@ private slots:
         QVERIFY(f.connect(other, 1));
     }
 
-    // A listening output keeps its other values until it is next reloaded in
-    // another status; who may connect takes effect at the commit.
+    // An output waiting for its client (listening, or its client gone) takes
+    // an edit committed from the window: the new values are logged and used,
+    // and within one heartbeat the old port refuses and the new one accepts.
+    void anEditToAnOutputWaitingForItsClientTakesEffect_data() {
+        QTest::addColumn<bool>("clientLeft");
+        QTest::newRow("listening") << false;
+        QTest::newRow("client gone") << true;
+    }
+    void anEditToAnOutputWaitingForItsClientTakesEffect() {
+        QFETCH(bool, clientLeft);
+        Fixture f;
+        f.t->clock.advanceSecs(5);
+        f.sys().outputSockets.UpdateOutputClients();
+        if (clientLeft) {
+            Client gone(f.portA);
+            QVERIFY(f.connect(gone, 0));
+            gone.socket.disconnectFromHost();
+            QTRY_COMPARE(f.sys().outputSockets.Entry(0).Status, int(OutputSocket::PeerClosed));
+        }
+        QCOMPARE(f.sys().outputSockets.Entry(0).Status,
+                 clientLeft ? int(OutputSocket::PeerClosed) : int(OutputSocket::Listening));
+        const quint16 newPort = TestPort();
+        frmQuorlan& w = f.sys().window;
+        w.Click(QStringLiteral("cmdEditOuputs"));
+        const auto column = [&](const char* name) {
+            return w.dgOutputs.DataSource->FieldIndex(QLatin1String(name));
+        };
+        grid_editing::SetCell(w.dgOutputs, 0, column("Port"), QString::number(newPort));
+        grid_editing::SetCell(w.dgOutputs, 0, column("Description"), QStringLiteral("Client A2"));
+        grid_editing::SetCell(w.dgOutputs, 0, column("Match"), QStringLiteral("m"));
+        grid_editing::SetCell(w.dgOutputs, 0, column("RawOutput"), QStringLiteral("Y"));
+        w.Click(QStringLiteral("cmdEditOuputs"));
+        QCOMPARE(w.cmdEditOuputs.Caption, QStringLiteral("Edit"));
+        const QByteArray log = f.folder.systemLog();
+        for (const QByteArray& line :
+             {QByteArray("System: Updated socket [0] Client A2    Field  [Description]   To "
+                         "Client A2\r\n"),
+              QByteArray("System: Updated socket [0] Client A2    Field  [Match]   To m\r\n"),
+              QByteArray("System: Updated socket [0]  Client A2 Field  [RawOutput]  To Y\r\n"),
+              "System: Updated socket [0] Client A2    Field  [Port]   To " +
+                  QByteArray::number(newPort) + ".\r\n",
+              QByteArray(clientLeft ? "System: [PeerClosed status]"
+                                    : "System: [Listening status]") +
+                  " requires port change on socket [0]  Client A2\r\n"})
+            QVERIFY2(log.contains("\tOutput\t" + line), line.constData());
+
+        f.t->clock.advanceSecs(5);
+        f.sys().outputSockets.UpdateOutputClients();
+        QTcpSocket old;
+        old.connectToHost(QHostAddress::LocalHost, f.portA);
+        QVERIFY(!old.waitForConnected(3000));
+        QCOMPARE(old.error(), QAbstractSocket::ConnectionRefusedError);
+        Client moved(newPort);
+        QVERIFY(f.connect(moved, 0));
+        f.sys().outputRules.RelayToOutputs("\x02moved\x03");
+        QTRY_COMPARE(moved.received, QByteArray("\x02moved\x03"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A2\t\x02moved\x03\r\n"));
+    }
+
+    // Who may connect takes effect at the commit, on a port that listens.
     void aNewAllowFromTakesEffectOnAListeningPortAtTheCommit() {
         Fixture f;
         f.sys().outputSockets.UpdateOutputClients();
@@ -444,6 +578,12 @@ private slots:
         rs->SetField(QStringLiteral("RawOutput"), QStringLiteral("Y"));
         rs->MoveNext();
         rs->SetField(QStringLiteral("Description"), QStringLiteral("Desk %1"));
+        // A port that is no number is refused, and said as it was typed.
+        QVERIFY(!t->db.CommitOutputs());
+        QVERIFY(
+            t.warnings.last().text.contains(QStringLiteral("(\"Client %1 %2\"): port \"7%2\"")));
+        rs->MoveFirst();
+        rs->SetField(QStringLiteral("Port"), QStringLiteral("7003"));
         QVERIFY(t->db.CommitOutputs());
         const QByteArray log = folder.systemLog();
         for (const char* line :
@@ -451,7 +591,7 @@ private slots:
               "System: [Empty status] requires a new socket on [1]  Other",
               "System: Updated socket [0] Client %1 %2    Field  [Match]   To m%1",
               "System: Updated socket [0]  Client %1 %2 Field  [RawOutput]  To Y",
-              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7%2.",
+              "System: Updated socket [0] Client %1 %2    Field  [Port]   To 7003.",
               "System: [Valid status] requires port change on socket [0]  Client %1 %2",
               "System: Updated socket [1] Desk %1    Field  [Description]   To Desk %1"})
             QVERIFY2(log.contains("\tOutput\t" + QByteArray(line) + "\r\n"), line);

@@ -2,6 +2,8 @@
 // closes it and keeps for its return what it did not take, none lost, none
 // twice; a client that reads, however slowly, is left alone.
 
+#include "CommitCounter.h"
+#include "LogLines.h"
 #include "ProcessMemory.h"
 #include "StuckClient.h"
 #include "TestPorts.h"
@@ -171,6 +173,45 @@ private slots:
         QCOMPARE(Numbers(after), stored);
     }
 
+    // A stalled client's backlog goes to the disk in one commit, so that the
+    // other clients' pages are not held behind a flush for every packet; the
+    // rows and lines are those of packets stored one by one.
+    void aStalledClientsBacklogIsStoredInOneCommit() {
+        Fixture f;
+        StuckClient stuck(f.port);
+        QVERIFY(f.accepted());
+        f.sys().outputSockets.UpdateOutputClients();
+        f.relay(0, 600, 200);
+        CommitCounter commits(f.sys().delayedDb.cnDelayed.database());
+        QVERIFY(commits.watching());
+        f.heartbeats(35);
+        QCOMPARE(f.state(), platform::SocketState::Listening);
+        QCOMPARE(commits.commits, 1);
+
+        const auto rows = f.folder.rows(
+            QStringLiteral("delayed.mdb"),
+            QStringLiteral("SELECT MessID, Destination FROM Delayed ORDER BY Created, MessID"));
+        const QList<int> stored = StoredNumbers(f.folder);
+        QVERIFY(stored.size() > 100);
+        for (int n = 0; n < rows.size(); ++n) {
+            QCOMPARE(rows[n][0].toLongLong(), 1000000 + n);
+            QCOMPARE(rows[n][1].toString(), kDescription);
+            QCOMPARE(stored[n], stored.first() + n);
+        }
+        QCOMPARE(stored.last(), 599);
+        QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toLongLong(), 1000000 + rows.size());
+
+        const QList<QByteArray> lines = LogLines(f.folder.systemLog(), "Output");
+        const qsizetype stall = lines.indexOf(f.stalledLine().mid(8).chopped(2));
+        QVERIFY(stall >= 0);
+        QList<QByteArray> expected;
+        for (int n = 1; n <= rows.size(); ++n)
+            expected << "System: TCP failed Client A. Add record to dbase. Delayed Ct " +
+                            QByteArray::number(n);
+        QCOMPARE(lines.mid(stall + 1, rows.size()), expected);
+        QCOMPARE(f.t->warningNumbers().count(104), 1);
+    }
+
     void aClientOverItsBoundIsClosedWithinTheBound() {
         Fixture f;
         StuckClient stuck(f.port);
@@ -183,6 +224,19 @@ private slots:
         f.relay(0, total, 1000);
         QVERIFY(f.folder.systemLog().contains(f.stalledLine()));
         QVERIFY2(GrewLessThan(before, 12 * 1024), "the relay held a stalled client's packets");
+        // Closed by a page it had no room for: that page's line, the close,
+        // its backlog and then the page stored, each line counting the store up.
+        const QList<QByteArray> lines = LogLines(f.folder.systemLog(), "Output");
+        const qsizetype stall = lines.indexOf(f.stalledLine().mid(8).chopped(2));
+        QVERIFY(stall > 0);
+        QVERIFY(lines[stall - 1].startsWith("Out: Client A\t"));
+        QVERIFY(lines[stall + 1].startsWith("System: TCP failed "));
+        int count = 0;
+        for (const QByteArray& line : lines)
+            if (line.startsWith("System: TCP failed "))
+                QCOMPARE(line, "System: TCP failed Client A. Add record to dbase. Delayed Ct " +
+                                   QByteArray::number(++count));
+        QCOMPARE(count, f.folder.storedPackets());
 
         QByteArray early;
         QVERIFY(QTest::qWaitFor(

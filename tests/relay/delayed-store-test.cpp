@@ -1,6 +1,8 @@
 // The delayed store as a client and an operator see it: rows in delayed.mdb,
 // packets on the wire when the client comes back, and the System log.
 
+#include "CommitCounter.h"
+#include "LogLines.h"
 #include "StuckClient.h"
 #include "TestPorts.h"
 #include "WorkFolder.h"
@@ -103,6 +105,55 @@ private slots:
         QCOMPARE(rows[1][1].toString(), QStringLiteral("Client A"));
         QVERIFY(rows[1][2].toByteArray().contains("Dummy Message: NO data on Relay Input Ombrix"));
         QCOMPARE(f.folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000003"));
+    }
+
+    // A page for many away clients is one commit, not one for each client;
+    // the lines are those of rows stored one after another.
+    void aPageForManyAwayClientsIsStoredInOneCommit() {
+        WorkFolder folder;
+        QList<WorkFolder::Output> outputs;
+        for (int i = 0; i < 5; ++i)
+            outputs.append({QStringLiteral("Desk %1").arg(i), QString::number(TestPort())});
+        folder.setOutputs(outputs);
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t->Form_Load());
+        t->outputSockets.UpdateOutputClients();
+        CommitCounter commits(t->delayedDb.cnDelayed.database());
+        QVERIFY(commits.watching());
+        t->outputRules.RelayToOutputs("\x02page\x03");
+        QCOMPARE(commits.commits, 1);
+
+        QList<QVariantList> rows;
+        QList<QByteArray> lines;
+        for (int i = 0; i < 5; ++i) {
+            rows.append(
+                {1000000 + i, QStringLiteral("Desk %1").arg(i), QByteArray("\x02page\x03")});
+            lines << "Out: Desk " + QByteArray::number(i) + "\t\x02page\x03"
+                  << "System: TCP failed Desk " + QByteArray::number(i) +
+                         ". Add record to dbase. Delayed Ct " + QByteArray::number(i + 1);
+        }
+        QCOMPARE(Stored(folder), rows);
+        QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000005"));
+        const QList<QByteArray> logged = LogLines(folder.systemLog(), "Output");
+        QCOMPARE(logged.mid(logged.indexOf(lines.first())), lines);
+    }
+
+    // A burst that cannot be stored is reported once, and every packet of it
+    // is logged as lost, with its content; no identifier is used.
+    void aBurstThatCannotBeStoredIsLoggedPacketByPacket() {
+        Fixture f;
+        f.folder.exec(QStringLiteral("delayed.mdb"), QStringLiteral("DROP TABLE Delayed"));
+        f.sys().outputRules.RelayToOutputs("\x02page\x03");
+        QCOMPARE(f.t->warningNumbers().count(402), 1);
+        const QList<QByteArray> logged = LogLines(f.folder.systemLog(), "Output");
+        const QList<QByteArray> lines = {
+            "Out: Client A\t\x02page\x03",
+            "System: TCP failed Client A. Could not store the packet, it is lost: \x02page\x03",
+            "Out: Client B\t\x02page\x03",
+            "System: TCP failed Client B. Could not store the packet, it is lost: \x02page\x03"};
+        QCOMPARE(logged.mid(logged.indexOf(lines.first())), lines);
+        QCOMPARE(f.sys().gMessID, 1000000);
     }
 
     void aReturningClientGetsItsBacklogOldestFirstOnePerTick() {

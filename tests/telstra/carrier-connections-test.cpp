@@ -271,6 +271,34 @@ private slots:
         QCOMPARE(f.log().count("\tInput\tEvent: Incoming request"), 1);
     }
 
+    // A stranger calling in again and again cannot fill the disk: the first
+    // refusal in a minute is logged, the others are counted in one line.
+    void aStrangerCallingInAgainAndAgainIsCounted() {
+        Carrier carrier;
+        Fixture f(
+            {{QStringLiteral("Demo carrier"), QString::number(carrier.port), QStringLiteral("Y")}});
+        f.heartbeat();
+        QTRY_VERIFY(carrier.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
+        carrier.peer->disconnectFromHost();
+        QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+        const QByteArray port = QByteArray::number(f.sys().decSockets.Socket(0).ListeningPort());
+        for (int n = 0; n < 20; ++n) {
+            QTcpSocket stranger;
+            QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2"))));
+            stranger.connectToHost(QHostAddress::LocalHost, port.toUShort());
+            QTRY_COMPARE(stranger.state(), QAbstractSocket::UnconnectedState);
+        }
+        QCOMPARE(f.log().count("\tInput\tEvent: Refused call-in from 127.0.0.2 on port " + port +
+                               "   Demo carrier\r\n"),
+                 1);
+        f.heartbeat(60);
+        QCOMPARE(f.log().count("\tInput\tEvent: Call-in from 127.0.0.2 on port " + port +
+                               "   Demo carrier refused 19 more times in the last minute\r\n"),
+                 1);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+    }
+
     // The carrier's host may be named by a host name or an IPv4-mapped IPv6
     // address; a call-in from the address it stands for is the carrier's.
     void theCarriersHostMayBeNamedAnyWay_data() {

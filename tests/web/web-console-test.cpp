@@ -587,6 +587,46 @@ private slots:
             1);
     }
 
+    // A Port the relay could not listen on is refused at the commit, with
+    // the reason, before the row is written; the grid stays open for editing.
+    void aPortThatIsNoPortIsRefusedAtCommit() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const auto cmd = [&](const QJsonObject& json) { return f.command(session, json); };
+        const auto setPort = [&](const QString& value) {
+            return cmd({{QStringLiteral("grid"), QStringLiteral("dgOutputs")},
+                        {QStringLiteral("row"), 0},
+                        {QStringLiteral("column"),
+                         f.sys().window.dgOutputs.DataSource->FieldIndex(QStringLiteral("Port"))},
+                        {QStringLiteral("value"), value}})
+                .status;
+        };
+        const auto storedPort = [&] {
+            return f.folder
+                .rows(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("SELECT Port FROM Outputs"))
+                .value(0)
+                .value(0)
+                .toString();
+        };
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        QCOMPARE(setPort(QStringLiteral("abc")), 200);
+        const Answer refused = cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}});
+        QCOMPARE(refused.status, 400);
+        QCOMPARE(refused.json().value(QStringLiteral("error")).toString(),
+                 QStringLiteral("Outputs row 1 (\"Client A\"): port \"abc\" is not a whole number "
+                                "from 1 to 65535 (digits only, no blanks). Nothing was saved: "
+                                "correct it and commit again."));
+        QCOMPARE(f.sys().window.cmdEditOuputs.Caption, QStringLiteral("Commit"));
+        QCOMPARE(storedPort(), QString::number(f.outputPort));
+        QVERIFY(!f.folder.systemLog().contains("Outputs database commited"));
+
+        const quint16 newPort = TestPort();
+        QCOMPARE(setPort(QString::number(newPort)), 200);
+        QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
+        QCOMPARE(f.sys().window.cmdEditOuputs.Caption, QStringLiteral("Edit"));
+        QCOMPARE(storedPort(), QString::number(newPort));
+    }
+
     // What the operator sees of a carrier drop: the row's state and since
     // when, and the window's mark that no carrier is connected.
     void aCarrierDropShowsInTheRowState() {
