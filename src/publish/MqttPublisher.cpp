@@ -1,5 +1,6 @@
 #include "publish/MqttPublisher.h"
 
+#include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
 #include "publish/TlsContext.h"
 
@@ -7,7 +8,6 @@
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <cerrno>
-#include <cstring>
 #include <mosquitto.h>
 
 namespace publish {
@@ -139,11 +139,7 @@ void MqttPublisher::connectTo(const QString& address) {
 }
 
 QString MqttPublisher::loopFailure(int rc) const {
-    if (rc == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (rc == MOSQ_ERR_CONN_LOST)
-        return QStringLiteral("the broker closed the connection");
-    return QString::fromUtf8(mosquitto_strerror(rc));
+    return LinkFailure(rc, errno);
 }
 
 // By value: callers pass members (refusal_, publishFailure_) that dropping the

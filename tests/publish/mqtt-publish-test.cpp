@@ -9,6 +9,7 @@
 #include "decoder/MessagePacket.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Recordset.h"
+#include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
 
 #include <QFile>
@@ -128,6 +129,26 @@ private slots:
         QVERIFY(!publish::ReadPage(DummyMessage(QStringLiteral("10:00:00"),
                                                 QStringLiteral("Normal"), QStringLiteral("O"))));
         QVERIFY(!publish::ReadPage("\x02garbage\x03"));
+    }
+
+    // The reasons of "System: MQTT <Description> lost: <reason>": the library
+    // itself names a frozen broker's keep-alive timeout and a few others
+    // "Unknown error.".
+    void aLostConnectionSaysWhy_data() {
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("frozen broker") << int(MOSQ_ERR_KEEPALIVE) << "keepalive timeout";
+        QTest::newRow("malformed packet")
+            << int(MOSQ_ERR_MALFORMED_PACKET) << "malformed packet from the broker";
+        QTest::newRow("timeout") << int(MOSQ_ERR_TIMEOUT) << "timed out";
+        QTest::newRow("closed") << int(MOSQ_ERR_CONN_LOST) << "the broker closed the connection";
+        QTest::newRow("system call") << int(MOSQ_ERR_ERRNO) << "Connection refused";
+        QTest::newRow("TLS") << int(MOSQ_ERR_TLS) << "A TLS error occurred.";
+    }
+    void aLostConnectionSaysWhy() {
+        QFETCH(int, rc);
+        QFETCH(QString, reason);
+        QCOMPARE(publish::LinkFailure(rc, ECONNREFUSED), reason);
     }
 
     void everyPageArrivesOnceWithThePacketTheTcpClientGot() {
