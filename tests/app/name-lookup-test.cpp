@@ -69,6 +69,38 @@ private slots:
         QVERIFY(!folder.systemLog().contains("System: MQTT Unanswered lost"));
     }
 
+    // A broker's row deleted while its name is being looked up: the answer
+    // that comes later finds no publisher to call.
+    void anAnswerForADeletedBrokerGoesNowhere() {
+        HeldDns dns;
+        QVERIFY(dns.bound());
+        WorkFolder folder;
+        folder.setOutputs({});
+        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                    QStringLiteral("INSERT INTO Publishers (Description, Host, Port, Topic, QoS, "
+                                   "Active) VALUES ('Deleted', 'broker.late.test', ?, "
+                                   "'ombrix/pages', '1', 'Y')"),
+                    {QString::number(TestPort())});
+        TestSystem t(folder.path());
+        t.clock.set(kStart);
+        QVERIFY(t.system->Form_Load());
+        t->publishers.tmrPublishers_Timer();
+        QTRY_VERIFY(dns.asked("broker.late.test"));
+
+        t->window.Click(QStringLiteral("cmdEditPublishers"));
+        t->db.rsPublishers->MoveFirst();
+        t->db.rsPublishers->Delete();
+        t->window.Click(QStringLiteral("cmdEditPublishers"));
+        QCOMPARE(t->publishers.Count(), 0);
+        dns.answer("broker.late.test", QHostAddress::LocalHost);
+        QTest::qWait(300);
+        const QByteArray log = folder.systemLog();
+        QVERIFY(log.contains("System: MQTT Deleted removed"));
+        QVERIFY(!log.contains("System: MQTT Deleted lost"));
+        QVERIFY(t.warnings.isEmpty());
+    }
+
     // The carrier's host named for call-ins: until the DNS answers, a caller
     // from the carrier's address is refused like any stranger; once it has
     // answered, the carrier's call-in is taken.
