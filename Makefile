@@ -2,7 +2,7 @@
 # `make package` builds the server's .deb (no operator window) in build-service/.
 
 PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy \
-            mosquitto mosquitto-clients libmosquitto-dev qt6-httpserver-dev qt6-websockets-dev \
+            mosquitto mosquitto-clients libmosquitto-dev libssl-dev qt6-httpserver-dev qt6-websockets-dev \
             chromium chromium-driver python3-selenium openssl
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

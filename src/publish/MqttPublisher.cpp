@@ -1,20 +1,16 @@
 #include "publish/MqttPublisher.h"
 
+#include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
+#include "publish/TlsContext.h"
 
+#include <QFile>
+#include <QHostAddress>
 #include <QSocketNotifier>
 #include <cerrno>
-#include <cstring>
 #include <mosquitto.h>
 
 namespace publish {
-
-namespace {
-
-// OpenSSL's "verify the peer": the broker's certificate must chain to the CA file.
-constexpr int kVerifyPeer = 1;
-
-} // namespace
 
 MqttPublisher::MqttPublisher(PublisherConfig config, int index, PublisherHost& host)
     : config_(std::move(config)), index_(index), host_(host) {}
@@ -63,6 +59,50 @@ void MqttPublisher::Tick() {
 
 void MqttPublisher::connectNow() {
     dropHandle();
+    // As the library would find it: a file it cannot open is not tried.
+    if (!config_.caFile.isEmpty() && !QFile(config_.caFile).open(QIODevice::ReadOnly)) {
+        fail(Failure::Lost, QStringLiteral("the CA file %1 cannot be read").arg(config_.caFile),
+             true);
+        return;
+    }
+    const QHostAddress literal(config_.host);
+    if (!literal.isNull()) {
+        connectTo(literal.toString());
+        return;
+    }
+    // The library would look the name up itself, on this thread, for as long
+    // as the DNS takes to answer or give up: seconds in which no page moves.
+    state_ = State::LookingUp;
+    lookupID_ = QHostInfo::lookupHost(config_.host, this, &MqttPublisher::lookedUp);
+}
+
+void MqttPublisher::lookedUp(const QHostInfo& info) {
+    if (state_ != State::LookingUp || info.lookupId() != lookupID_)
+        return;
+    lookupID_ = kNoLookup;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        fail(Failure::Lost, QStringLiteral("unknown host %1").arg(config_.host), true);
+        return;
+    }
+    connectTo(info.addresses().constFirst().toString());
+}
+
+bool MqttPublisher::setUpTls() {
+    // The certificate must name the host as the operator gave it, while the
+    // library is handed its address.
+    // Without the library's defaults: they would check the address instead.
+    const TlsContext tls = MakeTlsContext(config_.caFile, config_.host);
+    if (tls && mosquitto_int_option(m_, MOSQ_OPT_SSL_CTX_WITH_DEFAULTS, 0) == MOSQ_ERR_SUCCESS &&
+        mosquitto_void_option(m_, MOSQ_OPT_SSL_CTX, tls.get()) == MOSQ_ERR_SUCCESS)
+        return true;
+    fail(Failure::Lost,
+         QStringLiteral("TLS to %1 could not be set up: is %2 a PEM file of CA certificates?")
+             .arg(where(), config_.caFile),
+         true);
+    return false;
+}
+
+void MqttPublisher::connectTo(const QString& address) {
     m_ = mosquitto_new(nullptr, true, this);
     if (!m_) {
         fail(Failure::Lost, QStringLiteral("the MQTT library could not make a client"), true);
@@ -76,31 +116,13 @@ void MqttPublisher::connectNow() {
         mosquitto_username_pw_set(
             m_, config_.username.toUtf8().constData(),
             config_.password.isEmpty() ? nullptr : config_.password.toUtf8().constData());
-    if (!config_.caFile.isEmpty()) {
-        const QByteArray caFile = config_.caFile.toLocal8Bit();
-        if (mosquitto_tls_set(m_, caFile.constData(), nullptr, nullptr, nullptr, nullptr) !=
-                MOSQ_ERR_SUCCESS ||
-            mosquitto_tls_opts_set(m_, kVerifyPeer, nullptr, nullptr) != MOSQ_ERR_SUCCESS ||
-            mosquitto_tls_insecure_set(m_, false) != MOSQ_ERR_SUCCESS) {
-            fail(Failure::Lost, QStringLiteral("the CA file %1 cannot be read").arg(config_.caFile),
-                 true);
-            return;
-        }
-    }
+    if (!config_.caFile.isEmpty() && !setUpTls())
+        return;
     errno = 0;
-    const int rc = mosquitto_connect_async(m_, config_.host.toUtf8().constData(), config_.port,
+    const int rc = mosquitto_connect_async(m_, address.toLatin1().constData(), config_.port,
                                            kKeepAliveSeconds);
-    if (rc == MOSQ_ERR_EAI) {
-        fail(Failure::Lost, QStringLiteral("unknown host %1").arg(config_.host), true);
-        return;
-    }
-    if (rc == MOSQ_ERR_TLS) {
-        fail(Failure::Lost,
-             QStringLiteral("TLS to %1 could not be set up: is %2 a PEM file of CA certificates?")
-                 .arg(where(), config_.caFile),
-             true);
-        return;
-    }
+    // A TLS error here is the handshake's (the broker can answer within the
+    // call): the CA file was read above.
     if (rc != MOSQ_ERR_SUCCESS) {
         fail(Failure::Lost, QStringLiteral("cannot reach %1: %2").arg(where(), loopFailure(rc)),
              true);
@@ -117,11 +139,7 @@ void MqttPublisher::connectNow() {
 }
 
 QString MqttPublisher::loopFailure(int rc) const {
-    if (rc == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    if (rc == MOSQ_ERR_CONN_LOST)
-        return QStringLiteral("the broker closed the connection");
-    return QString::fromUtf8(mosquitto_strerror(rc));
+    return LinkFailure(rc, errno);
 }
 
 // By value: callers pass members (refusal_, publishFailure_) that dropping the
@@ -149,6 +167,10 @@ void MqttPublisher::fail(Failure kind, QString reason, bool warn) {
 }
 
 void MqttPublisher::dropHandle() {
+    // An answer still to come is for an attempt given up.
+    if (lookupID_ != kNoLookup)
+        QHostInfo::abortHostLookup(lookupID_);
+    lookupID_ = kNoLookup;
     // The notifiers go first: the socket they watch closes with the handle.
     if (reading_)
         reading_->setEnabled(false);

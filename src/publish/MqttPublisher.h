@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QHostInfo>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -38,7 +39,8 @@ constexpr int kBacklogBatch = 500;
 class MqttPublisher : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Waiting, Connecting, Connected };
+    // LookingUp: the broker's name is being looked up, off the relay's thread.
+    enum class State { Idle, Waiting, LookingUp, Connecting, Connected };
 
     // `index` is the row's place in the table, shown with its warnings.
     MqttPublisher(PublisherConfig config, int index, PublisherHost& host);
@@ -70,6 +72,9 @@ private:
     enum class Failure { Lost, Refused };
 
     void connectNow();
+    void lookedUp(const QHostInfo& info);
+    void connectTo(const QString& address);
+    bool setUpTls();
     void fail(Failure kind, QString reason, bool warn);
     void dropHandle();
     void drain();
@@ -88,6 +93,8 @@ private:
     PublisherConfig config_;
     int index_;
     PublisherHost& host_;
+    static constexpr int kNoLookup = -1;
+    int lookupID_ = kNoLookup; // the name lookup under way
     mosquitto* m_ = nullptr;
     std::unique_ptr<QSocketNotifier> reading_;
     std::unique_ptr<QSocketNotifier> writing_;

@@ -27,6 +27,7 @@ constexpr qint64 kSilenceSeconds = qint64{3} * 60;
 frmDecSockets::frmDecSockets(System& system)
     : sys_(system),
       refusals_(QStringLiteral("Call-in"), [this](const QString& line) { log(line); }) {
+    callInLookup_.fill(kNoLookup);
     wskDecoder.LimitReading(kCarrierReadLimit);
     tmrSATInput.setInterval(kSatInputInterval);
     tmrSaTData.setInterval(kSatInputInterval);
@@ -231,17 +232,37 @@ void frmDecSockets::wskDecoder_Close(int i) {
         CloseTelstraSocket(i);
         socket.Bind(0, local);
         socket.Listen();
-        // Looked up once for this listen rather than for every caller, so that
-        // callers cannot make the relay wait on name lookups.
-        callInFrom_[i].clear();
-        for (const QHostAddress& address : QHostInfo::fromName(CarrierHost()).addresses())
-            callInFrom_[i] << PlainAddress(address);
+        LookUpCallInHost(i);
         log(QStringLiteral("System: Listening for the carrier to call in on port %1   ")
                 .arg(socket.ListeningPort()) +
             gTelstra[i].Description);
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::DecoderClose, error.text(), i);
     }
+}
+
+// Looked up once for each listen rather than for every caller, so that callers
+// cannot make the relay look names up, and off the relay's thread: a DNS that
+// does not answer holds the lookup for seconds. Until the answer comes, no
+// caller is the carrier's host.
+void frmDecSockets::LookUpCallInHost(int i) {
+    if (callInLookup_[i] != kNoLookup)
+        QHostInfo::abortHostLookup(callInLookup_[i]);
+    callInLookup_[i] = kNoLookup;
+    callInFrom_[i].clear();
+    const QString host = CarrierHost();
+    const QHostAddress literal(host);
+    if (!literal.isNull()) {
+        callInFrom_[i] << PlainAddress(literal);
+        return;
+    }
+    callInLookup_[i] = QHostInfo::lookupHost(host, this, [this, i](const QHostInfo& info) {
+        if (info.lookupId() != callInLookup_[i])
+            return;
+        callInLookup_[i] = kNoLookup;
+        for (const QHostAddress& address : info.addresses())
+            callInFrom_[i] << PlainAddress(address);
+    });
 }
 
 void frmDecSockets::wskDecoder_Error(int i, int, const QString& description) {

@@ -25,6 +25,9 @@ public:
     // Carrier connection i as loaded, and its socket.
     const TelstraSocket& Entry(int index) const { return gTelstra[index]; }
     const platform::SocketControl& Socket(int index) const { return wskDecoder[index]; }
+    // Whether the carrier's host is known for a call-in on socket i: false
+    // while its name is being looked up.
+    bool CallInHostKnown(int index) const { return callInLookup_[index] == kNoLookup; }
 
     // Loading from the Telstra table.
     void LoadTelstraClients();
@@ -69,6 +72,7 @@ private:
     void CloseTelstraSocket(int index);
     void ConnectTelstraPort(int index);
     QString CarrierHost() const;
+    void LookUpCallInHost(int index);
     void UpdateTextField(int index, QString& field, const QString& newValue,
                          const QString& fieldName);
     bool UpdatePortField(int index, QString& field, const QString& newValue,
@@ -82,4 +86,7 @@ private:
     // for the carrier to call in: no other caller may take its place.
     std::array<QList<QHostAddress>, kTelstraSlots> callInFrom_;
     RefusalLog refusals_; // callers that are not the carrier's host
+    // The lookup of the carrier's host under way for socket i.
+    static constexpr int kNoLookup = -1;
+    std::array<int, kTelstraSlots> callInLookup_{};
 };

@@ -2,12 +2,14 @@
 // see them, while the broker comes and goes.
 
 #include "Broker.h"
+#include "TestCertificates.h"
 #include "TestPorts.h"
 #include "WorkFolder.h"
 
 #include "decoder/MessagePacket.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Recordset.h"
+#include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
 
 #include <QFile>
@@ -28,6 +30,8 @@ struct PublisherRow {
     QString qos = QStringLiteral("1");
     QString username;
     QString password;
+    QString host = QStringLiteral("127.0.0.1");
+    QString caFile;
 };
 
 void SetPublishers(const WorkFolder& folder, const QList<PublisherRow>& rows) {
@@ -35,9 +39,10 @@ void SetPublishers(const WorkFolder& folder, const QList<PublisherRow>& rows) {
     for (const PublisherRow& r : rows)
         folder.exec(QStringLiteral("Ombrixsys.mdb"),
                     QStringLiteral("INSERT INTO Publishers (Description, Host, Port, Topic, QoS, "
-                                   "Active, Username, Password) VALUES (?, '127.0.0.1', ?, "
-                                   "'ombrix/pages', ?, 'Y', ?, ?)"),
-                    {r.description, QString::number(r.port), r.qos, r.username, r.password});
+                                   "Active, Username, Password, CAFile) VALUES (?, ?, ?, "
+                                   "'ombrix/pages', ?, 'Y', ?, ?, ?)"),
+                    {r.description, r.host, QString::number(r.port), r.qos, r.username, r.password,
+                     r.caFile});
 }
 
 QByteArray Page(const QByteArray& address, const QByteArray& text) {
@@ -124,6 +129,26 @@ private slots:
         QVERIFY(!publish::ReadPage(DummyMessage(QStringLiteral("10:00:00"),
                                                 QStringLiteral("Normal"), QStringLiteral("O"))));
         QVERIFY(!publish::ReadPage("\x02garbage\x03"));
+    }
+
+    // The reasons of "System: MQTT <Description> lost: <reason>": the library
+    // itself names a frozen broker's keep-alive timeout and a few others
+    // "Unknown error.".
+    void aLostConnectionSaysWhy_data() {
+        QTest::addColumn<int>("rc");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("frozen broker") << int(MOSQ_ERR_KEEPALIVE) << "keepalive timeout";
+        QTest::newRow("malformed packet")
+            << int(MOSQ_ERR_MALFORMED_PACKET) << "malformed packet from the broker";
+        QTest::newRow("timeout") << int(MOSQ_ERR_TIMEOUT) << "timed out";
+        QTest::newRow("closed") << int(MOSQ_ERR_CONN_LOST) << "the broker closed the connection";
+        QTest::newRow("system call") << int(MOSQ_ERR_ERRNO) << "Connection refused";
+        QTest::newRow("TLS") << int(MOSQ_ERR_TLS) << "A TLS error occurred.";
+    }
+    void aLostConnectionSaysWhy() {
+        QFETCH(int, rc);
+        QFETCH(QString, reason);
+        QCOMPARE(publish::LinkFailure(rc, ECONNREFUSED), reason);
     }
 
     void everyPageArrivesOnceWithThePacketTheTcpClientGot() {
@@ -319,6 +344,74 @@ private slots:
                 Page("1234567", "page " + QByteArray::number(n)));
         QTRY_COMPARE(relay.client->received.count('\x03'), 3);
         QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Nowhere")), 3);
+        // Looked up again on the back-off, without a new warning or line for the same reason.
+        for (int n = 0; n < 4; ++n) {
+            relay.tick();
+            QTest::qWait(100);
+        }
+        QCOMPARE(relay.t->warnings.size(), 3);
+        QCOMPARE(relay.folder.systemLog().count("System: MQTT Nowhere lost: unknown host "
+                                                "nowhere.invalid\r\n"),
+                 1);
+    }
+
+    // A broker given by name: the name is looked up off the relay's thread,
+    // and the log names the broker as the operator did.
+    void aBrokerGivenByNameIsLookedUpAndGetsEveryPage() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/#");
+        QVERIFY(subscriber.subscribed());
+        PublisherRow row{QStringLiteral("Named"), port};
+        row.host = QStringLiteral("localhost");
+        Relay relay({row});
+        relay.start();
+        QVERIFY(relay.connected());
+        for (int n = 0; n < 3; ++n)
+            relay.sys().outputRules.RelayToOutputs(
+                Page("1234567", "by name " + QByteArray::number(n)));
+        QVERIFY(subscriber.waitFor(3));
+        QCOMPARE(Json(subscriber.messages[2].payload)[u"text"].toString(),
+                 QStringLiteral("by name 2"));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Named")), 0);
+        QVERIFY(relay.folder.systemLog().contains("System: MQTT Named connected to localhost:" +
+                                                  QByteArray::number(port)));
+        QVERIFY(relay.t->warnings.isEmpty());
+    }
+
+    // TLS to a broker given by name: it is reached at the name's address, and
+    // its certificate must still name the host as the operator gave it. A
+    // certificate for another name, from the same CA, is refused.
+    void aTlsBrokerMustHoldACertificateForTheNameGiven() {
+        TestCertificates certificates;
+        const Broker::Certificate right = certificates.issue(QStringLiteral("localhost"));
+        const Broker::Certificate other = certificates.issue(QStringLiteral("other.invalid"));
+        QVERIFY(certificates.ok());
+        const quint16 rightPort = TestPort();
+        const quint16 wrongPort = TestPort();
+        Broker rightBroker(rightPort, right);
+        Broker wrongBroker(wrongPort, other);
+        PublisherRow named{QStringLiteral("Right name"), rightPort};
+        named.host = QStringLiteral("localhost");
+        named.caFile = certificates.caFile();
+        PublisherRow misnamed = named;
+        misnamed.description = QStringLiteral("Wrong name");
+        misnamed.port = wrongPort;
+        Relay relay({named, misnamed});
+        relay.start();
+        QVERIFY(relay.connected(0));
+        QTRY_COMPARE(relay.t->warningNumbers(), QList<int>{110});
+        relay.sys().outputRules.RelayToOutputs(Page("1234567", "over TLS"));
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Right name")), 0);
+        QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Wrong name")), 1);
+        QVERIFY(!relay.sys().publishers.Publisher(1).Connected());
+        qDebug() << relay.t->warnings[0].text;
+        const QByteArray log = relay.folder.systemLog();
+        QVERIFY(log.contains("System: MQTT Right name connected to localhost:" +
+                             QByteArray::number(rightPort)));
+        QVERIFY(log.contains("System: MQTT Wrong name lost: cannot reach localhost:" +
+                             QByteArray::number(wrongPort) + ": A TLS error occurred."));
+        QVERIFY(!log.contains("System: MQTT Wrong name connected"));
     }
 
     void pagesOfARelayKilledOutrightArriveAfterItsRestart() {

@@ -20,28 +20,25 @@ public:
     // A broker on 127.0.0.1:port; with a password file when `password` is given.
     explicit Broker(quint16 port, const QString& user = {}, const QString& password = {})
         : port_(port) {
-        // No window on the way to the test's subscriber: what is measured is
-        // the relay's delivery, not the broker's flow to a polled client.
-        QString config = QStringLiteral("listener %1 127.0.0.1\npersistence false\n"
-                                        "max_inflight_messages 0\n")
-                             .arg(port);
+        QString config = listener();
         if (user.isEmpty()) {
             config += QStringLiteral("allow_anonymous true\n");
         } else {
             const QString file = dir_.filePath(QStringLiteral("passwords"));
             QProcess::execute(QStringLiteral("mosquitto_passwd"),
                               {QStringLiteral("-c"), QStringLiteral("-b"), file, user, password});
-            // Started as root, the broker reads its files as the mosquitto user.
-            QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner | QFile::ReadOther |
-                                                   QFile::ExeOther);
             config += QStringLiteral("allow_anonymous false\npassword_file %1\n").arg(file);
         }
-        QFile conf(dir_.filePath(QStringLiteral("mosquitto.conf")));
-        conf.open(QIODevice::WriteOnly);
-        conf.write(config.toUtf8());
-        conf.close();
-        start();
+        configure(config);
+    }
+    // A broker that speaks only TLS on 127.0.0.1:port, with this certificate.
+    struct Certificate {
+        QString certFile;
+        QString keyFile;
+    };
+    Broker(quint16 port, const Certificate& tls) : port_(port) {
+        configure(listener() + QStringLiteral("certfile %1\nkeyfile %2\nallow_anonymous true\n")
+                                   .arg(tls.certFile, tls.keyFile));
     }
     ~Broker() { stop(); }
 
@@ -75,6 +72,24 @@ public:
     quint16 port() const { return port_; }
 
 private:
+    QString listener() const {
+        // No window on the way to the test's subscriber: what is measured is
+        // the relay's delivery, not the broker's flow to a polled client.
+        return QStringLiteral("listener %1 127.0.0.1\npersistence false\n"
+                              "max_inflight_messages 0\n")
+            .arg(port_);
+    }
+    void configure(const QString& config) {
+        // Started as root, the broker reads its files as the mosquitto user.
+        QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                               QFile::ReadOther | QFile::ExeOther);
+        QFile conf(dir_.filePath(QStringLiteral("mosquitto.conf")));
+        conf.open(QIODevice::WriteOnly);
+        conf.write(config.toUtf8());
+        conf.close();
+        start();
+    }
+
     quint16 port_;
     QTemporaryDir dir_;
     QProcess process_;

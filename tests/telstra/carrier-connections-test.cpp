@@ -190,6 +190,7 @@ private slots:
         QTRY_VERIFY(f.sys().decoder.gFrameState == SatelliteDecoder2::FrameState::GETCODE4);
         carrier.peer->disconnectFromHost();
         QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+        QTRY_VERIFY(f.sys().decSockets.CallInHostKnown(0));
         QTcpSocket callingIn;
         callingIn.connectToHost(QHostAddress::LocalHost,
                                 quint16(f.sys().decSockets.Socket(0).ListeningPort()));
@@ -300,7 +301,9 @@ private slots:
     }
 
     // The carrier's host may be named by a host name or an IPv4-mapped IPv6
-    // address; a call-in from the address it stands for is the carrier's.
+    // address; a call-in from the address it stands for is the carrier's. A
+    // name is looked up off the relay's thread: the call-in comes once the
+    // answer is in.
     void theCarriersHostMayBeNamedAnyWay_data() {
         QTest::addColumn<QString>("host");
         QTest::newRow("host name") << QStringLiteral("localhost");
@@ -317,6 +320,7 @@ private slots:
         f.folder.setSetting(QStringLiteral("TelstraLocalIP"), host);
         carrier.peer->disconnectFromHost();
         QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
+        QTRY_VERIFY(f.sys().decSockets.CallInHostKnown(0));
         QTcpSocket callingIn;
         callingIn.connectToHost(QHostAddress::LocalHost,
                                 quint16(f.sys().decSockets.Socket(0).ListeningPort()));
