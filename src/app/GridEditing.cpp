@@ -75,7 +75,7 @@ bool IsSecretColumn(const QString& fieldName) {
 }
 
 QVariant ShownValue(const platform::Recordset& rs, long row, int column) {
-    const QVariant value = rs.Value(row, column);
+    QVariant value = rs.Value(row, column);
     if (!IsSecretColumn(rs.FieldName(column)))
         return value;
     return value.isNull() || value.toString().isEmpty() ? kSecretEmpty : kSecretSet;
