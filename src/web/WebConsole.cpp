@@ -52,6 +52,15 @@ QString FormField(const QByteArray& body, const QString& name) {
     return QUrlQuery(QString::fromUtf8(form)).queryItemValue(name, QUrl::FullyDecoded);
 }
 
+// A reason may quote what the browser sent (a control's name): control
+// characters are blanked so that it cannot begin a log line of its own.
+QString OneLine(QString text) {
+    for (QChar& ch : text)
+        if (ch.category() == QChar::Other_Control)
+            ch = QLatin1Char(' ');
+    return text;
+}
+
 bool IsUpgrade(const QHttpServerRequest& request) {
     return HeaderValue(request.headers(), "upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
 }
@@ -208,8 +217,15 @@ HttpReply WebConsole::logout(const Caller& caller) {
 
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
     const CommandResult result = RunCommand(host_.Window(), request.body());
-    if (result.status != int(Status::Ok))
+    if (result.status != int(Status::Ok)) {
+        // A refusal is logged like a command that ran, so the log shows
+        // every remote attempt to act on the relay and why it was turned away.
+        const QString what =
+            result.description.isEmpty() ? QStringLiteral("a command") : result.description;
+        host_.LogSystem(QStringLiteral("System: Web console %1@%2: refused %3 (%4)")
+                            .arg(caller.name, caller.address, what, OneLine(result.error)));
         return HttpReply::Error(static_cast<Status>(result.status), result.error);
+    }
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: %3")
                         .arg(caller.name, caller.address, result.description));
     return HttpReply::Json(Status::Ok, QByteArrayLiteral("{\"ok\":true}"));

@@ -574,6 +574,9 @@ private slots:
                     .toString()
                     .contains(QStringLiteral("all 3 stored packets")));
         QCOMPARE(f.folder.storedPackets(), 3);
+        QVERIFY(f.folder.systemLog().contains(
+            "System: Web console operator@127.0.0.1: refused {\"click\":\"cmdDeleteDelayed\"} "
+            "(cmdDeleteDelayed deletes all 3 stored packets: send \"confirm\": true to do it)"));
         QCOMPARE(f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")},
                                      {QStringLiteral("confirm"), false}})
                      .status,
@@ -622,7 +625,16 @@ private slots:
             409);
         QCOMPARE(unload.count(), 0);
         QCOMPARE(f.sys().window.WindowState, 0);
-        QVERIFY(!f.folder.systemLog().contains("mnuExit"));
+        // Refusals are logged as the commands that ran are, with the reason.
+        const QByteArray log = f.folder.systemLog();
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"menu\":\"mnuExit\"} (stop the service with systemctl)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"menu\":\"mnuMinimise\"} (stop the service with systemctl)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"click\":\"cmdNoSuch\"} (no button named cmdNoSuch)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused a command "
+                             "(the command is not a JSON object)"));
         QCOMPARE(f.post("/api/command", QByteArray(web::WebConsole::kMaxBody + 1, ' '), {session})
                      .status,
                  413);
