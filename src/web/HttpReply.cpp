@@ -82,6 +82,8 @@ void Send(QHttpServerResponder& responder, const HttpReply& reply) {
     responder.writeStatusLine(reply.status);
     for (const auto& [name, value] : AllHeaders(reply))
         responder.writeHeader(name, value);
+    if (reply.close)
+        responder.writeHeader("Connection", "close");
     responder.writeBody(reply.body);
 }
 

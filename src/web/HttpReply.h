@@ -19,6 +19,9 @@ struct HttpReply {
     Headers headers;
     bool api = false;  // API answers are never cached
     quint64 later = 0; // not yet: the login check with this number answers
+    // The last answer on its connection: sent with "Connection: close", then
+    // the connection is closed.
+    bool close = false;
 
     static HttpReply Json(Status status, const QByteArray& json);
     static HttpReply Error(Status status, const QString& reason);

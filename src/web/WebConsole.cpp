@@ -51,6 +51,14 @@ HttpReply LoginPage(Status status, const char* reason = nullptr) {
     return HttpReply::Html(status, html);
 }
 
+// A login turned away ends its connection: whoever tries again, a browser or
+// a guesser, must come back through the console's budget of new connections.
+HttpReply RefusedLogin(Status status, const char* reason) {
+    HttpReply reply = LoginPage(status, reason);
+    reply.close = true;
+    return reply;
+}
+
 QString FormField(const QByteArray& body, const QString& name) {
     QByteArray form = body;
     form.replace('+', ' ');
@@ -152,6 +160,9 @@ QString WebConsole::Url() const {
 }
 
 bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // Requests that came after a closing answer are not answered.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return true;
     Caller caller;
     caller.address = request.remoteAddress().toString();
     caller.token = CookieValue(request.headers(), kCookie);
@@ -168,9 +179,16 @@ bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
         pending_.push_back({socket, std::move(responder), reply.later, std::move(ready)});
         return true;
     }
+    respond(responder, socket, reply);
+    return true;
+}
+
+void WebConsole::respond(QHttpServerResponder& responder, QTcpSocket* socket,
+                         const HttpReply& reply) {
     Send(responder, reply);
     connections_->Answered(socket);
-    return true;
+    if (reply.close)
+        socket->disconnectFromHost();
 }
 
 void WebConsole::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -225,16 +243,16 @@ HttpReply WebConsole::login(const QHttpServerRequest& request, const Caller& cal
     const QString password = FormField(request.body(), QStringLiteral("password"));
     switch (guard_.Banned(caller.address, name, host_.Now())) {
     case LoginGuard::Ban::Address:
-        return LoginPage(Status::Forbidden,
-                         "Too many failed logins from your address; try again later");
+        return RefusedLogin(Status::Forbidden,
+                            "Too many failed logins from your address; try again later");
     case LoginGuard::Ban::Name:
-        return LoginPage(Status::Forbidden,
-                         "Too many failed logins for this name; try again later");
+        return RefusedLogin(Status::Forbidden,
+                            "Too many failed logins for this name; try again later");
     case LoginGuard::Ban::None:
         break;
     }
     if (checks_.InFlight() >= LoginChecks::kMaxInFlight)
-        return LoginPage(Status::TooManyRequests, "Too many logins at once; try again shortly");
+        return RefusedLogin(Status::TooManyRequests, "Too many logins at once; try again shortly");
     const quint64 id = ++lastLogin_;
     checks_.Start(host_.OperatorHash(name), password,
                   [this, id, name, address = caller.address](bool matches) {
@@ -249,7 +267,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
     if (!matches) {
         guard_.Failed(address, name, now);
         host_.LogSystem(QStringLiteral("System: Web console login failed from %1").arg(address));
-        answerLater(id, LoginPage(Status::Unauthorized, "Wrong name or password"));
+        answerLater(id, RefusedLogin(Status::Unauthorized, "Wrong name or password"));
         return;
     }
     guard_.Succeeded(address, name);
@@ -288,10 +306,8 @@ void WebConsole::sendWaitingReplies() {
             ++it;
             continue;
         }
-        if (socket && socket->state() == QAbstractSocket::ConnectedState) {
-            Send(it->responder, *it->reply);
-            connections_->Answered(socket);
-        }
+        if (socket && socket->state() == QAbstractSocket::ConnectedState)
+            respond(it->responder, socket, *it->reply);
         it = pending_.erase(it);
     }
 }

@@ -67,6 +67,7 @@ private:
     };
 
     HttpReply answer(const QHttpServerRequest& request, const Caller& caller);
+    void respond(QHttpServerResponder& responder, QTcpSocket* socket, const HttpReply& reply);
     HttpReply page(const Caller& caller) const;
     HttpReply login(const QHttpServerRequest& request, const Caller& caller);
     void loginChecked(quint64 id, const QString& name, const QString& address, bool matches);

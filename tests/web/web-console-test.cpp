@@ -780,8 +780,11 @@ private slots:
         for (auto& login : logins) {
             const Answer answer = login->next();
             ++statuses[answer.status];
-            if (answer.status == 429)
+            if (answer.status == 429) {
                 QVERIFY(answer.body.contains("Too many logins at once"));
+                QCOMPARE(answer.header("Connection"), QByteArray("close"));
+                QTRY_VERIFY(login->closed());
+            }
         }
         QCOMPARE(statuses.value(429), extra);
         QCOMPARE(statuses.value(401), web::LoginChecks::kMaxInFlight);
@@ -808,17 +811,18 @@ private slots:
         QCOMPARE(f.loginFrom("127.0.0.9", kName, kPassword).status, 303);
     }
 
-    // Pipelined requests are answered in their order, a login's too.
+    // Pipelined requests are answered in their order, a login's too (a
+    // refused login ends its connection: see aRefusedLoginEndsItsConnection).
     void answersFollowTheOrderOfTheRequests() {
         Fixture f;
         Connection c(f.consolePort);
-        c.send(f.consolePort, "POST", "/login", LoginForm(kName, QStringLiteral("wrong")),
+        c.send(f.consolePort, "POST", "/login", LoginForm(kName, kPassword),
                {"Content-Type: application/x-www-form-urlencoded"});
         c.send(f.consolePort, "GET", "/console.css");
         c.send(f.consolePort, "POST", "/login", LoginForm(kName, kPassword),
                {"Content-Type: application/x-www-form-urlencoded"});
         c.send(f.consolePort, "GET", "/console.js");
-        QCOMPARE(c.next().status, 401);
+        QCOMPARE(c.next().status, 303);
         QCOMPARE(c.next().header("Content-Type"), QByteArray("text/css; charset=utf-8"));
         QCOMPARE(c.next().status, 303);
         QCOMPARE(c.next().header("Content-Type"), QByteArray("text/javascript; charset=utf-8"));
@@ -910,6 +914,30 @@ private slots:
         open.front().reset();
         QTRY_COMPARE(f.console->ConnectionCount(), Caps::kMaxConnections - 1);
         QCOMPARE(connect("127.0.2.1"), 200);
+    }
+
+    // A guesser, or a browser, that was turned away comes back on a new
+    // connection, and so through the budget of new connections.
+    void aRefusedLoginEndsItsConnection() {
+        Fixture f;
+        for (int i = 0; i < 5; ++i) {
+            auto wrong = f.startLogin("127.0.0.2", QStringLiteral("wrong"));
+            const Answer answer = wrong->next();
+            QCOMPARE(answer.status, 401);
+            QCOMPARE(answer.header("Connection"), QByteArray("close"));
+            QTRY_VERIFY(wrong->closed());
+        }
+        auto banned = f.startLogin("127.0.0.2", kPassword);
+        const Answer answer = banned->next();
+        QCOMPARE(answer.status, 403);
+        QCOMPARE(answer.header("Connection"), QByteArray("close"));
+        QTRY_VERIFY(banned->closed());
+        // A login that succeeds keeps its connection.
+        f.t->clock.advanceSecs(10 * 60 + 1); // the ban is over
+        auto right = f.startLogin("127.0.0.3", kPassword);
+        QCOMPARE(right->next().status, 303);
+        right->send(f.consolePort, "GET", "/console.css");
+        QCOMPARE(right->next().status, 200);
     }
 
     void aBodyOverTheLimitIsRefusedBeforeItIsSent() {
