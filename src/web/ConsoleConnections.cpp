@@ -39,7 +39,7 @@ QString AddressKey(const QHostAddress& address) {
 
 ConsoleConnections::ConsoleConnections(std::function<QDateTime()> now, qint64 maxBody,
                                        QObject* parent)
-    : QObject(parent), now_(std::move(now)), maxBody_(maxBody) {}
+    : QObject(parent), now_(std::move(now)), maxBody_(maxBody), pacer_(now_) {}
 
 ConsoleConnections::~ConsoleConnections() = default;
 
@@ -76,6 +76,7 @@ void ConsoleConnections::Upgraded(QTcpSocket* socket) {
 }
 
 void ConsoleConnections::Tick() {
+    pacer_.Resume();
     const QDateTime now = now_();
     QList<QPointer<QTcpSocket>> expired;
     for (ConnectionGuard* guard : std::as_const(guards_))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "web/AcceptPacer.h"
 #include "web/RequestFraming.h"
 
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QSet>
 #include <functional>
 
+class QTcpServer;
 class QTcpSocket;
 
 namespace web {
@@ -42,6 +44,9 @@ public:
     ConsoleConnections(std::function<QDateTime()> now, qint64 maxBody, QObject* parent = nullptr);
     ~ConsoleConnections() override;
 
+    // LISTENER accepted a connection: false when the console's budget of new
+    // connections did not cover it (see AcceptPacer).
+    bool Accepted(QTcpServer* listener) { return pacer_.Accepted(listener); }
     // Whether a new connection from ADDRESS would pass a cap: it is then
     // closed at once, before anything is read.
     bool Full(const QHostAddress& address) const;
@@ -52,8 +57,9 @@ public:
     void Taken(QTcpSocket* socket);
     void Answered(QTcpSocket* socket);
     void Upgraded(QTcpSocket* socket);
-    // Closes the connections whose time is up. Called every second, and by
-    // tests after moving the clock.
+    // Closes the connections whose time is up, and lets a listener paused
+    // for the budget accept again. Called every second, and by tests after
+    // moving the clock.
     void Tick();
     int Count() const { return int(guards_.size()); }
 
@@ -65,6 +71,7 @@ private:
     qint64 maxBody_;
     QSet<ConnectionGuard*> guards_;
     QHash<QString, int> perAddress_;
+    AcceptPacer pacer_;
 };
 
 // One connection's watch; it lives and dies with its socket.

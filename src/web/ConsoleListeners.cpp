@@ -19,9 +19,9 @@ QHostAddress PeerAddress(qintptr descriptor) {
     return QHostAddress(reinterpret_cast<const sockaddr*>(&address));
 }
 
-// Closes a connection over a cap before any object is made for it.
-bool Refused(ConsoleConnections& connections, qintptr descriptor) {
-    if (!connections.Full(PeerAddress(descriptor)))
+// Closes a connection over the budget or a cap before any object is made for it.
+bool Refused(ConsoleConnections& connections, QTcpServer* listener, qintptr descriptor) {
+    if (connections.Accepted(listener) && !connections.Full(PeerAddress(descriptor)))
         return false;
     ::close(int(descriptor));
     return true;
@@ -33,7 +33,7 @@ ConsoleListener::ConsoleListener(ConsoleConnections& connections, QObject* paren
     : QTcpServer(parent), connections_(connections) {}
 
 void ConsoleListener::incomingConnection(qintptr descriptor) {
-    if (Refused(connections_, descriptor))
+    if (Refused(connections_, this, descriptor))
         return;
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(descriptor)) {
@@ -52,7 +52,7 @@ ConsoleSslListener::ConsoleSslListener(ConsoleConnections& connections, QObject*
 }
 
 void ConsoleSslListener::incomingConnection(qintptr descriptor) {
-    if (!Refused(connections_, descriptor))
+    if (!Refused(connections_, this, descriptor))
         QSslServer::incomingConnection(descriptor);
 }
 

@@ -8,8 +8,9 @@ namespace web {
 class ConsoleConnections;
 
 // The console's listening sockets. Each new connection is first held to the
-// caps (one over a cap is closed at once, before anything is read) and then
-// watched, before Qt's HTTP server takes it and connects to it.
+// budget of new connections (which pauses the listener when it is spent) and
+// the caps (one over a cap is closed at once, before anything is read) and
+// then watched, before Qt's HTTP server takes it and connects to it.
 class ConsoleListener : public QTcpServer {
     Q_OBJECT
 public:

@@ -7,6 +7,7 @@
 #include "WorkFolder.h"
 #include "app/SystemWebConsoleHost.h"
 #include "config/Operators.h"
+#include "web/ConnectionBudget.h"
 #include "web/ConsoleConnections.h"
 #include "web/LoginChecks.h"
 #include "web/WebConsole.h"
@@ -897,6 +898,9 @@ private slots:
         Fixture f;
         std::vector<std::unique_ptr<Connection>> open;
         const auto connect = [&](const QByteArray& address) {
+            // The budget of new connections refills for each one.
+            f.t->clock.advanceMs(1000 / web::ConnectionBudget::kPerSecond);
+            f.console->Tick();
             open.push_back(std::make_unique<Connection>(
                 f.consolePort, false, QHostAddress(QString::fromLatin1(address))));
             open.back()->send(f.consolePort, "GET", "/");
@@ -938,6 +942,30 @@ private slots:
         QCOMPARE(right->next().status, 303);
         right->send(f.consolePort, "GET", "/console.css");
         QCOMPARE(right->next().status, 200);
+    }
+
+    // Past the budget, new connections wait unserved (in the kernel's
+    // backlog) until the clock has moved and the console lets them in.
+    void newConnectionsPastTheBudgetWaitForTheClock() {
+        using Budget = web::ConnectionBudget;
+        Fixture f;
+        std::vector<std::unique_ptr<Connection>> served;
+        for (int i = 0; i < Budget::kBurst; ++i) {
+            served.push_back(std::make_unique<Connection>(
+                f.consolePort, false, QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i))));
+            served.back()->send(f.consolePort, "GET", "/");
+            QCOMPARE(served.back()->next().status, 200);
+        }
+        Connection waiting(f.consolePort);
+        waiting.send(f.consolePort, "GET", "/");
+        QVERIFY(QTest::qWaitFor([&] { return waiting.socket.bytesToWrite() == 0; }, kWaitMs));
+        QTest::qWait(200);
+        QCOMPARE(waiting.poll().status, 0);
+        QVERIFY(!waiting.closed());
+        QCOMPARE(f.console->ConnectionCount(), Budget::kBurst);
+        f.t->clock.advanceMs(1000 / Budget::kPerSecond);
+        f.console->Tick();
+        QCOMPARE(waiting.next().status, 200);
     }
 
     void aBodyOverTheLimitIsRefusedBeforeItIsSent() {
