@@ -25,13 +25,13 @@ void SystemWebConsoleHost::LogSystem(const QString& line) {
     sys_.logs.LogError(line);
 }
 
-bool SystemWebConsoleHost::CheckOperator(const QString& name, const QString& password) {
+QString SystemWebConsoleHost::OperatorHash(const QString& name) {
     try {
-        return config::CheckOperator(sys_.db.gSysConnection, name, password);
+        return config::OperatorPasswordHash(sys_.db.gSysConnection, name);
     } catch (const platform::Error& error) {
         sys_.logs.LogError(
             QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
-        return false;
+        return {}; // matches no password
     }
 }
 

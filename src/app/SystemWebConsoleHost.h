@@ -13,7 +13,7 @@ public:
     frmQuorlan& Window() override;
     QDateTime Now() const override;
     void LogSystem(const QString& line) override;
-    bool CheckOperator(const QString& name, const QString& password) override;
+    QString OperatorHash(const QString& name) override;
 
     // Read at start-up; a change takes effect at the next start.
     web::WebConsoleSettings Settings();

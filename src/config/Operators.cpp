@@ -68,15 +68,20 @@ void SetOperatorPassword(const platform::Connection& c, const QString& name,
     Run(query);
 }
 
-bool CheckOperator(const platform::Connection& c, const QString& name, const QString& password) {
+QString OperatorPasswordHash(const platform::Connection& c, const QString& name) {
     QSqlQuery query =
         Prepared(c, QStringLiteral("SELECT PasswordHash FROM Operators WHERE Name = ?"));
     query.addBindValue(name);
     Run(query);
-    const bool known = query.next();
-    const QString stored = known ? query.value(0).toString() : DummyHash();
-    const bool matches = PasswordProblem(password).isEmpty() && PasswordMatches(password, stored);
-    return known && matches;
+    return query.next() ? query.value(0).toString() : DummyHash();
+}
+
+bool OperatorPasswordMatches(const QString& password, const QString& stored) {
+    return PasswordProblem(password).isEmpty() && PasswordMatches(password, stored);
+}
+
+bool CheckOperator(const platform::Connection& c, const QString& name, const QString& password) {
+    return OperatorPasswordMatches(password, OperatorPasswordHash(c, name));
 }
 
 } // namespace config

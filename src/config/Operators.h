@@ -27,6 +27,16 @@ QString PasswordProblem(const QString& password);
 void SetOperatorPassword(const platform::Connection& c, const QString& name,
                          const QString& password, const QString& createdText);
 
+// NAME's stored password hash; for an unknown name a hash of the same cost
+// that no password matches, so that checking it takes as long.
+// Raises platform::Error when the table cannot be read.
+QString OperatorPasswordHash(const platform::Connection& c, const QString& name);
+
+// True when PASSWORD can be a password and derives STORED. This is the slow
+// part of a login (a key derivation) and touches nothing shared: it may run
+// on any thread.
+bool OperatorPasswordMatches(const QString& password, const QString& stored);
+
 // True when NAME exists and PASSWORD is its password. An unknown name costs a
 // key derivation too, so the answer time does not tell which names exist.
 // Raises platform::Error when the table cannot be read.

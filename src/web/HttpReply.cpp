@@ -34,21 +34,65 @@ HttpReply HttpReply::SeeOther(const QByteArray& location) {
     return reply;
 }
 
+HttpReply HttpReply::Later(quint64 id) {
+    HttpReply reply;
+    reply.later = id;
+    return reply;
+}
+
+namespace {
+
+Headers AllHeaders(const HttpReply& reply) {
+    Headers headers = {
+        {"X-Frame-Options", "DENY"},
+        {"Content-Security-Policy", "default-src 'self'"},
+        {"X-Content-Type-Options", "nosniff"},
+        // "no-referrer" would make browsers send "Origin: null" on the page's own posts.
+        {"Referrer-Policy", "same-origin"},
+    };
+    if (reply.api)
+        headers << qMakePair(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    headers << reply.headers;
+    if (!reply.contentType.isEmpty())
+        headers << qMakePair(QByteArrayLiteral("Content-Type"), reply.contentType);
+    headers << qMakePair(QByteArrayLiteral("Content-Length"),
+                         QByteArray::number(reply.body.size()));
+    return headers;
+}
+
+// The few answers the console writes itself, when a request broke a limit.
+QByteArray ReasonPhrase(Status status) {
+    switch (status) {
+    case Status::BadRequest:
+        return "Bad Request";
+    case Status::PayloadTooLarge:
+        return "Payload Too Large";
+    case Status::TooManyRequests:
+        return "Too Many Requests";
+    case Status::RequestHeaderFieldsTooLarge:
+        return "Request Header Fields Too Large";
+    default:
+        return "Error";
+    }
+}
+
+} // namespace
+
 void Send(QHttpServerResponder& responder, const HttpReply& reply) {
     responder.writeStatusLine(reply.status);
-    responder.writeHeader("X-Frame-Options", "DENY");
-    responder.writeHeader("Content-Security-Policy", "default-src 'self'");
-    responder.writeHeader("X-Content-Type-Options", "nosniff");
-    // "no-referrer" would make browsers send "Origin: null" on the page's own posts.
-    responder.writeHeader("Referrer-Policy", "same-origin");
-    if (reply.api)
-        responder.writeHeader("Cache-Control", "no-store");
-    for (const auto& [name, value] : reply.headers)
+    for (const auto& [name, value] : AllHeaders(reply))
         responder.writeHeader(name, value);
-    if (!reply.contentType.isEmpty())
-        responder.writeHeader("Content-Type", reply.contentType);
-    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    if (reply.close)
+        responder.writeHeader("Connection", "close");
     responder.writeBody(reply.body);
+}
+
+QByteArray ClosingBytes(const HttpReply& reply) {
+    QByteArray bytes = "HTTP/1.1 " + QByteArray::number(int(reply.status)) + ' ' +
+                       ReasonPhrase(reply.status) + "\r\n";
+    for (const auto& [name, value] : AllHeaders(reply))
+        bytes += name + ": " + value + "\r\n";
+    return bytes + "Connection: close\r\n\r\n" + reply.body;
 }
 
 } // namespace web

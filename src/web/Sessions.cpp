@@ -47,38 +47,59 @@ void Sessions::Close(const QString& token) {
     sessions_.remove(token);
 }
 
-bool LoginGuard::Banned(const QString& address, const QDateTime& now) {
-    const auto it = bannedUntil_.find(address);
+bool FailureCount::Banned(const QString& key, const QDateTime& now) {
+    const auto it = bannedUntil_.find(key);
     if (it == bannedUntil_.end())
         return false;
     if (now < *it)
         return true;
     bannedUntil_.erase(it);
-    failures_.remove(address);
+    failures_.remove(key);
     return false;
 }
 
-void LoginGuard::Failed(const QString& address, const QDateTime& now) {
-    forgetOld(address, now);
-    QList<QDateTime>& times = failures_[address];
+void FailureCount::Failed(const QString& key, const QDateTime& now) {
+    forgetOld(key, now);
+    QList<QDateTime>& times = failures_[key];
     times << now;
     if (times.size() >= kMaxFailures) {
-        bannedUntil_.insert(address, now.addSecs(kBanSecs));
-        failures_.remove(address);
+        bannedUntil_.insert(key, now.addSecs(kBanSecs));
+        failures_.remove(key);
     }
 }
 
-// Keeps memory bounded however many addresses try: only failures within the
-// window count, and an address with none left is forgotten.
-void LoginGuard::forgetOld(const QString& address, const QDateTime& now) {
+// Keeps memory bounded however many addresses or names try: only failures
+// within the window count, a key with none left is forgotten, and so is a
+// ban that ended.
+void FailureCount::forgetOld(const QString& key, const QDateTime& now) {
     for (auto it = failures_.begin(); it != failures_.end();) {
         QList<QDateTime>& times = it.value();
         times.removeIf([&](const QDateTime& t) { return t.secsTo(now) >= kWindowSecs; });
-        if (times.isEmpty() && it.key() != address)
+        if (times.isEmpty() && it.key() != key)
             it = failures_.erase(it);
         else
             ++it;
     }
+    bannedUntil_.removeIf([&](const auto& it) { return it.value() <= now; });
+}
+
+LoginGuard::Ban LoginGuard::Banned(const QString& address, const QString& name,
+                                   const QDateTime& now) {
+    if (addresses_.Banned(address, now))
+        return Ban::Address;
+    if (names_.Banned(name.left(kMaxNameKey), now))
+        return Ban::Name;
+    return Ban::None;
+}
+
+void LoginGuard::Failed(const QString& address, const QString& name, const QDateTime& now) {
+    addresses_.Failed(address, now);
+    names_.Failed(name.left(kMaxNameKey), now);
+}
+
+void LoginGuard::Succeeded(const QString& address, const QString& name) {
+    addresses_.Succeeded(address);
+    names_.Succeeded(name.left(kMaxNameKey));
 }
 
 } // namespace web

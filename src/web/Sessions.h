@@ -31,23 +31,43 @@ private:
     QHash<QString, Session> sessions_;
 };
 
-// Failed logins by address: after kMaxFailures within kWindowSecs an address
-// is turned away for kBanSecs, whatever it sends.
-class LoginGuard {
+// Failed logins counted by one key (an address, or an account's name): after
+// kMaxFailures within kWindowSecs the key is turned away for kBanSecs.
+class FailureCount {
 public:
     static constexpr int kMaxFailures = 5;
     static constexpr qint64 kWindowSecs = qint64(10) * 60;
     static constexpr qint64 kBanSecs = qint64(10) * 60;
 
-    bool Banned(const QString& address, const QDateTime& now);
-    void Failed(const QString& address, const QDateTime& now);
-    void Succeeded(const QString& address) { failures_.remove(address); }
+    bool Banned(const QString& key, const QDateTime& now);
+    void Failed(const QString& key, const QDateTime& now);
+    void Succeeded(const QString& key) { failures_.remove(key); }
 
 private:
-    void forgetOld(const QString& address, const QDateTime& now);
+    void forgetOld(const QString& key, const QDateTime& now);
 
     QHash<QString, QList<QDateTime>> failures_;
     QHash<QString, QDateTime> bannedUntil_;
+};
+
+// Failed logins by address and by account name. The name counts too, so
+// that guesses from many addresses (or through one proxy's) at one account
+// are stopped as well.
+class LoginGuard {
+public:
+    // Names longer than any account's are counted by their first characters,
+    // so that a guess cannot make the guard keep kilobytes per try.
+    static constexpr qsizetype kMaxNameKey = 128;
+
+    enum class Ban { None, Address, Name };
+
+    Ban Banned(const QString& address, const QString& name, const QDateTime& now);
+    void Failed(const QString& address, const QString& name, const QDateTime& now);
+    void Succeeded(const QString& address, const QString& name);
+
+private:
+    FailureCount addresses_;
+    FailureCount names_;
 };
 
 } // namespace web

@@ -1,5 +1,7 @@
 #include "web/WebConsole.h"
 
+#include "web/ConsoleConnections.h"
+#include "web/ConsoleListeners.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
 #include "web/RequestChecks.h"
@@ -9,12 +11,15 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QNetworkRequest>
+#include <QSet>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslKey>
 #include <QTcpSocket>
 #include <QUrlQuery>
 #include <QWebSocket>
 #include <QtHttpServer/QHttpServerRequest>
+#include <algorithm>
 
 namespace web {
 
@@ -46,10 +51,27 @@ HttpReply LoginPage(Status status, const char* reason = nullptr) {
     return HttpReply::Html(status, html);
 }
 
+// A login turned away ends its connection: whoever tries again, a browser or
+// a guesser, must come back through the console's budget of new connections.
+HttpReply RefusedLogin(Status status, const char* reason) {
+    HttpReply reply = LoginPage(status, reason);
+    reply.close = true;
+    return reply;
+}
+
 QString FormField(const QByteArray& body, const QString& name) {
     QByteArray form = body;
     form.replace('+', ' ');
     return QUrlQuery(QString::fromUtf8(form)).queryItemValue(name, QUrl::FullyDecoded);
+}
+
+// A reason may quote what the browser sent (a control's name): control
+// characters are blanked so that it cannot begin a log line of its own.
+QString OneLine(QString text) {
+    for (QChar& ch : text)
+        if (ch.category() == QChar::Other_Control)
+            ch = QLatin1Char(' ');
+    return text;
 }
 
 bool IsUpgrade(const QHttpServerRequest& request) {
@@ -60,11 +82,14 @@ bool IsUpgrade(const QHttpServerRequest& request) {
 
 WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent)
     : QAbstractHttpServer(parent), host_(host), settings_(std::move(settings)),
+      connections_(new ConsoleConnections([this] { return host_.Now(); }, kMaxBody, this)),
       feed_(std::make_unique<ModelFeed>(host.Window(), [this](const QString& token) {
           return !sessions_.Alive(token, host_.Now()).isEmpty();
       })) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
+    tick_.setInterval(kTickMs);
+    connect(&tick_, &QTimer::timeout, this, &WebConsole::Tick);
 }
 
 WebConsole::~WebConsole() = default;
@@ -73,18 +98,39 @@ QString WebConsole::Start() {
     const QHostAddress address(settings_.address);
     if (address.isNull())
         return QStringLiteral("WebConsoleAddress %1 is not an IP address").arg(settings_.address);
+    // The console's own listener, so that it sees each connection before
+    // Qt's server does.
+    QTcpServer* listener = nullptr;
     if (Secure()) {
-        QString failure = startSsl();
+        QSslConfiguration tls;
+        QString failure = startSsl(tls);
         if (!failure.isEmpty())
             return failure;
+        auto* secure = new ConsoleSslListener(*connections_, this);
+        secure->setSslConfiguration(tls);
+        listener = secure;
+    } else {
+        listener = new ConsoleListener(*connections_, this);
     }
-    port_ = listen(address, settings_.port);
-    if (port_ == 0)
+    if (!listener->listen(address, settings_.port)) {
+        delete listener;
         return QStringLiteral("cannot listen on %1:%2").arg(settings_.address).arg(settings_.port);
+    }
+    port_ = listener->serverPort();
+    bind(listener);
+    tick_.start();
     return {};
 }
 
-QString WebConsole::startSsl() {
+void WebConsole::Tick() {
+    connections_->Tick();
+}
+
+int WebConsole::ConnectionCount() const {
+    return connections_->Count();
+}
+
+QString WebConsole::startSsl(QSslConfiguration& tls) {
     const QList<QSslCertificate> chain = QSslCertificate::fromPath(settings_.certificate);
     if (chain.isEmpty())
         return QStringLiteral("no certificate in %1").arg(settings_.certificate);
@@ -97,7 +143,9 @@ QString WebConsole::startSsl() {
         key = QSslKey(pem, QSsl::Ec);
     if (key.isNull())
         return QStringLiteral("no private key in %1").arg(settings_.key);
-    sslSetup(chain.first(), key);
+    tls.setLocalCertificate(chain.first());
+    tls.setPrivateKey(key);
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
     return {};
 }
 
@@ -112,15 +160,35 @@ QString WebConsole::Url() const {
 }
 
 bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // Requests that came after a closing answer are not answered.
+    if (socket->state() != QAbstractSocket::ConnectedState)
+        return true;
     Caller caller;
     caller.address = request.remoteAddress().toString();
     caller.token = CookieValue(request.headers(), kCookie);
     caller.name = sessions_.Use(caller.token, host_.Now());
+    connections_->Taken(socket);
     if (IsUpgrade(request))
         return takeUpgrade(request, caller, socket);
+    const HttpReply reply = answer(request, caller);
     QHttpServerResponder responder = makeResponder(request, socket);
-    Send(responder, answer(request, caller));
+    if (reply.later != 0 || waitsForALogin(socket)) {
+        std::optional<HttpReply> ready;
+        if (reply.later == 0)
+            ready = reply;
+        pending_.push_back({socket, std::move(responder), reply.later, std::move(ready)});
+        return true;
+    }
+    respond(responder, socket, reply);
     return true;
+}
+
+void WebConsole::respond(QHttpServerResponder& responder, QTcpSocket* socket,
+                         const HttpReply& reply) {
+    Send(responder, reply);
+    connections_->Answered(socket);
+    if (reply.close)
+        socket->disconnectFromHost();
 }
 
 void WebConsole::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -128,6 +196,7 @@ void WebConsole::missingHandler(const QHttpServerRequest& request, QTcpSocket* s
     Send(responder, refusals_.contains(socket)
                         ? refusals_.take(socket)
                         : HttpReply::Error(Status::NotFound, QStringLiteral("not found")));
+    connections_->Answered(socket);
 }
 
 HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& caller) {
@@ -167,29 +236,80 @@ HttpReply WebConsole::page(const Caller& caller) const {
     return Asset(QStringLiteral("console.html"), "text/html; charset=utf-8");
 }
 
+// The password check runs on LoginChecks' threads; the relay's thread only
+// looks the name up and answers when the check is done.
 HttpReply WebConsole::login(const QHttpServerRequest& request, const Caller& caller) {
-    const QDateTime now = host_.Now();
-    if (guard_.Banned(caller.address, now))
-        return LoginPage(Status::Forbidden,
-                         "Too many failed logins from your address; try again later");
     const QString name = FormField(request.body(), QStringLiteral("name"));
     const QString password = FormField(request.body(), QStringLiteral("password"));
-    if (!host_.CheckOperator(name, password)) {
-        guard_.Failed(caller.address, now);
-        host_.LogSystem(
-            QStringLiteral("System: Web console login failed from %1").arg(caller.address));
-        return LoginPage(Status::Unauthorized, "Wrong name or password");
+    switch (guard_.Banned(caller.address, name, host_.Now())) {
+    case LoginGuard::Ban::Address:
+        return RefusedLogin(Status::Forbidden,
+                            "Too many failed logins from your address; try again later");
+    case LoginGuard::Ban::Name:
+        return RefusedLogin(Status::Forbidden,
+                            "Too many failed logins for this name; try again later");
+    case LoginGuard::Ban::None:
+        break;
     }
-    guard_.Succeeded(caller.address);
+    if (checks_.InFlight() >= LoginChecks::kMaxInFlight)
+        return RefusedLogin(Status::TooManyRequests, "Too many logins at once; try again shortly");
+    const quint64 id = ++lastLogin_;
+    checks_.Start(host_.OperatorHash(name), password,
+                  [this, id, name, address = caller.address](bool matches) {
+                      loginChecked(id, name, address, matches);
+                  });
+    return HttpReply::Later(id);
+}
+
+void WebConsole::loginChecked(quint64 id, const QString& name, const QString& address,
+                              bool matches) {
+    const QDateTime now = host_.Now();
+    if (!matches) {
+        guard_.Failed(address, name, now);
+        host_.LogSystem(QStringLiteral("System: Web console login failed from %1").arg(address));
+        answerLater(id, RefusedLogin(Status::Unauthorized, "Wrong name or password"));
+        return;
+    }
+    guard_.Succeeded(address, name);
     const QString token = sessions_.Open(name, now);
-    host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, caller.address));
+    host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, address));
     HttpReply reply = HttpReply::SeeOther("/");
     QByteArray cookie = kCookie.toLatin1() + '=' + token.toLatin1() +
                         QByteArrayLiteral("; HttpOnly; SameSite=Strict; Path=/");
     if (Secure())
         cookie += QByteArrayLiteral("; Secure");
     reply.headers << qMakePair(QByteArrayLiteral("Set-Cookie"), cookie);
-    return reply;
+    answerLater(id, reply);
+}
+
+void WebConsole::answerLater(quint64 id, const HttpReply& reply) {
+    for (PendingReply& pending : pending_)
+        if (pending.login == id)
+            pending.reply = reply;
+    sendWaitingReplies();
+}
+
+bool WebConsole::waitsForALogin(const QTcpSocket* socket) const {
+    return std::any_of(pending_.begin(), pending_.end(),
+                       [&](const PendingReply& pending) { return pending.socket == socket; });
+}
+
+// Answers go out in the order of their requests on each connection. Qt's
+// server deletes the socket of a caller that hung up; its responders only
+// point at it, and are dropped unused.
+void WebConsole::sendWaitingReplies() {
+    QSet<const QTcpSocket*> blocked; // connections with an earlier answer not ready
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        QTcpSocket* socket = it->socket;
+        if (socket && (blocked.contains(socket) || !it->reply)) {
+            blocked.insert(socket);
+            ++it;
+            continue;
+        }
+        if (socket && socket->state() == QAbstractSocket::ConnectedState)
+            respond(it->responder, socket, *it->reply);
+        it = pending_.erase(it);
+    }
 }
 
 HttpReply WebConsole::logout(const Caller& caller) {
@@ -208,8 +328,15 @@ HttpReply WebConsole::logout(const Caller& caller) {
 
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
     const CommandResult result = RunCommand(host_.Window(), request.body());
-    if (result.status != int(Status::Ok))
+    if (result.status != int(Status::Ok)) {
+        // A refusal is logged like a command that ran, so the log shows
+        // every remote attempt to act on the relay and why it was turned away.
+        const QString what =
+            result.description.isEmpty() ? QStringLiteral("a command") : result.description;
+        host_.LogSystem(QStringLiteral("System: Web console %1@%2: refused %3 (%4)")
+                            .arg(caller.name, caller.address, what, OneLine(result.error)));
         return HttpReply::Error(static_cast<Status>(result.status), result.error);
+    }
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: %3")
                         .arg(caller.name, caller.address, result.description));
     return HttpReply::Json(Status::Ok, QByteArrayLiteral("{\"ok\":true}"));
@@ -220,8 +347,13 @@ HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& c
 bool WebConsole::takeUpgrade(const QHttpServerRequest& request, const Caller& caller,
                              QTcpSocket* socket) {
     HttpReply refusal = upgradeRefusal(request.headers(), request.url().path(), caller.name);
-    if (refusal.status == Status::Ok)
+    // A connection that still owes a login's answer cannot become a WebSocket.
+    if (refusal.status == Status::Ok && waitsForALogin(socket))
+        refusal = HttpReply::Error(Status::BadRequest, QStringLiteral("login still running"));
+    if (refusal.status == Status::Ok) {
+        connections_->Upgraded(socket);
         return true;
+    }
     refusals_.insert(socket, refusal);
     connect(socket, &QObject::destroyed, this, [this, socket] { refusals_.remove(socket); });
     return false;

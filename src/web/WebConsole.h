@@ -1,15 +1,24 @@
 #pragma once
 
 #include "web/HttpReply.h"
+#include "web/LoginChecks.h"
 #include "web/RequestChecks.h"
 #include "web/Sessions.h"
 #include "web/WebConsoleHost.h"
 
+#include <QPointer>
+#include <QTimer>
 #include <QtHttpServer/QAbstractHttpServer>
+#include <QtHttpServer/QHttpServerResponder>
+#include <list>
 #include <memory>
+#include <optional>
+
+class QSslConfiguration;
 
 namespace web {
 
+class ConsoleConnections;
 class ModelFeed;
 
 // The web console: a second view of the window model for operators of the
@@ -19,6 +28,7 @@ class WebConsole : public QAbstractHttpServer {
     Q_OBJECT
 public:
     static constexpr qint64 kMaxBody = qint64(64) * 1024;
+    static constexpr int kTickMs = 1000;
     static inline const QString kCookie = QStringLiteral("ombrix_session");
 
     WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent = nullptr);
@@ -29,6 +39,11 @@ public:
     // Where a browser finds it, once started.
     QString Url() const;
     bool Secure() const { return !settings_.certificate.isEmpty() && !settings_.key.isEmpty(); }
+    // Closes the connections whose time is up: every second, and in tests
+    // after the clock was moved.
+    void Tick();
+    // Connections open now, WebSockets included.
+    int ConnectionCount() const;
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -41,9 +56,24 @@ private:
         QString name; // "" without a live session
     };
 
+    // A login's answer waits for its password check, and the answers to
+    // requests that came after it on its connection wait for it; the caller
+    // may be gone by then.
+    struct PendingReply {
+        QPointer<QTcpSocket> socket;
+        QHttpServerResponder responder;
+        quint64 login = 0;
+        std::optional<HttpReply> reply;
+    };
+
     HttpReply answer(const QHttpServerRequest& request, const Caller& caller);
+    void respond(QHttpServerResponder& responder, QTcpSocket* socket, const HttpReply& reply);
     HttpReply page(const Caller& caller) const;
     HttpReply login(const QHttpServerRequest& request, const Caller& caller);
+    void loginChecked(quint64 id, const QString& name, const QString& address, bool matches);
+    void answerLater(quint64 id, const HttpReply& reply);
+    bool waitsForALogin(const QTcpSocket* socket) const;
+    void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
     // A WebSocket upgrade goes ahead only for a live session from this
@@ -52,14 +82,20 @@ private:
     HttpReply upgradeRefusal(const Headers& headers, const QString& path,
                              const QString& name) const;
     void acceptWebSockets();
-    QString startSsl();
+    QString startSsl(QSslConfiguration& tls);
 
     WebConsoleHost& host_;
     WebConsoleSettings settings_;
     Sessions sessions_;
     LoginGuard guard_;
+    ConsoleConnections* connections_; // a child; its guards may outlive it
+
     std::unique_ptr<ModelFeed> feed_;
     QHash<QTcpSocket*, HttpReply> refusals_; // upgrades refused, to be answered
+    LoginChecks checks_;
+    std::list<PendingReply> pending_; // in the order the requests came
+    quint64 lastLogin_ = 0;
+    QTimer tick_;
     quint16 port_ = 0;
 };
 

@@ -26,9 +26,10 @@ public:
     virtual frmQuorlan& Window() = 0;
     virtual QDateTime Now() const = 0;
     virtual void LogSystem(const QString& line) = 0;
-    // True when NAME is an operator and PASSWORD is theirs; as slow for an
-    // unknown name as for a known one.
-    virtual bool CheckOperator(const QString& name, const QString& password) = 0;
+    // NAME's stored password hash, for config::OperatorPasswordMatches; for
+    // an unknown name one that no password matches and that costs as much to
+    // check. A quick table lookup: the console hashes on its worker threads.
+    virtual QString OperatorHash(const QString& name) = 0;
 };
 
 } // namespace web

@@ -2,10 +2,14 @@
 // connections on loopback to a relay on a work folder, checked by the answers,
 // the System log, the database and the bytes an output client receives.
 
+#include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "WorkFolder.h"
 #include "app/SystemWebConsoleHost.h"
 #include "config/Operators.h"
+#include "web/ConnectionBudget.h"
+#include "web/ConsoleConnections.h"
+#include "web/LoginChecks.h"
 #include "web/WebConsole.h"
 
 #include <QJsonArray>
@@ -41,49 +45,80 @@ struct Answer {
     QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
 };
 
-// One HTTP/1.1 exchange on a fresh connection, written by hand so that a
-// test can send any Host, Origin or cookie a browser or an attacker might.
-Answer Exchange(quint16 port, const QByteArray& method, const QByteArray& path,
-                const QByteArray& body = {}, QList<QByteArray> headers = {}, bool tls = false) {
+// Reads one answer from RECEIVED into ANSWER; false while it is not whole.
+bool ReadAnswer(const QByteArray& received, Answer& answer) {
+    const qsizetype end = received.indexOf("\r\n\r\n");
+    if (end < 0)
+        return false;
+    answer.head = received.left(end);
+    const qsizetype length = answer.header("Content-Length").toLongLong();
+    if (received.size() < end + 4 + length)
+        return false;
+    answer.body = received.mid(end + 4, length);
+    answer.status = received.mid(9, 3).toInt();
+    return true;
+}
+
+// A connection to the console, written by hand so that a test can send any
+// Host, Origin or cookie a browser or an attacker might, from any loopback
+// address, and leave it open while others are answered.
+struct Connection {
     QSslSocket socket;
-    if (tls) {
-        // The test's own certificate, made a moment ago: nobody vouches for it.
-        socket.setPeerVerifyMode(QSslSocket::VerifyNone);
-        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-    } else {
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-    bool hasHost = false;
-    for (const QByteArray& h : headers)
-        hasHost = hasHost || h.toLower().startsWith("host:");
-    if (!hasHost)
-        headers << "Host: 127.0.0.1:" + QByteArray::number(port);
-    QByteArray request = method + ' ' + path + " HTTP/1.1\r\n";
-    for (const QByteArray& h : headers)
-        request += h + "\r\n";
-    request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
-    socket.write(request);
     QByteArray received;
-    Answer answer;
-    // A refused connection or a timeout leaves the status at 0.
-    (void)QTest::qWaitFor(
-        [&] {
-            received += socket.readAll();
-            if (socket.state() == QAbstractSocket::UnconnectedState)
-                return true; // closed without a whole answer: status 0
-            const qsizetype end = received.indexOf("\r\n\r\n");
-            if (end < 0)
-                return false;
-            answer.head = received.left(end);
-            const qsizetype length = answer.header("Content-Length").toLongLong();
-            if (received.size() < end + 4 + length)
-                return false;
-            answer.body = received.mid(end + 4, length);
-            answer.status = received.mid(9, 3).toInt();
-            return true;
-        },
-        kWaitMs);
-    return answer;
+
+    explicit Connection(quint16 port, bool tls = false, const QHostAddress& from = QHostAddress()) {
+        if (!from.isNull())
+            socket.bind(from);
+        if (tls) {
+            // The test's own certificate, made a moment ago: nobody vouches for it.
+            socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+            socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+        } else {
+            socket.connectToHost(QHostAddress::LocalHost, port);
+        }
+    }
+    void send(quint16 port, const QByteArray& method, const QByteArray& path,
+              const QByteArray& body = {}, QList<QByteArray> headers = {}) {
+        bool hasHost = false;
+        for (const QByteArray& h : headers)
+            hasHost = hasHost || h.toLower().startsWith("host:");
+        if (!hasHost)
+            headers << "Host: 127.0.0.1:" + QByteArray::number(port);
+        QByteArray request = method + ' ' + path + " HTTP/1.1\r\n";
+        for (const QByteArray& h : headers)
+            request += h + "\r\n";
+        request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        socket.write(request);
+    }
+    bool closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
+    // The next answer, once it is whole; status 0 while it is not (or never, when closed).
+    Answer poll() {
+        received += socket.readAll();
+        Answer answer;
+        if (ReadAnswer(received, answer))
+            received.remove(0, answer.head.size() + 4 + answer.body.size());
+        return answer;
+    }
+    Answer next() {
+        Answer answer;
+        // A refused connection or a timeout leaves the status at 0.
+        (void)QTest::qWaitFor(
+            [&] {
+                answer = poll();
+                return answer.status != 0 || closed();
+            },
+            kWaitMs);
+        return answer;
+    }
+};
+
+// One HTTP/1.1 exchange on a fresh connection.
+Answer Exchange(quint16 port, const QByteArray& method, const QByteArray& path,
+                const QByteArray& body = {}, QList<QByteArray> headers = {}, bool tls = false,
+                const QHostAddress& from = QHostAddress()) {
+    Connection connection(port, tls, from);
+    connection.send(port, method, path, body, std::move(headers));
+    return connection.next();
 }
 
 QByteArray LoginForm(const QString& name, const QString& password) {
@@ -137,6 +172,19 @@ class WebConsoleTest : public QObject {
         Answer login(const QString& name = kName, const QString& password = kPassword) {
             return post("/login", LoginForm(name, password),
                         {"Content-Type: application/x-www-form-urlencoded"});
+        }
+        Answer loginFrom(const QByteArray& address, const QString& name, const QString& password) {
+            return Exchange(consolePort, "POST", "/login", LoginForm(name, password),
+                            {"Content-Type: application/x-www-form-urlencoded"}, false,
+                            QHostAddress(QString::fromLatin1(address)));
+        }
+        // A connection from ADDRESS with a login sent and not yet answered.
+        std::unique_ptr<Connection> startLogin(const QByteArray& address, const QString& password) {
+            auto connection = std::make_unique<Connection>(
+                consolePort, false, QHostAddress(QString::fromLatin1(address)));
+            connection->send(consolePort, "POST", "/login", LoginForm(kName, password),
+                             {"Content-Type: application/x-www-form-urlencoded"});
+            return connection;
         }
         // The Cookie header of a fresh session.
         QByteArray session() {
@@ -692,6 +740,9 @@ private slots:
                     .toString()
                     .contains(QStringLiteral("all 3 stored packets")));
         QCOMPARE(f.folder.storedPackets(), 3);
+        QVERIFY(f.folder.systemLog().contains(
+            "System: Web console operator@127.0.0.1: refused {\"click\":\"cmdDeleteDelayed\"} "
+            "(cmdDeleteDelayed deletes all 3 stored packets: send \"confirm\": true to do it)"));
         QCOMPARE(f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")},
                                      {QStringLiteral("confirm"), false}})
                      .status,
@@ -740,7 +791,16 @@ private slots:
             409);
         QCOMPARE(unload.count(), 0);
         QCOMPARE(f.sys().window.WindowState, 0);
-        QVERIFY(!f.folder.systemLog().contains("mnuExit"));
+        // Refusals are logged as the commands that ran are, with the reason.
+        const QByteArray log = f.folder.systemLog();
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"menu\":\"mnuExit\"} (stop the service with systemctl)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"menu\":\"mnuMinimise\"} (stop the service with systemctl)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused "
+                             "{\"click\":\"cmdNoSuch\"} (no button named cmdNoSuch)"));
+        QVERIFY(log.contains("System: Web console operator@127.0.0.1: refused a command "
+                             "(the command is not a JSON object)"));
         QCOMPARE(f.post("/api/command", QByteArray(web::WebConsole::kMaxBody + 1, ' '), {session})
                      .status,
                  413);
@@ -807,6 +867,287 @@ private slots:
         QSignalSpy closed(&socket, &QWebSocket::disconnected);
         f.post("/logout", {}, {"Cookie: " + cookie});
         QVERIFY(QTest::qWaitFor([&] { return closed.count() > 0; }, kWaitMs));
+    }
+    // A login's password check takes a fifth of a second: it runs beside the
+    // relay's loop, which answers pages (and relays pages) meanwhile.
+    void aLoginFloodDoesNotHoldThePages() {
+        Fixture f;
+        std::vector<std::unique_ptr<Connection>> logins;
+        for (int i = 0; i < web::LoginChecks::kMaxInFlight; ++i)
+            logins.push_back(f.startLogin("127.0.0." + QByteArray::number(2 + i), "wrong"));
+        QTest::qWait(50); // the logins are read and their checks begun
+        Connection page(f.consolePort);
+        page.send(f.consolePort, "GET", "/");
+        QCOMPARE(page.next().status, 200);
+        int answered = 0;
+        for (auto& login : logins)
+            answered += login->poll().status != 0 ? 1 : 0;
+        QCOMPARE(answered, 0);
+        for (auto& login : logins)
+            QCOMPARE(login->next().status, 401);
+        QCOMPARE(f.folder.systemLog().count("System: Web console login failed from 127.0.0."),
+                 web::LoginChecks::kMaxInFlight);
+    }
+
+    void loginsBeyondTheChecksInFlightAre429AtOnce() {
+        Fixture f;
+        std::vector<std::unique_ptr<Connection>> logins;
+        const int extra = 2;
+        for (int i = 0; i < web::LoginChecks::kMaxInFlight + extra; ++i)
+            logins.push_back(f.startLogin("127.0.0." + QByteArray::number(2 + i), "wrong"));
+        QMap<int, int> statuses;
+        for (auto& login : logins) {
+            const Answer answer = login->next();
+            ++statuses[answer.status];
+            if (answer.status == 429) {
+                QVERIFY(answer.body.contains("Too many logins at once"));
+                QCOMPARE(answer.header("Connection"), QByteArray("close"));
+                QTRY_VERIFY(login->closed());
+            }
+        }
+        QCOMPARE(statuses.value(429), extra);
+        QCOMPARE(statuses.value(401), web::LoginChecks::kMaxInFlight);
+        // A refused login is not a failed one: it was not checked.
+        QCOMPARE(f.folder.systemLog().count("System: Web console login failed"),
+                 web::LoginChecks::kMaxInFlight);
+        QCOMPARE(f.login().status, 303);
+    }
+
+    // Guesses at one account from many addresses (or through one proxy's).
+    void fiveFailuresTurnANameAwayFromEveryAddress() {
+        Fixture f;
+        const QString second = QStringLiteral("second");
+        config::SetOperatorPassword(f.sys().db.gSysConnection, second, kPassword,
+                                    QStringLiteral("15 Jan 2026 10:00:00"));
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(f.loginFrom("127.0.0." + QByteArray::number(2 + i), kName, "guess").status,
+                     401);
+        const Answer banned = f.loginFrom("127.0.0.9", kName, kPassword);
+        QCOMPARE(banned.status, 403);
+        QVERIFY(banned.body.contains("Too many failed logins for this name"));
+        QCOMPARE(f.loginFrom("127.0.0.9", second, kPassword).status, 303);
+        f.t->clock.advanceSecs(10 * 60 + 1);
+        QCOMPARE(f.loginFrom("127.0.0.9", kName, kPassword).status, 303);
+    }
+
+    // Pipelined requests are answered in their order, a login's too (a
+    // refused login ends its connection: see aRefusedLoginEndsItsConnection).
+    void answersFollowTheOrderOfTheRequests() {
+        Fixture f;
+        Connection c(f.consolePort);
+        c.send(f.consolePort, "POST", "/login", LoginForm(kName, kPassword),
+               {"Content-Type: application/x-www-form-urlencoded"});
+        c.send(f.consolePort, "GET", "/console.css");
+        c.send(f.consolePort, "POST", "/login", LoginForm(kName, kPassword),
+               {"Content-Type: application/x-www-form-urlencoded"});
+        c.send(f.consolePort, "GET", "/console.js");
+        QCOMPARE(c.next().status, 303);
+        QCOMPARE(c.next().header("Content-Type"), QByteArray("text/css; charset=utf-8"));
+        QCOMPARE(c.next().status, 303);
+        QCOMPARE(c.next().header("Content-Type"), QByteArray("text/javascript; charset=utf-8"));
+    }
+
+    void aConnectionMustSendItsHeadersWithinTenSeconds() {
+        Fixture f;
+        Connection silent(f.consolePort);
+        Connection slow(f.consolePort);
+        slow.socket.write("GET / HTTP/1.1\r\nHo");
+        QTRY_COMPARE(f.console->ConnectionCount(), 2);
+        QTest::qWait(50); // the partial request is read
+        f.t->clock.advanceSecs(9);
+        f.console->Tick();
+        QTest::qWait(50);
+        QVERIFY(!silent.closed());
+        QVERIFY(!slow.closed());
+        slow.socket.write("st: 127.0.0.1\r\n\r\n");
+        QCOMPARE(slow.next().status, 200);
+        f.t->clock.advanceSecs(2);
+        f.console->Tick();
+        QTRY_VERIFY(silent.closed());
+        // The next request's headers are due ten seconds after the answer.
+        f.t->clock.advanceSecs(7);
+        f.console->Tick();
+        QTest::qWait(50);
+        QVERIFY(!slow.closed());
+        f.t->clock.advanceSecs(2);
+        f.console->Tick();
+        QTRY_VERIFY(slow.closed());
+    }
+
+    void aBodyThatStopsComingIsClosedAfterThirtySeconds() {
+        Fixture f;
+        Connection c(f.consolePort);
+        c.socket.write("POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 100\r\n\r\n"
+                       "name=operator&");
+        QTRY_COMPARE(f.console->ConnectionCount(), 1);
+        QTest::qWait(50);
+        f.t->clock.advanceSecs(29);
+        f.console->Tick();
+        QTest::qWait(50);
+        QVERIFY(!c.closed());
+        f.t->clock.advanceSecs(1);
+        f.console->Tick();
+        QTRY_VERIFY(c.closed());
+        QTRY_COMPARE(f.console->ConnectionCount(), 0);
+    }
+
+    void aWebSocketIsNotTimedOut() {
+        Fixture f;
+        const QByteArray cookie = f.session().mid(int(strlen("Cookie: ")));
+        QWebSocket socket(QStringLiteral("http://127.0.0.1:%1").arg(f.consolePort));
+        QStringList messages;
+        connect(&socket, &QWebSocket::textMessageReceived, &socket,
+                [&](const QString& m) { messages << m; });
+        QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(f.consolePort)));
+        request.setRawHeader("Cookie", cookie);
+        socket.open(request);
+        QVERIFY(QTest::qWaitFor([&] { return !messages.isEmpty(); }, kWaitMs));
+        f.t->clock.advanceSecs(3600);
+        f.console->Tick();
+        f.sys().logs.LogOutput(QStringLiteral("an hour later"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return messages.last().contains(QStringLiteral("an hour later")); }, kWaitMs));
+        QCOMPARE(socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(f.console->ConnectionCount(), 1); // it counts against the caps
+    }
+
+    void connectionsPastTheCapsAreClosedAtOnce() {
+        using Caps = web::ConsoleConnections;
+        Fixture f;
+        std::vector<std::unique_ptr<Connection>> open;
+        const auto connect = [&](const QByteArray& address) {
+            // The budget of new connections refills for each one.
+            f.t->clock.advanceMs(1000 / web::ConnectionBudget::kPerSecond);
+            f.console->Tick();
+            open.push_back(std::make_unique<Connection>(
+                f.consolePort, false, QHostAddress(QString::fromLatin1(address))));
+            open.back()->send(f.consolePort, "GET", "/");
+            return open.back()->next().status;
+        };
+        for (int i = 0; i < Caps::kMaxPerAddress; ++i)
+            QCOMPARE(connect("127.0.0.2"), 200);
+        QCOMPARE(connect("127.0.0.2"), 0);
+        QVERIFY(open.back()->closed());
+        QCOMPARE(connect("127.0.0.3"), 200);
+        for (int i = 0; f.console->ConnectionCount() < Caps::kMaxConnections; ++i)
+            QCOMPARE(connect("127.0.1." + QByteArray::number(i / Caps::kMaxPerAddress)), 200);
+        QCOMPARE(connect("127.0.2.1"), 0);
+        // A connection that ends makes room.
+        open.front().reset();
+        QTRY_COMPARE(f.console->ConnectionCount(), Caps::kMaxConnections - 1);
+        QCOMPARE(connect("127.0.2.1"), 200);
+    }
+
+    // A guesser, or a browser, that was turned away comes back on a new
+    // connection, and so through the budget of new connections.
+    void aRefusedLoginEndsItsConnection() {
+        Fixture f;
+        for (int i = 0; i < 5; ++i) {
+            auto wrong = f.startLogin("127.0.0.2", QStringLiteral("wrong"));
+            const Answer answer = wrong->next();
+            QCOMPARE(answer.status, 401);
+            QCOMPARE(answer.header("Connection"), QByteArray("close"));
+            QTRY_VERIFY(wrong->closed());
+        }
+        auto banned = f.startLogin("127.0.0.2", kPassword);
+        const Answer answer = banned->next();
+        QCOMPARE(answer.status, 403);
+        QCOMPARE(answer.header("Connection"), QByteArray("close"));
+        QTRY_VERIFY(banned->closed());
+        // A login that succeeds keeps its connection.
+        f.t->clock.advanceSecs(10 * 60 + 1); // the ban is over
+        auto right = f.startLogin("127.0.0.3", kPassword);
+        QCOMPARE(right->next().status, 303);
+        right->send(f.consolePort, "GET", "/console.css");
+        QCOMPARE(right->next().status, 200);
+    }
+
+    // Past the budget, new connections wait unserved (in the kernel's
+    // backlog, neither answered nor closed) until the clock has moved and
+    // the console lets them in.
+    void newConnectionsPastTheBudgetWaitForTheClock() {
+        using Budget = web::ConnectionBudget;
+        Fixture f;
+        std::vector<std::unique_ptr<Connection>> served;
+        for (int i = 0; i < Budget::kBurst - 1; ++i) {
+            served.push_back(std::make_unique<Connection>(
+                f.consolePort, false, QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i))));
+            served.back()->send(f.consolePort, "GET", "/");
+            QCOMPARE(served.back()->next().status, 200);
+        }
+        // Three at once, for the one connection left in the budget: all three
+        // are in the backlog when the console next accepts.
+        std::vector<std::unique_ptr<Connection>> late;
+        for (int i = 0; i < 3; ++i) {
+            late.push_back(std::make_unique<Connection>(f.consolePort));
+            late.back()->send(f.consolePort, "GET", "/");
+        }
+        QTest::qWait(300);
+        QList<int> statuses;
+        for (auto& connection : late) {
+            statuses << connection->poll().status;
+            QVERIFY(!connection->closed());
+        }
+        QCOMPARE(statuses.count(200), 1);
+        QCOMPARE(statuses.count(0), 2);
+        QCOMPARE(f.console->ConnectionCount(), Budget::kBurst);
+        f.t->clock.advanceMs(2 * 1000 / Budget::kPerSecond);
+        f.console->Tick();
+        for (std::size_t i = 0; i < late.size(); ++i)
+            if (statuses[qsizetype(i)] == 0)
+                QCOMPARE(late[i]->next().status, 200);
+        QCOMPARE(f.console->ConnectionCount(), Budget::kBurst + 2);
+    }
+
+    void aBodyOverTheLimitIsRefusedBeforeItIsSent() {
+        Fixture f;
+        Connection c(f.consolePort);
+        c.socket.write("POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                       "Content-Length: 1000000000\r\n\r\n");
+        const Answer answer = c.next();
+        QCOMPARE(answer.status, 413);
+        QCOMPARE(answer.header("Connection"), QByteArray("close"));
+        QCOMPARE(answer.header("X-Frame-Options"), QByteArray("DENY"));
+        QTRY_VERIFY(c.closed());
+    }
+
+    void anEndlessChunkedBodyIsCutAtTheLimit() {
+        Fixture f;
+        // A body in chunks within the limit is read as any other.
+        Connection chunked(f.consolePort);
+        const QByteArray form = LoginForm(kName, kPassword);
+        chunked.socket.write("POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                             "Transfer-Encoding: chunked\r\n\r\n" +
+                             QByteArray::number(form.size() - 4, 16) + ";x=y\r\n" +
+                             form.chopped(4) + "\r\n4\r\n" + form.right(4) + "\r\n0\r\n\r\n");
+        QCOMPARE(chunked.next().status, 303);
+
+        const qint64 before = ResidentKiB();
+        Connection c(f.consolePort);
+        c.socket.write("POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                       "Transfer-Encoding: chunked\r\n\r\n");
+        const QByteArray chunk = "1000\r\n" + QByteArray(0x1000, 'x') + "\r\n";
+        constexpr qint64 kSentMax = qint64(32) * 1024 * 1024;
+        qint64 sent = 0;
+        while (sent < kSentMax && !c.closed() && c.received.isEmpty()) {
+            if (c.socket.bytesToWrite() < 0x10000) {
+                c.socket.write(chunk);
+                sent += chunk.size();
+            }
+            QTest::qWait(0);
+            c.received += c.socket.readAll();
+        }
+        QVERIFY2(sent < 4 * web::WebConsole::kMaxBody, qPrintable(QString::number(sent)));
+        QCOMPARE(c.next().status, 413);
+        QVERIFY(GrewLessThan(before, 8 * 1024));
+        QTRY_VERIFY(c.closed());
+    }
+
+    void oversizedHeadersAre431() {
+        Fixture f;
+        const Answer answer = f.get("/", {"X-Filler: " + QByteArray(20 * 1024, 'a')});
+        QCOMPARE(answer.status, 431);
+        QCOMPARE(f.get("/", {"X-Filler: " + QByteArray(8 * 1024, 'a')}).status, 200);
     }
 };
 
