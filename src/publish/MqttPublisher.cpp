@@ -73,7 +73,7 @@ void MqttPublisher::connectNow() {
     // The library would look the name up itself, on this thread, for as long
     // as the DNS takes to answer or give up: seconds in which no page moves.
     state_ = State::LookingUp;
-    lookupID_ = QHostInfo::lookupHost(config_.host, this, &MqttPublisher::lookedUp);
+    lookupID_ = QHostInfo::lookupHost(config_.host, this, SLOT(lookedUp(QHostInfo)));
 }
 
 void MqttPublisher::lookedUp(const QHostInfo& info) {

@@ -68,11 +68,15 @@ public:
     // Called when a page was acknowledged.
     std::function<void()> onAcknowledged;
 
+private slots:
+    // A slot by name, not a functor: Qt 6.4 never frees a functor's slot
+    // object when a lookup is abandoned or still running at exit.
+    void lookedUp(const QHostInfo& info);
+
 private:
     enum class Failure { Lost, Refused };
 
     void connectNow();
-    void lookedUp(const QHostInfo& info);
     void connectTo(const QString& address);
     bool setUpTls();
     void fail(Failure kind, QString reason, bool warn);

@@ -256,13 +256,18 @@ void frmDecSockets::LookUpCallInHost(int i) {
         callInFrom_[i] << PlainAddress(literal);
         return;
     }
-    callInLookup_[i] = QHostInfo::lookupHost(host, this, [this, i](const QHostInfo& info) {
-        if (info.lookupId() != callInLookup_[i])
-            return;
+    callInLookup_[i] = QHostInfo::lookupHost(host, this, SLOT(callInHostLookedUp(QHostInfo)));
+}
+
+// The answer belongs to the socket whose lookup it is; an abandoned one to none.
+void frmDecSockets::callInHostLookedUp(const QHostInfo& info) {
+    for (int i = 0; i < kTelstraSlots; ++i) {
+        if (callInLookup_[i] != info.lookupId())
+            continue;
         callInLookup_[i] = kNoLookup;
         for (const QHostAddress& address : info.addresses())
             callInFrom_[i] << PlainAddress(address);
-    });
+    }
 }
 
 void frmDecSockets::wskDecoder_Error(int i, int, const QString& description) {

@@ -6,6 +6,7 @@
 #include "telstra/TelstraSocket.h"
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -55,6 +56,11 @@ public:
     void ResetSAT10mSTimer();
     void StartSAT10mSTimer();
     void StartTimers();
+
+private slots:
+    // A slot by name, not a functor: Qt 6.4 never frees a functor's slot
+    // object when a lookup is abandoned or still running at exit.
+    void callInHostLookedUp(const QHostInfo& info);
 
 private:
     std::array<TelstraSocket, kTelstraSlots> gTelstra;
