@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
         QElapsedTimer timer;
         for (int i = 0; i < 50; ++i) {
             timer.start();
-            t->delayedDb.AddDelayed("\x02packet\x03", QStringLiteral("Client B"), t->gMessID++);
+            t->delayedDb.AddDelayed("\x02packet\x03", QStringLiteral("Client B"),
+                                    t->delayedDb.gMessID++);
             add.push_back(timer.nsecsElapsed() / 1e6);
             t.clock.advanceSecs(1);
             timer.start();

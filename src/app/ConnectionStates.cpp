@@ -72,19 +72,19 @@ void ShowConnectionStates(System& system) {
     const frmOutputSockets& outputs = system.outputSockets;
     const frmDecSockets& carriers = system.decSockets;
     bool changed =
-        Refresh(window.dgOutputs, system.gOutputCount, now, [&](int i, const QString& name) {
+        Refresh(window.dgOutputs, system.db.gOutputCount, now, [&](int i, const QString& name) {
             const ConnectionEntry& entry = outputs.Entry(i);
             return entry.Description == name ? OutputState(entry, outputs.Socket(i).State())
                                              : QString();
         });
     changed |=
-        Refresh(window.dgTelstra, system.gTelstraCount, now, [&](int i, const QString& name) {
+        Refresh(window.dgTelstra, system.db.gTelstraCount, now, [&](int i, const QString& name) {
             const ConnectionEntry& entry = carriers.Entry(i);
             return entry.Description == name ? CarrierState(entry, carriers.Socket(i).State())
                                              : QString();
         });
     bool carrier = false;
-    for (int i = 0; i < system.gTelstraCount; ++i)
+    for (int i = 0; i < system.db.gTelstraCount; ++i)
         carrier = carrier || carriers.Socket(i).State() == platform::SocketState::Connected;
     changed |= carrier != window.CarrierConnected;
     window.CarrierConnected = carrier;

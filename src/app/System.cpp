@@ -16,11 +16,15 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      window(*this), display(*this), db(*this), errorCodes(*this), delayedDb(*this), logs(*this),
-      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
-      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      options_(std::move(options)) {
+      window(*this), display(*this), events(window, display), db(*this), errorCodes(*this),
+      delayedDb(*this), logs(*this), outputRules(*this), outputSockets(*this), global(*this),
+      decSockets(*this), decoderSink(*this), decoder(decoderSink), publisherHost(*this),
+      publishers(publisherHost), options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
+    events.warned = [this](int errorNumber, const QString& platformText, int socket) {
+        logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
+        emit warningShown(errorNumber, platformText, socket);
+    };
 }
 
 System::~System() {
@@ -59,7 +63,7 @@ bool System::Form_Load() {
         return abandonStartUp(QStringLiteral(
             "Delayed Database failure. There is no empty_delayed.mdb. Closing application"));
 
-    gNextCompactCheck = Now();
+    delayedDb.gNextCompactCheck = Now();
     gServerID = db.GetStartUpKey(QStringLiteral("ServerID"), QStringLiteral("Ombrix"));
     window.Caption = gServerID + QStringLiteral("  ") + version::Text();
     window.Changed();
@@ -68,19 +72,20 @@ bool System::Form_Load() {
     warnOfFilesOthersRead();
 
     window.SSTab1.Value = frmQuorlan::kInputTab;
-    gOutputsLoaded = 0;
-    gTelstraLoaded = 0;
+    db.gOutputsLoaded = 0;
+    db.gTelstraLoaded = 0;
     window.Changed();
 
     display.LoadAllGrids();
     display.InitSystemErrorBox();
     delayedDb.RefreshDelayedView();
 
-    gMessID = WholeNumber64(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
+    delayedDb.gMessID =
+        WholeNumber64(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
     // A process killed between storing a packet and saving the counter must not
     // hand out that packet's identifier again.
     try {
-        gMessID = qMax(gMessID, delayedDb.LargestMessID() + 1);
+        delayedDb.gMessID = qMax(delayedDb.gMessID, delayedDb.LargestMessID() + 1);
     } catch (const platform::Error& error) {
         // A store that cannot be read must not end the start-up unreported;
         // the setting's value has to do.
@@ -101,7 +106,7 @@ bool System::Form_Load() {
     window.Changed();
     db.EnableTelstra();
 
-    if (gRawLogEnabled)
+    if (logs.gRawLogEnabled)
         OpenRawTestFile();
 
     window.SSTab1.Value = frmQuorlan::kDecoderTab;
@@ -142,7 +147,7 @@ void System::Form_Unload() {
     // A counter that was never read must not overwrite the stored one: it would
     // lower it, and identifiers would repeat.
     if (messIDLoaded_)
-        db.SetStartUpKey(QStringLiteral("MessID"), QString::number(gMessID));
+        db.SetStartUpKey(QStringLiteral("MessID"), QString::number(delayedDb.gMessID));
     // Refusals counted in the last minute are told before the logs close.
     outputSockets.FlushRefusals();
     decSockets.FlushRefusals();

@@ -3,6 +3,7 @@
 #include "app/Display.h"
 #include "app/SystemDecoderSink.h"
 #include "app/SystemPublisherHost.h"
+#include "app/WindowEvents.h"
 #include "app/frmQuorlan.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
@@ -51,15 +52,8 @@ public:
     ~System() override;
 
     // Process globals, each with the modules besides app/ that read or write it.
-    QString gServerID;           // outputs (the idle message)
-    QString gIncomingPktType;    // outputs (the idle message)
-    qint64 gMessID = 0;          // relay (stored packets' identifiers)
-    QDateTime gNextCompactCheck; // relay
-    bool gRawLogEnabled = false; // logging, telstra
-    int gOutputsLoaded = 0;      // config, outputs
-    int gTelstraLoaded = 0;      // config, telstra
-    int gOutputCount = 0;        // config, outputs, relay; rows of Outputs in use
-    int gTelstraCount = 0;       // config, telstra, relay; rows of Telstra in use
+    QString gServerID;        // outputs (the idle message)
+    QString gIncomingPktType; // outputs (the idle message)
 
     QString workDir;                     // config, logging, relay: relative file names
     const platform::Clock& clock;        // logging
@@ -67,9 +61,10 @@ public:
 
     // The modules, in the order they are built. Public where another module
     // reaches it, as noted.
-    frmQuorlan window;    // every module shows its state on it
-    app::Display display; // config, relay: the grids and boxes
-    adoQuorlan db;        // config, logging, outputs, relay, telstra: settings, tables
+    frmQuorlan window;        // every module shows its state on it
+    app::Display display;     // config, relay: the grids and boxes
+    app::WindowEvents events; // every module's way to the operator
+    adoQuorlan db;            // config, logging, outputs, relay, telstra: settings, tables
 private:
     ErrorCodes errorCodes; // reached through ShowWarning
 public:

@@ -11,7 +11,7 @@ void SystemDecoderSink::LogDecoder(const QByteArray& line) {
 }
 
 void SystemDecoderSink::ShowTrace(const QByteArray& text) {
-    if (sys_.gRawLogEnabled)
+    if (sys_.logs.gRawLogEnabled)
         sys_.PrintRawTestFile(text);
     QByteArray& held = sys_.logs.gDecoderLogText;
     held.prepend(DateTimeText() + "  " + text + "\r\n");

@@ -27,7 +27,7 @@ SystemPublisherHost::StorePages(const QStringList& destinations,
                                 const QList<publish::StoredPage>& pages) {
     QList<DelayedRecord> rows;
     QList<QList<publish::StoredPage>> stored;
-    qint64 messID = sys_.gMessID;
+    qint64 messID = sys_.delayedDb.gMessID;
     for (const QString& destination : destinations) {
         QList<publish::StoredPage> forDestination;
         for (const publish::StoredPage& page : pages) {
@@ -49,8 +49,8 @@ SystemPublisherHost::StorePages(const QStringList& destinations,
         return stored;
     }
     // The rows are in the store: their identifiers are used, whatever fails after.
-    sys_.gMessID = messID;
-    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
+    sys_.delayedDb.gMessID = messID;
+    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.delayedDb.gMessID));
     return stored;
 }
 

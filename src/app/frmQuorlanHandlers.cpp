@@ -65,7 +65,7 @@ void frmQuorlan::mnuForceBackup_Click() {
 }
 
 void frmQuorlan::mnuCheckDelayedDbase_Click() {
-    sys_.gNextCompactCheck = sys_.Now();
+    sys_.delayedDb.gNextCompactCheck = sys_.Now();
 }
 
 void frmQuorlan::mnuMinimise_Click() {
@@ -134,8 +134,8 @@ void frmQuorlan::cmdEnable_Click() {
 }
 
 void frmQuorlan::chkEnableLogs_Click() {
-    sys_.gRawLogEnabled = chkEnableLogs.Value != 0;
-    sys_.db.SetStartUpKey(QStringLiteral("RawLogEnabled"), BooleanWord(sys_.gRawLogEnabled));
+    sys_.logs.gRawLogEnabled = chkEnableLogs.Value != 0;
+    sys_.db.SetStartUpKey(QStringLiteral("RawLogEnabled"), BooleanWord(sys_.logs.gRawLogEnabled));
 }
 
 void frmQuorlan::cmdSendDummy_Click() {

@@ -13,6 +13,13 @@ class System;
 // and the recordsets that the window's grids show.
 class adoQuorlan {
 public:
+    // Rows of the connection tables in use, and as many as the sockets were
+    // last loaded for.
+    int gOutputCount = 0;
+    int gTelstraCount = 0;
+    int gOutputsLoaded = 0;
+    int gTelstraLoaded = 0;
+
     explicit adoQuorlan(System& system);
 
     platform::Connection gSysConnection;

@@ -44,16 +44,16 @@ void adoQuorlan::OpenErrorCodes(int lockType) {
 }
 
 void adoQuorlan::OpenTelstra(int lockType) {
-    sys_.gTelstraLoaded = sys_.gTelstraCount;
+    gTelstraLoaded = gTelstraCount;
     if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsTelstra = std::make_shared<platform::Recordset>();
         rsTelstra = OpenRecordset(QStringLiteral("SELECT * FROM `Telstra` ORDER BY `Description`"),
                                   lockType);
-        sys_.gTelstraCount = static_cast<int>(rsTelstra->RecordCount());
-        if (sys_.gTelstraCount > kMaxTelstra) {
-            sys_.gTelstraCount = kMaxTelstra;
+        gTelstraCount = static_cast<int>(rsTelstra->RecordCount());
+        if (gTelstraCount > kMaxTelstra) {
+            gTelstraCount = kMaxTelstra;
             const QString text =
                 QStringLiteral("System: No of Telstra sockets in database is greater than MAX "
                                "Allowed of [") +
@@ -68,16 +68,16 @@ void adoQuorlan::OpenTelstra(int lockType) {
 }
 
 void adoQuorlan::OpenOutputs(int lockType) {
-    sys_.gOutputsLoaded = sys_.gOutputCount;
+    gOutputsLoaded = gOutputCount;
     if (gSysConnection.State() != platform::ObjectState::Open)
         return;
     try {
         rsOutputs = std::make_shared<platform::Recordset>();
         rsOutputs = OpenRecordset(QStringLiteral("SELECT * FROM `Outputs` ORDER BY `Description`"),
                                   lockType);
-        sys_.gOutputCount = static_cast<int>(rsOutputs->RecordCount());
-        if (sys_.gOutputCount > kMaxOutputs) {
-            sys_.gOutputCount = kMaxOutputs;
+        gOutputCount = static_cast<int>(rsOutputs->RecordCount());
+        if (gOutputCount > kMaxOutputs) {
+            gOutputCount = kMaxOutputs;
             const QString text = QStringLiteral("System: No of outputs in database is greater than "
                                                 "MAX Allowed output sockets of [") +
                                  QString::number(kMaxOutputs) + QStringLiteral("]");
@@ -188,7 +188,7 @@ void adoQuorlan::setAllTelstraActive(bool active) {
     Skipping([&] { OpenTelstra(3); });
     Skipping([&] { rsTelstra->MoveFirst(); });
     const QString letter = active ? QStringLiteral("Y") : QStringLiteral("N");
-    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+    for (int i = 0; i < gTelstraCount; ++i) {
         Skipping([&] {
             if (sys_.decSockets.Entry(i).Active != active)
                 rsTelstra->SetField(QStringLiteral("Active"), letter);

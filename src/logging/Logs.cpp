@@ -97,12 +97,12 @@ void Logs::InitLogs() {
 
     const QString rawLogText =
         sys_.db.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False"));
-    sys_.gRawLogEnabled = BooleanValue(rawLogText);
-    sys_.window.chkEnableLogs.Value = sys_.gRawLogEnabled ? 1 : 0;
+    gRawLogEnabled = BooleanValue(rawLogText);
+    sys_.window.chkEnableLogs.Value = gRawLogEnabled ? 1 : 0;
     sys_.window.Changed();
     // Setting the box raises its handler, which stores the value back as the
     // word True or False; a value stored as that word already needs no write.
-    if (rawLogText != BooleanWord(sys_.gRawLogEnabled))
+    if (rawLogText != BooleanWord(gRawLogEnabled))
         sys_.window.chkEnableLogs_Click();
 
     LogError(QStringLiteral("System log intialised"));

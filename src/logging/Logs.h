@@ -22,6 +22,7 @@ public:
 
     LogClass gRawLog; // the carrier feed writes the raw bytes into it
     LogClass gDecoderLog;
+    bool gRawLogEnabled = false; // raw input goes to the raw log
 
     // The panes' text as the window holds it.
     QByteArray gErrorLogText;

@@ -15,7 +15,7 @@ QString StatusName(int status) {
 } // namespace
 
 void frmOutputSockets::InitOutputClients() {
-    ResizeEntries(sys_.gOutputCount, sys_.gOutputsLoaded, gOutputs, wskOutputs, sys_.Now(),
+    ResizeEntries(sys_.db.gOutputCount, sys_.db.gOutputsLoaded, gOutputs, wskOutputs, sys_.Now(),
                   [this](int i) { ClosePort(i); });
 }
 
@@ -25,7 +25,7 @@ void frmOutputSockets::LoadOutputClients() {
     if (!rs || rs->State() != platform::ObjectState::Open || rs->RecordCount() == 0)
         return;
     Skipping([&] { rs->MoveFirst(); });
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
+    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
         Skipping([&] {
             OutputSocket& e = gOutputs[i];
             const QString description = RowText(*rs, "Description");
@@ -104,14 +104,14 @@ void frmOutputSockets::releaseOldPort(int i) {
 }
 
 void frmOutputSockets::RequestUpdateOutputClients() {
-    for (int i = 0; i < sys_.gOutputCount; ++i)
+    for (int i = 0; i < sys_.db.gOutputCount; ++i)
         gOutputs[i].Status = OutputSocket::UpdatePending;
 }
 
 void frmOutputSockets::CheckOuputsPostUpdate() {
     if (auto rs = sys_.db.rsOutputs)
         ApplyActiveColumn(
-            *rs, sys_.gOutputCount, gOutputs, [this](int i) { ClosePort(i); },
+            *rs, sys_.db.gOutputCount, gOutputs, [this](int i) { ClosePort(i); },
             [this](const QString& text) { log(text); });
 }
 

@@ -250,7 +250,7 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& sto
 
 void frmOutputSockets::UpdateOutputClients() {
     refusals_.Tick(sys_.Now());
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
+    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
         OutputSocket& e = gOutputs[i];
         if (e.Status == OutputSocket::Empty || !e.Active)
             continue;

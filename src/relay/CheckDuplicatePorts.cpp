@@ -40,20 +40,20 @@ void OutputRules::CheckDuplicatePorts() {
         sys_.ShowWarning(warning, text, 0);
     };
     const QString tab = QStringLiteral("\t");
-    EachPair(sys_.gOutputCount, [&](int i, int j) {
+    EachPair(sys_.db.gOutputCount, [&](int i, int j) {
         if (SamePort(outputs.Entry(i).Port, outputs.Entry(j).Port))
             report(QStringLiteral("System: Found duplicate ports ") + tab + outputs.Entry(i).Port +
                        tab + outputs.Entry(i).Description + tab + outputs.Entry(j).Description,
                    true, ErrorCode::DuplicateOutputPorts);
     });
-    EachPair(sys_.gTelstraCount, [&](int i, int j) {
+    EachPair(sys_.db.gTelstraCount, [&](int i, int j) {
         if (SamePort(telstra.Entry(i).Port, telstra.Entry(j).Port))
             report(QStringLiteral("System: Found duplicate ports ") + tab + telstra.Entry(i).Port +
                        tab + telstra.Entry(i).Description + tab + telstra.Entry(j).Description,
                    false, ErrorCode::DuplicateTelstraPorts);
     });
-    for (int i = 0; i < sys_.gOutputCount; ++i)
-        for (int j = 0; j < sys_.gTelstraCount; ++j)
+    for (int i = 0; i < sys_.db.gOutputCount; ++i)
+        for (int j = 0; j < sys_.db.gTelstraCount; ++j)
             if (SamePort(telstra.Entry(j).Port, outputs.Entry(i).Port))
                 report(QStringLiteral("System: Found duplicate ports between tables") + tab +
                            outputs.Entry(i).Port + tab + outputs.Entry(i).Description + tab +
@@ -61,7 +61,7 @@ void OutputRules::CheckDuplicatePorts() {
                        false, ErrorCode::DuplicateOutputTelstraPort);
     // Stored packets are kept under the output's description, so of two outputs
     // with one description the first takes both backlogs and the second none.
-    EachPair(sys_.gOutputCount, [&](int i, int j) {
+    EachPair(sys_.db.gOutputCount, [&](int i, int j) {
         if (outputs.Entry(i).Description == outputs.Entry(j).Description)
             report(QStringLiteral("System: Found duplicate descriptions ") + tab +
                        outputs.Entry(i).Description + tab + outputs.Entry(i).Port + tab +

@@ -29,7 +29,7 @@ bool Global::sendOldest() {
     adoDelayed& store = sys_.delayedDb;
     frmOutputSockets& outputs = sys_.outputSockets;
     QHash<QString, int> firstActive;
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
+    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
         const OutputSocket& e = outputs.Entry(i);
         if (e.Active && !firstActive.contains(e.Description))
             firstActive.insert(e.Description, i);
@@ -94,7 +94,7 @@ bool Global::namedInOutputsTable(const QString& destination) {
 void Global::pruneWithoutDestination() {
     adoDelayed& store = sys_.delayedDb;
     QSet<QString> described;
-    for (int i = 0; i < sys_.gOutputCount; ++i)
+    for (int i = 0; i < sys_.db.gOutputCount; ++i)
         described.insert(sys_.outputSockets.Entry(i).Description);
     for (const QString& destination : sys_.publishers.Destinations())
         described.insert(destination);

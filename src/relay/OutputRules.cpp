@@ -18,7 +18,7 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
         // lines that tell of it is written; the lines keep their order.
         Deliveries deliveries{};
         bool sentAny = false;
-        for (int i = 0; i < sys_.gOutputCount; ++i) {
+        for (int i = 0; i < sys_.db.gOutputCount; ++i) {
             if (!outputs.Entry(i).Active)
                 continue;
             const bool taken = outputs.SendAtOnce(i, packet);
@@ -53,7 +53,7 @@ void OutputRules::deliver(const QByteArray& packet, const Deliveries& deliveries
     StoreBurst stores(sys_);
     std::array<SendOutcome, kOutputSlots> outcomes;
     std::array<int, kOutputSlots> places{};
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
+    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
         if (deliveries[i] != Delivery::Try)
             continue;
         outcomes[i] = outputs.TrySend(i, QueuedPacket{packet, 0, {}}, stores);
@@ -62,7 +62,7 @@ void OutputRules::deliver(const QByteArray& packet, const Deliveries& deliveries
     }
     stores.Commit();
     const Logs::LineBatch lines(sys_.logs);
-    for (int i = 0; i < sys_.gOutputCount; ++i) {
+    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
         if (deliveries[i] == Delivery::None)
             continue;
         const QString& description = outputs.Entry(i).Description;

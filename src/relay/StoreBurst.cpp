@@ -19,7 +19,7 @@ bool StoreBurst::Commit() {
     // Identifiers in the order the packets came, as when each was stored alone.
     const QString created = sys_.Now().toString(Qt::ISODateWithMs);
     for (qsizetype i = 0; i < rows_.size(); ++i) {
-        rows_[i].MessID = sys_.gMessID + i;
+        rows_[i].MessID = sys_.delayedDb.gMessID + i;
         rows_[i].Created = created;
     }
     adoDelayed& store = sys_.delayedDb;
@@ -28,14 +28,14 @@ bool StoreBurst::Commit() {
     stored_ = true;
     countAfter_ = store.gDelayedCount;
     // The rows are in the store: their identifiers are used, whatever fails after.
-    sys_.gMessID += rows_.size();
+    sys_.delayedDb.gMessID += rows_.size();
     try {
         if (store.DelayedListOpen())
             sys_.display.SetDelayedColumns(store.rsDelayed->FieldCount());
     } catch (const platform::Error& error) {
         sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
-    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.gMessID));
+    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.delayedDb.gMessID));
     return true;
 }
 

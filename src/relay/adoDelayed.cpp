@@ -422,10 +422,10 @@ qint64 adoDelayed::LargestMessID() {
 }
 
 bool adoDelayed::CheckDelayedCompaction() {
-    if (!(sys_.gNextCompactCheck < sys_.Now()))
+    if (!(gNextCompactCheck < sys_.Now()))
         return false;
     try {
-        sys_.gNextCompactCheck = sys_.Now().addDays(1);
+        gNextCompactCheck = sys_.Now().addDays(1);
         sys_.logs.LogError(QStringLiteral("System: Checking Delayed Dbase for compaction."));
         if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
             return false;

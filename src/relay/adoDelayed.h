@@ -4,6 +4,7 @@
 #include "platform/Recordset.h"
 #include "relay/DelayedRecord.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <memory>
 
@@ -17,6 +18,9 @@ class System;
 // and pruning cost the same at a hundred rows and at a hundred thousand.
 class adoDelayed {
 public:
+    qint64 gMessID = 0;          // the next stored packet's identifier
+    QDateTime gNextCompactCheck; // when the store is next checked for compaction
+
     explicit adoDelayed(System& system);
 
     platform::Connection cnDelayed;

@@ -9,7 +9,7 @@
 void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     try {
         RxData = wskDecoder[i].GetData();
-        if (sys_.gRawLogEnabled)
+        if (sys_.logs.gRawLogEnabled)
             // The carrier's bytes would break the file's lines: shown as codes.
             sys_.logs.gRawLog.AddLog(sys_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
                                      EscapedPeerBytes(RxData));

@@ -6,7 +6,7 @@
 #include "telstra/frmDecSockets.h"
 
 void frmDecSockets::InitTelstraClients() {
-    ResizeEntries(sys_.gTelstraCount, sys_.gTelstraLoaded, gTelstra, wskDecoder, sys_.Now(),
+    ResizeEntries(sys_.db.gTelstraCount, sys_.db.gTelstraLoaded, gTelstra, wskDecoder, sys_.Now(),
                   [this](int i) { CloseTelstraPort(i); });
 }
 
@@ -16,7 +16,7 @@ void frmDecSockets::LoadTelstraClients() {
     if (!rs || rs->State() != platform::ObjectState::Open || rs->RecordCount() == 0)
         return;
     Skipping([&] { rs->MoveFirst(); });
-    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+    for (int i = 0; i < sys_.db.gTelstraCount; ++i) {
         Skipping([&] {
             TelstraSocket& e = gTelstra[i];
             auto updateAll = [&] {
@@ -66,14 +66,14 @@ void frmDecSockets::LoadTelstraClients() {
 }
 
 void frmDecSockets::RequestUpdateTelstraClients() {
-    for (int i = 0; i < sys_.gTelstraCount; ++i)
+    for (int i = 0; i < sys_.db.gTelstraCount; ++i)
         gTelstra[i].Status = TelstraSocket::UpdatePending;
 }
 
 void frmDecSockets::CheckTelstraPostUpdate() {
     if (auto rs = sys_.db.rsTelstra)
         ApplyActiveColumn(
-            *rs, sys_.gTelstraCount, gTelstra, [this](int i) { CloseTelstraPort(i); },
+            *rs, sys_.db.gTelstraCount, gTelstra, [this](int i) { CloseTelstraPort(i); },
             [this](const QString& text) { log(text); });
 }
 

@@ -118,7 +118,7 @@ bool frmDecSockets::CloseTelstraPort(int i) {
 
 void frmDecSockets::UpdateTelstraClients() {
     refusals_.Tick(sys_.Now());
-    for (int i = 0; i < sys_.gTelstraCount; ++i) {
+    for (int i = 0; i < sys_.db.gTelstraCount; ++i) {
         TelstraSocket& e = gTelstra[i];
         if (e.Status == TelstraSocket::Empty || !e.Active)
             continue;

@@ -147,7 +147,7 @@ private slots:
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
         QCOMPARE(t->window.Caption, QStringLiteral("Ombrix  V2.0 (101)"));
-        QCOMPARE(t->gMessID, 1000000);
+        QCOMPARE(t->delayedDb.gMessID, 1000000);
         QVERIFY(QFile::exists(folder.file(QStringLiteral("LOGS/Quorlan"))));
         t.clock.advanceSecs(5);
         t->tmrSockets_Timer();

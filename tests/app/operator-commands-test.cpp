@@ -242,9 +242,9 @@ private slots:
 
     void rawLoggingBoxWritesTheSetting() {
         Fixture f;
-        QVERIFY(!(*f.t)->gRawLogEnabled);
+        QVERIFY(!(*f.t)->logs.gRawLogEnabled);
         f.w().CheckBoxClick(QStringLiteral("chkEnableLogs"), 1);
-        QVERIFY((*f.t)->gRawLogEnabled);
+        QVERIFY((*f.t)->logs.gRawLogEnabled);
         QCOMPARE(f.folder.setting(QStringLiteral("RawLogEnabled")).toString(),
                  QStringLiteral("True"));
         // The raw test file opens only at start-up.

@@ -25,15 +25,15 @@ private slots:
         QVERIFY(t->window.Visible);
         QCOMPARE(t->window.SSTab1.Value, 5);
         QCOMPARE(t->window.cmdEnable.Caption, QStringLiteral("Disable"));
-        QCOMPARE(t->gMessID, 2000123);
+        QCOMPARE(t->delayedDb.gMessID, 2000123);
         QCOMPARE(t->gIncomingPktType, QStringLiteral("Enhanced"));
-        QCOMPARE(t->gNextCompactCheck, t.clock.now());
+        QCOMPARE(t->delayedDb.gNextCompactCheck, t.clock.now());
         QCOMPARE(t->db.gSysConnection.State(), platform::ObjectState::Open);
         QCOMPARE(t->delayedDb.cnDelayed.State(), platform::ObjectState::Open);
         QVERIFY(t.messageBoxes.isEmpty());
         QVERIFY(t.warnings.isEmpty());
 
-        t->gMessID = 2000130;
+        t->delayedDb.gMessID = 2000130;
         QSignalSpy unloaded(t.system.get(), &System::unloaded);
         t->Form_Unload();
         QCOMPARE(unloaded.size(), 1);
@@ -75,7 +75,7 @@ private slots:
                     QStringLiteral("ALTER TABLE Delayed RENAME COLUMN MessID TO Lost"));
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->gMessID, 1000042);
+        QCOMPARE(t->delayedDb.gMessID, 1000042);
         QVERIFY(!t.warnings.isEmpty());
         QCOMPARE(t.warnings.last().number, 404);
         QVERIFY(t.warnings.last().text.contains(QStringLiteral("MessID")));
@@ -91,7 +91,7 @@ private slots:
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
         QCOMPARE(t->window.Caption, QStringLiteral("Ombrix  V2.0 (101)"));
-        QCOMPARE(t->gMessID, 1000000);
+        QCOMPARE(t->delayedDb.gMessID, 1000000);
         QCOMPARE(t->gIncomingPktType, QStringLiteral("Normal"));
         t->Form_Unload();
         QVERIFY(!folder.setting(QStringLiteral("MessID")).isValid()); // nothing to write to

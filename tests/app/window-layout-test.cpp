@@ -75,8 +75,8 @@ private slots:
         QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
         QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
         QCOMPARE(t->delayedDb.rsDelayed->State(), platform::ObjectState::Open);
-        QCOMPARE(t->gOutputCount, 2);
-        QCOMPARE(t->gTelstraCount, 1);
+        QCOMPARE(t->db.gOutputCount, 2);
+        QCOMPARE(t->db.gTelstraCount, 1);
         QVERIFY(!w.frmeSystemError.Visible);
         QCOMPARE(w.frmeSystemError.Left, 1680);
         QCOMPARE(w.txbSystemError.Width, 6300);
@@ -117,8 +117,8 @@ private slots:
                 {QLatin1String(name)});
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->gOutputCount, 50);
-        QCOMPARE(t->gTelstraCount, 2);
+        QCOMPARE(t->db.gOutputCount, 50);
+        QCOMPARE(t->db.gTelstraCount, 2);
         QVERIFY(t->window.frmeInfoBox.Visible);
         QFile log(folder.file(QStringLiteral("LOGS/Quorlan")));
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -168,7 +168,7 @@ private slots:
         t->window.MenuClick(QStringLiteral("mnuForceBackup"));
         t->window.MenuClick(QStringLiteral("mnuCheckDelayedDbase"));
         QCOMPARE(t->logs.gNextBackUp, t.clock.now());
-        QCOMPARE(t->gNextCompactCheck, t.clock.now());
+        QCOMPARE(t->delayedDb.gNextCompactCheck, t.clock.now());
         t->window.MenuClick(QStringLiteral("mnuMinimise"));
         QCOMPARE(t->window.WindowState, 1);
         QSignalSpy unload(&t->window, &frmQuorlan::unloadRequested);

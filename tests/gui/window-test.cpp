@@ -191,7 +191,7 @@ private slots:
                  (QList<QVariantList>{{QStringLiteral("Client B"), QStringLiteral("6002")},
                                       {QStringLiteral("Client C"), QStringLiteral("6003")}}));
         QCOMPARE(grid->model()->rowCount(), 2); // read-only again: no empty row
-        QCOMPARE(t->gOutputCount, 2);
+        QCOMPARE(t->db.gOutputCount, 2);
     }
 
     void warningBoxShowsAndClears() {
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(t->Form_Load());
         QVERIFY(t->delayedDb.AddDelayed("\x02"
                                         "Stored\r\x03",
-                                        QStringLiteral("Client A"), t->gMessID++));
+                                        QStringLiteral("Client A"), t->delayedDb.gMessID++));
         view.tabs()->setCurrentIndex(4); // the Delayed grid is bound while its tab is shown
         QStringList headers;
         for (const char* name :
@@ -352,7 +352,7 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QVERIFY(t->delayedDb.AddDelayed("\x02"
                                             "Stored\r\x03",
-                                            QStringLiteral("Client A"), t->gMessID++));
+                                            QStringLiteral("Client A"), t->delayedDb.gMessID++));
         QCOMPARE(folder.storedPackets(), 3);
         view.tabs()->setCurrentIndex(4);
         QStringList questions;
@@ -402,7 +402,7 @@ private slots:
         Shown shown(false);
         auto& [folder, t, view] = shown;
         QVERIFY(t->Form_Load());
-        t->gMessID = 1000321;
+        t->delayedDb.gMessID = 1000321;
         view.close();
         QVERIFY(t->IsUnloaded());
         QCOMPARE(folder.setting(QStringLiteral("MessID")).toString(), QStringLiteral("1000321"));

@@ -77,7 +77,7 @@ private slots:
                  QByteArray("15 Jan 2026 10:00:00\t********************** Quorlan DECODER LOG  "
                             "V2.0 (101) has started."));
         QCOMPARE(t->window.chkEnableLogs.Value, 0);
-        QVERIFY(!t->gRawLogEnabled);
+        QVERIFY(!t->logs.gRawLogEnabled);
 
         // Panes: newest first; input and output panes carry the time of day only.
         QVERIFY(t->window.txbLogErrors.Text.startsWith(
@@ -104,7 +104,7 @@ private slots:
         folder.setSetting(QStringLiteral("LogName"), QString());
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QVERIFY(t->gRawLogEnabled);
+        QVERIFY(t->logs.gRawLogEnabled);
         QCOMPARE(t->window.chkEnableLogs.Value, 1);
         QVERIFY(QFile::exists(folder.file(QStringLiteral("LOGS/KVLG_CEN.log"))));
 
@@ -114,7 +114,7 @@ private slots:
         QDir().mkpath(other.file(QStringLiteral("elsewhere")));
         TestSystem u(other.path());
         QVERIFY(u->Form_Load());
-        QVERIFY(!u->gRawLogEnabled);
+        QVERIFY(!u->logs.gRawLogEnabled);
         QVERIFY(QFile::exists(other.file(QStringLiteral("elsewhere/LOGS/Quorlan"))));
     }
 
@@ -137,7 +137,7 @@ private slots:
         folder.setSetting(QStringLiteral("RawLogEnabled"), stored);
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->gRawLogEnabled, enabled);
+        QCOMPARE(t->logs.gRawLogEnabled, enabled);
         QCOMPARE(t->window.chkEnableLogs.Value, enabled ? 1 : 0);
         QCOMPARE(folder.setting(QStringLiteral("RawLogEnabled")).toString(),
                  enabled ? QStringLiteral("True") : QStringLiteral("False"));

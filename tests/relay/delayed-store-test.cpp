@@ -153,7 +153,7 @@ private slots:
             "Out: Client B\t\x02page\x03",
             "System: TCP failed Client B. Could not store the packet, it is lost: \x02page\x03"};
         QCOMPARE(logged.mid(logged.indexOf(lines.first())), lines);
-        QCOMPARE(f.sys().gMessID, 1000000);
+        QCOMPARE(f.sys().delayedDb.gMessID, 1000000);
     }
 
     void aReturningClientGetsItsBacklogOldestFirstOnePerTick() {
@@ -264,7 +264,7 @@ private slots:
         TestSystem t(folder.path());
         t.clock.set(kStart);
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->gOutputCount, 50);
+        QCOMPARE(t->db.gOutputCount, 50);
         t.clock.advanceSecs(1);
         t->tmrSystem_Timer();
         const auto rows = Stored(folder);
@@ -372,7 +372,7 @@ private slots:
                                    "'2026-01-14T10:00:00.000', 'Client A', x'02')"));
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QCOMPARE(t->gMessID, 1000008);
+        QCOMPARE(t->delayedDb.gMessID, 1000008);
     }
 
     void aStoredRowThatCannotBeShownStillUsesItsIdentifier() {
@@ -521,7 +521,7 @@ private slots:
         QCOMPARE(rows[0][2].toByteArray(), QByteArray("\x02survivor\x03"));
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        QVERIFY(t->gMessID > rows[1][0].toInt());
+        QVERIFY(t->delayedDb.gMessID > rows[1][0].toInt());
     }
 };
 

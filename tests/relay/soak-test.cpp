@@ -344,7 +344,7 @@ private slots:
     void aDayOfDropsSilencesAndClientsComingAndGoing() {
         QElapsedTimer elapsed;
         elapsed.start();
-        const qint64 firstMessID = (*t)->gMessID;
+        const qint64 firstMessID = (*t)->delayedDb.gMessID;
         qint64 rssAfterFirstHour = 0, rssPeak = 0;
         size_t heapAfterFirstHour = 0;
         int storedPeak = 0;
@@ -419,7 +419,7 @@ private slots:
               "%lld packets received by the clients; RSS after hour 1 %lld KiB, peak %lld KiB; "
               "heap in use after hour 1 %zu KiB, at the end %zu KiB; %lld ms",
               carrier.generated, carrier.drops, carrier.connections, sessions, qint64(warnings),
-              prunedCount, int((*t)->gMessID - firstMessID), storedPeak, received,
+              prunedCount, int((*t)->delayedDb.gMessID - firstMessID), storedPeak, received,
               rssAfterFirstHour, rssPeak, heapAfterFirstHour, heapAtEnd, elapsed.elapsed());
         // After the first hour the process grows by less than 2 MiB (the
         // database caches still fill as the store changes size).

@@ -398,7 +398,7 @@ private slots:
                    {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")},
                    {QStringLiteral("D"), QStringLiteral("5004"), QStringLiteral("Y")}});
         const frmDecSockets& carriers = f.sys().decSockets;
-        QCOMPARE(f.sys().gTelstraCount, 2);
+        QCOMPARE(f.sys().db.gTelstraCount, 2);
         QCOMPARE(carriers.Entry(0).Description, QStringLiteral("B"));
         QCOMPARE(carriers.Entry(1).Description, QStringLiteral("C"));
         QVERIFY(f.sys().window.txbLogTelstra.Text.contains(
@@ -433,7 +433,7 @@ private slots:
             f.sys().db.rsTelstra->Delete();
         }
         QVERIFY(f.sys().db.CommitTelstra());
-        QCOMPARE(f.sys().gTelstraCount, 1);
+        QCOMPARE(f.sys().db.gTelstraCount, 1);
         QCOMPARE(carriers.Entry(1).Status, 1);
         QVERIFY(!carriers.Entry(1).Active);
         // Its socket stays loaded, and closed.
@@ -536,8 +536,8 @@ private slots:
             "\tInput\tSystem: Found duplicate ports between tables\t5001\tOut D\tFeed 2\r\n"));
         // Entries beyond the counts, left over from a larger table, are never compared.
         t.warnings.clear();
-        t->gOutputCount = 1;
-        t->gTelstraCount = 0;
+        t->db.gOutputCount = 1;
+        t->db.gTelstraCount = 0;
         t->outputRules.CheckDuplicatePorts();
         QVERIFY(t.warnings.isEmpty());
     }

@@ -503,7 +503,8 @@ private slots:
         QVERIFY(pane.contains(high));
 
         // A stored packet, every byte value, in the Delayed grid.
-        QVERIFY(f.sys().delayedDb.AddDelayed(every, QStringLiteral("Away"), f.sys().gMessID++));
+        QVERIFY(f.sys().delayedDb.AddDelayed(every, QStringLiteral("Away"),
+                                             f.sys().delayedDb.gMessID++));
         QCOMPARE(f.command(session, {{QStringLiteral("tab"), 4}}).status, 200);
         const QJsonArray rows = f.get("/api/window", {session})
                                     .json()
@@ -730,7 +731,7 @@ private slots:
         Fixture f;
         for (int i = 0; i < 3; ++i)
             QVERIFY(f.sys().delayedDb.AddDelayed("\x02stored\x03", QStringLiteral("Away"),
-                                                 f.sys().gMessID++));
+                                                 f.sys().delayedDb.gMessID++));
         const QByteArray session = f.session();
         const Answer refused =
             f.command(session, {{QStringLiteral("click"), QStringLiteral("cmdDeleteDelayed")}});

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "config/CoreEvents.h"
+
+#include <functional>
+
+struct DataGrid;
+class frmQuorlan;
+
+namespace app {
+
+class Display;
+
+// The window model's subscription to the core's events: each event becomes the
+// state of the controls that show it.
+class WindowEvents final : public CoreEvents {
+public:
+    WindowEvents(frmQuorlan& window, Display& display) : window_(window), display_(display) {}
+
+    void PaneChanged(LogPane pane, const QByteArray& text) override;
+    void Notice(const QString& text) override;
+    void WarningShown(int errorNumber, const QString& report, const QString& platformText,
+                      int socket) override;
+    void InfoShown(const QString& text) override;
+    void TableShown(ShownTable table, const std::shared_ptr<platform::Recordset>& rows,
+                    TableMode mode) override;
+    void StatusChanged(StatusText which, const QString& text) override;
+    void Changed() override;
+
+    // Called after a warning was shown, for observers besides the window.
+    std::function<void(int errorNumber, const QString& platformText, int socket)> warned;
+
+private:
+    DataGrid& grid(ShownTable table);
+    void setColumns(ShownTable table, int fieldCount);
+
+    frmQuorlan& window_;
+    Display& display_;
+};
+
+} // namespace app
