@@ -2,7 +2,6 @@
 // `ombrix passwd` for the web console's accounts.
 
 #include "app/System.h"
-#include "app/SystemWebConsoleHost.h"
 #include "app/Version.h"
 #include "config/DatabaseFiles.h"
 #include "config/OperatorCommands.h"
@@ -12,6 +11,7 @@
 #include "platform/ProcessSettings.h"
 #include "platform/SecretInput.h"
 #include "platform/TerminationSignals.h"
+#include "web/RelayConsoleHost.h"
 #include "web/WebConsole.h"
 
 #include <QCoreApplication>
@@ -215,7 +215,7 @@ int Passwd(int argc, char** argv, const Arguments& args) {
 
 // The web console, when its port is set: it must not stop the relay, so a
 // console that cannot start is reported and the relay runs on without it.
-std::unique_ptr<web::WebConsole> StartWebConsole(SystemWebConsoleHost& host) {
+std::unique_ptr<web::WebConsole> StartWebConsole(web::RelayConsoleHost& host) {
     web::WebConsoleSettings settings = host.Settings();
     QString failure = settings.problem;
     if (failure.isEmpty() && settings.port == 0)
@@ -269,7 +269,8 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     }
     if (!withWindow)
         SayWhereItRuns(system);
-    SystemWebConsoleHost consoleHost(system);
+    web::RelayConsoleHost consoleHost(system.window, system.clock, system.logs, system.db,
+                                       system.workDir);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     return app.exec();

@@ -5,11 +5,11 @@
 #include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "WorkFolder.h"
-#include "app/SystemWebConsoleHost.h"
 #include "config/Operators.h"
 #include "web/ConnectionBudget.h"
 #include "web/ConsoleConnections.h"
 #include "web/LoginChecks.h"
+#include "web/RelayConsoleHost.h"
 #include "web/WebConsole.h"
 
 #include <QJsonArray>
@@ -136,7 +136,7 @@ class WebConsoleTest : public QObject {
         quint16 outputPort = TestPort();
         quint16 consolePort = TestPort();
         std::unique_ptr<TestSystem> t;
-        std::unique_ptr<SystemWebConsoleHost> host;
+        std::unique_ptr<web::RelayConsoleHost> host;
         std::unique_ptr<web::WebConsole> console;
 
         // With a carrier's port, the Telstra table gets a row that dials it.
@@ -154,7 +154,8 @@ class WebConsoleTest : public QObject {
             t->system->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
             config::SetOperatorPassword(t->system->db.gSysConnection, kName, kPassword,
                                         QStringLiteral("15 Jan 2026 10:00:00"));
-            host = std::make_unique<SystemWebConsoleHost>(*t->system);
+            host = std::make_unique<web::RelayConsoleHost>(
+                t->system->window, t->system->clock, t->system->logs, t->system->db, t->system->workDir);
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
             if (!failure.isEmpty())

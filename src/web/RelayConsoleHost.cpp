@@ -1,7 +1,9 @@
-#include "app/SystemWebConsoleHost.h"
+#include "web/RelayConsoleHost.h"
 
-#include "app/System.h"
 #include "config/Operators.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
+#include "platform/Clock.h"
 #include "platform/Error.h"
 
 #include <QDir>
@@ -13,32 +15,30 @@ constexpr uint kMaxPort = 65535;
 
 } // namespace
 
-frmQuorlan& SystemWebConsoleHost::Window() {
-    return sys_.window;
+namespace web {
+
+QDateTime RelayConsoleHost::Now() const {
+    return clock_.now();
 }
 
-QDateTime SystemWebConsoleHost::Now() const {
-    return sys_.Now();
+void RelayConsoleHost::LogSystem(const QString& line) {
+    logs_.LogError(line);
 }
 
-void SystemWebConsoleHost::LogSystem(const QString& line) {
-    sys_.logs.LogError(line);
-}
-
-QString SystemWebConsoleHost::OperatorHash(const QString& name) {
+QString RelayConsoleHost::OperatorHash(const QString& name) {
     try {
-        return config::OperatorPasswordHash(sys_.db.gSysConnection, name);
+        return config::OperatorPasswordHash(db_.gSysConnection, name);
     } catch (const platform::Error& error) {
-        sys_.logs.LogError(
+        logs_.LogError(
             QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
         return {}; // matches no password
     }
 }
 
-web::WebConsoleSettings SystemWebConsoleHost::Settings() {
-    web::WebConsoleSettings settings;
+WebConsoleSettings RelayConsoleHost::Settings() {
+    WebConsoleSettings settings;
     const auto key = [&](const char* name, const char* fallback) {
-        return sys_.db.GetStartUpKey(QLatin1String(name), QLatin1String(fallback)).trimmed();
+        return db_.GetStartUpKey(QLatin1String(name), QLatin1String(fallback)).trimmed();
     };
     settings.address = key("WebConsoleAddress", "127.0.0.1");
     const QString portText = key("WebConsolePort", "8088");
@@ -49,7 +49,7 @@ web::WebConsoleSettings SystemWebConsoleHost::Settings() {
     else
         settings.port = quint16(port);
     // Relative to the working folder, as every file the tables name.
-    const QDir folder(sys_.workDir);
+    const QDir folder(workDir_);
     const auto file = [&](const char* name) {
         const QString path = key(name, "");
         return path.isEmpty() ? path : folder.filePath(path);
@@ -60,3 +60,5 @@ web::WebConsoleSettings SystemWebConsoleHost::Settings() {
                          .split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
     return settings;
 }
+
+} // namespace web

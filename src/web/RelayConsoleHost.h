@@ -1,0 +1,38 @@
+#pragma once
+
+#include "web/WebConsoleHost.h"
+
+class adoQuorlan;
+class Logs;
+
+namespace platform {
+class Clock;
+}
+
+namespace web {
+
+// The web console's host in the relay: the window model, the clock, the
+// System log, the Operators table, and the console's StartUp settings.
+class RelayConsoleHost final : public WebConsoleHost {
+public:
+    RelayConsoleHost(frmQuorlan& window, const platform::Clock& clock, Logs& logs, adoQuorlan& db,
+                     const QString& workDir)
+        : window_(window), clock_(clock), logs_(logs), db_(db), workDir_(workDir) {}
+
+    frmQuorlan& Window() override { return window_; }
+    QDateTime Now() const override;
+    void LogSystem(const QString& line) override;
+    QString OperatorHash(const QString& name) override;
+
+    // Read at start-up; a change takes effect at the next start.
+    WebConsoleSettings Settings();
+
+private:
+    frmQuorlan& window_;
+    const platform::Clock& clock_;
+    Logs& logs_;
+    adoQuorlan& db_;
+    const QString& workDir_; // start-up may change it
+};
+
+} // namespace web
