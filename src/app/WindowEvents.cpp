@@ -118,6 +118,11 @@ void WindowEvents::StatusChanged(StatusText which, const QString& text) {
     window_.Changed();
 }
 
+void WindowEvents::RawLoggingShown(bool on) {
+    window_.chkEnableLogs.Value = on ? 1 : 0;
+    window_.Changed();
+}
+
 void WindowEvents::Changed() {
     window_.Changed();
 }

@@ -25,6 +25,7 @@ public:
     void TableShown(ShownTable table, const std::shared_ptr<platform::Recordset>& rows,
                     TableMode mode) override;
     void StatusChanged(StatusText which, const QString& text) override;
+    void RawLoggingShown(bool on) override;
     void Changed() override;
 
     // Called after a warning was shown, for observers besides the window.
