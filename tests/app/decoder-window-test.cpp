@@ -4,7 +4,7 @@
 
 #include "FileText.h"
 #include "SatelliteStream.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 #include "platform/Error.h"
 
 #include <QTest>
