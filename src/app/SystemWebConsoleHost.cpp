@@ -17,6 +17,10 @@ frmQuorlan& SystemWebConsoleHost::Window() {
     return sys_.window;
 }
 
+app::WindowEvents& SystemWebConsoleHost::Events() {
+    return sys_.events;
+}
+
 QDateTime SystemWebConsoleHost::Now() const {
     return sys_.Now();
 }

@@ -11,6 +11,7 @@ public:
     explicit SystemWebConsoleHost(System& system) : sys_(system) {}
 
     frmQuorlan& Window() override;
+    app::WindowEvents& Events() override;
     QDateTime Now() const override;
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;

@@ -837,6 +837,20 @@ private slots:
             kWaitMs));
         QVERIFY(messages.size() <= 4);
 
+        // A warning of the core reaches the console as the window shows it.
+        f.sys().ShowWarning(ErrorCode::SystemTimer, QStringLiteral("the timer failed"), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return QJsonDocument::fromJson(messages.last().toUtf8())
+                    .object()
+                    .value(QStringLiteral("warning"))
+                    .toObject()
+                    .value(QStringLiteral("text"))
+                    .toString()
+                    .contains(QStringLiteral("the timer failed"));
+            },
+            kWaitMs));
+
         // A foreign page and a caller without a session never get the model.
         QWebSocket foreign(QStringLiteral("http://evil.example"));
         QNetworkRequest foreignRequest(url);
