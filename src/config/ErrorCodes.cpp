@@ -49,7 +49,7 @@ QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QSt
            platformText;
 }
 
-// The text of the site's row; the lookup's own failure (300) is built
+// The text of the site's row; the lookup's own failure (OpenErrorCode) is built
 // without a lookup, so a lookup that keeps failing cannot nest. Without the
 // system database there is nothing to look up either; the report still goes
 // out.
