@@ -3,7 +3,7 @@
 // Run: build/bench/delayed-store-bench
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

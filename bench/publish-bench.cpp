@@ -5,7 +5,7 @@
 
 #include "Broker.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "decoder/MessagePacket.h"
 

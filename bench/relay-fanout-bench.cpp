@@ -3,7 +3,7 @@
 // Run: build/bench/relay-fanout-bench [packets]
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 
 #include "StuckClient.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

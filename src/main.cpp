@@ -269,8 +269,8 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     }
     if (!withWindow)
         SayWhereItRuns(system);
-    web::RelayConsoleHost consoleHost(system.window, system.clock, system.logs, system.db,
-                                       system.workDir);
+    web::RelayConsoleHost consoleHost(system.window, system.events, system.clock, system.logs,
+                                      system.db, system.workDir);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     return app.exec();

@@ -16,10 +16,12 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      window(*this), display(*this), events(window, display), db(*this), errorCodes(*this),
-      delayedDb(*this), logs(*this), outputRules(*this), outputSockets(*this), global(*this),
-      decSockets(*this), decoderSink(*this), decoder(decoderSink), publisherHost(*this),
-      publishers(publisherHost), options_(std::move(options)) {
+      window(*this), display(*this), events(window, display), db(*this),
+      errorCodes(db, events, platform::Time(clock, dateTimeText)), delayedDb(*this),
+      logs(platform::Time(clock, dateTimeText), workDir, db, events, version::Text()),
+      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
+      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
+      options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());

@@ -13,11 +13,7 @@ void SystemDecoderSink::LogDecoder(const QByteArray& line) {
 void SystemDecoderSink::ShowTrace(const QByteArray& text) {
     if (sys_.logs.gRawLogEnabled)
         sys_.PrintRawTestFile(text);
-    QByteArray& held = sys_.logs.gDecoderLogText;
-    held.prepend(DateTimeText() + "  " + text + "\r\n");
-    sys_.window.txbSatDecoder.Text = QString::fromUtf8(held);
-    sys_.window.txbSatDecoder.Bytes = held;
-    held.truncate(kTraceLimit);
+    sys_.logs.ShowDecoderTrace(text);
 }
 
 Control& SystemDecoderSink::labelControl(StatusLabel label) {

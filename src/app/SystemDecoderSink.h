@@ -12,9 +12,6 @@ class SystemDecoderSink final : public DecoderSink {
 public:
     explicit SystemDecoderSink(System& system) : sys_(system) {}
 
-    // Most characters the decoder pane keeps after a trace line.
-    static constexpr int kTraceLimit = 10000;
-
     void RelayPacket(const QByteArray& packet) override;
     void LogDecoder(const QByteArray& line) override;
     void ShowTrace(const QByteArray& text) override;

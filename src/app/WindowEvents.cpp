@@ -28,6 +28,11 @@ Control& PaneControl(frmQuorlan& w, LogPane pane) {
 
 } // namespace
 
+WindowEvents::WindowEvents(frmQuorlan& window, Display& display)
+    : window_(window), display_(display) {
+    connect(&window_, &frmQuorlan::changed, this, &WindowEvents::modelChanged);
+}
+
 void WindowEvents::PaneChanged(LogPane pane, const QByteArray& text) {
     Control& control = PaneControl(window_, pane);
     control.Text = QString::fromUtf8(text);
@@ -115,6 +120,11 @@ void WindowEvents::StatusChanged(StatusText which, const QString& text) {
         control.Text = text;
     else
         control.Caption = text;
+    window_.Changed();
+}
+
+void WindowEvents::RawLoggingShown(bool on) {
+    window_.chkEnableLogs.Value = on ? 1 : 0;
     window_.Changed();
 }
 

@@ -44,6 +44,8 @@ public:
                             TableMode mode) = 0;
     // A status text changed.
     virtual void StatusChanged(StatusText which, const QString& text) = 0;
+    // Raw logging is now on or off, as the operator's switch shows it.
+    virtual void RawLoggingShown(bool on) = 0;
     // The end of a burst of calls: the views may now redraw.
     virtual void Changed() = 0;
 };

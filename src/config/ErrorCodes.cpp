@@ -1,10 +1,9 @@
 #include "config/ErrorCodes.h"
 
-#include "app/System.h"
+#include "config/CoreEvents.h"
+#include "config/adoQuorlan.h"
 #include "platform/Error.h"
 #include "platform/Recordset.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -34,8 +33,6 @@ const SiteText* BuiltInText(ErrorCode site) {
 
 } // namespace
 
-ErrorCodes::ErrorCodes(System& system) : sys_(system) {}
-
 QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QString* function,
                            const QString* description, const QString& platformText) {
     QString report =
@@ -52,47 +49,40 @@ QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QSt
            platformText;
 }
 
-void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+// The text of the site's row; the lookup's own failure (OpenErrorCode) is built
+// without a lookup, so a lookup that keeps failing cannot nest. Without the
+// system database there is nothing to look up either; the report still goes
+// out.
+QString ErrorCodes::report(ErrorCode site, const QString& platformText, int socket) {
     const int errorNumber = static_cast<int>(site);
-    try {
-        // The lookup's own failure (300) is built without a lookup, so a lookup
-        // that keeps failing cannot nest. Without the system database there is
-        // nothing to look up either; the report still goes out.
-        std::shared_ptr<platform::Recordset> row;
-        if (site != ErrorCode::OpenErrorCode &&
-            sys_.db.gSysConnection.State() == platform::ObjectState::Open) {
-            sys_.db.OpenErrorCode(errorNumber);
-            row = sys_.db.rsErrorCode;
-        }
-        const QString socketText = QStringLiteral("[%1]").arg(socket);
-        QString report;
-        if (row && row->State() == platform::ObjectState::Open && !row->Eof()) {
-            const QString function = row->Field(QStringLiteral("Function")).toString();
-            const QString description = row->Field(QStringLiteral("Description")).toString();
-            report = Report(errorNumber, socketText, &function, &description, platformText);
-            row->Close();
-        } else if (const SiteText* text = BuiltInText(site)) {
-            const QString function = QLatin1String(text->function);
-            const QString description = QLatin1String(text->description);
-            report = Report(errorNumber, socketText, &function, &description, platformText);
-        } else {
-            report = Report(errorNumber, socketText, nullptr, nullptr, platformText);
-        }
+    std::shared_ptr<platform::Recordset> row;
+    if (site != ErrorCode::OpenErrorCode &&
+        db_.gSysConnection.State() == platform::ObjectState::Open) {
+        db_.OpenErrorCode(errorNumber);
+        row = db_.rsErrorCode;
+    }
+    const QString socketText = QStringLiteral("[%1]").arg(socket);
+    if (row && row->State() == platform::ObjectState::Open && !row->Eof()) {
+        const QString function = row->Field(QStringLiteral("Function")).toString();
+        const QString description = row->Field(QStringLiteral("Description")).toString();
+        QString text = Report(errorNumber, socketText, &function, &description, platformText);
+        row->Close();
+        return text;
+    }
+    if (const SiteText* text = BuiltInText(site)) {
+        const QString function = QLatin1String(text->function);
+        const QString description = QLatin1String(text->description);
+        return Report(errorNumber, socketText, &function, &description, platformText);
+    }
+    return Report(errorNumber, socketText, nullptr, nullptr, platformText);
+}
 
-        frmQuorlan& w = sys_.window;
-        w.frmeSystemError.Visible = true;
-        w.txbSystemError.Text = sys_.NowText() + QStringLiteral("     ") + report;
-        w.ChangedNow(); // a warning is not kept waiting behind log lines
-        if (!w.HasView()) {
-            // Headless: the box has no one to show it, so the operator's terminal
-            // or the service journal gets it.
-            std::fprintf(
-                stderr, "%s\n",
-                qPrintable(QString(w.txbSystemError.Text).replace(CRLF, QStringLiteral("\n"))));
-            std::fflush(stderr);
-        }
-        sys_.logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
-        emit sys_.warningShown(errorNumber, platformText, socket);
+void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+    try {
+        const QString text = report(site, platformText, socket);
+        events_.WarningShown(static_cast<int>(site),
+                             time_.NowText() + QStringLiteral("     ") + text, platformText,
+                             socket);
     } catch (const platform::Error&) {
         // A report that cannot be built ends here, without a further report.
     }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "platform/Time.h"
+
 #include <QString>
 
-class System;
+class adoQuorlan;
+class CoreEvents;
 
 // The warning sites: each number is the key of the site's row in the ErrorCodes
 // table of Ombrixsys.mdb, and operators know the sites by these numbers.
@@ -48,11 +51,12 @@ enum class ErrorCode : int {
 };
 
 // The warning report of every routine that catches an error: the text of the
-// error site's row of ErrorCodes, shown in the window's warning box, and the
-// platform's text in the error log.
+// error site's row of ErrorCodes, dated, goes out to the operator as a
+// warning event with the platform's text (which the error log takes).
 class ErrorCodes {
 public:
-    explicit ErrorCodes(System& system);
+    ErrorCodes(adoQuorlan& db, CoreEvents& events, platform::Time time)
+        : db_(db), events_(events), time_(time) {}
 
     void ShowWarning(ErrorCode site, const QString& platformText, int socket);
 
@@ -61,5 +65,9 @@ public:
                           const QString* description, const QString& platformText);
 
 private:
-    System& sys_;
+    QString report(ErrorCode site, const QString& platformText, int socket);
+
+    adoQuorlan& db_;
+    CoreEvents& events_;
+    platform::Time time_;
 };

@@ -4,6 +4,13 @@
 #include "decoder/MessagePacket.h"
 #include "decoder/SatelliteDecoder2.h"
 
+namespace {
+
+// A 7-bit reading this long is a text page, whatever its digits would say.
+constexpr qsizetype kShortestTextOnlyPage = 12;
+
+} // namespace
+
 bool SatelliteDecoder2::IsNumericText(const QByteArray& text) {
     if (text.size() > POCSAG::kLongestNumericText)
         return false;
@@ -46,7 +53,7 @@ const QByteArray& SatelliteDecoder2::ChoosePageType(QByteArray& digits) {
     const bool numeric = !digits.isEmpty() && IsNumericText(digits);
     if (!page.gMessageText.isEmpty()) {
         page.gMessageType = QByteArrayLiteral("A");
-        if (page.gMessageText.size() >= 12 || !numeric)
+        if (page.gMessageText.size() >= kShortestTextOnlyPage || !numeric)
             return page.gMessageText;
         page.gMessageText = "<n>" + digits;
         page.gMessageType = QByteArrayLiteral("N");

@@ -194,22 +194,23 @@ bool SatelliteDecoder2::GetBaud() {
 
 bool SatelliteDecoder2::GetSync() {
     switch (FindPreambleSync()) {
-    case 0:
+    case SyncSearch::Going:
         return HasInput();
-    case 1:
+    case SyncSearch::Found:
         Trace("[Found SYNC]");
         EmptyByteTrace();
         gFrameState = FrameState::GETCODE4;
         gCodewordPos = 0;
         ShowStatus(StatusKind::Control, "SYNC");
         return true;
-    default:
-        gFrameState = FrameState::GETSTART;
-        Trace("[BAD NO SYNC back to Start]");
-        gSubState = 1;
-        LogDecoder("Failed to SYNC return to start");
-        return true;
+    case SyncSearch::Failed:
+        break;
     }
+    gFrameState = FrameState::GETSTART;
+    Trace("[BAD NO SYNC back to Start]");
+    gSubState = kMarkerFirst;
+    LogDecoder("Failed to SYNC return to start");
+    return true;
 }
 
 // Goes on with the codeword's next bytes while the arrival has them: one
@@ -261,7 +262,7 @@ bool SatelliteDecoder2::GetData() {
     gFrameState = FrameState::GETCODE4;
     gCodewordPos += 1;
     EmptyByteTrace();
-    if (gCodewordPos == 17) {
+    if (gCodewordPos == kSyncSlot) {
         gCodewordPos = 0;
         if (IsSyncCodeword(gCodeword)) {
             // another batch follows

@@ -52,14 +52,38 @@ public:
     static const char* FrameStateName(FrameState state);
 
     FrameState gFrameState = FrameState::Unset;
-    // Step of the block-start search or of the preamble and sync search; the
-    // two searches share it.
-    int gSubState = 0;
+    // Steps of the block-start search: each byte of the marker in turn.
+    enum BatchStep : int {
+        kAnnounceSearch = 0, // shows SEARCH, then looks for the marker
+        kMarkerFirst = 1,
+        kMarkerSecond = 2,
+        kMarkerThird = 3,
+        kMarkerLast = 4,
+        kMarkerFifth = 5, // read and not judged
+    };
+    // Steps of the preamble and sync search.
+    enum SyncStep : int {
+        kPreambleInverted = 0, // the preamble's first byte, inverted
+        kSyncFirst = 1,        // the byte that ended the preamble
+        kSyncSecond = 2,
+        kSyncThird = 3,
+        kSyncLast = 4,
+        kBadSync = 5,
+        kInPreamble = 6,
+        kPreambleUpright = 7, // the preamble's first byte as sent
+    };
+    // Step of the block-start search (BatchStep) or of the preamble and sync
+    // search (SyncStep). The two searches share it: a sync found leaves
+    // kSyncFirst, where the next block's search starts at kMarkerFirst, and
+    // the decoder log shows it as a number.
+    int gSubState = kAnnounceSearch;
     int gLastChar = -1; // last byte taken; -1 when the last attempt found none
     ByteTrace gByteTrace;
     int gPreambleByte = 0;
     Codeword gCodeword{};
-    int gCodewordPos = 0; // 1..16 data, 17 the sync slot
+    // 1..16 data, kSyncSlot the sync slot
+    static constexpr int kSyncSlot = 17;
+    int gCodewordPos = 0;
     bool gZeroCodeword = false;
     QByteArray gHeaderSync; // e.g. "F1 1200 " once the header is read
     QByteArray gRate;       // "1200" or "512"
@@ -89,7 +113,8 @@ private:
 
     // Searches and byte reading.
     bool FindBatchStart();
-    int FindPreambleSync();
+    enum class SyncSearch { Going, Found, Failed };
+    SyncSearch FindPreambleSync();
     int ContinuePreamble();
     void noteLongPreamble();
     // Both run for every byte of the stream: kept inline, with the trace of

@@ -2,6 +2,10 @@
 
 #include "decoder/SatelliteDecoder2.h"
 
+#include "decoder/StreamBytes.h"
+
+using namespace decoder;
+
 void SatelliteDecoder2::TraceByte(int byte) {
     ShowDecoderTrace('<' + QByteArray::number(byte, 16).toUpper() + '>');
 }
@@ -36,31 +40,31 @@ void SatelliteDecoder2::StartNewStream() {
         LogDecoder(QByteArray("New carrier connection: block cut off in ") +
                    FrameStateName(gFrameState));
     gFrameState = FrameState::GETSTART;
-    gSubState = 0;
+    gSubState = kAnnounceSearch;
     gMarkerBytePending = false;
 }
 
 bool SatelliteDecoder2::FindBatchStart() {
     switch (gSubState) {
-    case 0:
+    case kAnnounceSearch:
         ShowStatus(StatusKind::Control, "SEARCH");
-        gSubState = 1;
+        gSubState = kMarkerFirst;
         return false;
-    case 1:
-        gSubState = MatchByte(0x29, 1, 2, 1);
+    case kMarkerFirst:
+        gSubState = MatchByte(kMarkerByte, kMarkerFirst, kMarkerSecond, kMarkerFirst);
         return false;
-    case 2:
-        gSubState = MatchByte(0x29, 2, 3, 1);
+    case kMarkerSecond:
+        gSubState = MatchByte(kMarkerByte, kMarkerSecond, kMarkerThird, kMarkerFirst);
         return false;
-    case 3:
-        gSubState = MatchByte(0x29, 3, 4, 1);
+    case kMarkerThird:
+        gSubState = MatchByte(kMarkerByte, kMarkerThird, kMarkerLast, kMarkerFirst);
         return false;
-    case 4:
-        gSubState = MatchByte(0x52, 4, 5, 1);
+    case kMarkerLast:
+        gSubState = MatchByte(kMarkerLastByte, kMarkerLast, kMarkerFifth, kMarkerFirst);
         return false;
-    case 5:
+    case kMarkerFifth:
         // The marker's fifth byte is read and not judged.
-        gSubState = MatchByte(0x04, 5, 1, 1);
+        gSubState = MatchByte(kMarkerFifthByte, kMarkerFifth, kMarkerFirst, kMarkerFirst);
         if (gLastChar < 0)
             return false;
         if (Tracing())
@@ -73,51 +77,52 @@ bool SatelliteDecoder2::FindBatchStart() {
         if (Tracing())
             ShowDecoderTrace('[' + NowText() +
                              " corruption SBATCH = " + QByteArray::number(gSubState) + ']');
-        gSubState = 1;
+        gSubState = kMarkerFirst;
         return false;
     }
 }
 
-int SatelliteDecoder2::FindPreambleSync() {
+SatelliteDecoder2::SyncSearch SatelliteDecoder2::FindPreambleSync() {
     switch (gSubState) {
-    case 0:
-        gSubState = MatchByte(0xAA, 0, 6, 7);
-        if (gSubState == 6) {
+    case kPreambleInverted:
+        gSubState =
+            MatchByte(kInvertedPreambleByte, kPreambleInverted, kInPreamble, kPreambleUpright);
+        if (gSubState == kInPreamble) {
             Trace("[Found PREAMBLE inverted]");
-            gPreambleByte = 170;
+            gPreambleByte = kInvertedPreambleByte;
             preambleLength_ = 1;
         }
-        return 0;
-    case 7:
-        gSubState = MatchByte(0x55, 7, 6, 0);
-        if (gSubState == 6) {
+        return SyncSearch::Going;
+    case kPreambleUpright:
+        gSubState = MatchByte(kPreambleByte, kPreambleUpright, kInPreamble, kPreambleInverted);
+        if (gSubState == kInPreamble) {
             Trace("[Found PREAMBLE]");
-            gPreambleByte = 85;
+            gPreambleByte = kPreambleByte;
             preambleLength_ = 1;
         }
-        return 0;
-    case 6:
+        return SyncSearch::Going;
+    case kInPreamble:
         gSubState = ContinuePreamble();
-        return 0;
-    case 1:
+        return SyncSearch::Going;
+    case kSyncFirst:
         // The byte that ended the preamble may be the sync's first.
-        gSubState = gLastChar == 0x83 ? 2 : 0;
-        return 0;
-    case 2:
-        gSubState = MatchByte(0x2D, 2, 3, 5);
-        return 0;
-    case 3:
-        gSubState = MatchByte(0xEA, 3, 4, 5);
-        return 0;
-    case 4:
-        gSubState = MatchByte(0x27, 4, 1, 5);
-        return gSubState == 1 ? 1 : 0;
-    case 5:
+        gSubState = gLastChar == kSyncBytes[0] ? kSyncSecond : kPreambleInverted;
+        return SyncSearch::Going;
+    case kSyncSecond:
+        gSubState = MatchByte(kSyncBytes[1], kSyncSecond, kSyncThird, kBadSync);
+        return SyncSearch::Going;
+    case kSyncThird:
+        gSubState = MatchByte(kSyncBytes[2], kSyncThird, kSyncLast, kBadSync);
+        return SyncSearch::Going;
+    case kSyncLast:
+        gSubState = MatchByte(kSyncBytes[3], kSyncLast, kSyncFirst, kBadSync);
+        return gSubState == kSyncFirst ? SyncSearch::Found : SyncSearch::Going;
+    case kBadSync:
         LogDecoder("BAD SYNC.");
-        return 2;
+        return SyncSearch::Failed;
     default:
-        gSubState = 0;
-        return 0;
+        gSubState = kPreambleInverted;
+        return SyncSearch::Going;
     }
 }
 
@@ -134,8 +139,8 @@ void SatelliteDecoder2::noteLongPreamble() {
 
 int SatelliteDecoder2::ContinuePreamble() {
     // A preamble cut by the end of an arrival goes on with the next one.
-    const int next = MatchByte(gPreambleByte, 6, 6, 1);
-    if (next == 6 && gLastChar >= 0) {
+    const int next = MatchByte(gPreambleByte, kInPreamble, kInPreamble, kSyncFirst);
+    if (next == kInPreamble && gLastChar >= 0) {
         ShowStatus(StatusKind::Control, QByteArrayLiteral("PREAMBLE")); // every preamble byte
         noteLongPreamble();
     }

@@ -1,11 +1,9 @@
 #include "logging/Logs.h"
 
-#include "app/System.h"
-#include "app/Version.h"
 #include "config/SettingValues.h"
+#include "config/adoQuorlan.h"
 #include "platform/Joined.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -23,10 +21,11 @@ const QString kDefaultBackUpTime = QStringLiteral("3:01:00 AM");
 
 } // namespace
 
-Logs::Logs(System& system)
-    : gRawLog(system.clock, system.dateTimeText, system.workDir),
-      gDecoderLog(system.clock, system.dateTimeText, system.workDir), sys_(system),
-      gSystemLog(system.clock, system.dateTimeText, system.workDir) {
+Logs::Logs(platform::Time time, const QString& workDir, adoQuorlan& db, CoreEvents& events,
+           QString versionText)
+    : gRawLog(time.clock(), time.texts(), workDir),
+      gDecoderLog(time.clock(), time.texts(), workDir), time_(time), db_(db), events_(events),
+      versionText_(std::move(versionText)), gSystemLog(time.clock(), time.texts(), workDir) {
     watchWriting(gSystemLog);
     watchWriting(gRawLog);
     watchWriting(gDecoderLog);
@@ -52,16 +51,15 @@ void Logs::watchWriting(LogClass& log) {
 // gap is noted in it like any other error line.
 void Logs::writingNotice(LogClass& log, const QString& text) {
     if (&log == &gSystemLog && log.LosingLines())
-        writePane(gErrorLogText, sys_.window.txbLogErrors, sys_.NowText().toUtf8(), text.toUtf8());
+        writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), text.toUtf8());
     else
         LogError(text);
-    if (!sys_.window.HasView())
-        std::fprintf(stderr, "%s\n", qPrintable(text));
+    events_.Notice(text);
 }
 
 QString Logs::logsFolder() {
     // "c:" was the default on the relay's first platform; here it is the working folder.
-    return sys_.db.GetStartUpKey(QStringLiteral("LogsDIR"), QStringLiteral("."));
+    return db_.GetStartUpKey(QStringLiteral("LogsDIR"), QStringLiteral("."));
 }
 
 void Logs::connectLog(LogClass& log, const QString& fileName, const QString& user,
@@ -78,16 +76,14 @@ void Logs::connectLog(LogClass& log, const QString& fileName, const QString& use
             QStringLiteral("System: Cannot open the log %1 in %2/LOGS. Its lines are not written.")
                 .arg(log.FileName(), folder);
         pendingNotices_ << text;
-        if (!sys_.window.HasView())
-            std::fprintf(stderr, "%s\n", qPrintable(text));
+        events_.Notice(text);
     }
-    log.AddLog(sys_.NowText() + QLatin1Char('\t') + kTitlePrefix + title + version::Text() +
+    log.AddLog(time_.NowText() + QLatin1Char('\t') + kTitlePrefix + title + versionText_ +
                QStringLiteral(" has started."));
 }
 
 void Logs::InitLogs() {
-    connectLog(gSystemLog,
-               sys_.db.GetStartUpKey(QStringLiteral("LogName"), QStringLiteral("Quorlan")),
+    connectLog(gSystemLog, db_.GetStartUpKey(QStringLiteral("LogName"), QStringLiteral("Quorlan")),
                QStringLiteral("CEN"), QStringLiteral("System LOG  "));
     systemLogOpened_ = true;
     connectLog(gRawLog, QStringLiteral("RAW_DEC.log"), QStringLiteral("RAW"),
@@ -95,15 +91,7 @@ void Logs::InitLogs() {
     connectLog(gDecoderLog, QStringLiteral("DECODE.log"), QStringLiteral("DEC"),
                QStringLiteral("DECODER LOG  "));
 
-    const QString rawLogText =
-        sys_.db.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False"));
-    gRawLogEnabled = BooleanValue(rawLogText);
-    sys_.window.chkEnableLogs.Value = gRawLogEnabled ? 1 : 0;
-    sys_.window.Changed();
-    // Setting the box raises its handler, which stores the value back as the
-    // word True or False; a value stored as that word already needs no write.
-    if (rawLogText != BooleanWord(gRawLogEnabled))
-        sys_.window.chkEnableLogs_Click();
+    readRawLogSetting();
 
     LogError(QStringLiteral("System log intialised"));
     // With their own time: they tell when it happened, not when it was written.
@@ -121,8 +109,8 @@ void Logs::InitLogs() {
     LogInput(QStringLiteral("Telstra Log intialised"));
     LogOutput(QStringLiteral("Outputs Log intialised"));
 
-    const QString periodText = sys_.db.GetStartUpKey(QStringLiteral("BackUpPeriod"),
-                                                     QString::number(kDefaultBackUpPeriod));
+    const QString periodText =
+        db_.GetStartUpKey(QStringLiteral("BackUpPeriod"), QString::number(kDefaultBackUpPeriod));
     gBackUpPeriod = WholeNumber(periodText);
     if (gBackUpPeriod < 1) {
         // A period of no hours would back the logs up at every tick, forever.
@@ -132,25 +120,25 @@ void Logs::InitLogs() {
         gBackUpPeriod = kDefaultBackUpPeriod;
     }
 
-    const QString lastText = sys_.db.GetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
-    const auto last = sys_.dateTimeText.ParseDateTime(lastText);
+    const QString lastText = db_.GetStartUpKey(QStringLiteral("LastBackUp"), time_.NowText());
+    const auto last = time_.texts().ParseDateTime(lastText);
     if (!last)
         LogError(QStringLiteral("System: LastBackUp \"%1\" is not a date and time. Counting the "
                                 "last back up as now.")
                      .arg(lastText));
-    gNextBackUp = last.value_or(sys_.Now()).addSecs(gBackUpPeriod * kSecondsPerHour);
+    gNextBackUp = last.value_or(time_.Now()).addSecs(gBackUpPeriod * kSecondsPerHour);
 
-    if (gNextBackUp > sys_.Now()) {
+    if (gNextBackUp > time_.Now()) {
         const QDateTime candidate = backUpTimeToday();
-        if (candidate < sys_.Now()) {
+        if (candidate < time_.Now()) {
             gNextBackUp = candidate.addSecs(gBackUpPeriod * kSecondsPerHour);
             LogError(QStringLiteral("System: Next back up time is less than the current time. "
                                     "Setting back up to ") +
-                     sys_.dateTimeText.DateTime(gNextBackUp));
+                     time_.texts().DateTime(gNextBackUp));
         } else {
             gNextBackUp = candidate;
             LogError(QStringLiteral("System: Back Up time is set to ") +
-                     sys_.dateTimeText.DateTime(gNextBackUp));
+                     time_.texts().DateTime(gNextBackUp));
         }
     } else {
         LogError(QStringLiteral(
@@ -158,10 +146,22 @@ void Logs::InitLogs() {
     }
 }
 
+// The box shows the setting, which is stored back as the word True or False,
+// as the box's own handler stores it; a value stored as that word already
+// needs no write.
+void Logs::readRawLogSetting() {
+    const QString rawLogText =
+        db_.GetStartUpKey(QStringLiteral("RawLogEnabled"), QStringLiteral("False"));
+    gRawLogEnabled = BooleanValue(rawLogText);
+    events_.RawLoggingShown(gRawLogEnabled);
+    if (rawLogText != BooleanWord(gRawLogEnabled))
+        db_.SetStartUpKey(QStringLiteral("RawLogEnabled"), BooleanWord(gRawLogEnabled));
+}
+
 QDateTime Logs::backUpTimeToday() {
     const QString& fallback = kDefaultBackUpTime;
-    const QString text = sys_.db.GetStartUpKey(QStringLiteral("BackUpTime"), fallback);
-    std::optional<QTime> time = sys_.dateTimeText.ParseTime(text);
+    const QString text = db_.GetStartUpKey(QStringLiteral("BackUpTime"), fallback);
+    std::optional<QTime> time = time_.texts().ParseTime(text);
     if (!time) {
         // A mistyped time must not quietly move the back-up to midnight.
         if (!backUpTimeReported_)
@@ -169,24 +169,24 @@ QDateTime Logs::backUpTimeToday() {
                      QStringLiteral("\" is not a time of day. Backing up at ") + fallback +
                      QLatin1Char('.'));
         backUpTimeReported_ = true;
-        time = sys_.dateTimeText.ParseTime(fallback);
+        time = time_.texts().ParseTime(fallback);
     }
-    return QDateTime(sys_.Now().date(), time.value_or(QTime()));
+    return QDateTime(time_.Now().date(), time.value_or(QTime()));
 }
 
 void Logs::CheckBackUp() {
-    if (!(gNextBackUp < sys_.Now()))
+    if (!(gNextBackUp < time_.Now()))
         return;
     if (gSystemLog.Backup().isEmpty()) {
         LogError(QStringLiteral("System failed to back up log."));
     } else {
-        sys_.db.SetStartUpKey(QStringLiteral("LastBackUp"), sys_.NowText());
+        db_.SetStartUpKey(QStringLiteral("LastBackUp"), time_.NowText());
         QDateTime candidate = backUpTimeToday();
-        if (candidate < sys_.Now())
+        if (candidate < time_.Now())
             candidate = candidate.addSecs(gBackUpPeriod * kSecondsPerHour);
         gNextBackUp = candidate;
         LogError(QStringLiteral("System: Next back up time is ") +
-                 sys_.dateTimeText.DateTime(gNextBackUp));
+                 time_.texts().DateTime(gNextBackUp));
     }
     if (gRawLog.Backup().isEmpty())
         LogError(QStringLiteral("System failed to back up raw log."));
@@ -195,14 +195,14 @@ void Logs::CheckBackUp() {
 }
 
 void Logs::WriteStopBanners() {
-    const QString banner = sys_.NowText() + QLatin1Char('\t') + kTitlePrefix + version::Text() +
+    const QString banner = time_.NowText() + QLatin1Char('\t') + kTitlePrefix + versionText_ +
                            QStringLiteral(" has been stopped.");
     gSystemLog.AddLog(banner);
     gDecoderLog.AddLog(banner);
     gRawLog.AddLog(banner);
 }
 
-void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
+void Logs::writePane(QByteArray& held, LogPane pane, const QByteArray& stamp,
                      const QByteArray& msg) {
     QByteArray line = platform::Joined({stamp, "  ", msg, "\r\n"});
     if (batchDepth_ == 0) {
@@ -210,17 +210,17 @@ void Logs::writePane(QByteArray& held, Control& pane, const QByteArray& stamp,
         return;
     }
     for (PaneLines& waiting : batchPanes_) {
-        if (waiting.pane == &pane) {
+        if (waiting.pane == pane) {
             waiting.lines << line;
             return;
         }
     }
-    batchPanes_ << PaneLines{&held, &pane, {line}};
+    batchPanes_ << PaneLines{&held, pane, {line}};
 }
 
 // The newest line goes on top of what the pane held after the line before
 // it, which is cut to the limit like each line's text on its own.
-void Logs::showLines(QByteArray& held, Control& pane, const QList<QByteArray>& lines) {
+void Logs::showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& lines) {
     QByteArray before;
     for (qsizetype i = lines.size() - 2; i >= 0 && before.size() < kPaneLimit; --i)
         before += lines[i];
@@ -228,10 +228,8 @@ void Logs::showLines(QByteArray& held, Control& pane, const QList<QByteArray>& l
         before += held;
     before.truncate(kPaneLimit);
     const QByteArray text = lines.last() + before;
-    pane.Text = QString::fromUtf8(text);
-    pane.Bytes = text;
+    events_.PaneChanged(pane, text);
     held = text.left(kPaneLimit);
-    sys_.window.Changed();
 }
 
 void Logs::flushBatch() {
@@ -242,7 +240,7 @@ void Logs::flushBatch() {
     panes.swap(batchPanes_);
     lines.swap(batchSystemLines_);
     for (const PaneLines& waiting : std::as_const(panes))
-        showLines(*waiting.held, *waiting.pane, waiting.lines);
+        showLines(*waiting.held, waiting.pane, waiting.lines);
     if (!lines.isEmpty())
         gSystemLog.AddLogs(lines);
     lines.clear();
@@ -251,7 +249,7 @@ void Logs::flushBatch() {
 }
 
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
-    const QByteArray line = platform::Joined({sys_.NowText().toUtf8(), "\t", source, "\t", msg});
+    const QByteArray line = platform::Joined({time_.NowText().toUtf8(), "\t", source, "\t", msg});
     if (systemLogOpened_ && batchDepth_ > 0) {
         batchSystemLines_ << line;
     } else if (systemLogOpened_) {
@@ -264,23 +262,27 @@ void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
 }
 
 void Logs::LogError(const QByteArray& msg) {
-    writePane(gErrorLogText, sys_.window.txbLogErrors, sys_.NowText().toUtf8(), msg);
+    writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), msg);
     writeSystemLine("Error", msg);
 }
 
 void Logs::LogInput(const QByteArray& msg) {
-    writePane(gTelstraLogText, sys_.window.txbLogTelstra,
-              sys_.dateTimeText.Time(sys_.Now().time()).toUtf8(), msg);
+    writePane(gTelstraLogText, LogPane::Telstra, time_.TimeText().toUtf8(), msg);
     writeSystemLine("Input", msg);
 }
 
 void Logs::LogOutput(const QByteArray& msg) {
-    writePane(gOutputsLogText, sys_.window.txbLogOutputs,
-              sys_.dateTimeText.Time(sys_.Now().time()).toUtf8(), msg);
+    writePane(gOutputsLogText, LogPane::Outputs, time_.TimeText().toUtf8(), msg);
     writeSystemLine("Output", msg);
 }
 
 void Logs::LogDecoder(const QByteArray& msg) {
-    writePane(gDecoderLogText, sys_.window.txbSatDecoder, sys_.NowText().toUtf8(), msg);
-    gDecoderLog.AddLog(sys_.NowText().toUtf8() + '\t' + msg);
+    writePane(gDecoderLogText, LogPane::Decoder, time_.NowText().toUtf8(), msg);
+    gDecoderLog.AddLog(time_.NowText().toUtf8() + '\t' + msg);
+}
+
+void Logs::ShowDecoderTrace(const QByteArray& text) {
+    gDecoderLogText.prepend(time_.NowText().toUtf8() + "  " + text + "\r\n");
+    events_.PaneChanged(LogPane::Decoder, gDecoderLogText);
+    gDecoderLogText.truncate(kTraceLimit);
 }

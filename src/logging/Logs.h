@@ -1,6 +1,8 @@
 #pragma once
 
+#include "config/CoreEvents.h"
 #include "logging/LogClass.h"
+#include "platform/Time.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -8,17 +10,21 @@
 #include <QString>
 #include <QStringList>
 
-class System;
-struct Control;
+class adoQuorlan;
 
 // The application's three log files (System, raw input, decoder), the four log
 // writers with their panes, and the back-up schedule.
 //
 // Messages are byte texts: what a peer sent goes into the files unchanged. The
-// system's own texts are written as UTF-8.
+// system's own texts are written as UTF-8. The panes' texts go to the
+// operator as events; the settings (folder, names, back-up schedule, raw
+// logging) are read from and written to the StartUp table.
 class Logs {
 public:
-    explicit Logs(System& system);
+    // `workDir` is the system's working folder, which start-up may change;
+    // `versionText` goes into the banners.
+    Logs(platform::Time time, const QString& workDir, adoQuorlan& db, CoreEvents& events,
+         QString versionText);
 
     LogClass gRawLog; // the carrier feed writes the raw bytes into it
     LogClass gDecoderLog;
@@ -44,8 +50,14 @@ public:
     void LogOutput(const QString& msg) { LogOutput(msg.toUtf8()); }
     void LogDecoder(const QString& msg) { LogDecoder(msg.toUtf8()); }
 
+    // A line of the decoder's trace, on top of the decoder pane, which keeps
+    // the trace longer than a pane keeps log lines.
+    void ShowDecoderTrace(const QByteArray& text);
+
     // Most text a pane holds; older text is cut off.
     static constexpr int kPaneLimit = 5000;
+    // Most characters the decoder pane keeps after a trace line.
+    static constexpr int kTraceLimit = 10000;
 
     // While a batch lives, the lines for the panes and the System log wait,
     // in order, and go out when the last batch ends: one write of the file and
@@ -70,14 +82,18 @@ private:
     void writingNotice(LogClass& log, const QString& text);
     void connectLog(LogClass& log, const QString& fileName, const QString& user,
                     const QString& title);
-    void writePane(QByteArray& held, Control& pane, const QByteArray& stamp, const QByteArray& msg);
-    void showLines(QByteArray& held, Control& pane, const QList<QByteArray>& lines);
+    void writePane(QByteArray& held, LogPane pane, const QByteArray& stamp, const QByteArray& msg);
+    void showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& lines);
+    void readRawLogSetting();
     void flushBatch();
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
     QString logsFolder();
 
-    System& sys_;
+    platform::Time time_;
+    adoQuorlan& db_;
+    CoreEvents& events_;
+    QString versionText_;
     LogClass gSystemLog;
     QByteArray gTelstraLogText;
     int gBackUpPeriod = 0;       // hours; read at start-up
@@ -91,7 +107,7 @@ private:
 
     struct PaneLines {
         QByteArray* held;
-        Control* pane;
+        LogPane pane;
         QList<QByteArray> lines; // oldest first
     };
     int batchDepth_ = 0;

@@ -63,7 +63,7 @@ void Connection::Open() {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // mode=rw: SQLite opens the file read-write and never creates it.
-        const QString mode = Mode == 1 ? QStringLiteral("ro") : QStringLiteral("rw");
+        const QString mode = Mode == kModeRead ? QStringLiteral("ro") : QStringLiteral("rw");
         db.setDatabaseName(
             QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
             QStringLiteral("?mode=") + mode);

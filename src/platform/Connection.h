@@ -8,6 +8,10 @@
 
 namespace platform {
 
+// How a connection opens its file, numbered as the system's routines have
+// always given it.
+enum ConnectMode : int { kModeRead = 1, kModeReadWrite = 3 };
+
 // One open database file. The connection string keeps the form the system's
 // routines have always used; the file named after "Data Source=" is opened with
 // SQLite and is never created here: a missing file is an error.
@@ -19,7 +23,7 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     QString ConnectionString;
-    int Mode = 3; // 1 read-only, 3 read and write
+    int Mode = kModeReadWrite; // a ConnectMode
     // Folder that relative paths (".\name") in the connection string refer to;
     // empty means the process's current folder.
     QString BaseFolder;

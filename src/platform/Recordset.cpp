@@ -123,7 +123,7 @@ void Recordset::requireCurrent() const {
 }
 
 void Recordset::requireUpdatable() const {
-    if (LockType == 1 || !hasRowid_)
+    if (LockType == kLockReadOnly || !hasRowid_)
         throw Error(QStringLiteral("Current Recordset does not support updating. This may be a "
                                    "limitation of the provider, or of the selected locktype."));
 }

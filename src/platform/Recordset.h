@@ -11,15 +11,33 @@ namespace platform {
 
 class Connection;
 
+// A recordset's lock type, numbered as the system's routines have always
+// given it: read-only, or rows that may be changed and written back.
+enum LockKind : int {
+    kLockReadOnly = 1,
+    kLockPessimistic = 2,
+    kLockOptimistic = 3,
+    kLockBatchOptimistic = 4,
+};
+// Where the cursor is kept; every recordset here is read into memory.
+enum CursorPlace : int { kCursorOnServer = 2, kCursorOnClient = 3 };
+enum CursorKind : int {
+    kCursorForwardOnly = 0,
+    kCursorKeyset = 1,
+    kCursorDynamic = 2,
+    kCursorStatic = 3,
+};
+
 // A client-side cursor: the rows of the query are read into memory when it opens,
 // so the record count is valid at once and moving never touches the database.
 // Changed rows go back to the table by row id on Update.
 class Recordset {
 public:
-    // Lock types: 1 read-only, 2 pessimistic, 3 optimistic, 4 batch optimistic.
-    int CursorLocation = 3;
-    int CursorType = 2;
-    int LockType = 1;
+    // Held as numbers, which the callers still pass: a CursorPlace, a
+    // CursorKind and a LockKind.
+    int CursorLocation = kCursorOnClient;
+    int CursorType = kCursorDynamic;
+    int LockType = kLockReadOnly;
 
     void Open(const QString& source, const Connection& connection, const QVariantList& params = {});
     void Requery();

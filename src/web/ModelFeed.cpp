@@ -1,5 +1,6 @@
 #include "web/ModelFeed.h"
 
+#include "app/WindowEvents.h"
 #include "app/frmQuorlan.h"
 #include "web/WindowJson.h"
 
@@ -15,8 +16,9 @@ constexpr qint64 kMaxIncomingMessage = 1024;
 
 } // namespace
 
-ModelFeed::ModelFeed(frmQuorlan& window, std::function<bool(const QString&)> alive)
-    : window_(window), alive_(std::move(alive)) {
+ModelFeed::ModelFeed(frmQuorlan& window, app::WindowEvents& events,
+                     std::function<bool(const QString&)> alive)
+    : window_(window), events_(events), alive_(std::move(alive)) {
     throttle_.setSingleShot(true);
     throttle_.setInterval(kInterval);
     connect(&throttle_, &QTimer::timeout, this, [this] {
@@ -54,7 +56,8 @@ void ModelFeed::CloseSession(const QString& token) {
 
 void ModelFeed::watch(bool on) {
     if (on && !watching_)
-        watching_ = connect(&window_, &frmQuorlan::changed, this, &ModelFeed::modelChanged);
+        watching_ =
+            connect(&events_, &app::WindowEvents::modelChanged, this, &ModelFeed::modelChanged);
     else if (!on && watching_)
         disconnect(std::exchange(watching_, {}));
 }

@@ -10,12 +10,16 @@
 class QWebSocket;
 class frmQuorlan;
 
+namespace app {
+class WindowEvents;
+}
+
 namespace web {
 
 // The live view: every open WebSocket gets the whole window model when it
-// opens and again after each change, at most kMaxPerSecond times a second.
-// The model is watched only while a socket is open, so a console nobody
-// looks at costs the relay nothing.
+// opens and again after each change the events announce, at most
+// kMaxPerSecond times a second. The events are watched only while a socket
+// is open, so a console nobody looks at costs the relay nothing.
 class ModelFeed : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +30,8 @@ public:
     static constexpr qint64 kMaxQueuedBytes = qint64(4) * 1024 * 1024;
 
     // `alive` tells whether a socket's session still stands.
-    ModelFeed(frmQuorlan& window, std::function<bool(const QString& token)> alive);
+    ModelFeed(frmQuorlan& window, app::WindowEvents& events,
+              std::function<bool(const QString& token)> alive);
     ~ModelFeed() override;
 
     void Add(std::unique_ptr<QWebSocket> socket, const QString& token);
@@ -46,6 +51,7 @@ private:
     void watch(bool on);
 
     frmQuorlan& window_;
+    app::WindowEvents& events_;
     std::function<bool(const QString&)> alive_;
     std::vector<Client> sockets_;
     QTimer throttle_;

@@ -15,11 +15,13 @@ namespace web {
 // System log, the Operators table, and the console's StartUp settings.
 class RelayConsoleHost final : public WebConsoleHost {
 public:
-    RelayConsoleHost(frmQuorlan& window, const platform::Clock& clock, Logs& logs, adoQuorlan& db,
-                     const QString& workDir)
-        : window_(window), clock_(clock), logs_(logs), db_(db), workDir_(workDir) {}
+    RelayConsoleHost(frmQuorlan& window, app::WindowEvents& events, const platform::Clock& clock,
+                     Logs& logs, adoQuorlan& db, const QString& workDir)
+        : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir) {
+    }
 
     frmQuorlan& Window() override { return window_; }
+    app::WindowEvents& Events() override { return events_; }
     QDateTime Now() const override;
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
@@ -29,6 +31,7 @@ public:
 
 private:
     frmQuorlan& window_;
+    app::WindowEvents& events_;
     const platform::Clock& clock_;
     Logs& logs_;
     adoQuorlan& db_;

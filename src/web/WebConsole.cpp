@@ -83,7 +83,7 @@ bool IsUpgrade(const QHttpServerRequest& request) {
 WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent)
     : QAbstractHttpServer(parent), host_(host), settings_(std::move(settings)),
       connections_(new ConsoleConnections([this] { return host_.Now(); }, kMaxBody, this)),
-      feed_(std::make_unique<ModelFeed>(host.Window(), [this](const QString& token) {
+      feed_(std::make_unique<ModelFeed>(host.Window(), host.Events(), [this](const QString& token) {
           return !sessions_.Alive(token, host_.Now()).isEmpty();
       })) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,

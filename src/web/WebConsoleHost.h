@@ -6,6 +6,10 @@
 
 class frmQuorlan;
 
+namespace app {
+class WindowEvents;
+}
+
 namespace web {
 
 // Where and how the console listens, from the StartUp table.
@@ -19,11 +23,13 @@ struct WebConsoleSettings {
 };
 
 // All the console needs of the relay: the window model it shows and drives,
-// the clock, the System log, and the operators' passwords.
+// the events that tell it the model changed, the clock, the System log, and
+// the operators' passwords.
 class WebConsoleHost {
 public:
     virtual ~WebConsoleHost() = default;
     virtual frmQuorlan& Window() = 0;
+    virtual app::WindowEvents& Events() = 0;
     virtual QDateTime Now() const = 0;
     virtual void LogSystem(const QString& line) = 0;
     // NAME's stored password hash, for config::OperatorPasswordMatches; for

@@ -4,7 +4,7 @@
 #include "FileText.h"
 #include "ProcessMemory.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "SatelliteStream.h"
 

@@ -4,7 +4,7 @@
 
 #include "FileText.h"
 #include "SatelliteStream.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 #include "platform/Error.h"
 
 #include <QTest>
@@ -88,7 +88,7 @@ private slots:
         for (const char* line : {"  <29>\r\n", "  [Found F1]\r\n", "  [Found SYNC]\r\n"})
             QVERIFY2(pane.contains(line), line);
         QVERIFY(pane.contains("  [DECODE]\tF1 1200 0000008 A first block page one\r\n"));
-        QVERIFY(pane.size() <= SystemDecoderSink::kTraceLimit);
+        QVERIFY(pane.size() <= Logs::kTraceLimit);
         QVERIFY(r.t->window.txbSatDecoder.Text.startsWith(
             QStringLiteral("15 Jan 2026 10:00:00  <4>\r\n")));
     }

@@ -5,7 +5,7 @@
 // resend runs on the fake clock.
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "SatelliteStream.h"
 

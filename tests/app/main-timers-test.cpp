@@ -1,7 +1,7 @@
 // The main timers: the fixed order of the five-second upkeep and how a failing
 // step is reported.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "platform/Error.h"
 

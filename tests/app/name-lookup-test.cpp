@@ -6,7 +6,7 @@
 #include "FileText.h"
 #include "HeldDns.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "decoder/MessagePacket.h"
 

@@ -2,7 +2,7 @@
 // them, checked by what they leave in the tables, the logs and on the wire.
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 #include "app/GridEditing.h"
 
 #include <QDir>

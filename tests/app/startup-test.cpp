@@ -1,6 +1,6 @@
 // Start-up and shutdown of a whole System on a real working folder.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QDir>
 #include <QFile>

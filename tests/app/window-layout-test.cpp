@@ -1,7 +1,7 @@
 // The window model: layout on resizing, the grids' bindings at start-up and the
 // notices of the two pop-up boxes.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "platform/Recordset.h"
 

@@ -2,7 +2,7 @@
 // against the rows in the real Ombrixsys.mdb of a temporary working folder.
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "config/DatabaseFiles.h"
 #include "platform/Recordset.h"

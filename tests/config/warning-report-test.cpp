@@ -1,7 +1,7 @@
 // The warning report as the operator reads it in the warning box, and the one
 // line it leaves in the error log.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QFile>
 #include <QTest>

@@ -4,7 +4,7 @@
 // connected (window-outputs.png).
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "app/ConnectionStates.h"
 #include "gui/MainWindow.h"

@@ -2,7 +2,7 @@
 // panes of the window, and the daily back-up, driven by the fake clock.
 
 #include "FileText.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QDir>
 #include <QFile>

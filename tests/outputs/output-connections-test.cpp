@@ -2,7 +2,7 @@
 // on the wire and what the System log says about it.
 
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 #include "app/GridEditing.h"
 #include "config/RefusalLog.h"
 

@@ -7,7 +7,7 @@
 #include "ProcessMemory.h"
 #include "StuckClient.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "outputs/ClientQueue.h"
 

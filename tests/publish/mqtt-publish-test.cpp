@@ -4,7 +4,7 @@
 #include "Broker.h"
 #include "TestCertificates.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "decoder/MessagePacket.h"
 #include "outputs/DummyMessage.h"

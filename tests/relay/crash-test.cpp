@@ -4,7 +4,7 @@
 
 #include "ProcessMemory.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

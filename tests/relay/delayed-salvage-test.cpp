@@ -5,7 +5,7 @@
 
 #include "FileText.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 #include "LogLines.h"
 #include "StuckClient.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "outputs/ClientQueue.h"
 #include "platform/Recordset.h"

@@ -1,7 +1,7 @@
 // The port check: connections that would use one port are reported, however
 // their ports are written.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QTest>
 

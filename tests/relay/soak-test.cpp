@@ -10,7 +10,7 @@
 
 #include "ProcessMemory.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "SatelliteStream.h"
 

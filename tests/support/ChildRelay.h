@@ -3,7 +3,7 @@
 // Start-up of the relays that the crash and durability tests run as child
 // processes, to be killed outright.
 
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include <QCoreApplication>
 #include <functional>

@@ -1,14 +1,11 @@
 #pragma once
 
-#include "app/System.h"
-#include "platform/Clock.h"
-
+#include <QHostAddress>
 #include <QList>
 #include <QStringList>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QVariantList>
-#include <memory>
 
 // A working folder in a temporary directory, made as `ombrix init` makes one,
 // and read or changed behind the relay's back with plain SQL, as an operator
@@ -57,29 +54,4 @@ struct LoopbackClient {
     }
     explicit LoopbackClient(quint16 port) : LoopbackClient() { connectTo(port); }
     void connectTo(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); }
-};
-
-// Lets the sockets' events run until the client is connected and output
-// `index` of the relay has accepted it, then runs the outputs' heartbeat.
-bool AcceptedOnOutput(System& system, LoopbackClient& client, int index);
-
-// A System on a work folder, driven by a fake clock, with the warnings and
-// message boxes it raises collected for the test to read.
-class TestSystem {
-public:
-    explicit TestSystem(const QString& workDir, SystemOptions options = {});
-
-    platform::FakeClock clock;
-    std::unique_ptr<System> system;
-
-    struct Warning {
-        int number;
-        QString text;
-        int socket;
-    };
-    QList<Warning> warnings;
-    QStringList messageBoxes;
-
-    System* operator->() { return system.get(); }
-    QList<int> warningNumbers() const;
 };

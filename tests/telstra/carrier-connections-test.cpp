@@ -3,7 +3,7 @@
 
 #include "FileText.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "SatelliteStream.h"
 

@@ -4,7 +4,7 @@
 
 #include "ProcessMemory.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 #include "config/Operators.h"
 #include "web/ConnectionBudget.h"
 #include "web/ConsoleConnections.h"
@@ -154,8 +154,9 @@ class WebConsoleTest : public QObject {
             t->system->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
             config::SetOperatorPassword(t->system->db.gSysConnection, kName, kPassword,
                                         QStringLiteral("15 Jan 2026 10:00:00"));
-            host = std::make_unique<web::RelayConsoleHost>(
-                t->system->window, t->system->clock, t->system->logs, t->system->db, t->system->workDir);
+            host = std::make_unique<web::RelayConsoleHost>(t->system->window, t->system->events,
+                                                           t->system->clock, t->system->logs,
+                                                           t->system->db, t->system->workDir);
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
             if (!failure.isEmpty())
@@ -837,6 +838,20 @@ private slots:
             },
             kWaitMs));
         QVERIFY(messages.size() <= 4);
+
+        // A warning of the core reaches the console as the window shows it.
+        f.sys().ShowWarning(ErrorCode::SystemTimer, QStringLiteral("the timer failed"), 0);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return QJsonDocument::fromJson(messages.last().toUtf8())
+                    .object()
+                    .value(QStringLiteral("warning"))
+                    .toObject()
+                    .value(QStringLiteral("text"))
+                    .toString()
+                    .contains(QStringLiteral("the timer failed"));
+            },
+            kWaitMs));
 
         // A foreign page and a caller without a session never get the model.
         QWebSocket foreign(QStringLiteral("http://evil.example"));
