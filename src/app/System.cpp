@@ -16,10 +16,16 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      window(*this), display(*this), events(window, display), db(*this), errorCodes(*this),
-      delayedDb(*this), logs(*this), outputRules(*this), outputSockets(*this), global(*this),
-      decSockets(*this), decoderSink(*this), decoder(decoderSink), publisherHost(*this),
-      publishers(publisherHost), options_(std::move(options)) {
+      window(*this), display(*this), events(window, display),
+      db(workDir, events,
+         [this](LogPane side, const QString& line) {
+             side == LogPane::Telstra ? logs.LogInput(line) : logs.LogOutput(line);
+         }),
+      errorCodes(*this), delayedDb(*this), logs(*this), outputRules(*this), outputSockets(*this),
+      global(*this), decSockets(*this), decoderSink(*this), decoder(decoderSink),
+      publisherHost(*this), publishers(publisherHost), commands(*this),
+      options_(std::move(options)) {
+    db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
@@ -104,7 +110,7 @@ bool System::Form_Load() {
 
     window.cmdEnable.Caption = QStringLiteral("Disable");
     window.Changed();
-    db.EnableTelstra();
+    commands.ApplyCarriersActive(true);
 
     if (logs.gRawLogEnabled)
         OpenRawTestFile();
