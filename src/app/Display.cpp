@@ -69,22 +69,20 @@ bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& r
     return true;
 }
 
+// Every table starts read-only, as the events of any later change show it.
 void Display::LoadAllGrids() {
-    frmQuorlan& w = sys_.window;
-    sys_.db.OpenTelstra(1);
-    if (Bind(w.dgTelstra, sys_.db.rsTelstra, colours::Blue))
-        SetTelstraColumns(sys_.db.rsTelstra->FieldCount());
-    sys_.db.OpenOutputs(1);
-    if (Bind(w.dgOutputs, sys_.db.rsOutputs, colours::Blue))
-        SetOutputsColumns(sys_.db.rsOutputs->FieldCount());
-    sys_.db.OpenPublishers(1);
-    if (Bind(w.dgPublishers, sys_.db.rsPublishers, colours::Blue))
-        SetPublishersColumns(sys_.db.rsPublishers->FieldCount());
-    sys_.db.OpenStartUp(1);
-    if (Bind(w.dgStartup, sys_.db.gRsStartUp, colours::Blue))
-        SetStartupColumns(sys_.db.gRsStartUp->FieldCount());
-    sys_.db.OpenErrorCodes(1);
-    Bind(w.dgErrorCodes, sys_.db.rsErrorCodes, colours::Blue);
+    adoQuorlan& db = sys_.db;
+    CoreEvents& events = sys_.events;
+    db.OpenTelstra(1);
+    events.TableShown(ShownTable::Telstra, db.rsTelstra, TableMode::Showing);
+    db.OpenOutputs(1);
+    events.TableShown(ShownTable::Outputs, db.rsOutputs, TableMode::Showing);
+    db.OpenPublishers(1);
+    events.TableShown(ShownTable::Publishers, db.rsPublishers, TableMode::Showing);
+    db.OpenStartUp(1);
+    events.TableShown(ShownTable::StartUp, db.gRsStartUp, TableMode::Showing);
+    db.OpenErrorCodes(1);
+    Bind(sys_.window.dgErrorCodes, db.rsErrorCodes, colours::Blue);
     sys_.delayedDb.OpenDelayedList();
 }
 

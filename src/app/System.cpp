@@ -16,12 +16,17 @@ System::System(SystemOptions options, QObject* parent)
       workDir(options.workDir.isEmpty() ? QDir::currentPath()
                                         : QFileInfo(options.workDir).absoluteFilePath()),
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
-      window(*this), display(*this), events(window, display), db(*this),
+      window(*this), display(*this), events(window, display),
+      db(workDir, events,
+         [this](LogPane side, const QString& line) {
+             side == LogPane::Telstra ? logs.LogInput(line) : logs.LogOutput(line);
+         }),
       errorCodes(db, events, platform::Time(clock, dateTimeText)), delayedDb(*this),
       logs(platform::Time(clock, dateTimeText), workDir, db, events, version::Text()),
       outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      options_(std::move(options)) {
+      commands(*this), options_(std::move(options)) {
+    db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
@@ -106,7 +111,7 @@ bool System::Form_Load() {
 
     window.cmdEnable.Caption = QStringLiteral("Disable");
     window.Changed();
-    db.EnableTelstra();
+    commands.ApplyCarriersActive(true);
 
     if (logs.gRawLogEnabled)
         OpenRawTestFile();

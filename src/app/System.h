@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Display.h"
+#include "app/SystemCommands.h"
 #include "app/SystemDecoderSink.h"
 #include "app/SystemPublisherHost.h"
 #include "app/WindowEvents.h"
@@ -82,6 +83,7 @@ private:
     SystemPublisherHost publisherHost; // the publishers' only way into the relay
 public:
     publish::Publishers publishers; // config, relay: the MQTT brokers
+    SystemCommands commands;        // the operator's commands, from every view
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();

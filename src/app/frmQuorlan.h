@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "config/Commands.h"
 
 #include <QObject>
 #include <QStringList>
@@ -89,6 +90,7 @@ public:
     void cmdOpenTelstra_Click();
     void cmdEnable_Click();
     void chkEnableLogs_Click();
+    void chkInsertBatch_Click();
     void cmdSendDummy_Click();
     void cmdDeleteDelayed_Click();
     // How many packets the delayed store holds: what "Delete ALL" would
@@ -114,6 +116,20 @@ public:
     // Why the command that Click ran last was refused ("" when it was not),
     // as the warning box shows it: the console's API answers with it.
     QString Refusal;
+
+    // The operator's commands, for the views that give them other than by a
+    // control's handler (the console's API).
+    config::Commands& Commands();
+    // Runs an operator's command as Click runs a handler: what it raises is
+    // logged under NAME, its refusal kept in Refusal and returned, and the
+    // views told at once.
+    QString Run(const QString& name, const std::function<QString()>& command);
+    // The captions follow the commands' state: a table's button offers
+    // Commit while the table is open for editing, Edit otherwise; the Enable
+    // button offers to switch the carriers the other way.
+    void EditingChanged(config::EditedTable table);
+    void CarriersChanged(bool active);
+    Control& EditButton(config::EditedTable table);
 
 signals:
     void changed();

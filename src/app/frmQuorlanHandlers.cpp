@@ -2,8 +2,6 @@
 
 #include "app/System.h"
 #include "app/frmQuorlan.h"
-#include "config/SettingValues.h"
-#include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 
 #include <QHash>
@@ -36,23 +34,11 @@ void frmQuorlan::SSTab1_Click(int tab) {
 }
 
 void frmQuorlan::cmdGeneralEdit_Click() {
-    QString message;
-    if (cmdGeneralEdit.Caption == QLatin1String("Edit")) {
-        cmdGeneralEdit.Caption = QStringLiteral("Commit");
-        sys_.db.EditStartUp();
-        message = QStringLiteral("Event: StartUp database opened for edit");
-    } else {
-        sys_.db.CommitStartUp();
-        cmdGeneralEdit.Caption = QStringLiteral("Edit");
-        message = QStringLiteral("Event: StartUp database commited");
-    }
-    Changed();
-    sys_.logs.LogError(message);
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::StartUp);
 }
 
 void frmQuorlan::cmdClearWarning_Click() {
-    frmeSystemError.Visible = false;
-    Changed();
+    Commands().ClearWarning();
 }
 
 void frmQuorlan::cmdDoneInfo_Click() {
@@ -61,11 +47,11 @@ void frmQuorlan::cmdDoneInfo_Click() {
 }
 
 void frmQuorlan::mnuForceBackup_Click() {
-    sys_.logs.gNextBackUp = sys_.Now();
+    Commands().ForceBackUp();
 }
 
 void frmQuorlan::mnuCheckDelayedDbase_Click() {
-    sys_.delayedDb.gNextCompactCheck = sys_.Now();
+    Commands().CheckStore();
 }
 
 void frmQuorlan::mnuMinimise_Click() {
@@ -74,81 +60,43 @@ void frmQuorlan::mnuMinimise_Click() {
 }
 
 void frmQuorlan::cmdEditOuputs_Click() {
-    if (cmdEditOuputs.Caption == QLatin1String("Edit")) {
-        cmdEditOuputs.Caption = QStringLiteral("Commit");
-        guarded("cmdEditOuputs_Click", [&] { sys_.db.EditOutputs(); });
-        Changed();
-        sys_.logs.LogOutput(QStringLiteral("Event: Outputs opened for EDIT"));
-        return;
-    }
-    // A commit that fails leaves the button on Commit, so the operator can
-    // correct the grid and try again.
-    if (!sys_.db.CommitOutputs())
-        return;
-    cmdEditOuputs.Caption = QStringLiteral("Edit");
-    Changed();
-    sys_.logs.LogOutput(QStringLiteral("Event: Outputs database commited"));
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::Outputs);
 }
 
 void frmQuorlan::cmdEditPublishers_Click() {
-    if (cmdEditPublishers.Caption == QLatin1String("Edit")) {
-        cmdEditPublishers.Caption = QStringLiteral("Commit");
-        sys_.db.EditPublishers();
-        Changed();
-        sys_.logs.LogOutput(QStringLiteral("Event: Publishers opened for EDIT"));
-        return;
-    }
-    // As for the outputs: a failed commit keeps the button on Commit.
-    if (!sys_.db.CommitPublishers())
-        return;
-    cmdEditPublishers.Caption = QStringLiteral("Edit");
-    Changed();
-    sys_.logs.LogOutput(QStringLiteral("Event: Publishers table committed"));
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::Publishers);
 }
 
 void frmQuorlan::cmdOpenTelstra_Click() {
-    if (cmdOpenTelstra.Caption == QLatin1String("Edit")) {
-        cmdOpenTelstra.Caption = QStringLiteral("Commit");
-        sys_.db.EditTelstra();
-        Changed();
-        sys_.logs.LogInput(QStringLiteral("Event: Telstra opened for EDIT"));
-        return;
-    }
-    if (!sys_.db.CommitTelstra())
-        return;
-    cmdOpenTelstra.Caption = QStringLiteral("Edit");
-    Changed();
-    sys_.logs.LogInput(QStringLiteral("Event: Telstra database commited"));
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::Telstra);
 }
 
 void frmQuorlan::cmdEnable_Click() {
-    // The caption names the next action.
-    if (cmdEnable.Caption != QLatin1String("Enable Soc")) {
-        cmdEnable.Caption = QStringLiteral("Enable Soc");
-        sys_.db.DisableTelstra();
-    } else {
-        cmdEnable.Caption = QStringLiteral("Disable Soc");
-        sys_.db.EnableTelstra();
-    }
-    Changed();
+    Commands().SetCarriersActive(!Commands().CarriersActive());
 }
 
 void frmQuorlan::chkEnableLogs_Click() {
-    sys_.logs.gRawLogEnabled = chkEnableLogs.Value != 0;
-    sys_.db.SetStartUpKey(QStringLiteral("RawLogEnabled"), BooleanWord(sys_.logs.gRawLogEnabled));
+    Commands().SetRawLogging(chkEnableLogs.Value != 0);
+}
+
+void frmQuorlan::chkInsertBatch_Click() {
+    Commands().SetDecoderTrace(chkInsertBatch.Value != 0);
 }
 
 void frmQuorlan::cmdSendDummy_Click() {
-    sys_.outputRules.RelayToOutputs(DummyMessage(sys_.dateTimeText.Time(sys_.Now().time()),
-                                                 sys_.gIncomingPktType, sys_.gServerID));
+    Commands().SendIdleMessage();
 }
 
 void frmQuorlan::cmdDeleteDelayed_Click() {
-    sys_.delayedDb.ClearDelayed();
+    Commands().DeleteStoredPackets();
 }
 
 qint64 frmQuorlan::StoredPackets() const {
-    return sys_.delayedDb.gDelayedCount;
+    return sys_.commands.StoredPackets();
+}
+
+config::Commands& frmQuorlan::Commands() {
+    return sys_.commands;
 }
 
 void frmQuorlan::showPane(const Control& pane) {
@@ -174,6 +122,7 @@ const QHash<QString, Handler>& ClickHandlers() {
         {QStringLiteral("cmdSendDummy"), &frmQuorlan::cmdSendDummy_Click},
         {QStringLiteral("cmdDeleteDelayed"), &frmQuorlan::cmdDeleteDelayed_Click},
         {QStringLiteral("chkEnableLogs"), &frmQuorlan::chkEnableLogs_Click},
+        {QStringLiteral("chkInsertBatch"), &frmQuorlan::chkInsertBatch_Click},
         {QStringLiteral("txbLogErrors"), &frmQuorlan::txbLogErrors_DblClick},
         {QStringLiteral("txbLogOutputs"), &frmQuorlan::txbLogOutputs_DblClick},
         {QStringLiteral("txbLogTelstra"), &frmQuorlan::txbLogTelstra_DblClick},
@@ -188,17 +137,49 @@ const QHash<QString, Handler>& ClickHandlers() {
 } // namespace
 
 bool frmQuorlan::HasClickHandler(const QString& name) const {
-    // The batch-logic box has no handler: the decoder reads its state.
-    return ClickHandlers().contains(name) || name == QLatin1String("chkInsertBatch");
+    return ClickHandlers().contains(name);
 }
 
 // The operator sees what a command did at once, not at the next coalesced
 // notice.
 void frmQuorlan::Click(const QString& name) {
+    const Handler handler = ClickHandlers().value(name);
+    Run(name, [&] {
+        if (handler)
+            (this->*handler)();
+        return Refusal;
+    });
+}
+
+QString frmQuorlan::Run(const QString& name, const std::function<QString()>& command) {
     Refusal.clear();
-    if (const Handler handler = ClickHandlers().value(name))
-        guarded(qPrintable(name), [&] { (this->*handler)(); });
+    guarded(qPrintable(name), [&] { Refusal = command(); });
     ChangedNow();
+    return Refusal;
+}
+
+void frmQuorlan::EditingChanged(config::EditedTable table) {
+    Control& button = EditButton(table);
+    button.Caption = Commands().Editing(table) ? QStringLiteral("Commit") : QStringLiteral("Edit");
+}
+
+// The caption names the next action.
+void frmQuorlan::CarriersChanged(bool active) {
+    cmdEnable.Caption = active ? QStringLiteral("Disable Soc") : QStringLiteral("Enable Soc");
+}
+
+Control& frmQuorlan::EditButton(config::EditedTable table) {
+    switch (table) {
+    case config::EditedTable::Outputs:
+        return cmdEditOuputs;
+    case config::EditedTable::Telstra:
+        return cmdOpenTelstra;
+    case config::EditedTable::Publishers:
+        return cmdEditPublishers;
+    case config::EditedTable::StartUp:
+        break;
+    }
+    return cmdGeneralEdit;
 }
 
 void frmQuorlan::DblClick(const QString& name) {

@@ -1,7 +1,7 @@
 #include "config/adoQuorlan.h"
 
-#include "app/System.h"
 #include "config/DatabaseFiles.h"
+#include "config/ErrorCodes.h"
 #include "platform/Error.h"
 
 namespace {
@@ -11,20 +11,26 @@ const QString kSysConnectionString = QStringLiteral(
 
 } // namespace
 
-adoQuorlan::adoQuorlan(System& system) : sys_(system) {}
+adoQuorlan::adoQuorlan(const QString& workDir, CoreEvents& events, LogLine logLine)
+    : workDir_(workDir), events_(events), logLine_(std::move(logLine)) {}
+
+void adoQuorlan::warn(ErrorCode site, const QString& platformText) {
+    if (warnings_)
+        warnings_->ShowWarning(site, platformText, 0);
+}
 
 int adoQuorlan::OpenSysDatabase() {
     try {
         gSysConnection.Close();
         gSysConnection.ConnectionString = kSysConnectionString;
         gSysConnection.Mode = 3;
-        gSysConnection.BaseFolder = sys_.workDir;
+        gSysConnection.BaseFolder = workDir_;
         gSysConnection.Open();
         config::UpgradeSchema(gSysConnection, config::DatabaseKind::System);
         return static_cast<int>(gSysConnection.State());
     } catch (const platform::Error& error) {
         gSysConnection.Close();
-        sys_.ShowWarning(ErrorCode::OpenSysDatabase, error.text(), 0);
+        warn(ErrorCode::OpenSysDatabase, error.text());
         return 0;
     }
 }
@@ -37,7 +43,7 @@ int adoQuorlan::CloseSysDatabase() {
         }
         return static_cast<int>(gSysConnection.State());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::CloseSysDatabase, error.text(), 0);
+        warn(ErrorCode::CloseSysDatabase, error.text());
         return 0;
     }
 }
@@ -65,7 +71,7 @@ QString adoQuorlan::GetStartUpKey(const QString& key, const QString& defaultValu
         const QVariant value = rs->Field(QStringLiteral("Key_Data"));
         return value.isValid() ? value.toString() : QString();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::GetStartUpKey, error.text(), 0);
+        warn(ErrorCode::GetStartUpKey, error.text());
         return {};
     }
 }
@@ -82,7 +88,7 @@ QString adoQuorlan::SetStartUpKey(const QString& key, const QString& value) {
         rs->Close();
         return {};
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::SetStartUpKey, error.text(), 0);
+        warn(ErrorCode::SetStartUpKey, error.text());
         return {};
     }
 }
@@ -98,42 +104,6 @@ void adoQuorlan::OpenStartUp(int lockType) {
         gRsStartUp = rs;
         rs->Open(QStringLiteral("SELECT * FROM `StartUp`"), gSysConnection);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OpenStartUp, error.text(), 0);
+        warn(ErrorCode::OpenStartUp, error.text());
     }
-}
-
-void adoQuorlan::bindStartUpGrid(long foreColor) {
-    if (sys_.display.Bind(sys_.window.dgStartup, gRsStartUp, foreColor))
-        sys_.display.SetStartupColumns(gRsStartUp->FieldCount());
-}
-
-void adoQuorlan::EditStartUp() {
-    // A failure while closing or reopening leaves the grid detached; OpenStartUp
-    // reports its own failure as warning 302.
-    try {
-        if (gRsStartUp && gRsStartUp->State() == platform::ObjectState::Open)
-            gRsStartUp->Close();
-    } catch (const platform::Error&) {
-    }
-    sys_.window.dgStartup.DataSource.reset();
-    OpenStartUp(3);
-    bindStartUpGrid(colours::DarkRed);
-}
-
-void adoQuorlan::CommitStartUp() {
-    if (!gRsStartUp || gRsStartUp->LockType == 1)
-        return;
-    // Each statement is skipped on failure, as the operator expects the grid back
-    // read-only whatever happened; a failed save loses the unsaved edits.
-    try {
-        gRsStartUp->Update();
-    } catch (const platform::Error&) {
-    }
-    try {
-        gRsStartUp->Close();
-    } catch (const platform::Error&) {
-    }
-    sys_.window.dgStartup.DataSource.reset();
-    OpenStartUp(1);
-    bindStartUpGrid(colours::Blue);
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "config/Commands.h"
+#include "config/CoreEvents.h"
+#include "config/ErrorCodes.h"
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
 #include "publish/PublisherConfig.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
-
-class System;
 
 // The system database Ombrixsys.mdb: its one connection, the StartUp settings,
 // and the recordsets that the window's grids show.
@@ -20,7 +22,16 @@ public:
     int gOutputsLoaded = 0;
     int gTelstraLoaded = 0;
 
-    explicit adoQuorlan(System& system);
+    // A line for the log of the carriers' or the outputs' side (LogPane::Telstra
+    // or LogPane::Outputs): the logs sit above this module, so whoever builds
+    // it says where the line goes.
+    using LogLine = std::function<void(LogPane pane, const QString& line)>;
+
+    // `workDir` is read at each opening: start-up may change the folder.
+    adoQuorlan(const QString& workDir, CoreEvents& events, LogLine logLine);
+    // The warning report reads its texts from this database, so it is built
+    // after it and handed over here, before the database is opened.
+    void ReportWarningsTo(ErrorCodes& warnings) { warnings_ = &warnings; }
 
     platform::Connection gSysConnection;
     std::shared_ptr<platform::Recordset> gRsStartUp;
@@ -37,39 +48,59 @@ public:
     QString SetStartUpKey(const QString& key, const QString& value);
 
     void OpenStartUp(int lockType);
-    void EditStartUp();
-    void CommitStartUp();
-
     void OpenErrorCode(int errorNumber);
     void OpenErrorCodes(int lockType);
     void OpenTelstra(int lockType);
     void OpenOutputs(int lockType);
-    void EditOutputs();
-    void EditTelstra();
-    bool CommitTelstra();
-    void EnableTelstra();
-    void DisableTelstra();
-    bool CommitOutputs();
     void OpenPublishers(int lockType);
-    void EditPublishers();
-    bool CommitPublishers();
     // The rows of the Publishers table, in Description order.
     QList<publish::PublisherRow> PublisherRows();
+
+    // The one editor of the operator's tables: Edit reopens TABLE for writing
+    // and shows it in editing colours; Commit writes the edits, reopens it
+    // read-only and shows it so. Commit is false when TABLE was not open for
+    // editing or did not save and reopen (the warning says why); REFUSAL then
+    // holds why a row was refused before anything was written. Neither
+    // reloads the connections the table feeds: that is the caller's.
+    void EditTable(config::EditedTable table);
+    bool CommitTable(config::EditedTable table, QString* refusal = nullptr);
+
+    void EditStartUp() { EditTable(config::EditedTable::StartUp); }
+    void CommitStartUp() { CommitTable(config::EditedTable::StartUp); }
+    void EditOutputs() { EditTable(config::EditedTable::Outputs); }
+    bool CommitOutputs() { return CommitTable(config::EditedTable::Outputs); }
+    void EditTelstra() { EditTable(config::EditedTable::Telstra); }
+    bool CommitTelstra() { return CommitTable(config::EditedTable::Telstra); }
+    void EditPublishers() { EditTable(config::EditedTable::Publishers); }
+    bool CommitPublishers() { return CommitTable(config::EditedTable::Publishers); }
+
+    // Writes `active` ("Y" or "N") into the Active column of every row of the
+    // Telstra table whose connection is not so already (`isActive` of the
+    // row's index says), and shows the table in its present colours.
+    void SetAllTelstraActive(bool active, const std::function<bool(int row)>& isActive);
 
     // A recordset over the system database with the cursor every table uses.
     std::shared_ptr<platform::Recordset> OpenRecordset(const QString& sql, int lockType,
                                                        const QVariantList& params = {});
 
 private:
+    struct EditedTableSteps;
+    static const EditedTableSteps& Steps(config::EditedTable table);
+
     std::shared_ptr<platform::Recordset> gRsSetting;
 
     std::shared_ptr<platform::Recordset> openSetting(const QString& key, int lockType);
-    void bindStartUpGrid(long foreColor);
-    void setAllTelstraActive(bool active);
+    void reopenForEdit(const EditedTableSteps& steps);
+    void showTable(config::EditedTable table, TableMode mode);
+    void warn(ErrorCode site, const QString& platformText);
     // Before the Outputs table is written: a row whose Port cannot be listened
-    // on refuses the commit (the reason goes to the window and raises), so
-    // the grid stays open for the operator to correct it.
-    void refuseUnusablePorts(const platform::Recordset& rs, const QString& table);
+    // on refuses the commit (the reason is returned and raised), so the grid
+    // stays open for the operator to correct it.
+    static void refuseUnusablePorts(const platform::Recordset& rs, const QString& table,
+                                    QString* refusal);
 
-    System& sys_;
+    const QString& workDir_;
+    CoreEvents& events_;
+    LogLine logLine_;
+    ErrorCodes* warnings_ = nullptr;
 };

@@ -1,7 +1,6 @@
 // The Publishers table: the MQTT brokers, shown and edited in their grid like
 // the Outputs table, and read into rows for the publishers.
 
-#include "app/System.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
 
@@ -18,39 +17,7 @@ void adoQuorlan::OpenPublishers(int lockType) {
     try {
         rsPublishers = OpenRecordset(kPublishersQuery, lockType);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OpenPublishers, error.text(), 0);
-    }
-}
-
-void adoQuorlan::EditPublishers() {
-    try {
-        if (rsPublishers && rsPublishers->State() == platform::ObjectState::Open)
-            rsPublishers->Close();
-        sys_.window.dgPublishers.DataSource.reset();
-        OpenPublishers(3);
-        if (sys_.display.Bind(sys_.window.dgPublishers, rsPublishers, colours::DarkRed))
-            sys_.display.SetPublishersColumns(rsPublishers->FieldCount());
-    } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OpenPublishers, error.text(), 0);
-    }
-}
-
-bool adoQuorlan::CommitPublishers() {
-    try {
-        if (!rsPublishers || rsPublishers->LockType == 1)
-            return false;
-        rsPublishers->Update();
-        rsPublishers->Close();
-        sys_.window.dgPublishers.DataSource.reset();
-        OpenPublishers(1);
-        sys_.display.Bind(sys_.window.dgPublishers, rsPublishers, colours::Blue);
-        // A table that did not reopen raises here, and the commit has failed.
-        sys_.display.SetPublishersColumns(rsPublishers->FieldCount());
-        sys_.LoadPublishers();
-        return true;
-    } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::CommitPublishers, error.text(), 0);
-        return false;
+        warn(ErrorCode::OpenPublishers, error.text());
     }
 }
 
@@ -70,7 +37,7 @@ QList<publish::PublisherRow> adoQuorlan::PublisherRows() {
             rows << row;
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OpenPublishers, error.text(), 0);
+        warn(ErrorCode::OpenPublishers, error.text());
     }
     return rows;
 }

@@ -2,11 +2,14 @@
 
 #include "app/GridEditing.h"
 #include "app/frmQuorlan.h"
+#include "config/Commands.h"
 #include "platform/Error.h"
 #include "platform/Recordset.h"
 
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <functional>
 
 namespace web {
 
@@ -58,6 +61,53 @@ bool AsksFirst(const QString& button) {
     return button == QLatin1String("cmdDeleteDelayed");
 }
 
+using config::EditedTable;
+using OperatorCommand = std::function<QString(config::Commands&)>;
+
+OperatorCommand TableButton(EditedTable table) {
+    return [table](config::Commands& commands) { return config::EditOrCommit(commands, table); };
+}
+
+template <typename Fn> OperatorCommand Plain(Fn command) {
+    return [command](config::Commands& commands) {
+        command(commands);
+        return QString();
+    };
+}
+
+// The buttons and menu items that give an operator's command: the console
+// gives it to the same command interface as the window's handlers. The
+// others (the boxes' Done, the panes) only change what the window shows.
+const QHash<QString, OperatorCommand>& ButtonCommands() {
+    static const QHash<QString, OperatorCommand> commands = {
+        {QStringLiteral("cmdEditOuputs"), TableButton(EditedTable::Outputs)},
+        {QStringLiteral("cmdOpenTelstra"), TableButton(EditedTable::Telstra)},
+        {QStringLiteral("cmdEditPublishers"), TableButton(EditedTable::Publishers)},
+        {QStringLiteral("cmdGeneralEdit"), TableButton(EditedTable::StartUp)},
+        {QStringLiteral("cmdEnable"),
+         Plain([](config::Commands& c) { c.SetCarriersActive(!c.CarriersActive()); })},
+        {QStringLiteral("cmdSendDummy"), Plain([](config::Commands& c) { c.SendIdleMessage(); })},
+        {QStringLiteral("cmdDeleteDelayed"),
+         Plain([](config::Commands& c) { c.DeleteStoredPackets(); })},
+        {QStringLiteral("cmdClearWarning"), Plain([](config::Commands& c) { c.ClearWarning(); })},
+        {QStringLiteral("mnuForceBackup"), Plain([](config::Commands& c) { c.ForceBackUp(); })},
+        {QStringLiteral("mnuCheckDelayedDbase"),
+         Plain([](config::Commands& c) { c.CheckStore(); })},
+    };
+    return commands;
+}
+
+// Runs NAME's command through the interface when it is one, else the
+// window's own handler.
+QString Press(frmQuorlan& window, const QString& name) {
+    const OperatorCommand command = ButtonCommands().value(name);
+    if (!command) {
+        window.Click(name);
+        return window.Refusal;
+    }
+    return window.Run(name, [&] { return command(window.Commands()); });
+}
+
 CommandResult Click(frmQuorlan& window, const QString& name, const QJsonValue& confirm) {
     if (!FindControl(window, name, Control::Kind::Button) || !window.HasClickHandler(name))
         return BadRequest(QStringLiteral("no button named %1").arg(name));
@@ -65,11 +115,11 @@ CommandResult Click(frmQuorlan& window, const QString& name, const QJsonValue& c
         return BadRequest(QStringLiteral("%1 deletes all %2 stored packets: send \"confirm\": "
                                          "true to do it")
                               .arg(name)
-                              .arg(window.StoredPackets()));
-    window.Click(name);
-    // A commit the window refused (a Port that is no port) wrote nothing.
-    if (!window.Refusal.isEmpty())
-        return BadRequest(window.Refusal);
+                              .arg(window.Commands().StoredPackets()));
+    // A commit that was refused (a Port that is no port) wrote nothing.
+    const QString refusal = Press(window, name);
+    if (!refusal.isEmpty())
+        return BadRequest(refusal);
     return {};
 }
 
@@ -78,8 +128,20 @@ CommandResult Menu(frmQuorlan& window, const QString& name) {
         return BadRequest(QStringLiteral("no menu item named %1").arg(name));
     if (StopsTheRelay(name))
         return Refused(409, QStringLiteral("stop the service with systemctl"));
-    window.MenuClick(name);
+    Press(window, name);
     return {};
+}
+
+// The check boxes' commands take the box's new state.
+QString Tick(frmQuorlan& window, const QString& name, bool on) {
+    return window.Run(name, [&] {
+        config::Commands& commands = window.Commands();
+        if (name == QLatin1String("chkEnableLogs"))
+            commands.SetRawLogging(on);
+        else
+            commands.SetDecoderTrace(on);
+        return QString();
+    });
 }
 
 CommandResult Check(frmQuorlan& window, const QString& name, const QJsonValue& value) {
@@ -87,7 +149,7 @@ CommandResult Check(frmQuorlan& window, const QString& name, const QJsonValue& v
         return BadRequest(QStringLiteral("no check box named %1").arg(name));
     if (!IsWholeNumber(value) || (value.toInteger() != 0 && value.toInteger() != 1))
         return BadRequest(QStringLiteral("a check box's value is 0 or 1"));
-    window.CheckBoxClick(name, int(value.toInteger()));
+    Tick(window, name, value.toInteger() != 0);
     return {};
 }
 

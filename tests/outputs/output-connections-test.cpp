@@ -494,10 +494,10 @@ private slots:
         Fixture f;
         f.sys().outputSockets.UpdateOutputClients();
         QCOMPARE(f.sys().outputSockets.Entry(0).Status, int(OutputSocket::Listening));
-        f.sys().db.EditOutputs();
+        f.sys().commands.Edit(config::EditedTable::Outputs);
         f.sys().db.rsOutputs->MoveFirst();
         f.sys().db.rsOutputs->SetField(QStringLiteral("AllowFrom"), QStringLiteral("127.0.0.2"));
-        QVERIFY(f.sys().db.CommitOutputs());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         QVERIFY(f.folder.systemLog().contains(
             "\tOutput\tSystem: Updated socket [0] Client A    Field  [AllowFrom]   To "
             "127.0.0.2\r\n"));
@@ -535,12 +535,12 @@ private slots:
         Client client(f.portA);
         QVERIFY(f.connect(client, 0));
         const quint16 newPort = TestPort();
-        f.sys().db.EditOutputs();
+        f.sys().commands.Edit(config::EditedTable::Outputs);
         QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::DarkRed);
         auto rs = f.sys().db.rsOutputs;
         rs->MoveFirst();
         rs->SetField(QStringLiteral("Port"), QString::number(newPort));
-        QVERIFY(f.sys().db.CommitOutputs());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         QCOMPARE(f.sys().window.dgOutputs.ForeColor, colours::Blue);
         QVERIFY(f.folder.systemLog().contains(
             "System: [Connected status] requires port change on socket [0]  Client A"));
@@ -570,7 +570,7 @@ private slots:
              {QStringLiteral("Other"), QStringLiteral("7002"), QStringLiteral("N")}});
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
-        t->db.EditOutputs();
+        t->commands.Edit(config::EditedTable::Outputs);
         auto rs = t->db.rsOutputs;
         rs->MoveFirst();
         rs->SetField(QStringLiteral("Port"), QStringLiteral("7%2"));
@@ -579,12 +579,12 @@ private slots:
         rs->MoveNext();
         rs->SetField(QStringLiteral("Description"), QStringLiteral("Desk %1"));
         // A port that is no number is refused, and said as it was typed.
-        QVERIFY(!t->db.CommitOutputs());
+        QVERIFY(!t->commands.Commit(config::EditedTable::Outputs).isEmpty());
         QVERIFY(
             t.warnings.last().text.contains(QStringLiteral("(\"Client %1 %2\"): port \"7%2\"")));
         rs->MoveFirst();
         rs->SetField(QStringLiteral("Port"), QStringLiteral("7003"));
-        QVERIFY(t->db.CommitOutputs());
+        QVERIFY(t->commands.Commit(config::EditedTable::Outputs).isEmpty());
         const QByteArray log = folder.systemLog();
         for (const char* line :
              {"System: [Empty status] requires a new socket on [0]  Client %1 %2",
@@ -600,13 +600,13 @@ private slots:
     void activeAndRawOutputLetters() {
         Fixture f;
         auto commitColumn = [&](const char* column, const QString& a, const QString& b) {
-            f.sys().db.EditOutputs();
+            f.sys().commands.Edit(config::EditedTable::Outputs);
             auto rs = f.sys().db.rsOutputs;
             rs->MoveFirst();
             rs->SetField(QLatin1String(column), a);
             rs->MoveNext();
             rs->SetField(QLatin1String(column), b);
-            QVERIFY(f.sys().db.CommitOutputs());
+            QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         };
         const frmOutputSockets& outputs = f.sys().outputSockets;
         commitColumn("Active", QStringLiteral("no"), QString());
@@ -618,8 +618,10 @@ private slots:
         QVERIFY(outputs.Entry(0).Active);
         QVERIFY(outputs.Entry(1).Active);
         commitColumn("RawOutput", QStringLiteral("y"), QStringLiteral("Y"));
-        f.sys().db.EditOutputs();
-        QVERIFY(f.sys().db.CommitOutputs()); // entries were left at 6: now they take the rows
+        f.sys().commands.Edit(config::EditedTable::Outputs);
+        QVERIFY(f.sys()
+                    .commands.Commit(config::EditedTable::Outputs)
+                    .isEmpty()); // entries were left at 6: now they take the rows
         QVERIFY(!outputs.Entry(0).RawOutput);
         QVERIFY(outputs.Entry(1).RawOutput);
         QVERIFY(f.folder.systemLog().contains(

@@ -212,10 +212,10 @@ private slots:
         Fixture f;
         f.sys().outputRules.RelayToOutputs("\x02x\x03");
         f.sys().outputRules.RelayToOutputs("\x02y\x03");
-        f.sys().db.EditOutputs();
+        f.sys().commands.Edit(config::EditedTable::Outputs);
         f.sys().db.rsOutputs->MoveFirst();
         f.sys().db.rsOutputs->SetField(QStringLiteral("Description"), QStringLiteral("Client A2"));
-        QVERIFY(f.sys().db.CommitOutputs());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         f.tick();
         const auto rows = Stored(f.folder);
         QCOMPARE(rows.size(), 2);
@@ -291,13 +291,13 @@ private slots:
         QCOMPARE(Stored(f.folder).size(), 2);
 
         // Again at every commit of the table, until the outputs have a name each.
-        f.sys().db.EditOutputs();
-        QVERIFY(f.sys().db.CommitOutputs());
+        f.sys().commands.Edit(config::EditedTable::Outputs);
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
-        f.sys().db.EditOutputs();
+        f.sys().commands.Edit(config::EditedTable::Outputs);
         f.sys().db.rsOutputs->MoveLast();
         f.sys().db.rsOutputs->SetField(QStringLiteral("Description"), QStringLiteral("Client C"));
-        QVERIFY(f.sys().db.CommitOutputs());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty());
         QCOMPARE(f.t->warningNumbers(), (QList<int>{603, 603}));
         QCOMPARE(f.folder.systemLog().count("\tOutput\tSystem: Found duplicate descriptions "), 2);
     }

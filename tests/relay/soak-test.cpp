@@ -262,12 +262,12 @@ class SoakTest : public QObject {
                 ++prunedCount;
             }
         }
-        (*t)->db.EditOutputs();
+        (*t)->commands.Edit(config::EditedTable::Outputs);
         auto rs = (*t)->db.rsOutputs;
         for (rs->MoveFirst(); rs->Field(QStringLiteral("Description")).toString() != name;)
             rs->MoveNext();
         rs->SetField(QStringLiteral("Description"), name + QStringLiteral(" renamed"));
-        QVERIFY((*t)->db.CommitOutputs());
+        QVERIFY((*t)->commands.Commit(config::EditedTable::Outputs).isEmpty());
         QCOMPARE((*t)->outputSockets.Entry(i).Description, name + QStringLiteral(" renamed"));
     }
 

@@ -404,12 +404,12 @@ private slots:
         QVERIFY(f.sys().window.txbLogTelstra.Text.contains(
             QStringLiteral("greater than MAX Allowed of [2]")));
         // A new row that sorts first takes entry 0 field by field.
-        f.sys().db.EditTelstra();
+        f.sys().commands.Edit(config::EditedTable::Telstra);
         f.sys().db.rsTelstra->AddNew();
         f.sys().db.rsTelstra->SetField(QStringLiteral("Description"), QStringLiteral("A"));
         f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), QStringLiteral("5001"));
         f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QStringLiteral("y"));
-        QVERIFY(f.sys().db.CommitTelstra());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Telstra).isEmpty());
         QCOMPARE(carriers.Entry(0).Description, QStringLiteral("A"));
         QCOMPARE(carriers.Entry(0).Port, QStringLiteral("5001"));
         QCOMPARE(carriers.Entry(1).Description, QStringLiteral("B"));
@@ -417,22 +417,22 @@ private slots:
             f.log().contains("System: Updated socket [0] A    Field  [Description]   To A\r\n"));
         QVERIFY(f.log().contains("System: Updated socket [0] A    Field  [Port]   To 5001\r\n"));
         // Active: lower-case n disables, an empty value changes nothing.
-        f.sys().db.EditTelstra();
+        f.sys().commands.Edit(config::EditedTable::Telstra);
         f.sys().db.rsTelstra->MoveFirst();
         f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QStringLiteral("no"));
         f.sys().db.rsTelstra->MoveNext();
         f.sys().db.rsTelstra->SetField(QStringLiteral("Active"), QString());
-        QVERIFY(f.sys().db.CommitTelstra());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Telstra).isEmpty());
         QVERIFY(!carriers.Entry(0).Active);
         QVERIFY(carriers.Entry(1).Active);
         QVERIFY(f.log().contains("System: UPDATE: Closing port 5001   A\r\n"));
         // Down to one row: entry 1 is closed and reset.
-        f.sys().db.EditTelstra();
+        f.sys().commands.Edit(config::EditedTable::Telstra);
         for (int i = 0; i < 3; ++i) { // B, C and D go; A stays
             f.sys().db.rsTelstra->MoveLast();
             f.sys().db.rsTelstra->Delete();
         }
-        QVERIFY(f.sys().db.CommitTelstra());
+        QVERIFY(f.sys().commands.Commit(config::EditedTable::Telstra).isEmpty());
         QCOMPARE(f.sys().db.gTelstraCount, 1);
         QCOMPARE(carriers.Entry(1).Status, 1);
         QVERIFY(!carriers.Entry(1).Active);
@@ -446,10 +446,10 @@ private slots:
         Fixture f({{QStringLiteral("Live"), QString::number(carrier.port), QStringLiteral("Y")}});
         const TelstraSocket& entry = f.sys().decSockets.Entry(0);
         auto commitPort = [&](const QString& port) {
-            f.sys().db.EditTelstra();
+            f.sys().commands.Edit(config::EditedTable::Telstra);
             f.sys().db.rsTelstra->MoveFirst();
             f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), port);
-            QVERIFY(f.sys().db.CommitTelstra());
+            QVERIFY(f.sys().commands.Commit(config::EditedTable::Telstra).isEmpty());
         };
         f.heartbeat();
         QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
@@ -469,7 +469,7 @@ private slots:
         QTRY_COMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Listening);
         f.heartbeat();
         QCOMPARE(entry.Status, 5);
-        f.sys().db.EditTelstra();
+        f.sys().commands.Edit(config::EditedTable::Telstra);
         f.sys().db.rsTelstra->MoveFirst();
         f.sys().db.rsTelstra->SetField(QStringLiteral("Port"), QString::number(carrier.port));
         // A commit marks the entry 6 before the reload sees it; the heartbeat
@@ -487,12 +487,12 @@ private slots:
     void enableAndDisableAllWriteTheTable() {
         Fixture f({{QStringLiteral("A"), QStringLiteral("5001"), QStringLiteral("Y")},
                    {QStringLiteral("B"), QStringLiteral("5002"), QStringLiteral("Y")}});
-        f.sys().db.DisableTelstra();
+        f.sys().commands.SetCarriersActive(false);
         QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
                                QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
                  (QList<QVariantList>{{QStringLiteral("N")}, {QStringLiteral("N")}}));
         QVERIFY(!f.sys().decSockets.Entry(0).Active && !f.sys().decSockets.Entry(1).Active);
-        f.sys().db.EnableTelstra();
+        f.sys().commands.SetCarriersActive(true);
         QCOMPARE(f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
                                QStringLiteral("SELECT Active FROM Telstra ORDER BY Description")),
                  (QList<QVariantList>{{QStringLiteral("Y")}, {QStringLiteral("Y")}}));

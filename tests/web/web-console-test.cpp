@@ -5,6 +5,7 @@
 #include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
+#include "app/GridEditing.h"
 #include "config/Operators.h"
 #include "web/ConnectionBudget.h"
 #include "web/ConsoleConnections.h"
@@ -676,6 +677,142 @@ private slots:
         QCOMPARE(cmd({{QStringLiteral("click"), QStringLiteral("cmdEditOuputs")}}).status, 200);
         QCOMPARE(f.sys().window.cmdEditOuputs.Caption, QStringLiteral("Edit"));
         QCOMPARE(storedPort(), QString::number(newPort));
+    }
+
+    // The console's API and the window's buttons give the same commands: the
+    // same edit, refusal and commit leave the same rows, captions and log lines.
+    void aCommandFromTheConsoleOrTheWindowLeavesTheSameState() {
+        struct Outcome {
+            QString refusal, captionAfterRefusal, captionAfterCommit;
+            QList<QVariantList> rows;
+            QByteArray outputsLog, errorsLog;
+        };
+        const auto outcome = [](Fixture& f, const std::function<QString(const QString&)>& click) {
+            Outcome o;
+            const auto description = [&](const QString& value) {
+                const auto& rs = f.sys().window.dgOutputs.DataSource;
+                grid_editing::SetCell(f.sys().window.dgOutputs, 0,
+                                      rs->FieldIndex(QStringLiteral("Description")), value);
+            };
+            const auto port = [&](const QString& value) {
+                const auto& rs = f.sys().window.dgOutputs.DataSource;
+                grid_editing::SetCell(f.sys().window.dgOutputs, 0,
+                                      rs->FieldIndex(QStringLiteral("Port")), value);
+            };
+            click(QStringLiteral("cmdEditOuputs"));
+            description(QStringLiteral("Client Z"));
+            port(QStringLiteral("x1"));
+            o.refusal = click(QStringLiteral("cmdEditOuputs"));
+            o.captionAfterRefusal = f.sys().window.cmdEditOuputs.Caption;
+            port(QString::number(f.outputPort));
+            click(QStringLiteral("cmdEditOuputs"));
+            o.captionAfterCommit = f.sys().window.cmdEditOuputs.Caption;
+            click(QStringLiteral("cmdGeneralEdit"));
+            click(QStringLiteral("cmdGeneralEdit"));
+            o.rows = f.folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                                   QStringLiteral("SELECT Description, Active FROM Outputs"));
+            o.outputsLog = f.sys().window.txbLogOutputs.Bytes;
+            o.errorsLog = f.sys().window.txbLogErrors.Bytes;
+            return o;
+        };
+        Fixture byWindow;
+        const Outcome window = outcome(byWindow, [&](const QString& button) {
+            byWindow.sys().window.Click(button);
+            return byWindow.sys().window.Refusal;
+        });
+        Fixture byConsole;
+        const QByteArray session = byConsole.session();
+        const Outcome console = outcome(byConsole, [&](const QString& button) {
+            return byConsole.command(session, {{QStringLiteral("click"), button}})
+                .json()
+                .value(QStringLiteral("error"))
+                .toString();
+        });
+        QCOMPARE(window.refusal, QStringLiteral("Outputs row 1 (\"Client Z\"): port \"x1\" is not "
+                                                "a whole number from 1 to 65535 (digits only, no "
+                                                "blanks). Nothing was saved: correct it and commit "
+                                                "again."));
+        QCOMPARE(console.refusal, window.refusal);
+        QCOMPARE(window.captionAfterRefusal, QStringLiteral("Commit"));
+        QCOMPARE(console.captionAfterRefusal, window.captionAfterRefusal);
+        QCOMPARE(window.captionAfterCommit, QStringLiteral("Edit"));
+        QCOMPARE(console.captionAfterCommit, window.captionAfterCommit);
+        QCOMPARE(window.rows,
+                 (QList<QVariantList>{{QStringLiteral("Client Z"), QStringLiteral("Y")}}));
+        QCOMPARE(console.rows, window.rows);
+        QVERIFY(window.outputsLog.startsWith("10:00:00  Event: Outputs database commited"));
+        QVERIFY(window.errorsLog.contains("Event: StartUp database commited"));
+        // Each relay has its own ports, and the console logs its session
+        // besides: the commands' own lines are the same.
+        for (const QByteArray& line : window.outputsLog.split('\n'))
+            if (line.contains("Event:"))
+                QVERIFY2(console.outputsLog.contains(line), line.constData());
+        for (const QByteArray& line : window.errorsLog.split('\n'))
+            if (line.contains("Event:"))
+                QVERIFY2(console.errorsLog.contains(line), line.constData());
+
+        // The check boxes: raw logging is written to the StartUp table alike.
+        byWindow.sys().window.CheckBoxClick(QStringLiteral("chkEnableLogs"), 1);
+        QCOMPARE(byConsole
+                     .command(session, {{QStringLiteral("check"), QStringLiteral("chkEnableLogs")},
+                                        {QStringLiteral("value"), 1}})
+                     .status,
+                 200);
+        const auto rawLog = [](Fixture& f) {
+            return f.folder.rows(
+                QStringLiteral("Ombrixsys.mdb"),
+                QStringLiteral("SELECT Key_Data FROM StartUp WHERE Key_Description "
+                               "= 'RawLogEnabled'"));
+        };
+        QCOMPARE(rawLog(byWindow), (QList<QVariantList>{{QStringLiteral("True")}}));
+        QCOMPARE(rawLog(byConsole), rawLog(byWindow));
+        QCOMPARE(byConsole.sys().window.chkEnableLogs.Value, 1);
+        QVERIFY(byConsole.sys().logs.gRawLogEnabled);
+    }
+
+    // Whether a table is being edited is the commands' state: the buttons'
+    // captions follow it, whoever gave the command, and a caption changed by
+    // hand does not change what the button does next.
+    void theCaptionsFollowTheEditingState() {
+        Fixture f;
+        config::Commands& commands = f.sys().commands;
+        const QByteArray session = f.session();
+        frmQuorlan& w = f.sys().window;
+        struct Table {
+            config::EditedTable table;
+            const char* button;
+            const DataGrid& grid;
+        };
+        for (const Table& table :
+             {Table{config::EditedTable::Outputs, "cmdEditOuputs", w.dgOutputs},
+              Table{config::EditedTable::Telstra, "cmdOpenTelstra", w.dgTelstra},
+              Table{config::EditedTable::Publishers, "cmdEditPublishers", w.dgPublishers},
+              Table{config::EditedTable::StartUp, "cmdGeneralEdit", w.dgStartup}}) {
+            const QString button = QLatin1String(table.button);
+            Control& caption = w.EditButton(table.table);
+            QCOMPARE(caption.Name, button);
+            QVERIFY(!commands.Editing(table.table));
+            commands.Edit(table.table);
+            QVERIFY(commands.Editing(table.table));
+            QCOMPARE(caption.Caption, QStringLiteral("Commit"));
+            QCOMPARE(f.command(session, {{QStringLiteral("click"), button}}).status, 200);
+            QVERIFY(!commands.Editing(table.table));
+            QCOMPARE(caption.Caption, QStringLiteral("Edit"));
+            const QJsonObject controls =
+                f.get("/api/window", {session}).json().value(QStringLiteral("controls")).toObject();
+            QCOMPARE(controls.value(button).toObject().value(QStringLiteral("caption")).toString(),
+                     QStringLiteral("Edit"));
+
+            // A caption written by hand: the button still opens the table.
+            caption.Caption = QStringLiteral("Commit");
+            w.Click(button);
+            QVERIFY(commands.Editing(table.table));
+            QCOMPARE(caption.Caption, QStringLiteral("Commit"));
+            QVERIFY(grid_editing::Editable(table.grid));
+            QVERIFY(f.sys().window.Refusal.isEmpty());
+            QCOMPARE(commands.Commit(table.table), QString());
+            QCOMPARE(caption.Caption, QStringLiteral("Edit"));
+        }
     }
 
     // What the operator sees of a carrier drop: the row's state and since
