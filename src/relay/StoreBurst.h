@@ -23,7 +23,6 @@ public:
 
     // A packet for output `index`; returns its place, for Tell.
     int Add(int index, const QByteArray& packet) override;
-    bool IsEmpty() const { return rows_.isEmpty(); }
     // Stores every packet added, all or none, under the store's next
     // identifiers; false (after warning 402) when none could be stored.
     bool Commit();
