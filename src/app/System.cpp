@@ -21,11 +21,15 @@ System::System(SystemOptions options, QObject* parent)
          [this](LogPane side, const QString& line) {
              side == LogPane::Telstra ? logs.LogInput(line) : logs.LogOutput(line);
          }),
-      errorCodes(db, events, platform::Time(clock, dateTimeText)), delayedDb(*this),
+      errorCodes(db, events, platform::Time(clock, dateTimeText)),
+      delayedDb(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, workDir,
+                [this] { return window.SSTab1.Value == frmQuorlan::kDelayedTab; }),
       logs(platform::Time(clock, dateTimeText), workDir, db, events, version::Text()),
-      outputRules(*this), outputSockets(*this), global(*this), decSockets(*this),
-      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      commands(*this), options_(std::move(options)) {
+      outputRules(outputSockets, publishers, decSockets, delayedDb, global, db, logs, errorCodes),
+      outputSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, outputRules),
+      global(delayedDb, outputSockets, publishers, db, logs), decSockets(*this), decoderSink(*this),
+      decoder(decoderSink), publisherHost(*this), publishers(publisherHost), commands(*this),
+      options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
@@ -87,20 +91,10 @@ bool System::Form_Load() {
     display.InitSystemErrorBox();
     delayedDb.RefreshDelayedView();
 
-    delayedDb.gMessID =
-        WholeNumber64(db.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
-    // A process killed between storing a packet and saving the counter must not
-    // hand out that packet's identifier again.
-    try {
-        delayedDb.gMessID = qMax(delayedDb.gMessID, delayedDb.LargestMessID() + 1);
-    } catch (const platform::Error& error) {
-        // A store that cannot be read must not end the start-up unreported;
-        // the setting's value has to do.
-        ShowWarning(ErrorCode::DelayedList, error.text(), 0);
-    }
-    messIDLoaded_ = true;
+    delayedDb.LoadMessID();
     gIncomingPktType =
         db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));
+    outputSockets.SetSettings({gServerID, gIncomingPktType});
 
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
@@ -151,10 +145,7 @@ void System::Form_Unload() {
     // What the brokers have not acknowledged stays stored for the next start.
     publishers.Unload();
 
-    // A counter that was never read must not overwrite the stored one: it would
-    // lower it, and identifiers would repeat.
-    if (messIDLoaded_)
-        db.SetStartUpKey(QStringLiteral("MessID"), QString::number(delayedDb.gMessID));
+    delayedDb.SaveMessID();
     // Refusals counted in the last minute are told before the logs close.
     outputSockets.FlushRefusals();
     decSockets.FlushRefusals();

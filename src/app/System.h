@@ -71,9 +71,9 @@ private:
 public:
     adoDelayed delayedDb;           // relay
     Logs logs;                      // config, outputs, relay, telstra
-    OutputRules outputRules;        // config, outputs: dispatch and storing
-    frmOutputSockets outputSockets; // config, relay
-    Global global;                  // outputs: a stored packet's send completed
+    OutputRules outputRules;        // config: dispatch to the sinks, storing
+    frmOutputSockets outputSockets; // config
+    Global global;                  // the resend of stored packets
     frmDecSockets decSockets;       // config, relay
 private:
     SystemDecoderSink decoderSink; // the decoder's only way into the relay
@@ -128,7 +128,6 @@ private:
     void warnOfFilesOthersRead();
 
     SystemOptions options_;
-    bool messIDLoaded_ = false;
     bool unloaded_ = false;
     QTimer tmrSockets;
     QTimer tmrSystem;

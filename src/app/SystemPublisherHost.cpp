@@ -22,36 +22,33 @@ void SystemPublisherHost::ShowWarning(publish::PublishWarning site, const QStrin
                      text, index);
 }
 
+// The pages take identifiers of the store's one series, destination after
+// destination, in the order given.
 QList<QList<publish::StoredPage>>
 SystemPublisherHost::StorePages(const QStringList& destinations,
                                 const QList<publish::StoredPage>& pages) {
     QList<DelayedRecord> rows;
-    QList<QList<publish::StoredPage>> stored;
-    qint64 messID = sys_.delayedDb.gMessID;
-    for (const QString& destination : destinations) {
-        QList<publish::StoredPage> forDestination;
+    rows.reserve(destinations.size() * pages.size());
+    for (const QString& destination : destinations)
         for (const publish::StoredPage& page : pages) {
             DelayedRecord row;
-            row.MessID = messID++;
             row.Destination = destination;
             row.Packet = page.packet;
             row.Created = page.created.toString(Qt::ISODateWithMs);
             rows << row;
-            forDestination << publish::StoredPage{row.MessID, page.created, page.packet};
         }
-        stored << forDestination;
+    // Not stored (warning 402 said why): the pages go out now or not at all.
+    const bool stored = sys_.delayedDb.StoreRows(rows);
+    QList<QList<publish::StoredPage>> byDestination;
+    qsizetype row = 0;
+    for (qsizetype d = 0; d < destinations.size(); ++d) {
+        QList<publish::StoredPage> forDestination;
+        for (const publish::StoredPage& page : pages)
+            forDestination << publish::StoredPage{stored ? rows[row++].MessID : 0, page.created,
+                                                  page.packet};
+        byDestination << forDestination;
     }
-    if (!sys_.delayedDb.AddDelayedRows(rows)) {
-        // Not stored (warning 402 said why): the pages go out now or not at all.
-        for (auto& forDestination : stored)
-            for (publish::StoredPage& page : forDestination)
-                page.messID = 0;
-        return stored;
-    }
-    // The rows are in the store: their identifiers are used, whatever fails after.
-    sys_.delayedDb.gMessID = messID;
-    sys_.db.SetStartUpKey(QStringLiteral("MessID"), QString::number(sys_.delayedDb.gMessID));
-    return stored;
+    return byDestination;
 }
 
 void SystemPublisherHost::DeleteStored(const QString& destination, const QList<qint64>& messIDs) {

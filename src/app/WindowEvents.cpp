@@ -113,6 +113,12 @@ void WindowEvents::TableShown(ShownTable table, const std::shared_ptr<platform::
     window_.Changed();
 }
 
+void WindowEvents::DelayedCountShown(const QString& report) {
+    window_.frmeSystemError.Visible = true;
+    window_.txbSystemError.Text = report;
+    window_.Changed();
+}
+
 void WindowEvents::StatusChanged(StatusText which, const QString& text) {
     Control& control =
         which == StatusText::SatBufferCount ? window_.txbSATBufferCtr : window_.lbTxData;

@@ -27,6 +27,7 @@ public:
     void InfoShown(const QString& text) override;
     void TableShown(ShownTable table, const std::shared_ptr<platform::Recordset>& rows,
                     TableMode mode) override;
+    void DelayedCountShown(const QString& report) override;
     void StatusChanged(StatusText which, const QString& text) override;
     void RawLoggingShown(bool on) override;
     void Changed() override;

@@ -42,6 +42,9 @@ public:
     // A table now shows `rows` (null: nothing) in `mode`.
     virtual void TableShown(ShownTable table, const std::shared_ptr<platform::Recordset>& rows,
                             TableMode mode) = 0;
+    // The delayed store holds more packets than its table lists: `report`
+    // (date and time in front) says how many, in the warning box.
+    virtual void DelayedCountShown(const QString& report) = 0;
     // A status text changed.
     virtual void StatusChanged(StatusText which, const QString& text) = 0;
     // Raw logging is now on or off, as the operator's switch shows it.

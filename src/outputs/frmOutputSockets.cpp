@@ -3,14 +3,15 @@
 
 #include "outputs/frmOutputSockets.h"
 
-#include "app/System.h"
+#include "config/ErrorCodes.h"
 #include "config/SettingValues.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
 #include "logging/PeerBytes.h"
 #include "outputs/AllowFrom.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 #include "platform/PlainAddress.h"
-#include "relay/StoreBurst.h"
 
 namespace {
 
@@ -39,8 +40,9 @@ QByteArray Shown(const QByteArray& data) {
 
 } // namespace
 
-frmOutputSockets::frmOutputSockets(System& system)
-    : sys_(system),
+frmOutputSockets::frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings,
+                                   Logs& logs, CoreEvents& events, OutputsRelay& relay)
+    : db_(db), time_(time), warnings_(warnings), logs_(logs), events_(events), relay_(relay),
       refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
     tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
@@ -57,11 +59,11 @@ frmOutputSockets::frmOutputSockets(System& system)
 }
 
 void frmOutputSockets::log(const QString& text) {
-    sys_.logs.LogOutput(text);
+    logs_.LogOutput(text);
 }
 
 void frmOutputSockets::log(const QByteArray& text) {
-    sys_.logs.LogOutput(text);
+    logs_.LogOutput(text);
 }
 
 void frmOutputSockets::StartTimer() {
@@ -74,8 +76,7 @@ void frmOutputSockets::Unload() {
 }
 
 QString frmOutputSockets::ListenAddress() const {
-    return sys_.db.GetStartUpKey(QStringLiteral("OutputsLocalIP"),
-                                 platform::SocketControl::LocalIP());
+    return db_.GetStartUpKey(QStringLiteral("OutputsLocalIP"), platform::SocketControl::LocalIP());
 }
 
 void frmOutputSockets::ListenOnPort(int i) {
@@ -103,7 +104,7 @@ void frmOutputSockets::ListenOnPort(int i) {
             e.Description);
         e.Active = true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::ListenOnPort, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::ListenOnPort, error.text(), i);
     }
 }
 
@@ -125,15 +126,13 @@ bool frmOutputSockets::ClosePort(int i) {
 }
 
 bool frmOutputSockets::SendDataOutputs(int i, const QueuedPacket& packet) {
-    StoreBurst stores(sys_);
-    const SendOutcome outcome = TrySend(i, packet, stores);
-    stores.Commit();
-    const Logs::LineBatch lines(sys_.logs);
-    TellSend(i, outcome, stores);
+    SendOutcome outcome;
+    relay_.InStoreBurst([&](Undelivered& stores) { outcome = TrySend(i, packet, stores); },
+                        [&](const Undelivered& stores) { TellSend(i, outcome, stores); });
     return outcome.taken;
 }
 
-SendOutcome frmOutputSockets::TrySend(int i, const QueuedPacket& packet, StoreBurst& stores) {
+SendOutcome frmOutputSockets::TrySend(int i, const QueuedPacket& packet, Undelivered& stores) {
     SendOutcome outcome;
     try {
         if (wskOutputs[i].State() != platform::SocketState::Connected)
@@ -152,16 +151,16 @@ SendOutcome frmOutputSockets::TrySend(int i, const QueuedPacket& packet, StoreBu
     return outcome;
 }
 
-void frmOutputSockets::TellSend(int i, const SendOutcome& outcome, const StoreBurst& stores) {
+void frmOutputSockets::TellSend(int i, const SendOutcome& outcome, const Undelivered& stores) {
     if (outcome.stalled) {
         const QString text = stalledText(i);
         log(text);
-        sys_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
+        warnings_.ShowWarning(ErrorCode::CloseStalledClient, text, i);
         for (const int place : outcome.undelivered)
             stores.Tell(place);
     }
     if (!outcome.error.isEmpty())
-        sys_.ShowWarning(ErrorCode::SendDataOutputs, outcome.error, i);
+        warnings_.ShowWarning(ErrorCode::SendDataOutputs, outcome.error, i);
 }
 
 bool frmOutputSockets::SendAtOnce(int i, const QByteArray& packet) {
@@ -186,7 +185,7 @@ void frmOutputSockets::Take(int i, const QueuedPacket& packet) {
     const bool sentNow = e.Sending.Send(wskOutputs[i], packet.packet);
     e.Queue.Queue(packet);
     if (sentNow)
-        e.Queue.StartSend(sys_.Now());
+        e.Queue.StartSend(time_.Now());
 }
 
 qint64 frmOutputSockets::WaitingBytes(int i) {
@@ -198,7 +197,7 @@ qint64 frmOutputSockets::WaitingBytes(int i) {
 bool frmOutputSockets::StoppedReading(int i) {
     const platform::SocketControl& socket = wskOutputs[i];
     const qint64 acknowledged = socket.BytesWritten() - socket.UnacknowledgedBytes();
-    return gOutputs[i].Queue.Stalled(acknowledged, WaitingBytes(i), sys_.Now());
+    return gOutputs[i].Queue.Stalled(acknowledged, WaitingBytes(i), time_.Now());
 }
 
 QString frmOutputSockets::stalledText(int i) const {
@@ -206,29 +205,19 @@ QString frmOutputSockets::stalledText(int i) const {
            QStringLiteral(" stopped reading. Closing port ") + gOutputs[i].Port;
 }
 
+// What the client did not take is stored whatever its socket did (a failure
+// of the socket reaches the heartbeat, which reports it).
 void frmOutputSockets::CloseStalledClient(int i) {
-    StoreBurst stores(sys_);
     SendOutcome outcome;
-    try {
-        closeStalled(i, outcome, stores);
-    } catch (const platform::Error&) {
-        // What the client did not take is stored whatever its socket did; the
-        // heartbeat reports the failure.
-        stores.Commit();
-        TellSend(i, outcome, stores);
-        throw;
-    }
-    stores.Commit();
-    // A line per stored packet: written to the file in one go.
-    const Logs::LineBatch lines(sys_.logs);
-    TellSend(i, outcome, stores);
+    relay_.InStoreBurst([&](Undelivered& stores) { closeStalled(i, outcome, stores); },
+                        [&](const Undelivered& stores) { TellSend(i, outcome, stores); });
 }
 
 // A client that stopped reading would hold its packets for as long as it stays
 // connected, and lose them all when it goes. It is closed at once, with a
 // reset so that nothing more reaches it on this connection, and every packet it
 // did not acknowledge is stored, oldest first, for when it returns.
-void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& stores) {
+void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, Undelivered& stores) {
     OutputSocket& e = gOutputs[i];
     platform::SocketControl& socket = wskOutputs[i];
     outcome.stalled = true;
@@ -240,7 +229,7 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& sto
     socket.CloseDiscarding();
     e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
-    e.StatusTime = sys_.Now();
+    e.StatusTime = time_.Now();
     try {
         socket.Listen();
     } catch (const platform::Error&) {
@@ -249,8 +238,8 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, StoreBurst& sto
 }
 
 void frmOutputSockets::UpdateOutputClients() {
-    refusals_.Tick(sys_.Now());
-    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
+    refusals_.Tick(time_.Now());
+    for (int i = 0; i < db_.gOutputCount; ++i) {
         OutputSocket& e = gOutputs[i];
         if (e.Status == OutputSocket::Empty || !e.Active)
             continue;
@@ -261,7 +250,7 @@ void frmOutputSockets::UpdateOutputClients() {
                 break;
             }
             if (e.Status != OutputSocket::Connected) {
-                e.StatusTime = sys_.Now();
+                e.StatusTime = time_.Now();
                 log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
                     e.Description);
             }
@@ -269,12 +258,12 @@ void frmOutputSockets::UpdateOutputClients() {
             break;
         case platform::SocketState::Listening:
             e.Status = OutputSocket::Listening;
-            if (e.StatusTime.addSecs(kListeningHeartbeatSeconds) < sys_.Now()) {
+            if (e.StatusTime.addSecs(kListeningHeartbeatSeconds) < time_.Now()) {
                 log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
                     QStringLiteral("   ") + e.Description);
                 ClosePort(i);
-                e.StatusTime = sys_.Now();
-                sys_.ShowWarning(
+                e.StatusTime = time_.Now();
+                warnings_.ShowWarning(
                     ErrorCode::UpdateOutputClients,
                     e.Description +
                         QStringLiteral(" has heartbeat failure. There is no TCP connection."),
@@ -296,15 +285,15 @@ void frmOutputSockets::UpdateOutputClients() {
 }
 
 void frmOutputSockets::ResetStreamActivityTimer() {
-    IdleDeadline = sys_.Now().addSecs(kIdleSeconds);
+    IdleDeadline = time_.Now().addSecs(kIdleSeconds);
 }
 
 void frmOutputSockets::tmrWskOutputs_Timer() {
     try {
-        if (!IdleDeadline.isValid() || IdleDeadline < sys_.Now()) {
-            IdleDeadline = sys_.Now().addSecs(kIdleSeconds);
-            sys_.outputRules.RelayToOutputs(DummyMessage(sys_.dateTimeText.Time(sys_.Now().time()),
-                                                         sys_.gIncomingPktType, sys_.gServerID));
+        if (!IdleDeadline.isValid() || IdleDeadline < time_.Now()) {
+            IdleDeadline = time_.Now().addSecs(kIdleSeconds);
+            relay_.RelayToOutputs(
+                DummyMessage(time_.TimeText(), settings_.incomingPktType, settings_.serverID));
         }
     } catch (const std::exception& error) {
         log(QStringLiteral("System: Idle message failed: ") + QString::fromLocal8Bit(error.what()));
@@ -323,7 +312,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
             gOutputs[i].Description);
         socket.Accept(requestID);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OutputsConnectionRequest, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::OutputsConnectionRequest, error.text(), i);
     }
 }
 
@@ -347,7 +336,7 @@ bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
     // Tried again and again, refusals are counted rather than each logged.
     const QString place =
         QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description;
-    if (refusals_.Refused(peer.toString(), place, sys_.Now()))
+    if (refusals_.Refused(peer.toString(), place, time_.Now()))
         log(QStringLiteral("Event: Refused connection from ") + peer.toString() + place);
     return false;
 }
@@ -363,7 +352,7 @@ void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
             Shown(data));
         ProcessClientData(i, data);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OutputsDataArrival, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::OutputsDataArrival, error.text(), i);
     }
 }
 
@@ -376,13 +365,13 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
         const QByteArray next = e.Sending.Complete(socket);
         if (!next.isEmpty()) {
             log(QByteArray("System: Send Complete -> ") + next);
-            e.Queue.StartSend(sys_.Now());
+            e.Queue.StartSend(time_.Now());
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
     }
     for (const QueuedPacket& packet : sent)
-        sys_.global.StoredPacketSent(i, packet);
+        relay_.StoredPacketSent(i, packet);
 }
 
 void frmOutputSockets::wskOutputs_Close(int i) {
@@ -395,7 +384,7 @@ void frmOutputSockets::wskOutputs_Close(int i) {
         socket.Close();
         socket.Listen();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OutputsClose, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::OutputsClose, error.text(), i);
     }
 }
 
@@ -417,10 +406,10 @@ void frmOutputSockets::ProcessClientData(int i, const QByteArray& rx) {
         return;
     if (rx.at(0) == kSTX && rx.size() == 3) {
         if (rx.at(1) == kACK && rx.at(2) == kETX)
-            e.StatusTime = sys_.Now();
+            e.StatusTime = time_.Now();
     } else if (rx.at(0) == kSTX) {
         log(QByteArray("System: Data on Port ") + e.Port.toUtf8() + " --> " + Shown(rx));
-        e.StatusTime = sys_.Now();
+        e.StatusTime = time_.Now();
     } else {
         log(QByteArray("System: Not a STX packet on Port ") + e.Port.toUtf8() + " --> " +
             Shown(rx));

@@ -3,22 +3,26 @@
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "outputs/OutputSocket.h"
+#include "outputs/OutputsRelay.h"
 #include "platform/SocketArray.h"
+#include "platform/Time.h"
 
 #include <QList>
 #include <QObject>
 #include <QTimer>
 #include <array>
 
-class StoreBurst;
-class System;
+class adoQuorlan;
+class CoreEvents;
+class ErrorCodes;
+class Logs;
 
 // What became of a packet handed to an output's socket, before anything of it
 // is told: the lines and warnings wait until what had to be stored is stored.
 struct SendOutcome {
     bool taken = false;   // sent, or queued behind the send in progress
     bool stalled = false; // the client had stopped reading and was closed
-    // Places in the store burst of what the stalled client had not acknowledged.
+    // Places in the store's burst of what the stalled client had not acknowledged.
     QList<int> undelivered;
     QString error; // the socket refused the send (warning 100)
 };
@@ -28,7 +32,11 @@ struct SendOutcome {
 class frmOutputSockets : public QObject {
     Q_OBJECT
 public:
-    explicit frmOutputSockets(System& system);
+    frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
+                     CoreEvents& events, OutputsRelay& relay);
+
+    // The settings read at start-up, for the idle message.
+    void SetSettings(const OutputSettings& settings) { settings_ = settings; }
 
     // Output i as loaded, and its socket.
     const OutputSocket& Entry(int index) const { return gOutputs[index]; }
@@ -51,8 +59,8 @@ public:
     // the disk together: TrySend does what the sockets must, writes no line
     // and adds what a stalled client did not take to `stores`; TellSend,
     // after the stores are committed, writes the lines and warnings.
-    SendOutcome TrySend(int index, const QueuedPacket& packet, StoreBurst& stores);
-    void TellSend(int index, const SendOutcome& outcome, const StoreBurst& stores);
+    SendOutcome TrySend(int index, const QueuedPacket& packet, Undelivered& stores);
+    void TellSend(int index, const SendOutcome& outcome, const Undelivered& stores);
     // The plain case of SendDataOutputs only: a connected client with room
     // takes the packet, and nothing is logged. False leaves all as it was, for
     // SendDataOutputs to deal with, and tell of, whatever stood in the way.
@@ -88,7 +96,7 @@ private:
     bool PeerAllowed(int index, qint32 requestID);
     bool StoppedReading(int index);
     void CloseStalledClient(int index);
-    void closeStalled(int index, SendOutcome& outcome, StoreBurst& stores);
+    void closeStalled(int index, SendOutcome& outcome, Undelivered& stores);
     QString stalledText(int index) const;
     qint64 WaitingBytes(int index);
     bool HasRoomFor(int index, qint64 bytes);
@@ -103,6 +111,20 @@ private:
     void log(const QString& text);
     void log(const QByteArray& text);
 
-    System& sys_;
+    adoQuorlan& db_;
+    platform::Time time_;
+    ErrorCodes& warnings_;
+    Logs& logs_;
+    CoreEvents& events_;
+    OutputsRelay& relay_;
+    OutputSettings settings_;
     RefusalLog refusals_; // peers that AllowFrom turned away
+
+    // The Outputs loader's reach under its former name, until it takes db_
+    // and time_ itself; nothing else uses it.
+    struct LoaderReach {
+        adoQuorlan& db;
+        const platform::Time& time;
+        QDateTime Now() const { return time.Now(); }
+    } sys_{db_, time_};
 };

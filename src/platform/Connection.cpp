@@ -87,14 +87,18 @@ void Connection::Open() {
     name_ = name;
 }
 
+void CloseDatabase(const QString& name) {
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 void Connection::Close() {
     if (name_.isEmpty())
         return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(name_, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name_);
+    CloseDatabase(name_);
     name_.clear();
 }
 

@@ -46,6 +46,10 @@ private:
     QString name_;
 };
 
+// Closes the Qt connection `name` and forgets it. Every statement on it must
+// be gone, or Qt keeps the file open.
+void CloseDatabase(const QString& name);
+
 // Text after "Data Source=" up to the next ';'.
 QString DataSourceOf(const QString& connectionString);
 

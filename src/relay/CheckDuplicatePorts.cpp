@@ -1,8 +1,11 @@
 // The port consistency check: reports every port that two connections share,
 // and every description that two outputs share.
 
-#include "app/System.h"
+#include "config/ErrorCodes.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
 #include "relay/OutputRules.h"
+#include "telstra/frmDecSockets.h"
 
 namespace {
 
@@ -28,32 +31,32 @@ template <typename Pair> void EachPair(int count, const Pair& pair) {
 } // namespace
 
 void OutputRules::CheckDuplicatePorts() {
-    sys_.logs.LogOutput(QStringLiteral("System: Check for duplicate ports."));
-    const frmOutputSockets& outputs = sys_.outputSockets;
-    const frmDecSockets& telstra = sys_.decSockets;
+    logs_.LogOutput(QStringLiteral("System: Check for duplicate ports."));
+    const frmOutputSockets& outputs = outputs_;
+    const frmDecSockets& telstra = telstra_;
     auto report = [&](const QString& text, bool toOutputsLog, ErrorCode warning) {
-        sys_.logs.LogError(text);
+        logs_.LogError(text);
         if (toOutputsLog)
-            sys_.logs.LogOutput(text);
+            logs_.LogOutput(text);
         else
-            sys_.logs.LogInput(text);
-        sys_.ShowWarning(warning, text, 0);
+            logs_.LogInput(text);
+        warnings_.ShowWarning(warning, text, 0);
     };
     const QString tab = QStringLiteral("\t");
-    EachPair(sys_.db.gOutputCount, [&](int i, int j) {
+    EachPair(db_.gOutputCount, [&](int i, int j) {
         if (SamePort(outputs.Entry(i).Port, outputs.Entry(j).Port))
             report(QStringLiteral("System: Found duplicate ports ") + tab + outputs.Entry(i).Port +
                        tab + outputs.Entry(i).Description + tab + outputs.Entry(j).Description,
                    true, ErrorCode::DuplicateOutputPorts);
     });
-    EachPair(sys_.db.gTelstraCount, [&](int i, int j) {
+    EachPair(db_.gTelstraCount, [&](int i, int j) {
         if (SamePort(telstra.Entry(i).Port, telstra.Entry(j).Port))
             report(QStringLiteral("System: Found duplicate ports ") + tab + telstra.Entry(i).Port +
                        tab + telstra.Entry(i).Description + tab + telstra.Entry(j).Description,
                    false, ErrorCode::DuplicateTelstraPorts);
     });
-    for (int i = 0; i < sys_.db.gOutputCount; ++i)
-        for (int j = 0; j < sys_.db.gTelstraCount; ++j)
+    for (int i = 0; i < db_.gOutputCount; ++i)
+        for (int j = 0; j < db_.gTelstraCount; ++j)
             if (SamePort(telstra.Entry(j).Port, outputs.Entry(i).Port))
                 report(QStringLiteral("System: Found duplicate ports between tables") + tab +
                            outputs.Entry(i).Port + tab + outputs.Entry(i).Description + tab +
@@ -61,7 +64,7 @@ void OutputRules::CheckDuplicatePorts() {
                        false, ErrorCode::DuplicateOutputTelstraPort);
     // Stored packets are kept under the output's description, so of two outputs
     // with one description the first takes both backlogs and the second none.
-    EachPair(sys_.db.gOutputCount, [&](int i, int j) {
+    EachPair(db_.gOutputCount, [&](int i, int j) {
         if (outputs.Entry(i).Description == outputs.Entry(j).Description)
             report(QStringLiteral("System: Found duplicate descriptions ") + tab +
                        outputs.Entry(i).Description + tab + outputs.Entry(i).Port + tab +

@@ -59,11 +59,7 @@ public:
     void close() {
         if (name_.isEmpty())
             return;
-        {
-            QSqlDatabase db = QSqlDatabase::database(name_, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name_);
+        platform::CloseDatabase(name_);
         name_.clear();
     }
 

@@ -1,15 +1,17 @@
 #include "relay/Global.h"
 
-#include "app/System.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
+#include "outputs/frmOutputSockets.h"
+#include "publish/Publishers.h"
+#include "relay/adoDelayed.h"
 
 #include <QSet>
 #include <algorithm>
 #include <tuple>
 
-Global::Global(System& system) : sys_(system) {}
-
 void Global::ResendDelayed() {
-    adoDelayed& store = sys_.delayedDb;
+    adoDelayed& store = store_;
     if (!store.DelayedListOpen())
         return;
     if (store.gDelayedCount == 0) {
@@ -26,10 +28,10 @@ void Global::ResendDelayed() {
 // its way to it. At most one a step; a send that fails moves on to the next
 // older row of another output.
 bool Global::sendOldest() {
-    adoDelayed& store = sys_.delayedDb;
-    frmOutputSockets& outputs = sys_.outputSockets;
+    adoDelayed& store = store_;
+    frmOutputSockets& outputs = outputs_;
     QHash<QString, int> firstActive;
-    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
+    for (int i = 0; i < db_.gOutputCount; ++i) {
         const OutputSocket& e = outputs.Entry(i);
         if (e.Active && !firstActive.contains(e.Description))
             firstActive.insert(e.Description, i);
@@ -58,16 +60,15 @@ bool Global::sendOldest() {
 }
 
 void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
-    adoDelayed& store = sys_.delayedDb;
+    adoDelayed& store = store_;
     DelayedRecord record;
     record.MessID = packet.storedMessID;
     record.Destination = packet.storedDestination;
     store.DeleteDelayed(record);
-    sys_.logs.LogOutput(QStringLiteral("System: ") + sys_.outputSockets.Entry(index).Description +
-                        QStringLiteral("  Delayed Count is ") +
-                        QString::number(store.gDelayedCount) + QStringLiteral("  Record ID ") +
-                        QString::number(packet.storedMessID) +
-                        QStringLiteral(" successfully sent from database."));
+    logs_.LogOutput(QStringLiteral("System: ") + outputs_.Entry(index).Description +
+                    QStringLiteral("  Delayed Count is ") + QString::number(store.gDelayedCount) +
+                    QStringLiteral("  Record ID ") + QString::number(packet.storedMessID) +
+                    QStringLiteral(" successfully sent from database."));
 }
 
 // Whether a row of the Outputs table has this description, also a row beyond
@@ -75,14 +76,14 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
 // The same for a broker's pages and the Publishers table.
 // Without the system database nothing can be told, so nothing is deleted.
 bool Global::namedInOutputsTable(const QString& destination) {
-    if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
+    if (db_.gSysConnection.State() != platform::ObjectState::Open)
         return true;
-    const auto rs = sys_.db.OpenRecordset(
+    const auto rs = db_.OpenRecordset(
         QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,
         {destination});
     if (!rs->Eof())
         return true;
-    const auto publishers = sys_.db.OpenRecordset(
+    const auto publishers = db_.OpenRecordset(
         QStringLiteral(
             "SELECT `Description` FROM `Publishers` WHERE ('MQTT ' || `Description` = ?)"),
         1, {destination});
@@ -92,23 +93,23 @@ bool Global::namedInOutputsTable(const QString& destination) {
 // Rows whose destination no output has any more are deleted, oldest first.
 // While the Delayed tab is shown, one row a step, as the view is redrawn after each.
 void Global::pruneWithoutDestination() {
-    adoDelayed& store = sys_.delayedDb;
+    adoDelayed& store = store_;
     QSet<QString> described;
-    for (int i = 0; i < sys_.db.gOutputCount; ++i)
-        described.insert(sys_.outputSockets.Entry(i).Description);
-    for (const QString& destination : sys_.publishers.Destinations())
+    for (int i = 0; i < db_.gOutputCount; ++i)
+        described.insert(outputs_.Entry(i).Description);
+    for (const QString& destination : publishers_.Destinations())
         described.insert(destination);
     QStringList withoutOutput;
     for (const QString& destination : store.StoredDestinations())
         if (!described.contains(destination) && !namedInOutputsTable(destination))
             withoutOutput << destination;
-    if (sys_.window.SSTab1.Value != 4) {
+    if (!store.ViewShown()) {
         for (const QString& destination : withoutOutput) {
             // One statement for all of them: a renamed output may leave a
             // backlog of many thousands.
             const qint64 rows = store.DeleteDestination(destination);
             for (qint64 row = 0; row < rows; ++row)
-                sys_.logs.LogOutput(
+                logs_.LogOutput(
                     QStringLiteral("System: Deleting record. No destination available."));
         }
         return;
@@ -129,6 +130,6 @@ void Global::pruneWithoutDestination() {
     if (oldest.Count == 0)
         return;
     gDelayed = oldest;
-    sys_.logs.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
+    logs_.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
     store.DeleteDelayed(gDelayed);
 }

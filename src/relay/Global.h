@@ -3,12 +3,21 @@
 #include "outputs/ClientQueue.h"
 #include "relay/DelayedRecord.h"
 
-class System;
+class adoDelayed;
+class adoQuorlan;
+class frmOutputSockets;
+class Logs;
+
+namespace publish {
+class Publishers;
+}
 
 // The resend of stored packets, one step a second.
 class Global {
 public:
-    explicit Global(System& system);
+    Global(adoDelayed& store, frmOutputSockets& outputs, const publish::Publishers& publishers,
+           adoQuorlan& db, Logs& logs)
+        : store_(store), outputs_(outputs), publishers_(publishers), db_(db), logs_(logs) {}
 
     void ResendDelayed();
     // The send that carried a stored packet to output `index` has been
@@ -22,5 +31,9 @@ private:
     void pruneWithoutDestination();
     bool namedInOutputsTable(const QString& destination);
 
-    System& sys_;
+    adoDelayed& store_;
+    frmOutputSockets& outputs_;
+    const publish::Publishers& publishers_;
+    adoQuorlan& db_;
+    Logs& logs_;
 };

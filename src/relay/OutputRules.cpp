@@ -1,76 +1,92 @@
 #include "relay/OutputRules.h"
 
-#include "app/System.h"
-#include "config/Limits.h"
+#include "config/ErrorCodes.h"
+#include "logging/Logs.h"
 #include "platform/Error.h"
-#include "platform/Joined.h"
-#include "platform/YieldToWoken.h"
+#include "relay/Global.h"
 #include "relay/StoreBurst.h"
 
-OutputRules::OutputRules(System& system) : sys_(system) {}
+#include <QVarLengthArray>
 
+namespace {
+
+// Sinks a dispatch keeps its answers for without allocating.
+constexpr qsizetype kFewSinks = 8;
+
+QString ErrorText(const std::exception& error) {
+    const auto* platformError = dynamic_cast<const platform::Error*>(&error);
+    return platformError ? platformError->text() : QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+OutputRules::OutputRules(frmOutputSockets& outputs, publish::Publishers& publishers,
+                         const frmDecSockets& telstra, adoDelayed& store, Global& resend,
+                         adoQuorlan& db, Logs& logs, ErrorCodes& warnings)
+    : outputs_(outputs), telstra_(telstra), store_(store), resend_(resend), db_(db), logs_(logs),
+      warnings_(warnings), outputsSink_(outputs, db, logs), publishersSink_(publishers) {
+    // The TCP clients first: the brokers get every page after them.
+    sinks_ = {&outputsSink_, &publishersSink_};
+}
+
+StoreBurst OutputRules::newBurst() {
+    return StoreBurst(store_, outputs_, logs_);
+}
+
+// A sink that fails is reported and tells nothing of the packet; the sinks
+// after it have it all the same.
 void OutputRules::RelayToOutputs(const QByteArray& packet) {
     emit relayed(packet);
-    try {
-        frmOutputSockets& outputs = sys_.outputSockets;
-        outputs.ResetStreamActivityTimer();
-        // Every client that can take the packet has it before the first of the
-        // lines that tell of it is written; the lines keep their order.
-        Deliveries deliveries{};
-        bool sentAny = false;
-        for (int i = 0; i < sys_.db.gOutputCount; ++i) {
-            if (!outputs.Entry(i).Active)
-                continue;
-            const bool taken = outputs.SendAtOnce(i, packet);
-            deliveries[i] = taken ? Delivery::Taken : Delivery::Try;
-            sentAny = sentAny || taken;
+    StoreBurst stores = newBurst();
+    QVarLengthArray<bool, kFewSinks> took(static_cast<qsizetype>(sinks_.size()));
+    bool toStore = false;
+    for (size_t k = 0; k < sinks_.size(); ++k) {
+        try {
+            toStore = sinks_[k]->Take(packet, stores) == relay::Taken::Store || toStore;
+            took[qsizetype(k)] = true;
+        } catch (const std::exception& error) {
+            took[qsizetype(k)] = false;
+            warnings_.ShowWarning(ErrorCode::ListenOnPort, ErrorText(error), 0);
         }
-        // A client on this machine reads its page now, not after the lines.
-        if (sentAny)
-            platform::YieldToWoken();
-        deliver(packet, deliveries);
-    } catch (const std::exception& error) {
-        const auto* platformError = dynamic_cast<const platform::Error*>(&error);
-        sys_.ShowWarning(
-            ErrorCode::ListenOnPort,
-            platformError ? platformError->text() : QString::fromLocal8Bit(error.what()), 0);
     }
-    // After the TCP outputs, whatever became of them: the brokers get every page.
-    sys_.publishers.PublishPage(packet);
+    if (toStore)
+        stores.Commit();
+    const Logs::LineBatch lines(logs_);
+    for (size_t k = 0; k < sinks_.size(); ++k) {
+        if (!took[qsizetype(k)])
+            continue;
+        try {
+            sinks_[k]->Tell(packet, stores);
+        } catch (const std::exception& error) {
+            warnings_.ShowWarning(ErrorCode::ListenOnPort, ErrorText(error), 0);
+        }
+    }
 }
 
 void OutputRules::SendToOutput(int index, const QByteArray& packet) {
-    Deliveries deliveries{};
-    deliveries[index] = Delivery::Try;
-    deliver(packet, deliveries);
+    StoreBurst stores = newBurst();
+    outputsSink_.TakeFor(index, packet, stores);
+    stores.Commit();
+    const Logs::LineBatch lines(logs_);
+    outputsSink_.Tell(packet, stores);
 }
 
-// The outputs that did not take the packet at once are tried again, and what
-// they cannot take is stored, all in one transaction, before the first line
-// that tells of it; the lines keep the order of one output after another.
-void OutputRules::deliver(const QByteArray& packet, const Deliveries& deliveries) {
-    frmOutputSockets& outputs = sys_.outputSockets;
-    StoreBurst stores(sys_);
-    std::array<SendOutcome, kOutputSlots> outcomes;
-    std::array<int, kOutputSlots> places{};
-    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
-        if (deliveries[i] != Delivery::Try)
-            continue;
-        outcomes[i] = outputs.TrySend(i, QueuedPacket{packet, 0, {}}, stores);
-        if (!outcomes[i].taken)
-            places[i] = stores.Add(i, packet);
+void OutputRules::StoredPacketSent(int index, const QueuedPacket& packet) {
+    resend_.StoredPacketSent(index, packet);
+}
+
+void OutputRules::InStoreBurst(const std::function<void(Undelivered&)>& attempt,
+                               const std::function<void(const Undelivered&)>& tell) {
+    StoreBurst stores = newBurst();
+    try {
+        attempt(stores);
+    } catch (const platform::Error&) {
+        stores.Commit();
+        tell(stores);
+        throw;
     }
     stores.Commit();
-    const Logs::LineBatch lines(sys_.logs);
-    for (int i = 0; i < sys_.db.gOutputCount; ++i) {
-        if (deliveries[i] == Delivery::None)
-            continue;
-        const QString& description = outputs.Entry(i).Description;
-        sys_.logs.LogOutput(platform::Joined({"Out: ", description.toUtf8(), "\t", packet}));
-        if (deliveries[i] == Delivery::Taken)
-            continue;
-        outputs.TellSend(i, outcomes[i], stores);
-        if (!outcomes[i].taken)
-            stores.Tell(places[i]);
-    }
+    // A line per stored packet: written to the file in one go.
+    const Logs::LineBatch lines(logs_);
+    tell(stores);
 }

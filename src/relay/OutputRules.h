@@ -1,37 +1,66 @@
 #pragma once
 
-#include "config/Limits.h"
+#include "outputs/OutputsRelay.h"
+#include "relay/OutputsSink.h"
+#include "relay/PacketSink.h"
+#include "relay/PublishersSink.h"
 
 #include <QByteArray>
 #include <QObject>
-#include <array>
+#include <vector>
 
-class System;
+class adoDelayed;
+class adoQuorlan;
+class ErrorCodes;
+class frmDecSockets;
+class frmOutputSockets;
+class Global;
+class Logs;
+
+namespace publish {
+class Publishers;
+}
 
 // Relay dispatch: the one way out for every packet (decoded pages, frame
-// notices, idle and dummy messages) to the active outputs.
-class OutputRules : public QObject {
+// notices, idle and dummy messages). Each packet goes to the sinks in the
+// order of the list; what a sink could not deliver is stored, for all of them
+// together, in one transaction, before any sink tells of the packet.
+class OutputRules : public QObject, public OutputsRelay {
     Q_OBJECT
 public:
-    explicit OutputRules(System& system);
+    OutputRules(frmOutputSockets& outputs, publish::Publishers& publishers,
+                const frmDecSockets& telstra, adoDelayed& store, Global& resend, adoQuorlan& db,
+                Logs& logs, ErrorCodes& warnings);
 
-    void RelayToOutputs(const QByteArray& packet);
+    // The dispatch of a packet to every sink.
+    void RelayToOutputs(const QByteArray& packet) override;
     // The same for output `index` alone (the packet is stored when its client
     // cannot take it).
     void SendToOutput(int index, const QByteArray& packet);
     void CheckDuplicatePorts();
 
+    // What the outputs ask of the relay.
+    void StoredPacketSent(int index, const QueuedPacket& packet) override;
+    void InStoreBurst(const std::function<void(Undelivered&)>& attempt,
+                      const std::function<void(const Undelivered&)>& tell) override;
+
 signals:
-    // Every packet handed to dispatch, before it goes to the outputs.
+    // Every packet handed to dispatch, before it goes to the sinks.
     void relayed(const QByteArray& packet);
 
 private:
-    // What dispatch does with the packet for each output.
-    enum class Delivery { None, Taken, Try };
-    using Deliveries = std::array<Delivery, kOutputSlots>;
-    // Sends or stores the packet for every output to Try, and writes the
-    // "Out: " line of each that is not None.
-    void deliver(const QByteArray& packet, const Deliveries& deliveries);
+    StoreBurst newBurst();
 
-    System& sys_;
+    frmOutputSockets& outputs_;
+    const frmDecSockets& telstra_;
+    adoDelayed& store_;
+    Global& resend_;
+    adoQuorlan& db_;
+    Logs& logs_;
+    ErrorCodes& warnings_;
+
+    relay::OutputsSink outputsSink_;
+    relay::PublishersSink publishersSink_;
+    // The sinks in the order a packet reaches them.
+    std::vector<relay::PacketSink*> sinks_;
 };

@@ -1,36 +1,39 @@
 #pragma once
 
+#include "outputs/OutputsRelay.h"
 #include "relay/DelayedRecord.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-class System;
+class adoDelayed;
+class frmOutputSockets;
+class Logs;
 
 // The packets that one burst of events could not deliver (a page for every
 // away client, a stalled client's backlog), stored in one transaction: one
 // flush of the disk for the lot instead of one for each, which held every
 // other client's pages behind it. Each packet is then told in the Outputs log
 // where the caller's order puts it, and only once it is on the disk.
-class StoreBurst {
+class StoreBurst final : public Undelivered {
 public:
-    explicit StoreBurst(System& system);
+    StoreBurst(adoDelayed& store, const frmOutputSockets& outputs, Logs& logs)
+        : store_(store), outputs_(outputs), logs_(logs) {}
 
-    // A packet for output `index`, under the next identifier; returns its
-    // place, for Tell.
-    int Add(int index, const QByteArray& packet);
-    bool IsEmpty() const { return rows_.isEmpty(); }
-    // Stores every packet added, all or none; false (after warning 402) when
-    // none could be stored. Identifiers are used only when stored.
+    // A packet for output `index`; returns its place, for Tell.
+    int Add(int index, const QByteArray& packet) override;
+    // Stores every packet added, all or none, under the store's next
+    // identifiers; false (after warning 402) when none could be stored.
     bool Commit();
     // The line of the packet at `place`: stored, with the count of the store
     // as it stood after that packet, or lost, with the packet itself.
-    void Tell(int place) const;
-    void TellAll() const;
+    void Tell(int place) const override;
 
 private:
-    System& sys_;
+    adoDelayed& store_;
+    const frmOutputSockets& outputs_;
+    Logs& logs_;
     QList<DelayedRecord> rows_;
     bool stored_ = false;
     qint32 countAfter_ = 0;

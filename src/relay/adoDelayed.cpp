@@ -1,7 +1,11 @@
 #include "relay/adoDelayed.h"
 
-#include "app/System.h"
+#include "config/CoreEvents.h"
 #include "config/DatabaseFiles.h"
+#include "config/ErrorCodes.h"
+#include "config/SettingValues.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
 #include "logging/gZelkorfile.h"
 #include "platform/Error.h"
 #include "platform/LocalPath.h"
@@ -12,7 +16,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryFile>
-#include <cstdio>
 
 namespace {
 
@@ -60,14 +63,46 @@ QSqlQuery RunWithoutFlush(platform::Connection& cn, const QString& sql,
 
 } // namespace
 
-adoDelayed::adoDelayed(System& system) : sys_(system) {}
+adoDelayed::adoDelayed(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
+                       CoreEvents& events, const QString& workDir, std::function<bool()> viewShown)
+    : db_(db), time_(time), warnings_(warnings), logs_(logs), events_(events), workDir_(workDir),
+      viewShown_(std::move(viewShown)) {}
+
+qint64 adoDelayed::firstUnusedMessID() {
+    const qint64 saved =
+        WholeNumber64(db_.GetStartUpKey(QStringLiteral("MessID"), QStringLiteral("1000000")));
+    try {
+        return qMax(saved, LargestMessID() + 1);
+    } catch (const platform::Error& error) {
+        // A store that cannot be read must not end the start-up unreported;
+        // the setting's value has to do.
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        return saved;
+    }
+}
+
+void adoDelayed::saveMessID(qint64 next) {
+    db_.SetStartUpKey(QStringLiteral("MessID"), QString::number(next));
+}
+
+// One time for the rows of one burst, as when each was stored in its turn.
+void adoDelayed::stampCreated(QList<DelayedRecord>& rows) const {
+    QString created;
+    for (DelayedRecord& row : rows) {
+        if (!row.Created.isEmpty())
+            continue;
+        if (created.isEmpty())
+            created = time_.Now().toString(Qt::ISODateWithMs);
+        row.Created = created;
+    }
+}
 
 int adoDelayed::OpenDelayedDb() {
     try {
         cnDelayed.Close();
         cnDelayed.ConnectionString = kDelayedConnectionString;
         cnDelayed.Mode = 3;
-        cnDelayed.BaseFolder = sys_.workDir;
+        cnDelayed.BaseFolder = workDir_;
         cnDelayed.Open();
         // A stored packet must survive a power cut the moment it is stored.
         cnDelayed.Execute(QStringLiteral("PRAGMA journal_mode = WAL"));
@@ -76,7 +111,7 @@ int adoDelayed::OpenDelayedDb() {
         return static_cast<int>(cnDelayed.State());
     } catch (const platform::Error& error) {
         cnDelayed.Close();
-        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
 }
@@ -84,8 +119,8 @@ int adoDelayed::OpenDelayedDb() {
 int adoDelayed::OpenDelayedDbAtStartUp() {
     try {
         const relay::SalvageReport salvage = relay::SalvageDamagedStore(
-            platform::LocalPath(sys_.workDir, QStringLiteral(".\\delayed.mdb")),
-            platform::LocalPath(sys_.workDir, QStringLiteral(".\\empty_delayed.mdb")), sys_.Now());
+            platform::LocalPath(workDir_, QStringLiteral(".\\delayed.mdb")),
+            platform::LocalPath(workDir_, QStringLiteral(".\\empty_delayed.mdb")), time_.Now());
         if (salvage.damaged) {
             QString text = QStringLiteral("System: Delayed Dbase was damaged (%1). %2 rows saved "
                                           "into a fresh store made from empty_delayed.mdb")
@@ -97,12 +132,11 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
                 text += QStringLiteral("; an unknown number of rows could not be read");
             text += QStringLiteral(". The damaged file is kept as %1.").arg(salvage.damagedFile);
             // Written to the System log once it is open; a service's journal has it at once.
-            sys_.logs.LogError(text);
-            if (!sys_.window.HasView())
-                std::fprintf(stderr, "%s\n", qPrintable(text));
+            logs_.LogError(text);
+            events_.Notice(text);
         }
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
     if (OpenDelayedDb() != 1)
@@ -111,7 +145,7 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
         proveWritable();
     } catch (const platform::Error& error) {
         cnDelayed.Close();
-        sys_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
     return static_cast<int>(cnDelayed.State());
@@ -147,7 +181,7 @@ int adoDelayed::CloseDelayedDb() {
         cnDelayed.Close();
         return static_cast<int>(cnDelayed.State());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::CloseDelayedDb, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::CloseDelayedDb, error.text(), 0);
         return 0;
     }
 }
@@ -181,7 +215,7 @@ void adoDelayed::OpenDelayedList() {
         rs->Open(kListQuery, cnDelayed);
         recount();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -191,30 +225,23 @@ void adoDelayed::CloseDelayedList() {
 }
 
 void adoDelayed::RefreshDelayedView() {
-    frmQuorlan& w = sys_.window;
-    if (w.SSTab1.Value != 4) {
-        w.dgDelayed.DataSource.reset();
-        w.Changed();
+    if (!ViewShown()) {
+        events_.TableShown(ShownTable::Delayed, nullptr, TableMode::Kept);
         return;
     }
     if (DelayedListOpen())
         rsDelayed->Requery();
     else
         OpenDelayedList();
-    w.dgDelayed.DataSource.reset();
     if (gDelayedCount <= kDelayedRowsShown) {
-        if (DelayedListOpen()) {
-            sys_.display.Bind(w.dgDelayed, rsDelayed, colours::Blue);
-            sys_.display.SetDelayedColumns(rsDelayed->FieldCount());
-        }
-    } else {
-        // Too many rows to show: the count goes to the warning box instead.
-        w.frmeSystemError.Visible = true;
-        w.txbSystemError.Text =
-            sys_.NowText() +
-            QStringLiteral("\r\n\r\n\r\nThe delayed list is %1.").arg(gDelayedCount);
+        events_.TableShown(ShownTable::Delayed, rsDelayed, TableMode::Showing);
+        return;
     }
-    w.Changed();
+    // Too many rows to show: the count goes to the warning box instead.
+    events_.TableShown(ShownTable::Delayed, nullptr, TableMode::Kept);
+    events_.DelayedCountShown(
+        time_.NowText() + QStringLiteral("\r\n\r\n\r\nThe delayed list is %1.").arg(gDelayedCount));
+    events_.Changed();
 }
 
 bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID) {
@@ -225,9 +252,9 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
         cnDelayed.Execute(
             QStringLiteral("INSERT INTO `Delayed` (MessID, Created, Destination, Packet) "
                            "VALUES (?, ?, ?, ?)"),
-            {messID, sys_.Now().toString(Qt::ISODateWithMs), destination, packet});
+            {messID, time_.Now().toString(Qt::ISODateWithMs), destination, packet});
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
     showInserted({destination});
@@ -263,7 +290,7 @@ bool adoDelayed::AddDelayedRows(const QList<DelayedRecord>& rows) {
         if (!db.commit())
             throw platform::Error(db.lastError().text());
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
     QStringList destinations;
@@ -302,7 +329,7 @@ void adoDelayed::DeleteDelayedRows(const QString& destination, const QList<qint6
             destinations_.remove(destination);
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -332,7 +359,7 @@ void adoDelayed::showInserted(const QStringList& destinations) {
             for (const QString& destination : destinations)
                 destinations_[destination] += 1;
             gDelayedCount += static_cast<qint32>(destinations.size());
-            if (sys_.window.SSTab1.Value == frmQuorlan::kDelayedTab)
+            if (ViewShown())
                 rsDelayed->Requery();
         } else {
             OpenDelayedList();
@@ -340,7 +367,7 @@ void adoDelayed::showInserted(const QStringList& destinations) {
         RefreshDelayedView();
     } catch (const platform::Error& error) {
         // The rows are stored; only the view of the store is behind.
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -361,7 +388,7 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
         }
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -373,7 +400,7 @@ void adoDelayed::ClearDelayed() {
         gDelayedCount = 0;
         RefreshDelayedView();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
 
@@ -389,7 +416,7 @@ qint64 adoDelayed::DeleteDestination(const QString& destination) {
         RefreshDelayedView();
         return rows;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
         return 0;
     }
 }
@@ -422,12 +449,12 @@ qint64 adoDelayed::LargestMessID() {
 }
 
 bool adoDelayed::CheckDelayedCompaction() {
-    if (!(gNextCompactCheck < sys_.Now()))
+    if (!(gNextCompactCheck < time_.Now()))
         return false;
     try {
-        gNextCompactCheck = sys_.Now().addDays(1);
-        sys_.logs.LogError(QStringLiteral("System: Checking Delayed Dbase for compaction."));
-        if (sys_.db.gSysConnection.State() != platform::ObjectState::Open)
+        gNextCompactCheck = time_.Now().addDays(1);
+        logs_.LogError(QStringLiteral("System: Checking Delayed Dbase for compaction."));
+        if (db_.gSysConnection.State() != platform::ObjectState::Open)
             return false;
         ensureOpen();
         QSqlQuery any = Run(cnDelayed, QStringLiteral("SELECT 1 FROM `Delayed` LIMIT 1"));
@@ -435,23 +462,23 @@ bool adoDelayed::CheckDelayedCompaction() {
             return false;
         any = QSqlQuery();
         CloseDelayedDb();
-        const QString store = platform::LocalPath(sys_.workDir, QStringLiteral(".\\delayed.mdb"));
+        const QString store = platform::LocalPath(workDir_, QStringLiteral(".\\delayed.mdb"));
         // The template replaces the store in one rename, so a crash leaves
         // either the old store or the new one, never half of either.
         // A journal left beside the store belongs to the old file, not the template.
         QFile::remove(store + QStringLiteral("-wal"));
         QFile::remove(store + QStringLiteral("-shm"));
         if (gZelkorfile::ZelkorCopy(
-                platform::LocalPath(sys_.workDir, QStringLiteral(".\\empty_delayed.mdb")), store)) {
-            sys_.logs.LogError(QStringLiteral("System: Delayed Dbase successfully compacted."));
+                platform::LocalPath(workDir_, QStringLiteral(".\\empty_delayed.mdb")), store)) {
+            logs_.LogError(QStringLiteral("System: Delayed Dbase successfully compacted."));
             OpenDelayedDb();
             return true;
         }
-        sys_.logs.LogError(
+        logs_.LogError(
             QStringLiteral("System: Failed to compact Delayed Dbase. ZelkorCopy failed."));
         return false;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::CheckDelayedCompaction, error.text(), 0);
+        warnings_.ShowWarning(ErrorCode::CheckDelayedCompaction, error.text(), 0);
         return false;
     }
 }

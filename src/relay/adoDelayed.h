@@ -2,13 +2,18 @@
 
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
+#include "platform/Time.h"
 #include "relay/DelayedRecord.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <functional>
 #include <memory>
 
-class System;
+class adoQuorlan;
+class CoreEvents;
+class ErrorCodes;
+class Logs;
 
 // The delayed store delayed.mdb, where packets wait for a client that is away.
 //
@@ -18,10 +23,46 @@ class System;
 // and pruning cost the same at a hundred rows and at a hundred thousand.
 class adoDelayed {
 public:
-    qint64 gMessID = 0;          // the next stored packet's identifier
+    // The next stored packet's identifier: one series for the rows of the TCP
+    // outputs and of the brokers alike, taken and saved here and nowhere else.
+    qint64 gMessID = 0;
     QDateTime gNextCompactCheck; // when the store is next checked for compaction
 
-    explicit adoDelayed(System& system);
+    // `workDir` is the folder of the store as it stands when the store is
+    // opened; `viewShown` says whether the operator has the Delayed view in
+    // front of him: the list is kept fresh only then.
+    adoDelayed(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
+               CoreEvents& events, const QString& workDir, std::function<bool()> viewShown);
+
+    // Start-up: the series goes on from the saved counter, and above every
+    // stored row (a process killed between storing a packet and saving the
+    // counter must not hand out that packet's identifier again).
+    void LoadMessID() {
+        gMessID = firstUnusedMessID();
+        messIDLoaded_ = true;
+    }
+    // Shutdown. A counter that was never read must not overwrite the saved
+    // one: it would lower it, and identifiers would repeat.
+    void SaveMessID() {
+        if (messIDLoaded_)
+            saveMessID(gMessID);
+    }
+    // Stores rows in one transaction under the next identifiers of the series,
+    // which it writes into `rows` (a row without a Created time is stamped
+    // now); false (after warning 402) when none could be stored.
+    bool StoreRows(QList<DelayedRecord>& rows) {
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            rows[i].MessID = gMessID + i;
+        stampCreated(rows);
+        if (!AddDelayedRows(rows))
+            return false;
+        // The rows are in the store: their identifiers are used, whatever fails after.
+        gMessID += rows.size();
+        saveMessID(gMessID);
+        return true;
+    }
+
+    bool ViewShown() const { return viewShown_(); }
 
     platform::Connection cnDelayed;
     std::shared_ptr<platform::Recordset> rsDelayed;
@@ -43,8 +84,8 @@ public:
     // Stores one packet; false (after warning 402) when it could not be stored.
     // A row that was inserted counts as stored even when showing it fails.
     bool AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID);
-    // Stores many rows in one transaction (Created as given); false (after
-    // warning 402) when none could be stored.
+    // Stores many rows in one transaction (identifiers and Created as given);
+    // false (after warning 402) when none could be stored.
     bool AddDelayedRows(const QList<DelayedRecord>& rows);
     void DeleteDelayed(const DelayedRecord& record);
     // Deletes rows of one destination by identifier, in one transaction.
@@ -72,7 +113,17 @@ private:
     void ensureOpen();
     // One destination for each row stored.
     void showInserted(const QStringList& destinations);
+    qint64 firstUnusedMessID();
+    void saveMessID(qint64 next);
+    void stampCreated(QList<DelayedRecord>& rows) const;
 
-    System& sys_;
+    adoQuorlan& db_;
+    platform::Time time_;
+    ErrorCodes& warnings_;
+    Logs& logs_;
+    CoreEvents& events_;
+    const QString& workDir_;
+    std::function<bool()> viewShown_;
+    bool messIDLoaded_ = false;
     QHash<QString, qint64> destinations_;
 };

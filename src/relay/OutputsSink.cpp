@@ -1,0 +1,78 @@
+#include "relay/OutputsSink.h"
+
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
+#include "platform/Joined.h"
+#include "platform/YieldToWoken.h"
+#include "relay/StoreBurst.h"
+
+namespace relay {
+
+Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
+    outputs_.ResetStreamActivityTimer();
+    count_ = db_.gOutputCount;
+    // Every client that can take the packet has it before the first of the
+    // lines that tell of it is written; the lines keep their order.
+    bool sentAny = false;
+    for (int i = 0; i < count_; ++i) {
+        if (!outputs_.Entry(i).Active) {
+            deliveries_[i] = Delivery::None;
+            continue;
+        }
+        const bool taken = outputs_.SendAtOnce(i, packet);
+        deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
+        sentAny = sentAny || taken;
+    }
+    // A client on this machine reads its page now, not after the lines.
+    if (sentAny)
+        platform::YieldToWoken();
+    return tryTheRest(packet, stores);
+}
+
+Taken OutputsSink::TakeFor(int index, const QByteArray& packet, StoreBurst& stores) {
+    count_ = db_.gOutputCount;
+    deliveries_.fill(Delivery::None);
+    deliveries_[index] = Delivery::Try;
+    return tryTheRest(packet, stores);
+}
+
+// The outputs that did not take the packet at once are tried again; what a
+// client cannot take (and what a stalled client held) goes into the burst,
+// output after output.
+Taken OutputsSink::tryTheRest(const QByteArray& packet, StoreBurst& stores) {
+    Taken result = Taken::Delivered;
+    for (int i = 0; i < count_; ++i) {
+        if (deliveries_[i] != Delivery::Try)
+            continue;
+        outcomes_[i] = outputs_.TrySend(i, QueuedPacket{packet, 0, {}}, stores);
+        if (!outcomes_[i].taken)
+            places_[i] = stores.Add(i, packet);
+        if (!outcomes_[i].taken || !outcomes_[i].undelivered.isEmpty())
+            result = Taken::Store;
+    }
+    return result;
+}
+
+const QByteArray& OutputsSink::outPrefix(int index) {
+    const QString& description = outputs_.Entry(index).Description;
+    if (prefix_[index].isEmpty() || prefixFor_[index] != description) {
+        prefixFor_[index] = description;
+        prefix_[index] = platform::Joined({"Out: ", description.toUtf8(), "\t"});
+    }
+    return prefix_[index];
+}
+
+void OutputsSink::Tell(const QByteArray& packet, const StoreBurst& stores) {
+    for (int i = 0; i < count_; ++i) {
+        if (deliveries_[i] == Delivery::None)
+            continue;
+        logs_.LogOutput(platform::Joined({outPrefix(i), packet}));
+        if (deliveries_[i] == Delivery::Taken)
+            continue;
+        outputs_.TellSend(i, outcomes_[i], stores);
+        if (!outcomes_[i].taken)
+            stores.Tell(places_[i]);
+    }
+}
+
+} // namespace relay

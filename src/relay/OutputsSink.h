@@ -1,0 +1,47 @@
+#pragma once
+
+#include "config/Limits.h"
+#include "outputs/frmOutputSockets.h"
+#include "relay/PacketSink.h"
+
+#include <array>
+
+class adoQuorlan;
+class Logs;
+
+namespace relay {
+
+// The TCP outputs as one sink: every active output's client is sent the
+// packet, the ones that can take it at once first, and each output gets its
+// "Out: " line in the order of the outputs. One sink for all the clients, so
+// that a packet costs no call, copy or allocation per client beyond the send.
+class OutputsSink final : public PacketSink {
+public:
+    OutputsSink(frmOutputSockets& outputs, const adoQuorlan& db, Logs& logs)
+        : outputs_(outputs), db_(db), logs_(logs) {}
+
+    Taken Take(const QByteArray& packet, StoreBurst& stores) override;
+    void Tell(const QByteArray& packet, const StoreBurst& stores) override;
+    // Take for output `index` alone.
+    Taken TakeFor(int index, const QByteArray& packet, StoreBurst& stores);
+
+private:
+    // What became of the packet in hand at each output.
+    enum class Delivery : quint8 { None, Taken, Try };
+
+    Taken tryTheRest(const QByteArray& packet, StoreBurst& stores);
+    const QByteArray& outPrefix(int index);
+
+    frmOutputSockets& outputs_;
+    const adoQuorlan& db_;
+    Logs& logs_;
+    int count_ = 0; // outputs of the packet in hand
+    std::array<Delivery, kOutputSlots> deliveries_{};
+    std::array<SendOutcome, kOutputSlots> outcomes_;
+    std::array<int, kOutputSlots> places_{};
+    // "Out: <description>\t" of each output, made again when it is renamed.
+    std::array<QString, kOutputSlots> prefixFor_;
+    std::array<QByteArray, kOutputSlots> prefix_;
+};
+
+} // namespace relay
