@@ -18,8 +18,10 @@ System::System(SystemOptions options, QObject* parent)
       clock(options.clock ? *options.clock : systemClock_), dateTimeText(options.locale),
       window(*this), display(*this), events(window, display), db(*this), errorCodes(*this),
       delayedDb(*this), logs(*this), outputRules(*this), outputSockets(*this), global(*this),
-      decSockets(*this), decoderSink(*this), decoder(decoderSink), publisherHost(*this),
-      publishers(publisherHost), options_(std::move(options)) {
+      decoderInput_(decoder),
+      decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
+      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
+      options_(std::move(options)) {
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());

@@ -16,6 +16,7 @@
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
+#include "telstra/SatelliteDecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
 #include <QDateTime>
@@ -73,7 +74,10 @@ public:
     OutputRules outputRules;        // config, outputs: dispatch and storing
     frmOutputSockets outputSockets; // config, relay
     Global global;                  // outputs: a stored packet's send completed
-    frmDecSockets decSockets;       // config, relay
+private:
+    SatelliteDecoderInput decoderInput_; // the carrier feed's way into the decoder
+public:
+    frmDecSockets decSockets; // config, relay
 private:
     SystemDecoderSink decoderSink; // the decoder's only way into the relay
 public:

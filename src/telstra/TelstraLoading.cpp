@@ -1,22 +1,22 @@
 // Loading the carrier connections from the Telstra table, at start-up, at a
 // commit of the grid and when they are all enabled or disabled.
 
-#include "app/System.h"
 #include "config/LoaderSteps.h"
+#include "config/adoQuorlan.h"
 #include "telstra/frmDecSockets.h"
 
 void frmDecSockets::InitTelstraClients() {
-    ResizeEntries(sys_.db.gTelstraCount, sys_.db.gTelstraLoaded, gTelstra, wskDecoder, sys_.Now(),
+    ResizeEntries(db_.gTelstraCount, db_.gTelstraLoaded, gTelstra, wskDecoder, time_.Now(),
                   [this](int i) { CloseTelstraPort(i); });
 }
 
 void frmDecSockets::LoadTelstraClients() {
     Skipping([&] { InitTelstraClients(); });
-    auto rs = sys_.db.rsTelstra;
+    auto rs = db_.rsTelstra;
     if (!rs || rs->State() != platform::ObjectState::Open || rs->RecordCount() == 0)
         return;
     Skipping([&] { rs->MoveFirst(); });
-    for (int i = 0; i < sys_.db.gTelstraCount; ++i) {
+    for (int i = 0; i < db_.gTelstraCount; ++i) {
         Skipping([&] {
             TelstraSocket& e = gTelstra[i];
             auto updateAll = [&] {
@@ -55,7 +55,7 @@ void frmDecSockets::LoadTelstraClients() {
             case TelstraSocket::Valid:
             case TelstraSocket::UpdatePending:
                 updateAll();
-                e.StatusTime = sys_.Now();
+                e.StatusTime = time_.Now();
                 break;
             default: // Connected and Closed keep their values
                 break;
@@ -66,14 +66,14 @@ void frmDecSockets::LoadTelstraClients() {
 }
 
 void frmDecSockets::RequestUpdateTelstraClients() {
-    for (int i = 0; i < sys_.db.gTelstraCount; ++i)
+    for (int i = 0; i < db_.gTelstraCount; ++i)
         gTelstra[i].Status = TelstraSocket::UpdatePending;
 }
 
 void frmDecSockets::CheckTelstraPostUpdate() {
-    if (auto rs = sys_.db.rsTelstra)
+    if (auto rs = db_.rsTelstra)
         ApplyActiveColumn(
-            *rs, sys_.db.gTelstraCount, gTelstra, [this](int i) { CloseTelstraPort(i); },
+            *rs, db_.gTelstraCount, gTelstra, [this](int i) { CloseTelstraPort(i); },
             [this](const QString& text) { log(text); });
 }
 
