@@ -40,7 +40,7 @@ QByteArray Shown(const QByteArray& data) {
 } // namespace
 
 frmOutputSockets::frmOutputSockets(System& system)
-    : sys_(system),
+    : sys_(system), db_(system.db), time_(system.clock, system.dateTimeText),
       refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
     tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);

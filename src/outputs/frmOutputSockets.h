@@ -1,9 +1,11 @@
 #pragma once
 
+#include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "outputs/OutputSocket.h"
 #include "platform/SocketArray.h"
+#include "platform/Time.h"
 
 #include <QList>
 #include <QObject>
@@ -12,6 +14,7 @@
 
 class StoreBurst;
 class System;
+class adoQuorlan;
 
 // What became of a packet handed to an output's socket, before anything of it
 // is told: the lines and warnings wait until what had to be stored is stored.
@@ -81,7 +84,7 @@ private:
     QTimer tmrWskOutputs;
     QDateTime IdleDeadline; // null: long past, so the first idle tick sends one
 
-    void InitOutputClients();
+    ConnectionTable<OutputSocket, kOutputSlots> connectionTable();
     void ListenOnPort(int index);
     bool ClosePort(int index);
     void releaseOldPort(int index);
@@ -95,14 +98,11 @@ private:
     void Take(int index, const QueuedPacket& packet);
     void ProcessClientData(int index, const QByteArray& rx);
 
-    void UpdateTextField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    bool UpdatePortField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    void UpdateFlagField(int index, bool& field, const QString& newValue, const QString& fieldName);
     void log(const QString& text);
     void log(const QByteArray& text);
 
     System& sys_;
+    adoQuorlan& db_;
+    platform::Time time_;
     RefusalLog refusals_; // peers that AllowFrom turned away
 };

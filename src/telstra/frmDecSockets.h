@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "platform/SocketArray.h"
@@ -82,15 +83,11 @@ private:
     QTimer tmrSATInput;
     QTimer tmrSaTData;
 
-    void InitTelstraClients();
+    ConnectionTable<TelstraSocket, kTelstraSlots> connectionTable();
     void CloseTelstraSocket(int index);
     void ConnectTelstraPort(int index);
     QString CarrierHost() const;
     void LookUpCallInHost(int index);
-    void UpdateTextField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    bool UpdatePortField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
     void log(const QString& text);
     void streamConnected(int index);
 
