@@ -27,9 +27,10 @@ System::System(SystemOptions options, QObject* parent)
       logs(platform::Time(clock, dateTimeText), workDir, db, events, version::Text()),
       outputRules(outputSockets, publishers, decSockets, delayedDb, global, db, logs, errorCodes),
       outputSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, outputRules),
-      global(delayedDb, outputSockets, publishers, db, logs), decSockets(*this), decoderSink(*this),
-      decoder(decoderSink), publisherHost(*this), publishers(publisherHost), commands(*this),
-      options_(std::move(options)) {
+      global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
+      decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
+      decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
+      commands(*this), options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {

@@ -17,6 +17,7 @@
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
+#include "telstra/SatelliteDecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
 #include <QDateTime>
@@ -74,7 +75,10 @@ public:
     OutputRules outputRules;        // config: dispatch to the sinks, storing
     frmOutputSockets outputSockets; // config
     Global global;                  // the resend of stored packets
-    frmDecSockets decSockets;       // config, relay
+private:
+    SatelliteDecoderInput decoderInput_; // the carrier feed's way into the decoder
+public:
+    frmDecSockets decSockets; // config, relay
 private:
     SystemDecoderSink decoderSink; // the decoder's only way into the relay
 public:

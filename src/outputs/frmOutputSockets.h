@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "outputs/OutputSocket.h"
@@ -89,7 +90,7 @@ private:
     QTimer tmrWskOutputs;
     QDateTime IdleDeadline; // null: long past, so the first idle tick sends one
 
-    void InitOutputClients();
+    ConnectionTable<OutputSocket, kOutputSlots> connectionTable();
     void ListenOnPort(int index);
     bool ClosePort(int index);
     void releaseOldPort(int index);
@@ -103,11 +104,6 @@ private:
     void Take(int index, const QueuedPacket& packet);
     void ProcessClientData(int index, const QByteArray& rx);
 
-    void UpdateTextField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    bool UpdatePortField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    void UpdateFlagField(int index, bool& field, const QString& newValue, const QString& fieldName);
     void log(const QString& text);
     void log(const QByteArray& text);
 
@@ -119,12 +115,4 @@ private:
     OutputsRelay& relay_;
     OutputSettings settings_;
     RefusalLog refusals_; // peers that AllowFrom turned away
-
-    // The Outputs loader's reach under its former name, until it takes db_
-    // and time_ itself; nothing else uses it.
-    struct LoaderReach {
-        adoQuorlan& db;
-        const platform::Time& time;
-        QDateTime Now() const { return time.Now(); }
-    } sys_{db_, time_};
 };

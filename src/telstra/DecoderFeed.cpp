@@ -1,43 +1,46 @@
 // The decoder input feed: what the carrier connections receive goes, logged
 // raw, into the decoder's buffer and through the framing at once.
 
-#include "app/System.h"
+#include "config/CoreEvents.h"
+#include "config/ErrorCodes.h"
+#include "logging/Logs.h"
 #include "logging/PeerBytes.h"
 #include "platform/Error.h"
+#include "telstra/DecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
 void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     try {
         RxData = wskDecoder[i].GetData();
-        if (sys_.logs.gRawLogEnabled)
+        if (logs_.gRawLogEnabled)
             // The carrier's bytes would break the file's lines: shown as codes.
-            sys_.logs.gRawLog.AddLog(sys_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
-                                     EscapedPeerBytes(RxData));
-        gTelstra[i].StatusTime = sys_.Now();
+            logs_.gRawLog.AddLog(time_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
+                                 EscapedPeerBytes(RxData));
+        gTelstra[i].StatusTime = time_.Now();
         lastFeed_ = i;
-        sys_.decoder.AppendToSatBuffer(RxData);
-        sys_.window.txbSATBufferCtr.Text = QString::number(sys_.decoder.SatBufferLength());
-        sys_.window.Changed();
+        decoder_.AppendToSatBuffer(RxData);
+        events_.StatusChanged(StatusText::SatBufferCount,
+                              QString::number(decoder_.SatBufferLength()));
+        events_.Changed();
         ResetSAT10mSTimer();
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DecoderDataArrival, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::DecoderDataArrival, error.text(), i);
         try {
             CloseTelstraSocket(i);
         } catch (const platform::Error&) {
         }
         return;
     }
-    sys_.decoder.FrameStream();
+    decoder_.FrameStream();
 }
 
 void frmDecSockets::tmrSATInput_Timer() {
     try {
-        if (sys_.decoder.SatBufferLength() > 0)
-            sys_.decoder.FrameStream();
+        if (decoder_.SatBufferLength() > 0)
+            decoder_.FrameStream();
     } catch (const std::exception& error) {
-        sys_.logs.LogDecoder(sys_.dateTimeText.Time(sys_.Now().time()) +
-                             QStringLiteral("Timer SAT INPUT Error") +
-                             QString::fromLocal8Bit(error.what()));
+        logs_.LogDecoder(time_.TimeText() + QStringLiteral("Timer SAT INPUT Error") +
+                         QString::fromLocal8Bit(error.what()));
     }
 }
 

@@ -3,10 +3,14 @@
 
 #include "telstra/frmDecSockets.h"
 
-#include "app/System.h"
+#include "config/CoreEvents.h"
+#include "config/ErrorCodes.h"
 #include "config/SettingValues.h"
+#include "config/adoQuorlan.h"
+#include "logging/Logs.h"
 #include "platform/Error.h"
 #include "platform/PlainAddress.h"
+#include "telstra/DecoderInput.h"
 
 #include <QHostInfo>
 
@@ -24,8 +28,9 @@ constexpr qint64 kSilenceSeconds = qint64{3} * 60;
 
 } // namespace
 
-frmDecSockets::frmDecSockets(System& system)
-    : sys_(system),
+frmDecSockets::frmDecSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
+                             CoreEvents& events, DecoderInput& decoder)
+    : db_(db), time_(time), warnings_(warnings), logs_(logs), events_(events), decoder_(decoder),
       refusals_(QStringLiteral("Call-in"), [this](const QString& line) { log(line); }) {
     callInLookup_.fill(kNoLookup);
     wskDecoder.LimitReading(kCarrierReadLimit);
@@ -45,7 +50,7 @@ frmDecSockets::frmDecSockets(System& system)
 }
 
 void frmDecSockets::log(const QString& text) {
-    sys_.logs.LogInput(text);
+    logs_.LogInput(text);
 }
 
 void frmDecSockets::StartTimers() {
@@ -71,7 +76,7 @@ void frmDecSockets::ConnectTelstraPort(int i) {
         log(QStringLiteral("System: Connect to port ") + e.Port + QStringLiteral("   ") +
             e.Description);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::ConnectTelstraPort, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::ConnectTelstraPort, error.text(), i);
         log(QStringLiteral("System: Telstra Socket problem starting ") + e.Port +
             QStringLiteral("   ") + e.Description + QStringLiteral(" Windows reports [") +
             error.text() + QLatin1Char(']'));
@@ -81,8 +86,7 @@ void frmDecSockets::ConnectTelstraPort(int i) {
 // The carrier's servers: the host every connection goes out to, and the only
 // one that may call in.
 QString frmDecSockets::CarrierHost() const {
-    return sys_.db.GetStartUpKey(QStringLiteral("TelstraLocalIP"),
-                                 platform::SocketControl::LocalIP());
+    return db_.GetStartUpKey(QStringLiteral("TelstraLocalIP"), platform::SocketControl::LocalIP());
 }
 
 void frmDecSockets::CloseTelstraSocket(int i) {
@@ -117,8 +121,8 @@ bool frmDecSockets::CloseTelstraPort(int i) {
 }
 
 void frmDecSockets::UpdateTelstraClients() {
-    refusals_.Tick(sys_.Now());
-    for (int i = 0; i < sys_.db.gTelstraCount; ++i) {
+    refusals_.Tick(time_.Now());
+    for (int i = 0; i < db_.gTelstraCount; ++i) {
         TelstraSocket& e = gTelstra[i];
         if (e.Status == TelstraSocket::Empty || !e.Active)
             continue;
@@ -126,22 +130,22 @@ void frmDecSockets::UpdateTelstraClients() {
             log(QStringLiteral("System: Socket heart beat has failed. Closing port ") + e.Port +
                 QStringLiteral("   ") + e.Description);
             CloseTelstraPort(i);
-            e.StatusTime = sys_.Now();
+            e.StatusTime = time_.Now();
         };
         switch (wskDecoder[i].State()) {
         case platform::SocketState::Connected:
             if (e.Status != TelstraSocket::Connected) {
-                e.StatusTime = sys_.Now();
+                e.StatusTime = time_.Now();
                 log(QStringLiteral("System: Port ") + e.Port + QStringLiteral(" connected to ") +
                     e.Description);
-            } else if (e.StatusTime.addSecs(kSilenceSeconds) < sys_.Now()) {
+            } else if (e.StatusTime.addSecs(kSilenceSeconds) < time_.Now()) {
                 heartbeatFailed();
             }
             e.Status = TelstraSocket::Connected;
             break;
         case platform::SocketState::Listening:
             e.Status = TelstraSocket::Listening;
-            if (e.StatusTime.addSecs(kSilenceSeconds) < sys_.Now())
+            if (e.StatusTime.addSecs(kSilenceSeconds) < time_.Now())
                 heartbeatFailed();
             break;
         case platform::SocketState::Closed:
@@ -165,14 +169,14 @@ bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
         if (socket.State() != platform::SocketState::Connected)
             return false;
         if (e.Sending.Ready()) {
-            sys_.window.lbTxData.Caption =
-                sys_.dateTimeText.Time(sys_.Now().time()) + QStringLiteral("TX Data");
-            sys_.window.Changed();
+            events_.StatusChanged(StatusText::LastTransmit,
+                                  time_.TimeText() + QStringLiteral("TX Data"));
+            events_.Changed();
         }
         e.Sending.Send(socket, source);
         return true;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
         CloseTelstraSocket(i);
         return false;
     }
@@ -190,7 +194,7 @@ void frmDecSockets::streamConnected(int i) {
         wskDecoder[lastFeed_].State() == platform::SocketState::Connected)
         return;
     lastFeed_ = i;
-    sys_.decoder.StartNewStream();
+    decoder_.StartNewStream();
 }
 
 void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
@@ -205,7 +209,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
             // Tried again and again, refusals are counted rather than each logged.
             const QString place =
                 QStringLiteral(" on port %1   ").arg(socket.ListeningPort()) + e.Description;
-            if (refusals_.Refused(caller.toString(), place, sys_.Now()))
+            if (refusals_.Refused(caller.toString(), place, time_.Now()))
                 log(QStringLiteral("Event: Refused call-in from ") + caller.toString() + place);
             return;
         }
@@ -218,7 +222,7 @@ void frmDecSockets::wskDecoder_ConnectionRequest(int i, qint32 requestID) {
         e.Sending.Restart();
         e.CloseCount = 0;
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DecoderConnectionRequest, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::DecoderConnectionRequest, error.text(), i);
         CloseTelstraSocket(i);
     }
 }
@@ -237,7 +241,7 @@ void frmDecSockets::wskDecoder_Close(int i) {
                 .arg(socket.ListeningPort()) +
             gTelstra[i].Description);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::DecoderClose, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::DecoderClose, error.text(), i);
     }
 }
 
@@ -282,8 +286,8 @@ void frmDecSockets::wskDecoder_SendComplete(int i) {
     try {
         const QByteArray next = e.Sending.Complete(wskDecoder[i]);
         if (!next.isEmpty())
-            sys_.logs.LogInput(QByteArray("System: Send Complete -> ") + next);
+            logs_.LogInput(QByteArray("System: Send Complete -> ") + next);
     } catch (const platform::Error& error) {
-        sys_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
+        warnings_.ShowWarning(ErrorCode::SendDataTelstra, error.text(), i);
     }
 }

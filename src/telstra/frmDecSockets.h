@@ -1,8 +1,10 @@
 #pragma once
 
+#include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "platform/SocketArray.h"
+#include "platform/Time.h"
 #include "telstra/TelstraSocket.h"
 
 #include <QHostAddress>
@@ -13,7 +15,11 @@
 #include <array>
 #include <chrono>
 
-class System;
+class adoQuorlan;
+class CoreEvents;
+class DecoderInput;
+class ErrorCodes;
+class Logs;
 
 // The hidden window of the carrier connections: up to two client sockets to
 // the carrier's servers, their heartbeat, and the feed of what they receive
@@ -21,7 +27,10 @@ class System;
 class frmDecSockets : public QObject {
     Q_OBJECT
 public:
-    explicit frmDecSockets(System& system);
+    // The carrier's host is read from the StartUp table at each connection, so
+    // that a changed TelstraLocalIP takes effect without a restart.
+    frmDecSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
+                  CoreEvents& events, DecoderInput& decoder);
 
     // Carrier connection i as loaded, and its socket.
     const TelstraSocket& Entry(int index) const { return gTelstra[index]; }
@@ -74,19 +83,20 @@ private:
     QTimer tmrSATInput;
     QTimer tmrSaTData;
 
-    void InitTelstraClients();
+    ConnectionTable<TelstraSocket, kTelstraSlots> connectionTable();
     void CloseTelstraSocket(int index);
     void ConnectTelstraPort(int index);
     QString CarrierHost() const;
     void LookUpCallInHost(int index);
-    void UpdateTextField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
-    bool UpdatePortField(int index, QString& field, const QString& newValue,
-                         const QString& fieldName);
     void log(const QString& text);
     void streamConnected(int index);
 
-    System& sys_;
+    adoQuorlan& db_;
+    platform::Time time_;
+    ErrorCodes& warnings_;
+    Logs& logs_;
+    CoreEvents& events_;
+    DecoderInput& decoder_;
     int lastFeed_ = -1; // the connection whose bytes the decoder took last
     // The carrier host's addresses, looked up when socket i starts listening
     // for the carrier to call in: no other caller may take its place.

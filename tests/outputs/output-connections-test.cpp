@@ -1,6 +1,7 @@
 // Output connections on real loopback sockets: what a client application sees
 // on the wire and what the System log says about it.
 
+#include "LogLines.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
 #include "app/GridEditing.h"
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -627,6 +629,65 @@ private slots:
         QVERIFY(f.folder.systemLog().contains(
             "System: Updated socket [1]  Client B Field  [RawOutput]  To Y"));
         QVERIFY(!f.sys().db.CommitOutputs()); // not in edit mode
+    }
+
+    // One commit adds a row and changes another, a later one removes a row:
+    // each output's socket follows its row, and the change log tells of each
+    // step in order.
+    void rowsAddedChangedAndRemovedReachTheSockets() {
+        Fixture f;
+        const quint16 newPortA = TestPort();
+        const quint16 portC = TestPort();
+        auto linesOfCommit = [&](const std::function<void(platform::Recordset&)>& edit) {
+            const qsizetype before = LogLines(f.folder.systemLog(), "Output").size();
+            f.sys().db.EditOutputs();
+            edit(*f.sys().db.rsOutputs);
+            [&] { QVERIFY(f.sys().db.CommitOutputs()); }();
+            return LogLines(f.folder.systemLog(), "Output").mid(before);
+        };
+        const QList<QByteArray> added = linesOfCommit([&](platform::Recordset& rs) {
+            rs.MoveFirst();
+            rs.SetField(QStringLiteral("Port"), QString::number(newPortA));
+            rs.SetField(QStringLiteral("Match"), QStringLiteral("m"));
+            rs.AddNew();
+            rs.SetField(QStringLiteral("Description"), QStringLiteral("Client C"));
+            rs.SetField(QStringLiteral("Port"), QString::number(portC));
+            rs.SetField(QStringLiteral("Active"), QStringLiteral("Y"));
+        });
+        const QByteArray newA = QByteArray::number(newPortA);
+        const QByteArray c = QByteArray::number(portC);
+        QCOMPARE(added,
+                 (QList<QByteArray>{
+                     "System: Updated socket [0] Client A    Field  [Match]   To m",
+                     "System: Updated socket [0] Client A    Field  [Port]   To " + newA + ".",
+                     "System: [Valid status] requires port change on socket [0]  Client A",
+                     "System: Close port " + newA + "   Client A", "System: Load port " + c,
+                     "System: [Empty status] requires a new socket on [2]  Client C",
+                     "System: UPDATE: Enabling port " + c + "   Client C",
+                     "System: Check for duplicate ports."}));
+        f.sys().outputSockets.UpdateOutputClients();
+        QTcpSocket old;
+        old.connectToHost(QHostAddress::LocalHost, f.portA);
+        QVERIFY(!old.waitForConnected(3000));
+        Client movedA(newPortA);
+        QVERIFY(f.connect(movedA, 0));
+        Client clientC(portC);
+        QVERIFY(f.connect(clientC, 2));
+
+        const QList<QByteArray> removed = linesOfCommit([](platform::Recordset& rs) {
+            rs.MoveLast();
+            rs.Delete();
+        });
+        QCOMPARE(removed, (QList<QByteArray>{"System: Close port " + c + "   Client C",
+                                             "System: Check for duplicate ports."}));
+        QTRY_COMPARE(clientC.socket.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(f.sys().outputSockets.Entry(2).Status, int(OutputSocket::Empty));
+        QVERIFY(!f.sys().outputSockets.Entry(2).Active);
+        f.sys().outputSockets.UpdateOutputClients();
+        QTcpSocket gone;
+        gone.connectToHost(QHostAddress::LocalHost, portC);
+        QVERIFY(!gone.waitForConnected(3000));
+        QCOMPARE(movedA.socket.state(), QAbstractSocket::ConnectedState);
     }
 
     void afterASocketErrorTheQueueGoesToTheNextClient() {

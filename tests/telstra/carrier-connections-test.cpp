@@ -2,6 +2,7 @@
 // watches the connection and takes what the server sends into the decoder.
 
 #include "FileText.h"
+#include "LogLines.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
 
@@ -11,6 +12,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -439,6 +441,55 @@ private slots:
         // Its socket stays loaded, and closed.
         QCOMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Closed);
         QVERIFY(!f.sys().db.CommitTelstra()); // not in edit mode
+    }
+
+    // One commit adds a row and changes another, a later one removes a row:
+    // each carrier connection follows its row, and the change log tells of
+    // each step in order.
+    void rowsAddedChangedAndRemovedReachTheConnections() {
+        Carrier first;
+        Carrier second;
+        const QByteArray unused = QByteArray::number(TestPort());
+        Fixture f({{QStringLiteral("A"), QString::fromLatin1(unused), QStringLiteral("Y")}});
+        auto linesOfCommit = [&](const std::function<void(platform::Recordset&)>& edit) {
+            const qsizetype before = LogLines(f.log(), "Input").size();
+            f.sys().db.EditTelstra();
+            edit(*f.sys().db.rsTelstra);
+            [&] { QVERIFY(f.sys().db.CommitTelstra()); }();
+            return LogLines(f.log(), "Input").mid(before);
+        };
+        const QByteArray p1 = QByteArray::number(first.port);
+        const QByteArray p2 = QByteArray::number(second.port);
+        const QList<QByteArray> added = linesOfCommit([&](platform::Recordset& rs) {
+            rs.MoveFirst();
+            rs.SetField(QStringLiteral("Port"), QString::fromLatin1(p1));
+            rs.SetField(QStringLiteral("PSAP"), QStringLiteral("P1"));
+            rs.AddNew();
+            rs.SetField(QStringLiteral("Description"), QStringLiteral("B"));
+            rs.SetField(QStringLiteral("Port"), QString::fromLatin1(p2));
+            rs.SetField(QStringLiteral("Active"), QStringLiteral("Y"));
+        });
+        QCOMPARE(added,
+                 (QList<QByteArray>{"System: Updated socket [0] A    Field  [PSAP]   To P1",
+                                    "System: Updated socket [0] A    Field  [Port]   To " + p1,
+                                    "System: Load port " + p2,
+                                    "System: UPDATE: Enabling port " + p2 + "   B"}));
+        f.heartbeat();
+        QTRY_VERIFY(first.peer != nullptr);
+        QTRY_VERIFY(second.peer != nullptr);
+        QTRY_COMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Connected);
+
+        const QList<QByteArray> removed = linesOfCommit([](platform::Recordset& rs) {
+            rs.MoveLast();
+            rs.Delete();
+        });
+        QCOMPARE(removed, (QList<QByteArray>{"System: Close port " + p2 + "   B",
+                                             "System: Close " + p2 + "   B"}));
+        QTRY_COMPARE(second.peer->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(f.sys().decSockets.Socket(1).State(), platform::SocketState::Closed);
+        QCOMPARE(f.sys().decSockets.Entry(1).Status, 1);
+        QVERIFY(!f.sys().decSockets.Entry(1).Active);
+        QCOMPARE(f.sys().decSockets.Socket(0).State(), platform::SocketState::Connected);
     }
 
     void aPortChangeDependsOnTheConnectionsStatus() {
