@@ -2,7 +2,7 @@
 // `ombrix passwd` for the web console's accounts.
 
 #include "app/System.h"
-#include "app/Version.h"
+#include "platform/Version.h"
 #include "config/DatabaseFiles.h"
 #include "config/OperatorCommands.h"
 #include "config/Operators.h"

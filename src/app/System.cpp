@@ -1,7 +1,7 @@
 #include "app/System.h"
 
 #include "app/ConnectionStates.h"
-#include "app/Version.h"
+#include "platform/Version.h"
 #include "config/FileModes.h"
 #include "config/SettingValues.h"
 #include "platform/Error.h"

@@ -1,13 +1,16 @@
 // The logs as a module of their own: built on the system database, a clock
 // and a recording events receiver, they tell the operator everything through
-// the events, and touch no window.
+// the events: no relay and no window is built.
 
 #include "FileText.h"
-#include "TestSystem.h"
+#include "WorkFolder.h"
 
-#include "app/Version.h"
 #include "config/CoreEvents.h"
+#include "config/adoQuorlan.h"
 #include "logging/Logs.h"
+#include "platform/Clock.h"
+#include "platform/DateTimeText.h"
+#include "platform/Version.h"
 
 #include <QFile>
 #include <QTest>
@@ -29,6 +32,7 @@ struct RecordingEvents final : CoreEvents {
     void InfoShown(const QString&) override {}
     void TableShown(ShownTable, const std::shared_ptr<platform::Recordset>&, TableMode) override {}
     void StatusChanged(StatusText, const QString&) override {}
+    void DelayedCountShown(const QString&) override {}
     void RawLoggingShown(bool on) override { rawLogging << on; }
     void Changed() override { ++changes; }
 
@@ -40,15 +44,17 @@ struct RecordingEvents final : CoreEvents {
     }
 };
 
-// Logs of their own over a relay's open system database, which is not started.
+// Logs of their own over an open system database: no relay, no window.
 struct LogsOnTheirOwn {
-    explicit LogsOnTheirOwn(const WorkFolder& folder) : t(folder.path()) {
-        t.clock.set(kStart);
-        QCOMPARE(t->db.OpenSysDatabase(), 1);
+    explicit LogsOnTheirOwn(const WorkFolder& folder) : workDir(folder.path()) {
+        QCOMPARE(db.OpenSysDatabase(), 1);
     }
-    TestSystem t;
+    QString workDir;
+    platform::FakeClock clock{kStart};
+    platform::DateTimeText texts{QLocale::c()};
     RecordingEvents events;
-    Logs logs{platform::Time(t.clock, t->dateTimeText), t->workDir, t->db, events, version::Text()};
+    adoQuorlan db{workDir, events, [](LogPane, const QString&) {}};
+    Logs logs{platform::Time(clock, texts), workDir, db, events, version::Text()};
 };
 
 } // namespace
@@ -68,8 +74,6 @@ private slots:
                  QByteArray("10:00:00  Outputs Log intialised\r\n"));
         QVERIFY(own.events.lastPane(LogPane::Errors)
                     .startsWith("15 Jan 2026 10:00:00  System: Last back up"));
-        QVERIFY(own.t->window.txbLogTelstra.Text.isEmpty());
-        QVERIFY(own.t->window.txbLogErrors.Text.isEmpty());
         QVERIFY(own.events.notices.isEmpty());
         QVERIFY(ReadFile(folder.file(QStringLiteral("LOGS/Quorlan")))
                     .contains("15 Jan 2026 10:00:00\tInput\tfrom the carrier"));
@@ -119,7 +123,6 @@ private slots:
         QVERIFY(own.logs.gRawLogEnabled);
         QCOMPARE(folder.setting(QStringLiteral("RawLogEnabled")).toString(),
                  QStringLiteral("True"));
-        QCOMPARE(own.t->window.chkEnableLogs.Value, 0);
     }
 
     void theDecoderTraceTopsTheDecoderPane() {
@@ -130,7 +133,6 @@ private slots:
         own.logs.ShowDecoderTrace(QByteArrayLiteral("<29>"));
         QCOMPARE(own.events.lastPane(LogPane::Decoder),
                  QByteArray("15 Jan 2026 10:00:00  <29>\r\n15 Jan 2026 10:00:00  a page\r\n"));
-        QVERIFY(own.t->window.txbSatDecoder.Text.isEmpty());
     }
 };
 

@@ -7,7 +7,7 @@
 #include "Broker.h"
 #include "LogLines.h"
 #include "TestPorts.h"
-#include "WorkFolder.h"
+#include "TestSystem.h"
 
 #include "decoder/MessagePacket.h"
 
