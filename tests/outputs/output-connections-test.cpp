@@ -640,10 +640,13 @@ private slots:
         const quint16 portC = TestPort();
         auto linesOfCommit = [&](const std::function<void(platform::Recordset&)>& edit) {
             const qsizetype before = LogLines(f.folder.systemLog(), "Output").size();
-            f.sys().db.EditOutputs();
+            f.sys().commands.Edit(config::EditedTable::Outputs);
             edit(*f.sys().db.rsOutputs);
-            [&] { QVERIFY(f.sys().db.CommitOutputs()); }();
-            return LogLines(f.folder.systemLog(), "Output").mid(before);
+            [&] { QVERIFY(f.sys().commands.Commit(config::EditedTable::Outputs).isEmpty()); }();
+            // The commit's own "Event:" lines are the command's; the rest are the loader's.
+            QList<QByteArray> lines = LogLines(f.folder.systemLog(), "Output").mid(before);
+            lines.removeIf([](const QByteArray& line) { return line.startsWith("Event: "); });
+            return lines;
         };
         const QList<QByteArray> added = linesOfCommit([&](platform::Recordset& rs) {
             rs.MoveFirst();
