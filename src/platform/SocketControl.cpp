@@ -222,9 +222,11 @@ private:
     void tell() {
         QList<Waiting> waiting;
         waiting.swap(waiting_);
+        emit SendCompletions().Starting();
         for (const Waiting& sent : std::as_const(waiting))
             if (sent.socket)
                 sent.socket->CompleteSend(sent.connection);
+        emit SendCompletions().Done();
     }
     QList<Waiting> waiting_;
 };
@@ -235,6 +237,11 @@ LaterCompletions& Completions() {
 }
 
 } // namespace
+
+SendCompletionPass& SendCompletions() {
+    static SendCompletionPass pass;
+    return pass;
+}
 
 void SocketControl::completeLater() {
     Completions().add(this, connection_);

@@ -113,4 +113,18 @@ private:
     qint64 readLimit_ = 0;
 };
 
+// The sends that went out at once are told complete from the event loop, all of
+// a turn's together. Starting and Done frame that pass, so that a receiver of
+// SendComplete can hold what it does for each send but need not do at once
+// (its log lines) until the last: what waited behind the sends then goes out
+// to every client before the first line is written.
+class SendCompletionPass : public QObject {
+    Q_OBJECT
+signals:
+    void Starting();
+    void Done();
+};
+
+SendCompletionPass& SendCompletions();
+
 } // namespace platform
