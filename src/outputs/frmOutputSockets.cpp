@@ -12,6 +12,7 @@
 #include "outputs/DummyMessage.h"
 #include "platform/Error.h"
 #include "platform/PlainAddress.h"
+#include "platform/YieldToWoken.h"
 
 namespace {
 
@@ -56,6 +57,10 @@ frmOutputSockets::frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCod
             &frmOutputSockets::wskOutputs_SendComplete);
     connect(&wskOutputs, &platform::SocketArray::Close, this, &frmOutputSockets::wskOutputs_Close);
     connect(&wskOutputs, &platform::SocketArray::Error, this, &frmOutputSockets::wskOutputs_Error);
+    connect(&platform::SendCompletions(), &platform::SendCompletionPass::Starting, this,
+            [this] { completionLines_.emplace(logs_); });
+    connect(&platform::SendCompletions(), &platform::SendCompletionPass::Done, this,
+            [this] { completionLines_.reset(); });
 }
 
 void frmOutputSockets::log(const QString& text) {
@@ -364,6 +369,7 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
         sent = e.Queue.CompleteSend(socket.UnacknowledgedBytes());
         const QByteArray next = e.Sending.Complete(socket);
         if (!next.isEmpty()) {
+            platform::YieldToWoken(); // at the end of the pass
             log(QByteArray("System: Send Complete -> ") + next);
             e.Queue.StartSend(time_.Now());
         }

@@ -3,6 +3,7 @@
 #include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
+#include "logging/Logs.h"
 #include "outputs/OutputSocket.h"
 #include "outputs/OutputsRelay.h"
 #include "platform/SocketArray.h"
@@ -12,6 +13,7 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <optional>
 
 class adoQuorlan;
 class CoreEvents;
@@ -115,4 +117,7 @@ private:
     OutputsRelay& relay_;
     OutputSettings settings_;
     RefusalLog refusals_; // peers that AllowFrom turned away
+    // Held through a pass of send completions: the packets that waited go to
+    // every client before the first "Send Complete" line is written.
+    std::optional<Logs::LineBatch> completionLines_;
 };

@@ -1,6 +1,7 @@
 #include "platform/SocketControl.h"
 
 #include "platform/Error.h"
+#include "platform/YieldToWoken.h"
 
 #include <QNetworkInterface>
 #include <QPointer>
@@ -223,9 +224,13 @@ private:
         QList<Waiting> waiting;
         waiting.swap(waiting_);
         emit SendCompletions().Starting();
-        for (const Waiting& sent : std::as_const(waiting))
-            if (sent.socket)
-                sent.socket->CompleteSend(sent.connection);
+        {
+            // What waited goes to every client before any of them is given the processor.
+            const YieldScope yields;
+            for (const Waiting& sent : std::as_const(waiting))
+                if (sent.socket)
+                    sent.socket->CompleteSend(sent.connection);
+        }
         emit SendCompletions().Done();
     }
     QList<Waiting> waiting_;

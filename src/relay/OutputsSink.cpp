@@ -21,7 +21,12 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
         }
         const bool taken = outputs_.SendAtOnce(i, packet);
         deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
-        sentAny = sentAny || taken;
+        // Taken behind an outstanding send, it waits: no one was woken, and
+        // the pass that sends it gives the clients the processor.
+        const bool waits = taken && !outputs_.Entry(i).Sending.Pending().isEmpty();
+        if (waits)
+            platform::YieldScope::LeaveToCompletions();
+        sentAny = sentAny || (taken && !waits);
     }
     // A client on this machine reads its page now, not after the lines.
     if (sentAny)
