@@ -73,15 +73,15 @@ bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& r
 void Display::LoadAllGrids() {
     adoQuorlan& db = sys_.db;
     CoreEvents& events = sys_.events;
-    db.OpenTelstra(1);
+    db.OpenTelstra(platform::kLockReadOnly);
     events.TableShown(ShownTable::Telstra, db.rsTelstra, TableMode::Showing);
-    db.OpenOutputs(1);
+    db.OpenOutputs(platform::kLockReadOnly);
     events.TableShown(ShownTable::Outputs, db.rsOutputs, TableMode::Showing);
-    db.OpenPublishers(1);
+    db.OpenPublishers(platform::kLockReadOnly);
     events.TableShown(ShownTable::Publishers, db.rsPublishers, TableMode::Showing);
-    db.OpenStartUp(1);
+    db.OpenStartUp(platform::kLockReadOnly);
     events.TableShown(ShownTable::StartUp, db.gRsStartUp, TableMode::Showing);
-    db.OpenErrorCodes(1);
+    db.OpenErrorCodes(platform::kLockReadOnly);
     Bind(sys_.window.dgErrorCodes, db.rsErrorCodes, colours::Blue);
     sys_.delayedDb.OpenDelayedList();
 }

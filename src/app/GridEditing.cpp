@@ -8,7 +8,7 @@ namespace grid_editing {
 
 namespace {
 
-constexpr int kReadOnlyLock = 1;
+constexpr int kReadOnlyLock = platform::kLockReadOnly;
 
 const QString kSecretColumn = QStringLiteral("Password");
 const QString kSecretSet = QStringLiteral("(set)");

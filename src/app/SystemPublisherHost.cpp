@@ -37,7 +37,7 @@ SystemPublisherHost::StorePages(const QStringList& destinations,
             row.Created = page.created.toString(Qt::ISODateWithMs);
             rows << row;
         }
-    // Not stored (warning 402 said why): the pages go out now or not at all.
+    // Not stored (ErrorCode::AddDelayed said why): the pages go out now or not at all.
     const bool stored = sys_.delayedDb.StoreRows(rows);
     QList<QList<publish::StoredPage>> byDestination;
     qsizetype row = 0;

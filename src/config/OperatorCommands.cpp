@@ -53,7 +53,7 @@ QString SetPasswordInWorkFolder(const QString& folder, const QString& name, cons
         return problem;
     try {
         platform::Connection connection;
-        OpenSystemFile(connection, folder, 3);
+        OpenSystemFile(connection, folder, platform::kModeReadWrite);
         UpgradeSchema(connection, DatabaseKind::System);
         SetOperatorPassword(connection, name, password, createdText);
     } catch (const platform::Error& error) {
@@ -66,7 +66,7 @@ QString ConsoleUrl(const QString& folder) {
     QMap<QString, QString> settings;
     try {
         platform::Connection connection;
-        OpenSystemFile(connection, folder, 1);
+        OpenSystemFile(connection, folder, platform::kModeRead);
         settings = ConsoleSettings(connection);
     } catch (const platform::Error&) {
         return {}; // the caller says the address is unknown

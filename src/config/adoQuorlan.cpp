@@ -23,7 +23,7 @@ int adoQuorlan::OpenSysDatabase() {
     try {
         gSysConnection.Close();
         gSysConnection.ConnectionString = kSysConnectionString;
-        gSysConnection.Mode = 3;
+        gSysConnection.Mode = platform::kModeReadWrite;
         gSysConnection.BaseFolder = workDir_;
         gSysConnection.Open();
         config::UpgradeSchema(gSysConnection, config::DatabaseKind::System);
@@ -52,8 +52,8 @@ std::shared_ptr<platform::Recordset> adoQuorlan::openSetting(const QString& key,
     // The key is bound as a value, so any character in it (an apostrophe too)
     // reads and writes like any other.
     auto rs = std::make_shared<platform::Recordset>();
-    rs->CursorLocation = 3;
-    rs->CursorType = 2;
+    rs->CursorLocation = platform::kCursorOnClient;
+    rs->CursorType = platform::kCursorDynamic;
     rs->LockType = lockType;
     rs->Open(QStringLiteral("SELECT * FROM `Startup` WHERE (`Key_Description` = ?)"),
              gSysConnection, {key});
@@ -65,7 +65,7 @@ QString adoQuorlan::GetStartUpKey(const QString& key, const QString& defaultValu
     if (gSysConnection.State() != platform::ObjectState::Open)
         return {};
     try {
-        auto rs = openSetting(key, 1);
+        auto rs = openSetting(key, platform::kLockReadOnly);
         if (rs->Eof())
             return defaultValue;
         const QVariant value = rs->Field(QStringLiteral("Key_Data"));
@@ -80,7 +80,7 @@ QString adoQuorlan::SetStartUpKey(const QString& key, const QString& value) {
     if (gSysConnection.State() != platform::ObjectState::Open)
         return {};
     try {
-        auto rs = openSetting(key, 2);
+        auto rs = openSetting(key, platform::kLockPessimistic);
         if (rs->Eof())
             return QStringLiteral("BAD");
         rs->SetField(QStringLiteral("Key_Data"), value);
@@ -98,8 +98,8 @@ void adoQuorlan::OpenStartUp(int lockType) {
         if (gSysConnection.State() != platform::ObjectState::Open)
             return;
         auto rs = std::make_shared<platform::Recordset>();
-        rs->CursorLocation = 3;
-        rs->CursorType = 2;
+        rs->CursorLocation = platform::kCursorOnClient;
+        rs->CursorType = platform::kCursorDynamic;
         rs->LockType = lockType;
         gRsStartUp = rs;
         rs->Open(QStringLiteral("SELECT * FROM `StartUp`"), gSysConnection);

@@ -27,8 +27,8 @@ struct adoQuorlan::EditedTableSteps {
 
 namespace {
 
-constexpr int kReadOnly = 1;
-constexpr int kWritable = 3;
+constexpr int kReadOnly = platform::kLockReadOnly;
+constexpr int kWritable = platform::kLockOptimistic;
 
 } // namespace
 

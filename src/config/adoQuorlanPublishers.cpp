@@ -27,7 +27,7 @@ QList<publish::PublisherRow> adoQuorlan::PublisherRows() {
         return rows;
     try {
         // A recordset of its own: the grid's may be open for editing.
-        const auto rs = OpenRecordset(kPublishersQuery, 1);
+        const auto rs = OpenRecordset(kPublishersQuery, platform::kLockReadOnly);
         if (rs->RecordCount() == 0)
             return rows;
         for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {

@@ -8,8 +8,8 @@
 std::shared_ptr<platform::Recordset> adoQuorlan::OpenRecordset(const QString& sql, int lockType,
                                                                const QVariantList& params) {
     auto rs = std::make_shared<platform::Recordset>();
-    rs->CursorLocation = 3;
-    rs->CursorType = 2;
+    rs->CursorLocation = platform::kCursorOnClient;
+    rs->CursorType = platform::kCursorDynamic;
     rs->LockType = lockType;
     rs->Open(sql, gSysConnection, params);
     return rs;
@@ -21,8 +21,8 @@ void adoQuorlan::OpenErrorCode(int errorNumber) {
     try {
         rsErrorCode.reset();
         rsErrorCode =
-            OpenRecordset(QStringLiteral("SELECT * FROM `ErrorCodes` WHERE (`ErrorNumber` = ?)"), 1,
-                          {errorNumber});
+            OpenRecordset(QStringLiteral("SELECT * FROM `ErrorCodes` WHERE (`ErrorNumber` = ?)"),
+                          platform::kLockReadOnly, {errorNumber});
     } catch (const platform::Error& error) {
         warn(ErrorCode::OpenErrorCode, error.text());
     }

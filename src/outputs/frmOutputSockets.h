@@ -27,7 +27,7 @@ struct SendOutcome {
     bool stalled = false; // the client had stopped reading and was closed
     // Places in the store's burst of what the stalled client had not acknowledged.
     QList<int> undelivered;
-    QString error; // the socket refused the send (warning 100)
+    QString error; // the socket refused the send (ErrorCode::SendDataOutputs)
 };
 
 // The hidden window of the output connections: one listening socket per active

@@ -79,14 +79,14 @@ bool Global::namedInOutputsTable(const QString& destination) {
     if (db_.gSysConnection.State() != platform::ObjectState::Open)
         return true;
     const auto rs = db_.OpenRecordset(
-        QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"), 1,
-        {destination});
+        QStringLiteral("SELECT `Description` FROM `Outputs` WHERE (`Description` = ?)"),
+        platform::kLockReadOnly, {destination});
     if (!rs->Eof())
         return true;
     const auto publishers = db_.OpenRecordset(
         QStringLiteral(
             "SELECT `Description` FROM `Publishers` WHERE ('MQTT ' || `Description` = ?)"),
-        1, {destination});
+        platform::kLockReadOnly, {destination});
     return !publishers->Eof();
 }
 

@@ -26,7 +26,7 @@ void StoreBurst::Tell(int place) const {
     const DelayedRecord& row = rows_[place];
     const QByteArray failed = QByteArray("System: TCP failed ") + row.Destination.toUtf8();
     if (!stored_) {
-        // Not stored (warning 402 said why): say so with the packet itself,
+        // Not stored (ErrorCode::AddDelayed said why): say so with the packet itself,
         // rather than claim a stored record.
         logs_.LogOutput(failed + ". Could not store the packet, it is lost: " + row.Packet);
         return;

@@ -24,7 +24,7 @@ public:
     // A packet for output `index`; returns its place, for Tell.
     int Add(int index, const QByteArray& packet) override;
     // Stores every packet added, all or none, under the store's next
-    // identifiers; false (after warning 402) when none could be stored.
+    // identifiers; false (after ErrorCode::AddDelayed) when none could be stored.
     bool Commit();
     // The line of the packet at `place`: stored, with the count of the store
     // as it stood after that packet, or lost, with the packet itself.

@@ -101,7 +101,7 @@ int adoDelayed::OpenDelayedDb() {
     try {
         cnDelayed.Close();
         cnDelayed.ConnectionString = kDelayedConnectionString;
-        cnDelayed.Mode = 3;
+        cnDelayed.Mode = platform::kModeReadWrite;
         cnDelayed.BaseFolder = workDir_;
         cnDelayed.Open();
         // A stored packet must survive a power cut the moment it is stored.
@@ -208,9 +208,9 @@ void adoDelayed::OpenDelayedList() {
         return;
     try {
         auto rs = std::make_shared<platform::Recordset>();
-        rs->CursorLocation = 3;
-        rs->CursorType = 2;
-        rs->LockType = 1;
+        rs->CursorLocation = platform::kCursorOnClient;
+        rs->CursorType = platform::kCursorDynamic;
+        rs->LockType = platform::kLockReadOnly;
         rsDelayed = rs;
         rs->Open(kListQuery, cnDelayed);
         recount();

@@ -49,7 +49,7 @@ public:
     }
     // Stores rows in one transaction under the next identifiers of the series,
     // which it writes into `rows` (a row without a Created time is stamped
-    // now); false (after warning 402) when none could be stored.
+    // now); false (after ErrorCode::AddDelayed) when none could be stored.
     bool StoreRows(QList<DelayedRecord>& rows) {
         for (qsizetype i = 0; i < rows.size(); ++i)
             rows[i].MessID = gMessID + i;
@@ -81,11 +81,11 @@ public:
     }
     void RefreshDelayedView();
 
-    // Stores one packet; false (after warning 402) when it could not be stored.
+    // Stores one packet; false (after ErrorCode::AddDelayed) when it could not be stored.
     // A row that was inserted counts as stored even when showing it fails.
     bool AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID);
     // Stores many rows in one transaction (identifiers and Created as given);
-    // false (after warning 402) when none could be stored.
+    // false (after ErrorCode::AddDelayed) when none could be stored.
     bool AddDelayedRows(const QList<DelayedRecord>& rows);
     void DeleteDelayed(const DelayedRecord& record);
     // Deletes rows of one destination by identifier, in one transaction.
