@@ -2,7 +2,6 @@
 // `ombrix passwd` for the web console's accounts.
 
 #include "app/System.h"
-#include "platform/Version.h"
 #include "config/DatabaseFiles.h"
 #include "config/OperatorCommands.h"
 #include "config/Operators.h"
@@ -11,6 +10,7 @@
 #include "platform/ProcessSettings.h"
 #include "platform/SecretInput.h"
 #include "platform/TerminationSignals.h"
+#include "platform/Version.h"
 #include "web/RelayConsoleHost.h"
 #include "web/WebConsole.h"
 

@@ -1,11 +1,11 @@
 #include "app/System.h"
 
 #include "app/ConnectionStates.h"
-#include "platform/Version.h"
 #include "config/FileModes.h"
 #include "config/SettingValues.h"
 #include "platform/Error.h"
 #include "platform/LocalPath.h"
+#include "platform/Version.h"
 
 #include <QDir>
 #include <QFileInfo>
