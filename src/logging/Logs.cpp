@@ -209,6 +209,7 @@ void Logs::writePane(QByteArray& held, LogPane pane, const QByteArray& stamp,
         showLines(held, pane, {line});
         return;
     }
+    holdBack();
     for (PaneLines& waiting : batchPanes_) {
         if (waiting.pane == pane) {
             waiting.lines << line;
@@ -216,6 +217,12 @@ void Logs::writePane(QByteArray& held, LogPane pane, const QByteArray& stamp,
         }
     }
     batchPanes_ << PaneLines{&held, pane, {line}};
+}
+
+// A full batch goes out now, in order; the batch goes on holding what follows.
+void Logs::holdBack() {
+    if (++batchLines_ > kBatchLineLimit)
+        flushBatch();
 }
 
 // The newest line goes on top of what the pane held after the line before
@@ -237,6 +244,7 @@ void Logs::flushBatch() {
     // go back empty, keeping their room for the next batch.
     QList<PaneLines> panes;
     QList<QByteArray> lines;
+    batchLines_ = 0;
     panes.swap(batchPanes_);
     lines.swap(batchSystemLines_);
     for (const PaneLines& waiting : std::as_const(panes))
@@ -251,6 +259,7 @@ void Logs::flushBatch() {
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
     const QByteArray line = platform::Joined({time_.NowText().toUtf8(), "\t", source, "\t", msg});
     if (systemLogOpened_ && batchDepth_ > 0) {
+        holdBack();
         batchSystemLines_ << line;
     } else if (systemLogOpened_) {
         gSystemLog.AddLog(line);

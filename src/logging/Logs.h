@@ -56,6 +56,9 @@ public:
 
     // Most text a pane holds; older text is cut off.
     static constexpr int kPaneLimit = 5000;
+    // Most lines a batch holds back: a carrier read of thousands of pages
+    // writes its lines in parts instead of holding them all in memory.
+    static constexpr int kBatchLineLimit = 2000;
     // Most characters the decoder pane keeps after a trace line.
     static constexpr int kTraceLimit = 10000;
 
@@ -86,6 +89,7 @@ private:
     void showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& lines);
     void readRawLogSetting();
     void flushBatch();
+    void holdBack();
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
     QString logsFolder();
@@ -111,6 +115,7 @@ private:
         QList<QByteArray> lines; // oldest first
     };
     int batchDepth_ = 0;
+    int batchLines_ = 0; // lines the batch holds, panes and System log together
     QList<PaneLines> batchPanes_;
     QList<QByteArray> batchSystemLines_;
 };

@@ -94,6 +94,35 @@ private slots:
         QVERIFY(own.events.panes.first().second.startsWith("10:00:00  two\r\n10:00:00  one\r\n"));
     }
 
+    // A carrier read of thousands of pages must not hold all their lines in
+    // memory: past the limit the batch writes what it holds, in order.
+    void aLongBatchWritesItsLinesInParts() {
+        WorkFolder folder;
+        LogsOnTheirOwn own(folder);
+        own.logs.InitLogs();
+        own.events.panes.clear();
+        const QString log = folder.file(QStringLiteral("LOGS/Quorlan"));
+        const int messages = Logs::kBatchLineLimit; // two lines each: pane and file
+        {
+            Logs::LineBatch batch(own.logs);
+            for (int i = 0; i < messages; ++i)
+                own.logs.LogOutput(QByteArray("line ") + QByteArray::number(i));
+            QVERIFY(ReadFile(log).contains("\tOutput\tline 0\r\n"));
+            QVERIFY(!ReadFile(log).contains(QByteArray("\tOutput\tline ") +
+                                            QByteArray::number(messages - 1)));
+            QVERIFY(!own.events.panes.isEmpty());
+        }
+        const QByteArray written = ReadFile(log);
+        qsizetype at = 0;
+        for (int i = 0; i < messages; ++i) {
+            at =
+                written.indexOf(QByteArray("\tOutput\tline ") + QByteArray::number(i) + "\r\n", at);
+            QVERIFY2(at >= 0, qPrintable(QStringLiteral("line %1 missing or out of order").arg(i)));
+        }
+        QVERIFY(own.events.lastPane(LogPane::Outputs)
+                    .startsWith(QByteArray("10:00:00  line ") + QByteArray::number(messages - 1)));
+    }
+
     // Without a window the operator has only the notices to hear it by.
     void aLogThatCannotBeOpenedIsANotice() {
         WorkFolder folder;
