@@ -19,6 +19,10 @@ INSERT INTO StartUp VALUES ('WebConsolePort', '8088', 'Port of the web console; 
 INSERT INTO StartUp VALUES ('WebConsoleCertificate', '', 'PEM certificate file of the web console; with WebConsoleKey it speaks HTTPS only');
 INSERT INTO StartUp VALUES ('WebConsoleKey', '', 'PEM private key file of the web console certificate');
 INSERT INTO StartUp VALUES ('WebConsoleHosts', '', 'Further host names the web console answers to, separated by commas (a reverse proxy''s name)');
+-- Monitoring's rows, as system-schema-5.sql adds them to an older file.
+INSERT INTO StartUp VALUES ('MonitorAddress', '127.0.0.1', 'Address the metrics and health listener binds to');
+INSERT INTO StartUp VALUES ('MonitorPort', '9188', 'Port of /metrics and /healthz; empty or 0 turns it off');
+INSERT INTO StartUp VALUES ('FeedSilenceSeconds', '120', 'Seconds a connected carrier may send no frames before warning 112');
 
 INSERT INTO ErrorCodes VALUES (100, 'SendDataOutputs', 'Sending a packet to an output client');
 INSERT INTO ErrorCodes VALUES (101, 'wskOutputs_DataArrival', 'Reading data that an output client sent');

@@ -154,7 +154,8 @@ int CurrentSchemaVersion(DatabaseKind kind) {
     // System 2: the warning text of outputs that share a description.
     // System 3: the AllowFrom column of the Outputs table.
     // System 4: the web console's Operators table and StartUp rows.
-    return kind == DatabaseKind::System ? 4 : 1;
+    // System 5: monitoring's StartUp rows, the Watches table, warnings 112 and 113.
+    return kind == DatabaseKind::System ? 5 : 1;
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {

@@ -185,8 +185,8 @@ private slots:
     }
 
     // A version-3 file, as a site has it before the web console: its own rows
-    // stay, the console's settings join them once, after them, and the file
-    // ends with the rows a new file has.
+    // stay, the console's and monitoring's settings join them once, after
+    // them, and the file ends with the rows a new file has.
     void aVersionThreeFileGetsTheOperatorsTableAndTheConsoleSettings() {
         const QString all = QStringLiteral("SELECT * FROM StartUp ORDER BY rowid");
         const QString sorted = QStringLiteral("SELECT * FROM StartUp ORDER BY Key_Description");
@@ -194,7 +194,10 @@ private slots:
         WorkFolder folder;
         folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Operators"));
         folder.exec(QStringLiteral("Ombrixsys.mdb"),
-                    QStringLiteral("DELETE FROM StartUp WHERE Key_Description LIKE 'WebConsole%'"));
+                    QStringLiteral("DELETE FROM StartUp WHERE Key_Description LIKE 'WebConsole%' "
+                                   "OR Key_Description IN ('MonitorAddress', 'MonitorPort', "
+                                   "'FeedSilenceSeconds')"));
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("DROP TABLE Watches"));
         folder.setSetting(QStringLiteral("ServerID"), QStringLiteral("Relay-North"));
         folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("PRAGMA user_version = 3"));
         const QList<QVariantList> before = folder.rows(QStringLiteral("Ombrixsys.mdb"), all);
@@ -210,23 +213,34 @@ private slots:
                      .value(0)
                      .value(0)
                      .toInt(),
-                 4);
+                 config::CurrentSchemaVersion(config::DatabaseKind::System));
         const QList<QVariantList> after = folder.rows(QStringLiteral("Ombrixsys.mdb"), all);
         QCOMPARE(after.mid(0, before.size()), before);
         QStringList added;
         for (const QVariantList& row : after.mid(before.size()))
             added << row.value(0).toString() + QLatin1Char('=') + row.value(1).toString();
-        QCOMPARE(added, (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
-                                     QStringLiteral("WebConsolePort=8088"),
-                                     QStringLiteral("WebConsoleCertificate="),
-                                     QStringLiteral("WebConsoleKey="),
-                                     QStringLiteral("WebConsoleHosts=")}));
+        QCOMPARE(added,
+                 (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
+                              QStringLiteral("WebConsolePort=8088"),
+                              QStringLiteral("WebConsoleCertificate="),
+                              QStringLiteral("WebConsoleKey="), QStringLiteral("WebConsoleHosts="),
+                              QStringLiteral("MonitorAddress=127.0.0.1"),
+                              QStringLiteral("MonitorPort=9188"),
+                              QStringLiteral("FeedSilenceSeconds=120")}));
         folder.setSetting(QStringLiteral("ServerID"), QStringLiteral("Ombrix"));
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"), sorted),
                  fresh.rows(QStringLiteral("Ombrixsys.mdb"), sorted));
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
                              QStringLiteral("SELECT count(*) FROM Operators")),
                  (QList<QVariantList>{{0}}));
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT count(*) FROM Watches")),
+                 (QList<QVariantList>{{0}}));
+        QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
+                             QStringLiteral("SELECT ErrorNumber, Function FROM ErrorCodes "
+                                            "WHERE ErrorNumber IN (112, 113) ORDER BY 1")),
+                 (QList<QVariantList>{{112, QStringLiteral("FeedSilence")},
+                                      {113, QStringLiteral("WatchTestPages")}}));
     }
 
     void editAndCommitOfTheStartUpGrid() {

@@ -49,25 +49,29 @@ private slots:
             QStringLiteral("wal"));
     }
 
-    // The console's settings come after the others in the Config grid, and no
-    // account exists until `ombrix init` or `ombrix passwd` makes one.
+    // The console's and monitoring's settings come after the others in the
+    // Config grid, and no account exists until `ombrix init` or `ombrix passwd`
+    // makes one.
     void aNewFileHasTheConsoleSettingsAndNoAccount() {
         WorkFolder folder;
         const auto rows =
             folder.rows(QStringLiteral("Ombrixsys.mdb"),
                         QStringLiteral("SELECT Key_Description, Key_Data, Key_Comment FROM "
                                        "StartUp ORDER BY rowid"));
-        QCOMPARE(rows.size(), 16);
+        QCOMPARE(rows.size(), 19);
         QStringList console;
         for (const QVariantList& row : rows.mid(11)) {
             console << row[0].toString() + QLatin1Char('=') + row[1].toString();
             QVERIFY(!row[2].toString().isEmpty());
         }
-        QCOMPARE(console, (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
-                                       QStringLiteral("WebConsolePort=8088"),
-                                       QStringLiteral("WebConsoleCertificate="),
-                                       QStringLiteral("WebConsoleKey="),
-                                       QStringLiteral("WebConsoleHosts=")}));
+        QCOMPARE(console,
+                 (QStringList{QStringLiteral("WebConsoleAddress=127.0.0.1"),
+                              QStringLiteral("WebConsolePort=8088"),
+                              QStringLiteral("WebConsoleCertificate="),
+                              QStringLiteral("WebConsoleKey="), QStringLiteral("WebConsoleHosts="),
+                              QStringLiteral("MonitorAddress=127.0.0.1"),
+                              QStringLiteral("MonitorPort=9188"),
+                              QStringLiteral("FeedSilenceSeconds=120")}));
         QCOMPARE(folder.rows(QStringLiteral("Ombrixsys.mdb"),
                              QStringLiteral("SELECT count(*) FROM Operators")),
                  (QList<QVariantList>{{0}}));
@@ -75,9 +79,9 @@ private slots:
 
     void everyWarningSiteHasItsText() {
         WorkFolder folder;
-        const QList<int> sites = {100, 101, 102, 103, 104, 108, 109, 200, 201, 202, 203, 205,
-                                  300, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310, 400,
-                                  401, 402, 403, 404, 600, 601, 602, 603, 900, 902};
+        const QList<int> sites = {100, 101, 102, 103, 104, 108, 109, 112, 113, 200, 201, 202,
+                                  203, 205, 300, 301, 302, 303, 304, 305, 306, 307, 308, 309,
+                                  310, 400, 401, 402, 403, 404, 600, 601, 602, 603, 900, 902};
         const auto rows = folder.rows(
             QStringLiteral("Ombrixsys.mdb"),
             QStringLiteral(

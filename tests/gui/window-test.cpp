@@ -101,7 +101,7 @@ private slots:
         // Grids filled from the database, in blue.
         const QColor blue(0, 0, 255);
         QTableView* startup = Grid(view, "dgStartup");
-        QCOMPARE(startup->model()->rowCount(), 16);
+        QCOMPARE(startup->model()->rowCount(), 19);
         QCOMPARE(startup->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Key_Description"));
         QCOMPARE(startup->model()->index(0, 0).data().toString(), QStringLiteral("ServerID"));
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(outputs->model()->index(0, 0).data(Qt::ForegroundRole).value<QColor>(), blue);
         QCOMPARE(Grid(view, "dgTelstra")->model()->index(0, 1).data().toString(),
                  QStringLiteral("5001"));
-        QCOMPARE(Grid(view, "dgErrorCodes")->model()->rowCount(), 34);
+        QCOMPARE(Grid(view, "dgErrorCodes")->model()->rowCount(), 36);
         QCOMPARE(
             Grid(view, "dgTelstra")->model()->flags(Grid(view, "dgTelstra")->model()->index(0, 0)) &
                 Qt::ItemIsEditable,
