@@ -68,6 +68,11 @@ public:
     // takes the packet, and nothing is logged. False leaves all as it was, for
     // SendDataOutputs to deal with, and tell of, whatever stood in the way.
     bool SendAtOnce(int index, const QByteArray& packet);
+    // A packet taken waits behind the send in progress, not yet on its way to
+    // the client (it could not go ahead of that send's completion).
+    bool WaitsBehindSend(int index) const {
+        return gOutputs[index].Sending.Pending().size() > wskOutputs[index].AheadBytes();
+    }
     // A stored row is on its way to this output's client.
     bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();

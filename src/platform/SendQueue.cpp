@@ -8,6 +8,12 @@ namespace platform {
 
 bool SendQueue::Send(SocketControl& socket, const QByteArray& data) {
     if (!ready_) {
+        // When all that waits went out ahead, this may too: a carrier read's
+        // notice and page then reach the client in the same turn, not the page
+        // a turn later, after every line of both. The completion still hands
+        // them over as one send, as it would have sent them.
+        if (pending_.size() == socket.AheadBytes())
+            socket.SendAhead(data);
         pending_ += data;
         return false;
     }

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <linux/sockios.h>
@@ -132,6 +133,7 @@ void SocketControl::adopt(QTcpSocket* socket) {
     socket->setReadBufferSize(readLimit_);
     received_.clear();
     bytesWritten_ = 0;
+    ahead_ = 0;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
     connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
@@ -146,6 +148,7 @@ void SocketControl::dropSocket() {
         return;
     QTcpSocket* socket = socket_;
     socket_ = nullptr;
+    ahead_ = 0;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -171,7 +174,9 @@ void SocketControl::Connect() {
 void SocketControl::SendData(const QByteArray& data) {
     if (state_ != SocketState::Connected || !socket_)
         wrongState();
-    const qint64 sent = sendNow(data);
+    const qint64 wentAhead = std::min<qint64>(ahead_, data.size());
+    ahead_ -= wentAhead;
+    const qint64 sent = wentAhead + sendNow(wentAhead == 0 ? data : data.mid(wentAhead));
     if (sent == data.size()) {
         completeLater();
         return;
@@ -179,6 +184,21 @@ void SocketControl::SendData(const QByteArray& data) {
     const qint64 rest = data.size() - sent;
     if (socket_->write(data.constData() + sent, rest) != rest)
         throw platform::Error(socket_->errorString());
+}
+
+// What the stack does not take at once goes through the socket's buffer, in
+// order behind it; a failure there the socket reports in its own way, and the
+// SendData that hands the bytes over meets it.
+bool SocketControl::SendAhead(const QByteArray& data) {
+    if (state_ != SocketState::Connected || !socket_)
+        return false;
+    const qint64 sent = sendNow(data);
+    if (sent == 0)
+        return false;
+    ahead_ += data.size();
+    if (sent < data.size())
+        socket_->write(data.constData() + sent, data.size() - sent);
+    return true;
 }
 
 // A page goes to the network stack at once, not at the next turn of the event
@@ -264,8 +284,18 @@ void SocketControl::LimitReading(qint64 bytes) {
         socket_->setReadBufferSize(bytes);
 }
 
+// The bytes sent ahead are the newest on the connection: the last of the
+// socket's buffer, or, once written, the last the peer has to acknowledge.
+qint64 SocketControl::aheadHeld() const {
+    return socket_ ? std::min(ahead_, socket_->bytesToWrite()) : 0;
+}
+
 qint64 SocketControl::BytesToWrite() const {
-    return socket_ ? socket_->bytesToWrite() : 0;
+    return socket_ ? socket_->bytesToWrite() - aheadHeld() : 0;
+}
+
+qint64 SocketControl::BytesWritten() const {
+    return bytesWritten_ - (ahead_ - aheadHeld());
 }
 
 qint64 SocketControl::UnacknowledgedBytes() const {
@@ -274,7 +304,7 @@ qint64 SocketControl::UnacknowledgedBytes() const {
         return 0;
     int queued = 0;
     if (::ioctl(static_cast<int>(socket_->socketDescriptor()), SIOCOUTQ, &queued) == 0)
-        return queued;
+        return std::max<qint64>(0, queued - (ahead_ - aheadHeld()));
 #endif
     return 0;
 }

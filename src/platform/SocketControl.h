@@ -47,6 +47,14 @@ public:
     void Accept(qint32 requestID);
     void Connect();
     void SendData(const QByteArray& data);
+    // Puts `data` on the connection now, ahead of the SendData that will hand
+    // it over: bytes that a later SendData begins with and that went ahead are
+    // not sent again. Nothing is sent, and false returned, when the network
+    // stack takes none of it at once. The sends that went ahead are not counted
+    // in BytesToWrite, BytesWritten or UnacknowledgedBytes until handed over.
+    bool SendAhead(const QByteArray& data);
+    // Bytes sent ahead and not yet handed over by SendData.
+    qint64 AheadBytes() const { return ahead_; }
     QByteArray GetData();
     void Close();
     // Takes at most `bytes` from the network at each turn of the event loop
@@ -70,7 +78,7 @@ public:
     // to the system's network stack.
     qint64 BytesToWrite() const;
     // Bytes given to the network stack on this connection so far.
-    qint64 BytesWritten() const { return bytesWritten_; }
+    qint64 BytesWritten() const;
     // Bytes given to the network stack that the peer has not acknowledged
     // yet (0 where the system cannot tell).
     qint64 UnacknowledgedBytes() const;
@@ -99,6 +107,7 @@ private:
     void onSocketError();
     qint64 sendNow(const QByteArray& data);
     void completeLater();
+    qint64 aheadHeld() const;
     [[noreturn]] void wrongState() const;
 
     SocketState state_ = SocketState::Closed;
@@ -109,6 +118,7 @@ private:
     qint32 nextRequestID_ = 1;
     QByteArray received_;
     qint64 bytesWritten_ = 0;
+    qint64 ahead_ = 0;
     quint64 connection_ = 0; // counts the connections adopted
     qint64 readLimit_ = 0;
 };

@@ -23,7 +23,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
         deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
         // Taken behind an outstanding send, it waits: no one was woken, and
         // the pass that sends it gives the clients the processor.
-        const bool waits = taken && !outputs_.Entry(i).Sending.Pending().isEmpty();
+        const bool waits = taken && outputs_.WaitsBehindSend(i);
         if (waits)
             platform::YieldScope::LeaveToCompletions();
         sentAny = sentAny || (taken && !waits);

@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/socket.h>
+
 namespace {
 
 const QDateTime kStart(QDate(2026, 1, 15), QTime(10, 0, 0));
@@ -691,6 +693,34 @@ private slots:
         gone.connectToHost(QHostAddress::LocalHost, portC);
         QVERIFY(!gone.waitForConnected(3000));
         QCOMPARE(movedA.socket.state(), QAbstractSocket::ConnectedState);
+    }
+
+    // A carrier read that holds a block's notice and its page: the client has
+    // both on its connection before the relay turns to anything else, not the
+    // page only after the notice's send is told complete. The send that the
+    // completion makes, and its line, are as before, and no byte goes twice.
+    void aPageBehindAnOutstandingSendReachesTheClientInTheSameTurn() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        const QByteArray notice("\x02notice\x03");
+        const QByteArray page("\x02page\x03");
+        f.sys().outputRules.RelayToOutputs(notice);
+        f.sys().outputRules.RelayToOutputs(page);
+        QCOMPARE(f.sys().outputSockets.Entry(0).Sending.Pending(), page);
+        // No event has run: what is on the client's connection, the network
+        // stack itself tells.
+        QByteArray waiting(64, '\0');
+        const ssize_t peeked =
+            ::recv(static_cast<int>(client.socket.socketDescriptor()), waiting.data(),
+                   static_cast<size_t>(waiting.size()), MSG_PEEK | MSG_DONTWAIT);
+        QCOMPARE(waiting.left(static_cast<qsizetype>(std::max<ssize_t>(peeked, 0))), notice + page);
+        QTRY_VERIFY(
+            f.folder.systemLog().contains("\tOutput\tSystem: Send Complete -> \x02page\x03\r\n"));
+        f.sys().outputRules.RelayToOutputs("\x02next\x03");
+        QTRY_COMPARE(client.received, notice + page + "\x02next\x03");
+        QTest::qWait(50);
+        QCOMPARE(client.received, notice + page + "\x02next\x03");
     }
 
     void afterASocketErrorTheQueueGoesToTheNextClient() {
