@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     const quint16 brokerPort = TestPort();
     const quint16 outputPort = TestPort();
     Broker broker(brokerPort);
-    Subscriber subscriber(brokerPort, "bench/pages/#");
+    Subscriber subscriber(brokerPort, "bench/pages/#", Subscriber::Keep::Pages);
 
     WorkFolder folder;
     folder.setOutputs({{QStringLiteral("Client A"), QString::number(outputPort)}});

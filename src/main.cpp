@@ -1,6 +1,7 @@
 // The ombrix command line: the relay itself, `ombrix init` for a new working folder, and
 // `ombrix passwd` for the web console's accounts.
 
+#include "app/ServiceStatus.h"
 #include "app/System.h"
 #include "config/DatabaseFiles.h"
 #include "config/OperatorCommands.h"
@@ -9,6 +10,7 @@
 #include "platform/DateTimeText.h"
 #include "platform/ProcessSettings.h"
 #include "platform/SecretInput.h"
+#include "platform/ServiceNotifier.h"
 #include "platform/TerminationSignals.h"
 #include "platform/Version.h"
 #include "web/RelayConsoleHost.h"
@@ -249,7 +251,8 @@ void SayWhereItRuns(System& system) {
     std::fflush(stderr);
 }
 
-int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
+int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
+        const platform::NotifyTarget& manager) {
     SystemOptions options;
     options.workDir = args.folder;
     System system(options);
@@ -257,9 +260,14 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
     if (withWindow)
         view = CreateMainWindow(system.window);
 
+    app::ServiceStatus service(system, manager);
     platform::TerminationSignals termination;
+    // The manager hears that the shutdown begins before it runs.
+    QObject::connect(&termination, &platform::TerminationSignals::received, &service,
+                     &app::ServiceStatus::Stopping);
     QObject::connect(&termination, &platform::TerminationSignals::received, &system,
                      &System::Form_Unload);
+    QObject::connect(&system, &System::unloaded, &service, &app::ServiceStatus::Stopping);
     QObject::connect(
         &system, &System::unloaded, &app, [&] { app.exit(system.exitCode); }, Qt::QueuedConnection);
 
@@ -273,6 +281,7 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow) {
                                       system.db, system.workDir);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
+    service.Ready();
     return app.exec();
 }
 
@@ -304,6 +313,8 @@ int main(int argc, char** argv) {
         return Passwd(argc, argv, args);
 
     platform::HoldLocalTimeZone();
+    // Taken before anything could start a process that would inherit it.
+    const platform::NotifyTarget manager = platform::TakeNotifyTarget();
 
     const bool withWindow = BuiltWithWindow() && !args.headless && HasDisplay();
     if (!args.headless && !withWindow) {
@@ -315,5 +326,5 @@ int main(int argc, char** argv) {
     if (!withWindow)
         platform::UsePlainEventLoop();
     const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv, withWindow);
-    return Run(*app, args, withWindow);
+    return Run(*app, args, withWindow, manager);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Display.h"
+#include "app/PublishedAlarms.h"
 #include "app/SystemCommands.h"
 #include "app/SystemDecoderSink.h"
 #include "app/SystemPublisherHost.h"
@@ -136,4 +137,6 @@ private:
     QTimer tmrSockets;
     QTimer tmrSystem;
     QFile rawTestFile_;
+    // Last, so that it stops hearing warnings before the modules go.
+    app::PublishedAlarms publishedAlarms_{errorCodes, publishers};
 };

@@ -1,6 +1,7 @@
 #include "config/ErrorCodes.h"
 
 #include "config/CoreEvents.h"
+#include "config/WarningObserver.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
 #include "platform/Recordset.h"
@@ -53,7 +54,7 @@ QString ErrorCodes::Report(int errorNumber, const QString& socketText, const QSt
 // without a lookup, so a lookup that keeps failing cannot nest. Without the
 // system database there is nothing to look up either; the report still goes
 // out.
-QString ErrorCodes::report(ErrorCode site, const QString& platformText, int socket) {
+ErrorCodes::Built ErrorCodes::report(ErrorCode site, const QString& platformText, int socket) {
     const int errorNumber = static_cast<int>(site);
     std::shared_ptr<platform::Recordset> row;
     if (site != ErrorCode::OpenErrorCode &&
@@ -67,22 +68,25 @@ QString ErrorCodes::report(ErrorCode site, const QString& platformText, int sock
         const QString description = row->Field(QStringLiteral("Description")).toString();
         QString text = Report(errorNumber, socketText, &function, &description, platformText);
         row->Close();
-        return text;
+        return {text, function};
     }
     if (const SiteText* text = BuiltInText(site)) {
         const QString function = QLatin1String(text->function);
         const QString description = QLatin1String(text->description);
-        return Report(errorNumber, socketText, &function, &description, platformText);
+        return {Report(errorNumber, socketText, &function, &description, platformText), function};
     }
-    return Report(errorNumber, socketText, nullptr, nullptr, platformText);
+    return {Report(errorNumber, socketText, nullptr, nullptr, platformText),
+            QStringLiteral("Unknown")};
 }
 
 void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
     try {
-        const QString text = report(site, platformText, socket);
+        const Built built = report(site, platformText, socket);
         events_.WarningShown(static_cast<int>(site),
-                             time_.NowText() + QStringLiteral("     ") + text, platformText,
+                             time_.NowText() + QStringLiteral("     ") + built.text, platformText,
                              socket);
+        for (WarningObserver* observer : observers_)
+            observer->WarningRaised(static_cast<int>(site), built.function, platformText);
     } catch (const platform::Error&) {
         // A report that cannot be built ends here, without a further report.
     }

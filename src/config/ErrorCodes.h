@@ -3,9 +3,11 @@
 #include "platform/Time.h"
 
 #include <QString>
+#include <vector>
 
 class adoQuorlan;
 class CoreEvents;
+class WarningObserver;
 
 // The warning sites: each number is the key of the site's row in the ErrorCodes
 // table of Ombrixsys.mdb, and operators know the sites by these numbers.
@@ -19,6 +21,8 @@ enum class ErrorCode : int {
     ListenOnPort = 109, // also a packet the outputs could not take
     ConnectPublisher = 110,
     LoadPublishers = 111,
+    FeedSilence = 112,
+    WatchTestPages = 113,
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
@@ -59,15 +63,23 @@ public:
         : db_(db), events_(events), time_(time) {}
 
     void ShowWarning(ErrorCode site, const QString& platformText, int socket);
+    // Tells `observer` of every report from now on, until it is removed.
+    void AddObserver(WarningObserver& observer) { observers_.push_back(&observer); }
+    void RemoveObserver(WarningObserver& observer) { std::erase(observers_, &observer); }
 
     // The report's text, without the date-time the box puts in front of it.
     static QString Report(int errorNumber, const QString& socketText, const QString* function,
                           const QString* description, const QString& platformText);
 
 private:
-    QString report(ErrorCode site, const QString& platformText, int socket);
+    struct Built {
+        QString text;
+        QString function;
+    };
+    Built report(ErrorCode site, const QString& platformText, int socket);
 
     adoQuorlan& db_;
     CoreEvents& events_;
     platform::Time time_;
+    std::vector<WarningObserver*> observers_;
 };

@@ -1,5 +1,6 @@
 #include "publish/MqttPublisher.h"
 
+#include "publish/AlarmMessage.h"
 #include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
 #include "publish/TlsContext.h"
@@ -31,6 +32,8 @@ void MqttPublisher::Start() {
 
 void MqttPublisher::Stop() {
     if (m_ && state_ == State::Connected) {
+        // The broker sends the will only for a connection that ends unannounced.
+        send(StatusTopic(config_.topic), kOffline, true, 0);
         mosquitto_disconnect(m_);
         mosquitto_loop_write(m_, 1);
     }
@@ -110,6 +113,8 @@ void MqttPublisher::connectTo(const QString& address) {
     }
     mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_max_inflight_messages_set(m_, kInFlightWindow);
+    const QByteArray status = StatusTopic(config_.topic);
+    mosquitto_will_set(m_, status.constData(), int(qstrlen(kOffline)), kOffline, config_.qos, true);
     mosquitto_connect_callback_set(m_, &MqttPublisher::onConnect);
     mosquitto_publish_callback_set(m_, &MqttPublisher::onPublish);
     if (!config_.username.isEmpty())
@@ -248,6 +253,9 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc) {
     p->lastFailure_.clear();
     p->host_.LogOutput(QStringLiteral("System: MQTT ") + p->config_.description +
                        QStringLiteral(" connected to ") + p->where());
+    p->send(StatusTopic(p->config_.topic), kOnline, true, 0);
+    p->tellDroppedAlarms();
+    p->publishAlarms();
     // Everything stored for this broker goes again, oldest first.
     p->queue_.clear();
     p->lastRead_ = 0;
@@ -337,19 +345,66 @@ void MqttPublisher::publish(const StoredPage& page) {
         }
         return;
     }
-    const QByteArray topic = PageTopic(config_.topic, *fields);
-    const QByteArray json =
-        PageJson(page.messID, page.created, host_.ServerID(), page.packet, *fields);
+    send(PageTopic(config_.topic, *fields),
+         PageJson(page.messID, page.created, host_.ServerID(), page.packet, *fields), false,
+         page.messID);
+}
+
+// One message at the row's QoS; `messID` is the stored page's row (0: none).
+// False when the library refused it: the link is then given up at the next
+// turn of the loop.
+bool MqttPublisher::send(const QByteArray& topic, const QByteArray& payload, bool retain,
+                         qint64 messID) {
     int mid = 0;
-    const int rc = mosquitto_publish(m_, &mid, topic.constData(), static_cast<int>(json.size()),
-                                     json.constData(), config_.qos, false);
+    const int rc = mosquitto_publish(m_, &mid, topic.constData(), static_cast<int>(payload.size()),
+                                     payload.constData(), config_.qos, retain);
     if (rc != MOSQ_ERR_SUCCESS) {
         publishFailure_ = loopFailure(rc);
-        return;
+        return false;
     }
-    inFlight_.insert(mid, page.messID);
+    inFlight_.insert(mid, messID);
     if (writtenEarly_.remove(mid))
         acknowledged(mid);
+    return true;
+}
+
+void MqttPublisher::Alarm(const QByteArray& json) {
+    alarms_ << json;
+    if (alarms_.size() > kAlarmQueueLimit) {
+        alarms_.removeFirst();
+        ++alarmsDropped_;
+    }
+    // Not at once: the warning may come from the middle of this publisher's
+    // own work, even from inside the library's callback.
+    if (Connected() && !alarmsScheduled_) {
+        alarmsScheduled_ = true;
+        QMetaObject::invokeMethod(this, &MqttPublisher::sendAlarms, Qt::QueuedConnection);
+    }
+}
+
+void MqttPublisher::sendAlarms() {
+    alarmsScheduled_ = false;
+    if (!Connected())
+        return;
+    publishAlarms();
+    afterLoop(MOSQ_ERR_SUCCESS);
+}
+
+// Alarms are not stored: one handed to the library is sent or lost with the
+// connection.
+void MqttPublisher::publishAlarms() {
+    while (!alarms_.isEmpty() && publishFailure_.isEmpty() &&
+           send(AlarmTopic(config_.topic), alarms_.constFirst(), false, 0))
+        alarms_.removeFirst();
+}
+
+void MqttPublisher::tellDroppedAlarms() {
+    if (alarmsDropped_ == droppedTold_)
+        return;
+    host_.LogOutput(QStringLiteral("System: MQTT %1: %2 alarms dropped while the broker was away")
+                        .arg(config_.description)
+                        .arg(alarmsDropped_ - droppedTold_));
+    droppedTold_ = alarmsDropped_;
 }
 
 } // namespace publish

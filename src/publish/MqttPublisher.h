@@ -31,11 +31,16 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr int kInFlightWindow = 100;
 // Stored pages read at a time when a broker is back.
 constexpr int kBacklogBatch = 500;
+// Alarms kept for a broker that is away, at most; the oldest go first.
+constexpr int kAlarmQueueLimit = 100;
 
 // One broker: its connection through libmosquitto, driven from the event loop
 // (the library's socket watched by notifiers, its periodic work on the
 // owner's tick), and the pages on their way to it. A page's row in the store
 // goes once the broker has acknowledged it (QoS 0: once it was written).
+// Beside the pages, <Topic>/status says whether the relay is there (retained
+// "online" once connected; "offline" as the last will, and before a clean
+// disconnect, which sends no will), and <Topic>/alarms carries the alarms.
 class MqttPublisher : public QObject {
     Q_OBJECT
 public:
@@ -58,12 +63,17 @@ public:
     // Connects when a back-off is over; gives up a connection attempt that
     // takes too long; lets the library do its keep-alive.
     void Tick();
-    // Disconnects; no further attempts.
+    // Says "offline" and disconnects; no further attempts.
     void Stop();
     // Pages stored for this broker just now, oldest first.
     void Stored(const QList<StoredPage>& pages);
     // Pages acknowledged since the last call; their rows are to be deleted.
     QList<qint64> TakeAcknowledged();
+    // An alarm (JSON) for <Topic>/alarms: published from the event loop, or
+    // kept until the broker is connected (kAlarmQueueLimit at most).
+    void Alarm(const QByteArray& json);
+    // Alarms dropped, the oldest first, while the broker was away.
+    qint64 AlarmsDropped() const { return alarmsDropped_; }
 
     // Called when a page was acknowledged.
     std::function<void()> onAcknowledged;
@@ -83,6 +93,10 @@ private:
     void dropHandle();
     void drain();
     void publish(const StoredPage& page);
+    bool send(const QByteArray& topic, const QByteArray& payload, bool retain, qint64 messID);
+    void sendAlarms();
+    void publishAlarms();
+    void tellDroppedAlarms();
     void afterLoop(int rc);
     void readable();
     void writable();
@@ -117,6 +131,11 @@ private:
     QSet<qint64> acknowledgedSet_; // the same, to keep them out of a re-read backlog
     QString refusal_;              // set by the connect callback
     QString publishFailure_;       // set when a publish inside a callback failed
+
+    QList<QByteArray> alarms_;     // not yet handed to the library
+    bool alarmsScheduled_ = false; // sendAlarms is due on the event loop
+    qint64 alarmsDropped_ = 0;
+    qint64 droppedTold_ = 0; // of alarmsDropped_, the number logged
 };
 
 } // namespace publish

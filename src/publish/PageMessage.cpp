@@ -1,5 +1,7 @@
 #include "publish/PageMessage.h"
 
+#include "publish/JsonText.h"
+
 namespace publish {
 
 namespace {
@@ -11,30 +13,6 @@ constexpr char kETX = '\x03';
 // Addresses no pager has: the decoder's frame notices and the idle message.
 constexpr const char* kNoticeAddress = "1234566";
 constexpr const char* kIdleAddress = "1234568";
-
-// A quoted JSON string, UTF-8. Quote, backslash and the control characters
-// are escaped; every other character is written as it is.
-QByteArray JsonString(const QString& text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    QString quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += QLatin1Char('"');
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            quoted += QLatin1Char('\\');
-            quoted += c;
-        } else if (u < 0x20) {
-            quoted += QLatin1String("\\u00");
-            quoted += QLatin1Char(kHex[u >> 4]);
-            quoted += QLatin1Char(kHex[u & 0xF]);
-        } else {
-            quoted += c;
-        }
-    }
-    quoted += QLatin1Char('"');
-    return quoted.toUtf8();
-}
 
 // A byte text as a JSON string: byte b becomes code point b.
 QByteArray JsonBytes(const QByteArray& bytes) {
@@ -65,12 +43,10 @@ std::optional<PageFields> ReadPage(const QByteArray& packet) {
 
 QByteArray PageJson(qint64 id, const QDateTime& time, const QString& server,
                     const QByteArray& packet, const PageFields& page) {
-    // With its offset from UTC, so that a reader elsewhere knows the moment.
-    const QDateTime stamped = time.toOffsetFromUtc(time.offsetFromUtc());
     QByteArray json;
     json.reserve(packet.size() * 3 + 200);
     json += "{\"id\":" + QByteArray::number(id);
-    json += ",\"time\":" + JsonString(stamped.toString(Qt::ISODateWithMs));
+    json += ",\"time\":" + JsonString(IsoTime(time));
     json += ",\"server\":" + JsonString(server);
     json += ",\"rate\":" + JsonBytes(page.rate);
     json += ",\"frequency\":" + JsonBytes(page.frequency);

@@ -115,6 +115,17 @@ void Publishers::PublishPage(const QByteArray& packet) {
     scheduleFlush();
 }
 
+void Publishers::PublishAlarm(const Alarm& alarm) {
+    QByteArray json;
+    for (const auto& p : publishers_) {
+        if (!p->Config().active)
+            continue;
+        if (json.isEmpty())
+            json = AlarmJson(alarm, host_.Now(), host_.ServerID());
+        p->Alarm(json);
+    }
+}
+
 void Publishers::scheduleFlush() {
     if (!flushTimer_.isActive())
         flushTimer_.start();

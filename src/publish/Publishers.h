@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/AlarmMessage.h"
 #include "publish/MqttPublisher.h"
 #include "publish/PublisherConfig.h"
 #include "publish/PublisherHost.h"
@@ -29,6 +30,8 @@ public:
     void LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder);
     // Publishes a relayed packet if it is a page.
     void PublishPage(const QByteArray& packet);
+    // Publishes an alarm on each active broker's <Topic>/alarms, stamped now.
+    void PublishAlarm(const Alarm& alarm);
     // The store's destinations of every row loaded, active or not.
     QStringList Destinations() const;
     int Count() const { return static_cast<int>(publishers_.size()); }

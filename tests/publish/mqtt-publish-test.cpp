@@ -2,6 +2,7 @@
 // see them, while the broker comes and goes.
 
 #include "Broker.h"
+#include "StuckClient.h"
 #include "TestCertificates.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
@@ -9,6 +10,7 @@
 #include "decoder/MessagePacket.h"
 #include "outputs/DummyMessage.h"
 #include "platform/Recordset.h"
+#include "publish/AlarmMessage.h"
 #include "publish/LinkFailure.h"
 #include "publish/PageMessage.h"
 
@@ -16,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimeZone>
 #include <csignal>
@@ -70,11 +73,15 @@ struct Relay {
         folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
         SetPublishers(folder, publishers);
     }
-    void start() {
+    // The relay started, with no client yet.
+    void load() {
         t = std::make_unique<TestSystem>(folder.path());
         t->clock.set(kStart);
         QVERIFY(t->system->Form_Load());
         sys().outputSockets.UpdateOutputClients();
+    }
+    void start() {
+        load();
         client = std::make_unique<LoopbackClient>(outputPort);
         QVERIFY(AcceptedOnOutput(sys(), *client, 0));
         sys().publishers.tmrPublishers_Timer();
@@ -95,6 +102,21 @@ QJsonObject Json(const QByteArray& payload) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(payload, &error);
     return error.error == QJsonParseError::NoError ? doc.object() : QJsonObject();
+}
+
+// The payloads received on `topic`, in order.
+QList<QByteArray> PayloadsOn(const Subscriber& subscriber, const QByteArray& topic) {
+    QList<QByteArray> payloads;
+    for (const auto& message : subscriber.messages)
+        if (message.topic == topic)
+            payloads << message.payload;
+    return payloads;
+}
+
+// What a subscriber that comes now reads on `topic`: the retained message.
+QByteArray RetainedOn(quint16 port, const QByteArray& topic) {
+    Subscriber late(port, topic);
+    return late.waitFor(1, 3000) ? late.messages.first().payload : QByteArray();
 }
 
 } // namespace
@@ -154,7 +176,7 @@ private slots:
     void everyPageArrivesOnceWithThePacketTheTcpClientGot() {
         const quint16 port = TestPort();
         Broker broker(port);
-        Subscriber subscriber(port, "ombrix/pages/#");
+        Subscriber subscriber(port, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         Relay relay({{QStringLiteral("Broker"), port}});
         relay.start();
@@ -204,7 +226,7 @@ private slots:
     void aCommitOfTheGridReconnectsOnlyTheRowThatChanged() {
         const quint16 port = TestPort();
         Broker broker(port);
-        Subscriber subscriber(port, "moved/#");
+        Subscriber subscriber(port, "moved/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         Relay relay({{QStringLiteral("Kept"), port}, {QStringLiteral("Moved"), port}});
         relay.start();
@@ -257,7 +279,7 @@ private slots:
         QTRY_VERIFY(relay.client->received.count('\x03') == gap.size());
 
         broker = std::make_unique<Broker>(port);
-        Subscriber subscriber(port, "ombrix/pages/#");
+        Subscriber subscriber(port, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         for (int second = 0; second < 61 && !relay.sys().publishers.Publisher(0).Connected();
              ++second) {
@@ -360,7 +382,7 @@ private slots:
     void aBrokerGivenByNameIsLookedUpAndGetsEveryPage() {
         const quint16 port = TestPort();
         Broker broker(port);
-        Subscriber subscriber(port, "ombrix/pages/#");
+        Subscriber subscriber(port, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         PublisherRow row{QStringLiteral("Named"), port};
         row.host = QStringLiteral("localhost");
@@ -426,7 +448,7 @@ private slots:
         QCOMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 25);
 
         Broker broker(port);
-        Subscriber subscriber(port, "ombrix/pages/#");
+        Subscriber subscriber(port, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         relay.start();
         QVERIFY(relay.connected());
@@ -437,6 +459,146 @@ private slots:
             QCOMPARE(Json(subscriber.messages[n].payload)[u"text"].toString(),
                      QStringLiteral("killed page %1").arg(n));
         QTRY_COMPARE(StoredFor(relay.folder, QStringLiteral("MQTT Broker")), 0);
+    }
+
+    void theAlarmIsTheWarningAsJson() {
+        const QDateTime at(QDate(2026, 1, 15), QTime(10, 0, 1, 250), QTimeZone(36000));
+        const publish::Alarm alarm{104, QStringLiteral("CloseStalledClient"),
+                                   QStringLiteral("System: Client \"A\" stopped reading.\r\n")};
+        QCOMPARE(publish::AlarmJson(alarm, at, QStringLiteral("Ombrix")),
+                 QByteArray("{\"code\":104,\"function\":\"CloseStalledClient\","
+                            "\"text\":\"System: Client \\\"A\\\" stopped reading.\\u000d\\u000a\","
+                            "\"time\":\"2026-01-15T10:00:01.250+10:00\",\"server\":\"Ombrix\"}"));
+        QCOMPARE(publish::AlarmTopic(QStringLiteral("ombrix/pages")), "ombrix/pages/alarms");
+        QCOMPARE(publish::StatusTopic(QStringLiteral("ombrix/pages")), "ombrix/pages/status");
+    }
+
+    // The status a dashboard reads: "online" (retained) while the relay is
+    // connected; "offline" from the broker itself, as the relay's last will,
+    // when the relay dies without a word.
+    void theStatusReadsOnlineWhileConnectedAndOfflineAfterTheRelayIsKilled() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/status");
+        QVERIFY(subscriber.subscribed());
+        Relay relay({{QStringLiteral("Broker"), port}});
+        QProcess child;
+        child.start(QStringLiteral(PUBLISH_AND_DIE), {relay.folder.path()});
+        QVERIFY(subscriber.waitFor(1));
+        QCOMPARE(subscriber.messages.first().payload, QByteArray("online"));
+        QCOMPARE(RetainedOn(port, "ombrix/pages/status"), QByteArray("online"));
+
+        ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished(10000));
+        QVERIFY(subscriber.waitFor(2));
+        QCOMPARE(PayloadsOn(subscriber, "ombrix/pages/status"),
+                 (QList<QByteArray>{"online", "offline"}));
+        QCOMPARE(RetainedOn(port, "ombrix/pages/status"), QByteArray("offline"));
+    }
+
+    // A clean disconnect sends no will: the relay says "offline" itself.
+    void anOrderlyShutdownLeavesTheStatusOffline() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/status");
+        QVERIFY(subscriber.subscribed());
+        Relay relay({{QStringLiteral("Broker"), port}});
+        relay.start();
+        QVERIFY(relay.connected());
+        QVERIFY(subscriber.waitFor(1));
+        relay.sys().Form_Unload();
+        QVERIFY(subscriber.waitFor(2));
+        QCOMPARE(PayloadsOn(subscriber, "ombrix/pages/status"),
+                 (QList<QByteArray>{"online", "offline"}));
+        QCOMPARE(RetainedOn(port, "ombrix/pages/status"), QByteArray("offline"));
+    }
+
+    // A client that stopped reading and a store failure are alarms; a warning
+    // that concerns only the operator (a port that cannot listen) is not.
+    void warningsAnAlertingSystemMustHearArePublishedAsAlarms() {
+        const quint16 port = TestPort();
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/alarms");
+        QVERIFY(subscriber.subscribed());
+        Relay relay({{QStringLiteral("Broker"), port}});
+        relay.load();
+        StuckClient stuck(relay.outputPort);
+        QVERIFY(stuck.connected());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return relay.sys().outputSockets.Socket(0).State() ==
+                       platform::SocketState::Connected;
+            },
+            3000));
+        relay.sys().outputSockets.UpdateOutputClients();
+        relay.sys().publishers.tmrPublishers_Timer();
+        QVERIFY(relay.connected());
+
+        relay.sys().ShowWarning(ErrorCode::ListenOnPort, QStringLiteral("not an alarm"), 0);
+        // Far more than the buffers of both ends hold; not pages, so that
+        // the broker is not busy with them.
+        for (int n = 0; n < 300; ++n)
+            relay.sys().outputRules.RelayToOutputs('\x02' + QByteArray(200, 'x') + '\x03');
+        QTest::qWait(100);
+        for (int second = 0; second < 35; second += 5) {
+            relay.t->clock.advanceSecs(5);
+            relay.sys().outputSockets.UpdateOutputClients();
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(relay.t->warningNumbers().contains(104));
+        relay.sys().ShowWarning(ErrorCode::AddDelayed, QStringLiteral("disk I/O error"), 0);
+        QVERIFY(subscriber.waitFor(2));
+        subscriber.settle();
+        QCOMPARE(subscriber.messages.size(), 2);
+
+        const QJsonObject stalled = Json(subscriber.messages[0].payload);
+        QCOMPARE(stalled.keys(), (QStringList{QStringLiteral("code"), QStringLiteral("function"),
+                                              QStringLiteral("server"), QStringLiteral("text"),
+                                              QStringLiteral("time")}));
+        QCOMPARE(stalled[u"code"].toInt(), 104);
+        QCOMPARE(stalled[u"function"].toString(), QStringLiteral("CloseStalledClient"));
+        QCOMPARE(stalled[u"text"].toString(),
+                 QStringLiteral("System: Client Client A stopped reading. Closing port %1")
+                     .arg(relay.outputPort));
+        QCOMPARE(stalled[u"server"].toString(), QStringLiteral("Ombrix"));
+        const QRegularExpression iso(
+            QStringLiteral("^2026-01-15T10:00:35\\.000(Z|[+-]\\d\\d:\\d\\d)$"));
+        QVERIFY2(iso.match(stalled[u"time"].toString()).hasMatch(),
+                 qPrintable(stalled[u"time"].toString()));
+        const QJsonObject store = Json(subscriber.messages[1].payload);
+        QCOMPARE(store[u"code"].toInt(), 402);
+        QCOMPARE(store[u"function"].toString(), QStringLiteral("AddDelayed"));
+        QCOMPARE(store[u"text"].toString(), QStringLiteral("disk I/O error"));
+    }
+
+    // While the broker is away the newest alarms wait, the oldest beyond the
+    // bound are dropped and counted; the rest arrive once it is back.
+    void alarmsWaitForABrokerThatIsAwayUpToTheirBound() {
+        const quint16 port = TestPort();
+        Relay relay({{QStringLiteral("Broker"), port}});
+        relay.start();
+        const int raised = publish::kAlarmQueueLimit + 5;
+        for (int n = 0; n < raised; ++n)
+            relay.sys().ShowWarning(ErrorCode::DelayedList, QStringLiteral("alarm %1").arg(n), 0);
+        QCOMPARE(relay.sys().publishers.Publisher(0).AlarmsDropped(), 5);
+
+        Broker broker(port);
+        Subscriber subscriber(port, "ombrix/pages/alarms");
+        QVERIFY(subscriber.subscribed());
+        for (int second = 0; second < 61 && !relay.sys().publishers.Publisher(0).Connected();
+             ++second) {
+            relay.tick();
+            QTest::qWait(20);
+        }
+        QVERIFY(relay.connected());
+        QVERIFY(subscriber.waitFor(publish::kAlarmQueueLimit));
+        subscriber.settle();
+        QCOMPARE(subscriber.messages.size(), publish::kAlarmQueueLimit);
+        for (int n = 0; n < publish::kAlarmQueueLimit; ++n)
+            QCOMPARE(Json(subscriber.messages[n].payload)[u"text"].toString(),
+                     QStringLiteral("alarm %1").arg(n + 5));
+        QVERIFY(relay.folder.systemLog().contains(
+            "System: MQTT Broker: 5 alarms dropped while the broker was away"));
     }
 
     void unusableRowsAreWarnedAndLeftOut() {

@@ -99,7 +99,7 @@ private slots:
     void aPageEveryDestinationTakesLeavesNothingStored() {
         Relay relay;
         Broker broker(relay.brokerPort);
-        Subscriber subscriber(relay.brokerPort, "ombrix/pages/#");
+        Subscriber subscriber(relay.brokerPort, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         LoopbackClient client(relay.outputPort);
         QVERIFY(AcceptedOnOutput(relay.sys(), client, 0));
@@ -158,7 +158,7 @@ private slots:
                                  " successfully sent from database."));
 
         Broker up(relay.brokerPort);
-        Subscriber subscriber(relay.brokerPort, "ombrix/pages/#");
+        Subscriber subscriber(relay.brokerPort, "ombrix/pages/#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
         QVERIFY(relay.brokerConnected());
         QVERIFY(subscriber.waitFor(pages.size()));

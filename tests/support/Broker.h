@@ -103,14 +103,21 @@ public:
         QByteArray payload;
     };
     QList<Message> messages;
+    // What it keeps: every message, or the pages alone, without a publisher's
+    // <Topic>/status and <Topic>/alarms beside them.
+    enum class Keep { All, Pages };
 
-    Subscriber(quint16 port, const QByteArray& filter) {
+    Subscriber(quint16 port, const QByteArray& filter, Keep keep = Keep::All) : keep_(keep) {
         mosquitto_lib_init();
         m_ = mosquitto_new(nullptr, true, this);
         mosquitto_message_callback_set(m_, [](mosquitto*, void* self, const mosquitto_message* m) {
-            static_cast<Subscriber*>(self)->messages
-                << Message{QByteArray(m->topic),
-                           QByteArray(static_cast<const char*>(m->payload), m->payloadlen)};
+            auto* subscriber = static_cast<Subscriber*>(self);
+            const QByteArray topic(m->topic);
+            if (subscriber->keep_ == Keep::Pages &&
+                (topic.endsWith("/status") || topic.endsWith("/alarms")))
+                return;
+            subscriber->messages << Message{
+                topic, QByteArray(static_cast<const char*>(m->payload), m->payloadlen)};
         });
         mosquitto_subscribe_callback_set(m_, [](mosquitto*, void* self, int, int, const int*) {
             static_cast<Subscriber*>(self)->subscribed_ = true;
@@ -149,5 +156,6 @@ public:
 
 private:
     mosquitto* m_ = nullptr;
+    Keep keep_;
     bool subscribed_ = false;
 };
