@@ -78,6 +78,7 @@ QString ErrorCodes::report(ErrorCode site, const QString& platformText, int sock
 }
 
 void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+    ++raised_[static_cast<int>(site)];
     try {
         const QString text = report(site, platformText, socket);
         events_.WarningShown(static_cast<int>(site),
@@ -86,4 +87,11 @@ void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int so
     } catch (const platform::Error&) {
         // A report that cannot be built ends here, without a further report.
     }
+}
+
+void ErrorCodes::WriteMetrics(platform::MetricsText& text) const {
+    text.Family("ombrix_warnings_total", platform::MetricsText::Type::Counter,
+                "Warnings raised since start, by warning number");
+    for (const auto& [code, count] : raised_)
+        text.Sample(static_cast<double>(count), {{"code", QString::number(code)}});
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/MetricsText.h"
 #include "platform/Time.h"
 
 #include <QString>
+#include <map>
 
 class adoQuorlan;
 class CoreEvents;
@@ -53,12 +55,15 @@ enum class ErrorCode : int {
 // The warning report of every routine that catches an error: the text of the
 // error site's row of ErrorCodes, dated, goes out to the operator as a
 // warning event with the platform's text (which the error log takes).
-class ErrorCodes {
+class ErrorCodes final : public platform::MetricsSource {
 public:
     ErrorCodes(adoQuorlan& db, CoreEvents& events, platform::Time time)
         : db_(db), events_(events), time_(time) {}
 
     void ShowWarning(ErrorCode site, const QString& platformText, int socket);
+
+    // ombrix_warnings_total{code}: every warning raised, by its number.
+    void WriteMetrics(platform::MetricsText& text) const override;
 
     // The report's text, without the date-time the box puts in front of it.
     static QString Report(int errorNumber, const QString& socketText, const QString* function,
@@ -70,4 +75,5 @@ private:
     adoQuorlan& db_;
     CoreEvents& events_;
     platform::Time time_;
+    std::map<int, qint64> raised_; // warnings raised by number: a few dozen numbers at most
 };
