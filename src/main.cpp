@@ -20,6 +20,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
@@ -281,6 +282,14 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
                                       system.db, system.workDir);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
+    system.StartMonitor();
+    if (console)
+        system.monitor.AddMetrics(*console);
+    // The console goes first: its figures leave the scrape with it.
+    const auto forgetConsole = qScopeGuard([&] {
+        if (console)
+            system.monitor.RemoveMetrics(*console);
+    });
     service.Ready();
     return app.exec();
 }

@@ -30,8 +30,15 @@ System::System(SystemOptions options, QObject* parent)
       global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      commands(*this), options_(std::move(options)) {
+      commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb}),
+      options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
+    monitor.AddMetrics(outputRules.Figures());
+    monitor.AddMetrics(delayedDb);
+    monitor.AddMetrics(logs);
+    monitor.AddMetrics(errorCodes);
+    monitor.AddChecks(delayedDb);
+    monitor.AddChecks(logs);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
@@ -135,6 +142,22 @@ void System::warnOfFilesOthersRead() {
 
 void System::LoadPublishers() {
     publishers.LoadPublishers(db.PublisherRows(), workDir);
+}
+
+void System::StartMonitor() {
+    const monitor::MonitorSettings settings = monitor::ReadMonitorSettings(db);
+    const QString failure = monitor.Start(settings);
+    if (failure.isEmpty()) {
+        if (monitor.Listener())
+            logs.LogError(QStringLiteral("System: Monitoring on %1 port %2: /metrics, /healthz")
+                              .arg(settings.address)
+                              .arg(settings.port));
+        return;
+    }
+    const QString text = QStringLiteral("System: Monitoring not started: ") + failure;
+    logs.LogError(text);
+    if (!window.HasView())
+        std::fprintf(stderr, "ombrix: monitoring not started: %s\n", qPrintable(failure));
 }
 
 void System::Form_Unload() {

@@ -11,6 +11,7 @@
 #include "config/adoQuorlan.h"
 #include "decoder/SatelliteDecoder2.h"
 #include "logging/Logs.h"
+#include "monitor/Monitor.h"
 #include "outputs/frmOutputSockets.h"
 #include "platform/Clock.h"
 #include "platform/DateTimeText.h"
@@ -89,9 +90,13 @@ private:
 public:
     publish::Publishers publishers; // config, relay: the MQTT brokers
     SystemCommands commands;        // the operator's commands, from every view
+    monitor::Monitor monitor;       // /metrics and /healthz: every module's figures and checks
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();
+    // Listens for /metrics and /healthz as MonitorAddress and MonitorPort say;
+    // one that cannot is reported, and the relay runs on without it.
+    void StartMonitor();
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }

@@ -80,6 +80,7 @@ ErrorCodes::Built ErrorCodes::report(ErrorCode site, const QString& platformText
 }
 
 void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int socket) {
+    ++raised_[static_cast<int>(site)];
     try {
         const Built built = report(site, platformText, socket);
         events_.WarningShown(static_cast<int>(site),
@@ -90,4 +91,11 @@ void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int so
     } catch (const platform::Error&) {
         // A report that cannot be built ends here, without a further report.
     }
+}
+
+void ErrorCodes::WriteMetrics(platform::MetricsText& text) const {
+    text.Family("ombrix_warnings_total", platform::MetricsText::Type::Counter,
+                "Warnings raised since start, by warning number");
+    for (const auto& [code, count] : raised_)
+        text.Sample(static_cast<double>(count), {{"code", QString::number(code)}});
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/MetricsText.h"
 #include "platform/Time.h"
 
 #include <QString>
 #include <vector>
+#include <map>
 
 class adoQuorlan;
 class CoreEvents;
@@ -57,7 +59,7 @@ enum class ErrorCode : int {
 // The warning report of every routine that catches an error: the text of the
 // error site's row of ErrorCodes, dated, goes out to the operator as a
 // warning event with the platform's text (which the error log takes).
-class ErrorCodes {
+class ErrorCodes final : public platform::MetricsSource {
 public:
     ErrorCodes(adoQuorlan& db, CoreEvents& events, platform::Time time)
         : db_(db), events_(events), time_(time) {}
@@ -66,6 +68,9 @@ public:
     // Tells `observer` of every report from now on, until it is removed.
     void AddObserver(WarningObserver& observer) { observers_.push_back(&observer); }
     void RemoveObserver(WarningObserver& observer) { std::erase(observers_, &observer); }
+
+    // ombrix_warnings_total{code}: every warning raised, by its number.
+    void WriteMetrics(platform::MetricsText& text) const override;
 
     // The report's text, without the date-time the box puts in front of it.
     static QString Report(int errorNumber, const QString& socketText, const QString* function,
@@ -82,4 +87,5 @@ private:
     CoreEvents& events_;
     platform::Time time_;
     std::vector<WarningObserver*> observers_;
+    std::map<int, qint64> raised_; // warnings raised by number: a few dozen numbers at most
 };

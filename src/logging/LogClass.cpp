@@ -228,6 +228,7 @@ bool LogClass::appendWhole(const QByteArray& bytes, qint64 sizeBefore) {
 void LogClass::noteWritten(bool written) {
     if (!written) {
         ++lost_;
+        ++lostTotal_;
         if (losing_)
             return;
         losing_ = true;

@@ -64,6 +64,8 @@ public:
     // the number of lines lost meanwhile.
     std::function<void(qint64 lost)> WrittenAgain;
     bool LosingLines() const { return losing_; }
+    // Lines lost since the log was made.
+    qint64 LinesLostTotal() const { return lostTotal_; }
 
 private:
     bool WriteHeader();
@@ -105,6 +107,7 @@ private:
     int writeErrno_ = 0;  // why the last open or write failed
     bool losing_ = false;
     qint64 lost_ = 0;
+    qint64 lostTotal_ = 0;
     bool enabled_ = false;
     bool nameChosen_ = false;
     QString chosenName_;

@@ -34,11 +34,13 @@ Logs::Logs(platform::Time time, const QString& workDir, adoQuorlan& db, CoreEven
 // A full disk would otherwise stop a log without a word.
 void Logs::watchWriting(LogClass& log) {
     log.LinesLost = [this, &log](const QString& reason) {
+        noteWriting();
         writingNotice(log, QStringLiteral("System: Cannot write the log %1 (%2). Its lines are "
                                           "lost until it can.")
                                .arg(log.FileName(), reason));
     };
     log.WrittenAgain = [this, &log](qint64 lost) {
+        noteWriting();
         const QString count =
             lost == 1 ? QStringLiteral("1 line was") : QStringLiteral("%1 lines were").arg(lost);
         writingNotice(log, QStringLiteral("System: The log %1 is written again. %2 lost.")
@@ -83,6 +85,7 @@ void Logs::connectLog(LogClass& log, const QString& fileName, const QString& use
 }
 
 void Logs::InitLogs() {
+    writingSince_ = time_.Now();
     connectLog(gSystemLog, db_.GetStartUpKey(QStringLiteral("LogName"), QStringLiteral("Quorlan")),
                QStringLiteral("CEN"), QStringLiteral("System LOG  "));
     systemLogOpened_ = true;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "config/CoreEvents.h"
+#include "config/HealthCheck.h"
 #include "logging/LogClass.h"
+#include "platform/MetricsText.h"
 #include "platform/Time.h"
 
 #include <QByteArray>
@@ -19,7 +21,7 @@ class adoQuorlan;
 // system's own texts are written as UTF-8. The panes' texts go to the
 // operator as events; the settings (folder, names, back-up schedule, raw
 // logging) are read from and written to the StartUp table.
-class Logs {
+class Logs final : public platform::MetricsSource, public health::CheckSource {
 public:
     // `workDir` is the system's working folder, which start-up may change;
     // `versionText` goes into the banners.
@@ -40,6 +42,11 @@ public:
     void InitLogs();
     void CheckBackUp();
     void WriteStopBanners();
+
+    // ombrix_log_lines_lost_total{log}, and the check "logs": degraded while
+    // a log loses its lines.
+    void WriteMetrics(platform::MetricsText& text) const override;
+    void AppendChecks(QList<health::Check>& checks) const override;
 
     void LogError(const QByteArray& msg);
     void LogInput(const QByteArray& msg);
@@ -93,6 +100,7 @@ private:
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
     QString logsFolder();
+    void noteWriting();
 
     platform::Time time_;
     adoQuorlan& db_;
@@ -108,6 +116,8 @@ private:
     QList<QByteArray> earlyLines_;
     qsizetype earlyLinesDropped_ = 0;
     bool systemLogOpened_ = false;
+    bool losing_ = false;    // a log loses its lines
+    QDateTime writingSince_; // when that last changed
 
     struct PaneLines {
         QByteArray* held;

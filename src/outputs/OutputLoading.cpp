@@ -94,6 +94,33 @@ void frmOutputSockets::LoadOutputClients() {
             break;
         }
     });
+    bindFigures();
+}
+
+// A row's figures follow its Description, wherever the row now stands (a
+// node moved from map to map keeps its place in memory); those of a
+// Description no row has any more go.
+void frmOutputSockets::bindFigures() {
+    std::map<QString, OutputFigures> inUse;
+    figures_.fill(&unbound_);
+    for (int i = 0; i < db_.gOutputCount; ++i) {
+        const OutputSocket& e = gOutputs[i];
+        if (e.Status == OutputSocket::Empty)
+            continue;
+        auto it = inUse.find(e.Description);
+        if (it == inUse.end()) {
+            auto old = figuresByDescription_.find(e.Description);
+            it = old != figuresByDescription_.end()
+                     ? inUse.insert(figuresByDescription_.extract(old)).position
+                     : inUse.try_emplace(e.Description).first;
+        }
+        figures_[i] = &it->second;
+        const bool connected =
+            wskOutputs.Exists(i) && wskOutputs[i].State() == platform::SocketState::Connected;
+        if (!it->second.since.isValid())
+            it->second.NoteConnected(connected, time_.Now());
+    }
+    figuresByDescription_.swap(inUse);
 }
 
 // The socket still listens on the port the output had: it is closed, and the

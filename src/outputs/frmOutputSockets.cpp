@@ -45,6 +45,7 @@ frmOutputSockets::frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCod
                                    Logs& logs, CoreEvents& events, OutputsRelay& relay)
     : db_(db), time_(time), warnings_(warnings), logs_(logs), events_(events), relay_(relay),
       refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
+    figures_.fill(&unbound_);
     tmrWskOutputs.setInterval(kIdleCheckInterval);
     connect(&tmrWskOutputs, &QTimer::timeout, this, &frmOutputSockets::tmrWskOutputs_Timer);
     connect(&wskOutputs, &platform::SocketArray::ConnectionRequest, this,
@@ -125,6 +126,7 @@ bool frmOutputSockets::ClosePort(int i) {
         log(QStringLiteral("System: Close port ") + e.Port + QStringLiteral("   ") + e.Description);
         socket.Close();
     }
+    figures(i).NoteConnected(false, time_.Now());
     e.Sending.Hold(e.Queue.DropSend());
     e.Status = OutputSocket::Valid;
     return true;
@@ -189,8 +191,13 @@ void frmOutputSockets::Take(int i, const QueuedPacket& packet) {
     OutputSocket& e = gOutputs[i];
     const bool sentNow = e.Sending.Send(wskOutputs[i], packet.packet);
     e.Queue.Queue(packet);
+    const QDateTime now = time_.Now();
     if (sentNow)
-        e.Queue.StartSend(time_.Now());
+        e.Queue.StartSend(now);
+    OutputFigures& counted = figures(i);
+    if (packet.storedMessID == 0)
+        ++counted.sent;
+    counted.lastSend = now;
 }
 
 qint64 frmOutputSockets::WaitingBytes(int i) {
@@ -235,6 +242,8 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, Undelivered& st
     e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = time_.Now();
+    ++figures(i).closedStoppedReading;
+    figures(i).NoteConnected(false, e.StatusTime);
     try {
         socket.Listen();
     } catch (const platform::Error&) {
@@ -316,6 +325,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
         log(QStringLiteral("Event: Incoming request on port [%1]   ").arg(requestID) +
             gOutputs[i].Description);
         socket.Accept(requestID);
+        figures(i).NoteConnected(true, time_.Now());
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::OutputsConnectionRequest, error.text(), i);
     }
@@ -338,6 +348,7 @@ bool frmOutputSockets::PeerAllowed(int i, qint32 requestID) {
     }
     if (allowed)
         return true;
+    ++figures(i).closedRefused;
     // Tried again and again, refusals are counted rather than each logged.
     const QString place =
         QStringLiteral(" on port ") + e.Port + QStringLiteral("   ") + e.Description;
@@ -376,6 +387,7 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
     }
+    figures(i).resent += static_cast<qint64>(sent.size());
     for (const QueuedPacket& packet : sent)
         relay_.StoredPacketSent(i, packet);
 }
@@ -384,6 +396,8 @@ void frmOutputSockets::wskOutputs_Close(int i) {
     OutputSocket& e = gOutputs[i];
     try {
         log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
+        ++figures(i).closedDropped;
+        figures(i).NoteConnected(false, time_.Now());
         e.Sending.Restart(e.Queue.DropSend());
         e.Status = OutputSocket::PeerClosed;
         platform::SocketControl& socket = wskOutputs[i];
@@ -399,6 +413,9 @@ void frmOutputSockets::wskOutputs_Error(int i, int, const QString& description) 
     log(QStringLiteral("Event: Error on Connection Request. Port ") + e.Port +
         QStringLiteral("   ") + e.Description + QStringLiteral(" reports ") + description);
     wskOutputs[i].Close();
+    if (figures(i).connected)
+        ++figures(i).closedDropped;
+    figures(i).NoteConnected(false, time_.Now());
     e.Status = OutputSocket::Valid;
     // The send in progress died with the socket: without this the output would
     // stay "busy" for ever and queue without sending. What was queued behind it

@@ -4,6 +4,7 @@
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
 #include "logging/Logs.h"
+#include "outputs/OutputFigures.h"
 #include "outputs/OutputSocket.h"
 #include "outputs/OutputsRelay.h"
 #include "platform/SocketArray.h"
@@ -13,6 +14,7 @@
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <optional>
 
 class adoQuorlan;
@@ -44,6 +46,10 @@ public:
     // Output i as loaded, and its socket.
     const OutputSocket& Entry(int index) const { return gOutputs[index]; }
     const platform::SocketControl& Socket(int index) const { return wskOutputs[index]; }
+
+    // What monitoring reads of output i, in use (below gOutputCount). Outputs
+    // of one Description share their figures.
+    const OutputFigures& Figures(int index) const { return *figures_[index]; }
 
     // The address the output ports listen on: OutputsLocalIP, or this host's.
     QString ListenAddress() const;
@@ -113,6 +119,14 @@ private:
 
     void log(const QString& text);
     void log(const QByteArray& text);
+
+    // The figures by Description, kept while a row of that Description is in
+    // use, and each slot's; a slot not in use counts into `unbound_`.
+    OutputFigures& figures(int index) { return *figures_[index]; }
+    void bindFigures();
+    std::map<QString, OutputFigures> figuresByDescription_;
+    OutputFigures unbound_;
+    std::array<OutputFigures*, kOutputSlots> figures_{};
 
     adoQuorlan& db_;
     platform::Time time_;

@@ -275,6 +275,7 @@ void MqttPublisher::acknowledged(int mid) {
     }
     const qint64 messID = it.value();
     inFlight_.erase(it);
+    ++published_;
     if (messID != 0) {
         acknowledged_ << messID;
         acknowledgedSet_.insert(messID);

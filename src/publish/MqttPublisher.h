@@ -57,6 +57,8 @@ public:
     State LinkState() const { return state_; }
     bool Connected() const { return state_ == State::Connected; }
     int InFlight() const { return static_cast<int>(inFlight_.size()); }
+    // Pages the broker has acknowledged (QoS 0: written) since this row was loaded.
+    qint64 Published() const { return published_; }
 
     // Connects at the next tick, without waiting for a back-off.
     void Start();
@@ -131,6 +133,7 @@ private:
     QSet<qint64> acknowledgedSet_; // the same, to keep them out of a re-read backlog
     QString refusal_;              // set by the connect callback
     QString publishFailure_;       // set when a publish inside a callback failed
+    qint64 published_ = 0;
 
     QList<QByteArray> alarms_;     // not yet handed to the library
     bool alarmsScheduled_ = false; // sendAlarms is due on the event loop

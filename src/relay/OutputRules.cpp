@@ -5,6 +5,7 @@
 #include "platform/Error.h"
 #include "relay/Global.h"
 #include "relay/StoreBurst.h"
+#include "telstra/frmDecSockets.h"
 
 #include <QVarLengthArray>
 
@@ -49,6 +50,9 @@ void OutputRules::RelayToOutputs(const QByteArray& packet) {
             warnings_.ShowWarning(ErrorCode::ListenOnPort, ErrorText(error), 0);
         }
     }
+    if (const auto& arrival = telstra_.BytesArrived())
+        figures_.Dispatched(*arrival, relay::RelayFigures::Clock::now());
+    figures_.Count(packet);
     if (toStore)
         stores.Commit();
     const Logs::LineBatch lines(logs_);

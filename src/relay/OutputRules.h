@@ -4,6 +4,7 @@
 #include "relay/OutputsSink.h"
 #include "relay/PacketSink.h"
 #include "relay/PublishersSink.h"
+#include "relay/RelayFigures.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -38,6 +39,8 @@ public:
     // cannot take it).
     void SendToOutput(int index, const QByteArray& packet);
     void CheckDuplicatePorts();
+    // What dispatch counted, for monitoring.
+    const relay::RelayFigures& Figures() const { return figures_; }
 
     // What the outputs ask of the relay.
     void StoredPacketSent(int index, const QueuedPacket& packet) override;
@@ -63,4 +66,5 @@ private:
     relay::PublishersSink publishersSink_;
     // The sinks in the order a packet reaches them.
     std::vector<relay::PacketSink*> sinks_;
+    relay::RelayFigures figures_;
 };

@@ -148,6 +148,7 @@ int adoDelayed::OpenDelayedDbAtStartUp() {
         warnings_.ShowWarning(ErrorCode::OpenDelayedDb, error.text(), 0);
         return 0;
     }
+    noteWrite(true);
     return static_cast<int>(cnDelayed.State());
 }
 
@@ -254,9 +255,12 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
                            "VALUES (?, ?, ?, ?)"),
             {messID, time_.Now().toString(Qt::ISODateWithMs), destination, packet});
     } catch (const platform::Error& error) {
+        noteWrite(false);
         warnings_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
+    noteWrite(true);
+    countStored(destination);
     showInserted({destination});
     return true;
 }
@@ -290,13 +294,17 @@ bool adoDelayed::AddDelayedRows(const QList<DelayedRecord>& rows) {
         if (!db.commit())
             throw platform::Error(db.lastError().text());
     } catch (const platform::Error& error) {
+        noteWrite(false);
         warnings_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
         return false;
     }
+    noteWrite(true);
     QStringList destinations;
     destinations.reserve(rows.size());
-    for (const DelayedRecord& row : rows)
+    for (const DelayedRecord& row : rows) {
         destinations << row.Destination;
+        countStored(row.Destination);
+    }
     showInserted(destinations);
     return true;
 }
@@ -324,11 +332,13 @@ void adoDelayed::DeleteDelayedRows(const QString& destination, const QList<qint6
         }
         if (!db.commit())
             throw platform::Error(db.lastError().text());
+        noteWrite(true);
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(deleted));
         if ((destinations_[destination] -= deleted) <= 0)
             destinations_.remove(destination);
         RefreshDelayedView();
     } catch (const platform::Error& error) {
+        noteWrite(false);
         warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
@@ -381,6 +391,7 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
         QSqlQuery query =
             RunWithoutFlush(cnDelayed, QStringLiteral("DELETE FROM `Delayed` WHERE (`MessID` = ?)"),
                             {record.MessID});
+        noteWrite(true);
         if (query.numRowsAffected() > 0) {
             gDelayedCount = qMax(0, gDelayedCount - 1);
             if (--destinations_[record.Destination] <= 0)
@@ -388,6 +399,7 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
         }
         RefreshDelayedView();
     } catch (const platform::Error& error) {
+        noteWrite(false);
         warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
 }
@@ -411,8 +423,10 @@ qint64 adoDelayed::DeleteDestination(const QString& destination) {
             Run(cnDelayed, QStringLiteral("DELETE FROM `Delayed` WHERE (`Destination` = ?)"),
                 {destination});
         const qint64 rows = query.numRowsAffected();
+        noteWrite(true);
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(rows));
         destinations_.remove(destination);
+        storedTotal_.remove(destination);
         RefreshDelayedView();
         return rows;
     } catch (const platform::Error& error) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "config/HealthCheck.h"
 #include "platform/Connection.h"
+#include "platform/MetricsText.h"
 #include "platform/Recordset.h"
 #include "platform/Time.h"
 #include "relay/DelayedRecord.h"
@@ -21,7 +23,7 @@ class Logs;
 // the grid shows up to 50 and only the count above that. The count and the
 // rows per destination are kept as the store changes, so storing, resending
 // and pruning cost the same at a hundred rows and at a hundred thousand.
-class adoDelayed {
+class adoDelayed final : public platform::MetricsSource, public health::CheckSource {
 public:
     // The next stored packet's identifier: one series for the rows of the TCP
     // outputs and of the brokers alike, taken and saved here and nowhere else.
@@ -107,6 +109,15 @@ public:
     // The largest identifier in the store, or 0.
     qint64 LargestMessID();
 
+    // Packets stored for a destination since start.
+    qint64 StoredTotalFor(const QString& destination) const {
+        return storedTotal_.value(destination);
+    }
+    // ombrix_store_rows and ombrix_store_bytes; the check "store": failing
+    // while the last write to the store failed.
+    void WriteMetrics(platform::MetricsText& text) const override;
+    void AppendChecks(QList<health::Check>& checks) const override;
+
 private:
     void recount();
     void proveWritable();
@@ -116,6 +127,8 @@ private:
     qint64 firstUnusedMessID();
     void saveMessID(qint64 next);
     void stampCreated(QList<DelayedRecord>& rows) const;
+    void noteWrite(bool written);
+    void countStored(const QString& destination) { ++storedTotal_[destination]; }
 
     adoQuorlan& db_;
     platform::Time time_;
@@ -126,4 +139,7 @@ private:
     std::function<bool()> viewShown_;
     bool messIDLoaded_ = false;
     QHash<QString, qint64> destinations_;
+    QHash<QString, qint64> storedTotal_; // by destination, while it has an output
+    bool writeFailed_ = false;
+    QDateTime writtenSince_; // when writeFailed_ last changed
 };

@@ -11,6 +11,16 @@
 #include "telstra/frmDecSockets.h"
 
 void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
+    // Set for as long as this read's packets are relayed.
+    struct Arrival {
+        std::optional<ArrivalTime>& time;
+        explicit Arrival(std::optional<ArrivalTime>& t) : time(t) {
+            time = std::chrono::steady_clock::now();
+        }
+        ~Arrival() { time.reset(); }
+        Arrival(const Arrival&) = delete;
+        Arrival& operator=(const Arrival&) = delete;
+    } arrival(bytesArrived_);
     try {
         RxData = wskDecoder[i].GetData();
         if (logs_.gRawLogEnabled)

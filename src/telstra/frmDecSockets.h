@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <chrono>
+#include <optional>
 
 class adoQuorlan;
 class CoreEvents;
@@ -60,6 +61,10 @@ public:
 
     // The decoder input feed.
     void wskDecoder_DataArrival(int index, qint64 bytesTotal);
+    // While the decoder frames bytes just received: when they arrived (on a
+    // monotonic clock), for timing their packets' dispatch.
+    using ArrivalTime = std::chrono::steady_clock::time_point;
+    const std::optional<ArrivalTime>& BytesArrived() const { return bytesArrived_; }
     void tmrSATInput_Timer();
     void tmrSaTData_Timer();
     void ResetSAT10mSTimer();
@@ -98,6 +103,7 @@ private:
     CoreEvents& events_;
     DecoderInput& decoder_;
     int lastFeed_ = -1; // the connection whose bytes the decoder took last
+    std::optional<ArrivalTime> bytesArrived_;
     // The carrier host's addresses, looked up when socket i starts listening
     // for the carrier to call in: no other caller may take its place.
     std::array<QList<QHostAddress>, kTelstraSlots> callInFrom_;

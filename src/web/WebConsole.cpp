@@ -265,6 +265,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
                               bool matches) {
     const QDateTime now = host_.Now();
     if (!matches) {
+        ++loginsFailed_;
         guard_.Failed(address, name, now);
         host_.LogSystem(QStringLiteral("System: Web console login failed from %1").arg(address));
         answerLater(id, RefusedLogin(Status::Unauthorized, "Wrong name or password"));
@@ -388,6 +389,12 @@ void WebConsole::acceptWebSockets() {
         }
         feed_->Add(std::move(socket), token);
     }
+}
+
+void WebConsole::WriteMetrics(platform::MetricsText& text) const {
+    text.Family("ombrix_web_logins_failed_total", platform::MetricsText::Type::Counter,
+                "Web console logins refused for a wrong name or password");
+    text.Sample(static_cast<double>(loginsFailed_));
 }
 
 } // namespace web

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/MetricsText.h"
 #include "web/HttpReply.h"
 #include "web/LoginChecks.h"
 #include "web/RequestChecks.h"
@@ -24,7 +25,7 @@ class ModelFeed;
 // The web console: a second view of the window model for operators of the
 // headless service, over HTTP(S) and a WebSocket, on the relay's own event
 // loop. Commands run the same handlers as the window's controls.
-class WebConsole : public QAbstractHttpServer {
+class WebConsole : public QAbstractHttpServer, public platform::MetricsSource {
     Q_OBJECT
 public:
     static constexpr qint64 kMaxBody = qint64(64) * 1024;
@@ -44,6 +45,8 @@ public:
     void Tick();
     // Connections open now, WebSockets included.
     int ConnectionCount() const;
+    // ombrix_web_logins_failed_total: logins refused for a wrong name or password.
+    void WriteMetrics(platform::MetricsText& text) const override;
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
@@ -95,6 +98,7 @@ private:
     LoginChecks checks_;
     std::list<PendingReply> pending_; // in the order the requests came
     quint64 lastLogin_ = 0;
+    qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;
 };

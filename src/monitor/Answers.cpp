@@ -1,0 +1,92 @@
+#include "monitor/Answers.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+
+namespace monitor {
+
+namespace {
+
+constexpr int kOk = 200;
+constexpr int kServiceUnavailable = 503;
+
+QByteArray ReasonPhrase(int status) {
+    switch (status) {
+    case kOk:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 413:
+        return "Content Too Large";
+    case 431:
+        return "Request Header Fields Too Large";
+    case kServiceUnavailable:
+        return "Service Unavailable";
+    default:
+        return "Error";
+    }
+}
+
+QString StatusWord(health::Status status) {
+    switch (status) {
+    case health::Status::Ok:
+        return QStringLiteral("ok");
+    case health::Status::Degraded:
+        return QStringLiteral("degraded");
+    case health::Status::Failing:
+        return QStringLiteral("failing");
+    }
+    return QStringLiteral("failing");
+}
+
+// With its offset from UTC, so that a monitor elsewhere knows the moment.
+QString SinceText(const QDateTime& since) {
+    if (!since.isValid())
+        return {};
+    return since.toOffsetFromUtc(since.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+} // namespace
+
+QByteArray AnswerBytes(const Answer& answer) {
+    QByteArray bytes = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' +
+                       ReasonPhrase(answer.status) + "\r\n";
+    bytes += "Content-Type: " + answer.contentType + "\r\n";
+    bytes += "Content-Length: " + QByteArray::number(answer.body.size()) + "\r\n";
+    if (!answer.allow.isEmpty())
+        bytes += "Allow: " + answer.allow + "\r\n";
+    bytes += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
+    return bytes + answer.body;
+}
+
+Answer Refusal(int status, const QByteArray& reason) {
+    return Answer{status, "text/plain; charset=utf-8", reason + '\n', {}};
+}
+
+Answer HealthAnswer(const QList<health::Check>& checks) {
+    health::Status worst = health::Status::Ok;
+    QJsonObject entries;
+    for (const health::Check& check : checks) {
+        worst = std::max(worst, check.status);
+        entries.insert(check.name, QJsonObject{{QStringLiteral("status"), StatusWord(check.status)},
+                                               {QStringLiteral("state"), check.state},
+                                               {QStringLiteral("since"), SinceText(check.since)}});
+    }
+    const QJsonObject whole{{QStringLiteral("status"), StatusWord(worst)},
+                            {QStringLiteral("checks"), entries}};
+    return Answer{worst == health::Status::Failing ? kServiceUnavailable : kOk,
+                  "application/json",
+                  QJsonDocument(whole).toJson(QJsonDocument::Compact),
+                  {}};
+}
+
+} // namespace monitor
