@@ -30,7 +30,8 @@ System::System(SystemOptions options, QObject* parent)
       global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      commands(*this), options_(std::move(options)) {
+      commands(*this), carrierMonitor(decSockets, platform::Time(clock, dateTimeText)),
+      options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
@@ -100,6 +101,7 @@ bool System::Form_Load() {
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
     LoadPublishers();
+    ReadFeedSilenceSeconds();
     decSockets.LoadTelstraClients();
     decSockets.CheckTelstraPostUpdate();
     outputRules.CheckDuplicatePorts();
@@ -135,6 +137,11 @@ void System::warnOfFilesOthersRead() {
 
 void System::LoadPublishers() {
     publishers.LoadPublishers(db.PublisherRows(), workDir);
+}
+
+void System::ReadFeedSilenceSeconds() {
+    decSockets.SetFeedSilenceSeconds(
+        FeedSilenceSeconds(db.GetStartUpKey(QStringLiteral("FeedSilenceSeconds"), QString())));
 }
 
 void System::Form_Unload() {

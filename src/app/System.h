@@ -17,6 +17,7 @@
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
 #include "relay/adoDelayed.h"
+#include "telstra/CarrierMonitor.h"
 #include "telstra/SatelliteDecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
@@ -88,9 +89,14 @@ private:
 public:
     publish::Publishers publishers; // config, relay: the MQTT brokers
     SystemCommands commands;        // the operator's commands, from every view
+    // For monitoring: the carriers' and the decoder's metrics and the health
+    // check "carrier".
+    CarrierMonitor carrierMonitor;
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();
+    // Hands the carriers their FeedSilenceSeconds (start-up and StartUp commit).
+    void ReadFeedSilenceSeconds();
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }

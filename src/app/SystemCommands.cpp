@@ -102,6 +102,7 @@ bool SystemCommands::reload(EditedTable table) {
             sys_.LoadPublishers();
             break;
         case EditedTable::StartUp:
+            sys_.ReadFeedSilenceSeconds();
             break;
         }
         return true;

@@ -19,6 +19,7 @@ enum class ErrorCode : int {
     ListenOnPort = 109, // also a packet the outputs could not take
     ConnectPublisher = 110,
     LoadPublishers = 111,
+    FeedSilence = 112,    // a connected carrier sends no frames
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
