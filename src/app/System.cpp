@@ -31,9 +31,11 @@ System::System(SystemOptions options, QObject* parent)
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
       commands(*this), carrierMonitor(decSockets, platform::Time(clock, dateTimeText)),
-      options_(std::move(options)) {
+      watches(platform::Time(clock, dateTimeText), errorCodes, logs), options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
+    connect(&outputRules, &OutputRules::relayed, this,
+            [this](const QByteArray& packet) { watches.Relayed(packet); });
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
         emit warningShown(errorNumber, platformText, socket);
@@ -101,6 +103,7 @@ bool System::Form_Load() {
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
     LoadPublishers();
+    watches.Load(db.WatchRows());
     ReadFeedSilenceSeconds();
     decSockets.LoadTelstraClients();
     decSockets.CheckTelstraPostUpdate();

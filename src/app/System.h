@@ -16,6 +16,7 @@
 #include "publish/Publishers.h"
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
+#include "relay/PageWatches.h"
 #include "relay/adoDelayed.h"
 #include "telstra/CarrierMonitor.h"
 #include "telstra/SatelliteDecoderInput.h"
@@ -90,8 +91,9 @@ public:
     publish::Publishers publishers; // config, relay: the MQTT brokers
     SystemCommands commands;        // the operator's commands, from every view
     // For monitoring: the carriers' and the decoder's metrics and the health
-    // check "carrier".
+    // check "carrier"; the test-page watches and their checks "watch:<Description>".
     CarrierMonitor carrierMonitor;
+    relay::PageWatches watches;
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();

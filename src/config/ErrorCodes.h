@@ -20,6 +20,8 @@ enum class ErrorCode : int {
     ConnectPublisher = 110,
     LoadPublishers = 111,
     FeedSilence = 112,    // a connected carrier sends no frames
+    WatchTestPages = 113, // a watched test page was not relayed in time
+    LoadWatches = 114,
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
@@ -38,6 +40,8 @@ enum class ErrorCode : int {
     SetStartUpKey = 310,
     OpenPublishers = 311,
     CommitPublishers = 312,
+    OpenWatches = 313,
+    CommitWatches = 314,
     OpenDelayedDb = 400,
     CloseDelayedDb = 401,
     AddDelayed = 402,
