@@ -2,6 +2,7 @@
 
 #include "app/System.h"
 #include "platform/Recordset.h"
+#include "telstra/CarrierMonitor.h"
 
 namespace app {
 
@@ -26,9 +27,13 @@ QString OutputState(const ConnectionEntry& entry, platform::SocketState socket) 
     return kClosed;
 }
 
-QString CarrierState(const ConnectionEntry& entry, platform::SocketState socket) {
+// A connection that is up and brings no frames says since when.
+QString CarrierState(const ConnectionEntry& entry, platform::SocketState socket,
+                     const QDateTime& quietSince) {
     if (!entry.Active)
         return kNotActive;
+    if (socket == platform::SocketState::Connected && quietSince.isValid())
+        return QStringLiteral("Connected, no frames since ") + CarrierTimeText(quietSince);
     if (socket == platform::SocketState::Connected)
         return kConnected;
     if (socket == platform::SocketState::Listening)
@@ -80,8 +85,11 @@ void ShowConnectionStates(System& system) {
     changed |=
         Refresh(window.dgTelstra, system.db.gTelstraCount, now, [&](int i, const QString& name) {
             const ConnectionEntry& entry = carriers.Entry(i);
-            return entry.Description == name ? CarrierState(entry, carriers.Socket(i).State())
-                                             : QString();
+            const QDateTime quiet =
+                carriers.Feed().Quiet(i) ? carriers.Feed().SilentSince(i) : QDateTime();
+            return entry.Description == name
+                       ? CarrierState(entry, carriers.Socket(i).State(), quiet)
+                       : QString();
         });
     bool carrier = false;
     for (int i = 0; i < system.db.gTelstraCount; ++i)

@@ -60,6 +60,10 @@ void Display::SetPublishersColumns(int fieldCount) {
                fieldCount);
 }
 
+void Display::SetWatchesColumns(int fieldCount) {
+    setColumns(sys_.window.dgWatches, {1400, 1000, 900, 1300, 700}, fieldCount);
+}
+
 bool Display::Bind(DataGrid& grid, const std::shared_ptr<platform::Recordset>& rs, long foreColor) {
     if (!rs || rs->State() != platform::ObjectState::Open)
         return false;
@@ -83,6 +87,8 @@ void Display::LoadAllGrids() {
     events.TableShown(ShownTable::StartUp, db.gRsStartUp, TableMode::Showing);
     db.OpenErrorCodes(platform::kLockReadOnly);
     Bind(sys_.window.dgErrorCodes, db.rsErrorCodes, colours::Blue);
+    db.OpenWatches(platform::kLockReadOnly);
+    events.TableShown(ShownTable::Watches, db.rsWatches, TableMode::Showing);
     sys_.delayedDb.OpenDelayedList();
 }
 

@@ -28,6 +28,7 @@ public:
     void SetStartupColumns(int fieldCount);
     void SetDelayedColumns(int fieldCount);
     void SetPublishersColumns(int fieldCount);
+    void SetWatchesColumns(int fieldCount);
 
     void LoadAllGrids();
     void Form_Resize();

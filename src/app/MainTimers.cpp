@@ -32,6 +32,7 @@ std::vector<TickStep> System::SocketsTickSteps() {
         {QStringLiteral("CheckBackUp"), [this] { logs.CheckBackUp(); }},
         {QStringLiteral("UpdateTelstraClients"), [this] { decSockets.UpdateTelstraClients(); }},
         {QStringLiteral("UpdateOutputClients"), [this] { outputSockets.UpdateOutputClients(); }},
+        {QStringLiteral("CheckWatches"), [this] { watches.Check(); }},
     };
 }
 

@@ -31,7 +31,8 @@ System::System(SystemOptions options, QObject* parent)
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
       commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb}),
-      options_(std::move(options)) {
+      carrierMonitor(decSockets, platform::Time(clock, dateTimeText)),
+      watches(platform::Time(clock, dateTimeText), errorCodes, logs), options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
     monitor.AddMetrics(outputRules.Figures());
     monitor.AddMetrics(delayedDb);
@@ -39,7 +40,12 @@ System::System(SystemOptions options, QObject* parent)
     monitor.AddMetrics(errorCodes);
     monitor.AddChecks(delayedDb);
     monitor.AddChecks(logs);
+    monitor.AddMetrics(carrierMonitor);
+    monitor.AddChecks(carrierMonitor);
+    monitor.AddChecks(watches);
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
+    connect(&outputRules, &OutputRules::relayed, this,
+            [this](const QByteArray& packet) { watches.Relayed(packet); });
     events.warned = [this](int errorNumber, const QString& platformText, int socket) {
         logs.LogError(QByteArray("Error\t") + platformText.toUtf8());
         emit warningShown(errorNumber, platformText, socket);
@@ -107,6 +113,8 @@ bool System::Form_Load() {
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
     LoadPublishers();
+    watches.Load(db.WatchRows());
+    ReadFeedSilenceSeconds();
     decSockets.LoadTelstraClients();
     decSockets.CheckTelstraPostUpdate();
     outputRules.CheckDuplicatePorts();
@@ -158,6 +166,11 @@ void System::StartMonitor() {
     logs.LogError(text);
     if (!window.HasView())
         std::fprintf(stderr, "ombrix: monitoring not started: %s\n", qPrintable(failure));
+}
+
+void System::ReadFeedSilenceSeconds() {
+    decSockets.SetFeedSilenceSeconds(
+        FeedSilenceSeconds(db.GetStartUpKey(QStringLiteral("FeedSilenceSeconds"), QString())));
 }
 
 void System::Form_Unload() {

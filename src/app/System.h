@@ -18,7 +18,9 @@
 #include "publish/Publishers.h"
 #include "relay/Global.h"
 #include "relay/OutputRules.h"
+#include "relay/PageWatches.h"
 #include "relay/adoDelayed.h"
+#include "telstra/CarrierMonitor.h"
 #include "telstra/SatelliteDecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
@@ -91,12 +93,18 @@ public:
     publish::Publishers publishers; // config, relay: the MQTT brokers
     SystemCommands commands;        // the operator's commands, from every view
     monitor::Monitor monitor;       // /metrics and /healthz: every module's figures and checks
+    // For monitoring: the carriers' and the decoder's metrics and the health
+    // check "carrier"; the test-page watches and their checks "watch:<Description>".
+    CarrierMonitor carrierMonitor;
+    relay::PageWatches watches;
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();
     // Listens for /metrics and /healthz as MonitorAddress and MonitorPort say;
     // one that cannot is reported, and the relay runs on without it.
     void StartMonitor();
+    // Hands the carriers their FeedSilenceSeconds (start-up and StartUp commit).
+    void ReadFeedSilenceSeconds();
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }

@@ -28,6 +28,8 @@ constexpr TableEvents kTableEvents[] = {
      "Event: Publishers table committed", ErrorCode::CommitPublishers},
     {EditedTable::StartUp, LogPane::Errors, "Event: StartUp database opened for edit",
      "Event: StartUp database commited", ErrorCode::OpenStartUp},
+    {EditedTable::Watches, LogPane::Errors, "Event: Watches opened for EDIT",
+     "Event: Watches table committed", ErrorCode::CommitWatches},
 };
 
 const TableEvents& EventsOf(EditedTable table) {
@@ -102,6 +104,10 @@ bool SystemCommands::reload(EditedTable table) {
             sys_.LoadPublishers();
             break;
         case EditedTable::StartUp:
+            sys_.ReadFeedSilenceSeconds();
+            break;
+        case EditedTable::Watches:
+            sys_.watches.Load(sys_.db.WatchRows());
             break;
         }
         return true;

@@ -40,6 +40,7 @@ private:
     void log(LogPane side, const QString& line);
 
     System& sys_;
-    std::array<bool, 4> editing_{};
+    // One for each config::EditedTable.
+    std::array<bool, 5> editing_{};
     bool carriersActive_ = false;
 };

@@ -77,6 +77,8 @@ DataGrid& WindowEvents::grid(ShownTable table) {
         return window_.dgStartup;
     case ShownTable::Delayed:
         return window_.dgDelayed;
+    case ShownTable::Watches:
+        return window_.dgWatches;
     case ShownTable::Publishers:
         break;
     }
@@ -95,6 +97,8 @@ void WindowEvents::setColumns(ShownTable table, int fieldCount) {
         return display_.SetDelayedColumns(fieldCount);
     case ShownTable::Publishers:
         return display_.SetPublishersColumns(fieldCount);
+    case ShownTable::Watches:
+        return display_.SetWatchesColumns(fieldCount);
     }
 }
 

@@ -119,6 +119,12 @@ void frmQuorlan::design() {
 
     // "System Logs"
     Place(dgErrorCodes, "dgErrorCodes", K::Grid, kSystemLogsTab, 150, 500, 9000, 1300);
+    // The test pages watched for, beside the warnings they raise when missed.
+    Place(lbWatches, "lbWatches", K::Label, kSystemLogsTab, 9300, 450, 3000, 285,
+          QStringLiteral("Test Page Watches"));
+    Place(cmdEditWatches, "cmdEditWatches", K::Button, kSystemLogsTab, 13850, 380, 1000, 330,
+          QStringLiteral("Edit"));
+    Place(dgWatches, "dgWatches", K::Grid, kSystemLogsTab, 9300, 750, 5550, 1050);
     Pane(txbLogErrors, "txbLogErrors", 2, 1900);
 
     // "Config"
@@ -161,48 +167,22 @@ void frmQuorlan::design() {
 }
 
 QVector<Control*> frmQuorlan::Controls() {
-    return {&frmeInfoBox,
-            &txbInfo,
-            &cmdDoneInfo,
-            &frmeSystemError,
-            &txbSystemError,
-            &cmdClearWarning,
-            &dgTelstra,
-            &cmdOpenTelstra,
-            &cmdEnable,
-            &chkEnableLogs,
-            &txbBytesTotal,
-            &txbPointer,
-            &txbLogTelstra,
-            &Label3,
-            &dgOutputs,
-            &cmdEditOuputs,
-            &cmdSendDummy,
-            &lbPublishers,
-            &dgPublishers,
-            &cmdEditPublishers,
-            &txbLogOutputs,
-            &dgErrorCodes,
-            &txbLogErrors,
-            &lbStartDate,
-            &dgStartup,
-            &cmdGeneralEdit,
-            &cmdDeleteDelayed,
-            &dgDelayed,
-            &frmeBatchControl,
-            &chkInsertBatch,
-            &lbControl,
-            &lbTest,
-            &lbF1,
-            &lbF2,
-            &lbSATBufferCtr,
-            &txbSATBufferCtr,
-            &lbTxData,
+    return {&frmeInfoBox,    &txbInfo,          &cmdDoneInfo,     &frmeSystemError,
+            &txbSystemError, &cmdClearWarning,  &dgTelstra,       &cmdOpenTelstra,
+            &cmdEnable,      &chkEnableLogs,    &txbBytesTotal,   &txbPointer,
+            &txbLogTelstra,  &Label3,           &dgOutputs,       &cmdEditOuputs,
+            &cmdSendDummy,   &lbPublishers,     &dgPublishers,    &cmdEditPublishers,
+            &txbLogOutputs,  &dgErrorCodes,     &lbWatches,       &cmdEditWatches,
+            &dgWatches,      &txbLogErrors,     &lbStartDate,     &dgStartup,
+            &cmdGeneralEdit, &cmdDeleteDelayed, &dgDelayed,       &frmeBatchControl,
+            &chkInsertBatch, &lbControl,        &lbTest,          &lbF1,
+            &lbF2,           &lbSATBufferCtr,   &txbSATBufferCtr, &lbTxData,
             &txbSatDecoder};
 }
 
 QVector<DataGrid*> frmQuorlan::Grids() {
-    return {&dgTelstra, &dgOutputs, &dgStartup, &dgErrorCodes, &dgDelayed, &dgPublishers};
+    return {&dgTelstra, &dgOutputs,    &dgStartup, &dgErrorCodes,
+            &dgDelayed, &dgPublishers, &dgWatches};
 }
 
 void frmQuorlan::MsgBox(const QString& text) {

@@ -44,12 +44,13 @@ public:
     // False while no carrier connection is up: the views mark the Input tab.
     bool CarrierConnected = false;
 
-    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers;
+    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers, dgWatches;
 
     Control txbLogTelstra, txbLogOutputs, txbLogErrors, txbSatDecoder;
     Control txbBytesTotal, txbSATBufferCtr, txbPointer;
     Control lbTest, lbControl, lbTxData, lbSATBufferCtr, lbF1, lbF2, lbStartDate, Label3;
     Control cmdOpenTelstra, cmdEditOuputs, cmdGeneralEdit, cmdEditPublishers, lbPublishers;
+    Control cmdEditWatches, lbWatches;
     Control cmdEnable, cmdSendDummy, cmdDeleteDelayed;
     Control chkEnableLogs;
     Control frmeBatchControl, chkInsertBatch;
@@ -87,6 +88,7 @@ public:
     void cmdGeneralEdit_Click();
     void cmdEditOuputs_Click();
     void cmdEditPublishers_Click();
+    void cmdEditWatches_Click();
     void cmdOpenTelstra_Click();
     void cmdEnable_Click();
     void chkEnableLogs_Click();

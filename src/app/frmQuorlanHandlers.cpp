@@ -67,6 +67,10 @@ void frmQuorlan::cmdEditPublishers_Click() {
     Refusal = config::EditOrCommit(Commands(), config::EditedTable::Publishers);
 }
 
+void frmQuorlan::cmdEditWatches_Click() {
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::Watches);
+}
+
 void frmQuorlan::cmdOpenTelstra_Click() {
     Refusal = config::EditOrCommit(Commands(), config::EditedTable::Telstra);
 }
@@ -117,6 +121,7 @@ const QHash<QString, Handler>& ClickHandlers() {
         {QStringLiteral("cmdDoneInfo"), &frmQuorlan::cmdDoneInfo_Click},
         {QStringLiteral("cmdEditOuputs"), &frmQuorlan::cmdEditOuputs_Click},
         {QStringLiteral("cmdEditPublishers"), &frmQuorlan::cmdEditPublishers_Click},
+        {QStringLiteral("cmdEditWatches"), &frmQuorlan::cmdEditWatches_Click},
         {QStringLiteral("cmdOpenTelstra"), &frmQuorlan::cmdOpenTelstra_Click},
         {QStringLiteral("cmdEnable"), &frmQuorlan::cmdEnable_Click},
         {QStringLiteral("cmdSendDummy"), &frmQuorlan::cmdSendDummy_Click},
@@ -176,6 +181,8 @@ Control& frmQuorlan::EditButton(config::EditedTable table) {
         return cmdOpenTelstra;
     case config::EditedTable::Publishers:
         return cmdEditPublishers;
+    case config::EditedTable::Watches:
+        return cmdEditWatches;
     case config::EditedTable::StartUp:
         break;
     }

@@ -7,7 +7,7 @@ namespace config {
 
 // The tables an operator edits in their grids: each is shown read-only until
 // it is opened for editing, and written back when it is committed.
-enum class EditedTable { Outputs, Telstra, Publishers, StartUp };
+enum class EditedTable { Outputs, Telstra, Publishers, StartUp, Watches };
 
 // Everything an operator can ask of the relay, from whichever view: the
 // window's buttons and menus and the web console's API call these alike, so a

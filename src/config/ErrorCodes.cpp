@@ -10,8 +10,9 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// Texts of the sites that came with the publishers, for a table that has no
-// row for them: the operator's table is not changed under them.
+// Texts of the sites that came with the publishers and the watches, for a
+// table that has no row for them: the operator's table is not changed under
+// them.
 struct SiteText {
     ErrorCode site;
     const char* function;
@@ -23,6 +24,10 @@ constexpr SiteText kBuiltInTexts[] = {
     {ErrorCode::LoadPublishers, "LoadPublishers", "A row of the Publishers table cannot be used"},
     {ErrorCode::OpenPublishers, "OpenPublishers", "Reading the Publishers table"},
     {ErrorCode::CommitPublishers, "CommitPublishers", "Saving edits of the Publishers table"},
+    // The test-page watches: 112 and 113 have their rows from the schema.
+    {ErrorCode::LoadWatches, "LoadWatches", "A row of the Watches table cannot be used"},
+    {ErrorCode::OpenWatches, "OpenWatches", "Reading the Watches table"},
+    {ErrorCode::CommitWatches, "CommitWatches", "Saving edits of the Watches table"},
 };
 
 const SiteText* BuiltInText(ErrorCode site) {

@@ -4,8 +4,8 @@
 #include "platform/Time.h"
 
 #include <QString>
-#include <vector>
 #include <map>
+#include <vector>
 
 class adoQuorlan;
 class CoreEvents;
@@ -23,8 +23,9 @@ enum class ErrorCode : int {
     ListenOnPort = 109, // also a packet the outputs could not take
     ConnectPublisher = 110,
     LoadPublishers = 111,
-    FeedSilence = 112,
-    WatchTestPages = 113,
+    FeedSilence = 112,    // a connected carrier sends no frames
+    WatchTestPages = 113, // a watched test page was not relayed in time
+    LoadWatches = 114,
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
@@ -43,6 +44,8 @@ enum class ErrorCode : int {
     SetStartUpKey = 310,
     OpenPublishers = 311,
     CommitPublishers = 312,
+    OpenWatches = 313,
+    CommitWatches = 314,
     OpenDelayedDb = 400,
     CloseDelayedDb = 401,
     AddDelayed = 402,

@@ -72,3 +72,12 @@ QString PortProblem(const QString& text) {
                           "no blanks)")
         .arg(text);
 }
+
+qint32 FeedSilenceSeconds(const QString& text) {
+    const QString digits = text.trimmed();
+    static const QRegularExpression kDigits(QStringLiteral("^[0-9]{1,6}$"));
+    if (!kDigits.match(digits).hasMatch())
+        return kDefaultFeedSilenceSeconds;
+    const qint32 seconds = digits.toInt();
+    return seconds <= kLongestFeedSilenceSeconds ? seconds : kDefaultFeedSilenceSeconds;
+}

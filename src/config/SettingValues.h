@@ -35,3 +35,10 @@ qint32 PortValue(const QString& text);
 // Why a connection table's Port cannot be committed: "" for a whole number
 // from 1 to 65535 written in digits alone (no blank, no sign), else the reason.
 QString PortProblem(const QString& text);
+
+// FeedSilenceSeconds: how long a connected carrier may send no frames before
+// it is reported quiet. A whole number of seconds from 0 (never reported) to
+// a day; an empty or any other text is the default, 120.
+constexpr qint32 kDefaultFeedSilenceSeconds = 120;
+constexpr qint32 kLongestFeedSilenceSeconds = 24 * 60 * 60;
+qint32 FeedSilenceSeconds(const QString& text);

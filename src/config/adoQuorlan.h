@@ -7,6 +7,7 @@
 #include "platform/Recordset.h"
 #include "publish/PublisherConfig.h"
 
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -40,6 +41,7 @@ public:
     std::shared_ptr<platform::Recordset> rsTelstra;
     std::shared_ptr<platform::Recordset> rsOutputs;
     std::shared_ptr<platform::Recordset> rsPublishers;
+    std::shared_ptr<platform::Recordset> rsWatches;
 
     int OpenSysDatabase();
     int CloseSysDatabase();
@@ -55,6 +57,9 @@ public:
     void OpenPublishers(int lockType);
     // The rows of the Publishers table, in Description order.
     QList<publish::PublisherRow> PublisherRows();
+    void OpenWatches(int lockType);
+    // The rows of the Watches table, in Description order: column name to text.
+    QList<QHash<QString, QString>> WatchRows();
 
     // The one editor of the operator's tables: Edit reopens TABLE for writing
     // and shows it in editing colours; Commit writes the edits, reopens it

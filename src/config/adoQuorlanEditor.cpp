@@ -1,5 +1,5 @@
 // The one editor of the tables an operator changes in the window's grids:
-// Outputs, Telstra, Publishers and StartUp are opened for writing, written
+// Outputs, Telstra, Publishers, StartUp and Watches are opened for writing, written
 // back and shown again by the same steps, told apart by the table's row of
 // kEditedTables.
 
@@ -43,6 +43,8 @@ const adoQuorlan::EditedTableSteps& adoQuorlan::Steps(EditedTable table) {
          nullptr},
         {EditedTable::StartUp, ShownTable::StartUp, &adoQuorlan::gRsStartUp,
          &adoQuorlan::OpenStartUp, ErrorCode::OpenStartUp, std::nullopt, nullptr},
+        {EditedTable::Watches, ShownTable::Watches, &adoQuorlan::rsWatches,
+         &adoQuorlan::OpenWatches, ErrorCode::OpenWatches, ErrorCode::CommitWatches, nullptr},
     };
     for (const EditedTableSteps& steps : kEditedTables)
         if (steps.table == table)

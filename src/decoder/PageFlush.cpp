@@ -32,6 +32,7 @@ void SatelliteDecoder2::FlushPage() {
     // once they have grown.
     QByteArray digits = pocsag.TakeNumericText();
     const QByteArray& text = ChoosePageType(digits);
+    CountPage();
     Relay(decoder::MessagePacket(gRate, gFrequency, page.gFunction, page.gAddress,
                                  page.gMessageType, text));
     GiveBackDigits(std::move(digits));
@@ -45,6 +46,20 @@ void SatelliteDecoder2::FlushPage() {
     page.gPageHeader.resize(0);
     if (!inFrameStream_)
         ShowWindowChanges();
+}
+
+void SatelliteDecoder2::CountPage() {
+    switch (page.gMessageType.isEmpty() ? 'A' : page.gMessageType.front()) {
+    case 'N':
+        ++counts.numericPages;
+        break;
+    case 'T':
+        ++counts.tonePages;
+        break;
+    default:
+        ++counts.alphaPages;
+        break;
+    }
 }
 
 // Sets the page's type, and the logged text of a numeric page; returns the

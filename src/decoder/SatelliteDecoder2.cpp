@@ -130,6 +130,7 @@ bool SatelliteDecoder2::step() {
 bool SatelliteDecoder2::GetStart() {
     if (!FindBatchStart())
         return HasInput();
+    ++counts.blockMarkers;
     Guarded([this] { sink_.StartDataGapCountdown(); });
     EmptyByteTrace();
     gHeaderSync = NowText() + "\tHeader Sync: ";
@@ -160,6 +161,7 @@ bool SatelliteDecoder2::GetFreq() {
         Relay(decoder::F1StartNotice());
     } else {
         gFrequency = "1";
+        ++counts.badHeaders;
         LogDecoder("B A D   H E A D E R");
         gFrameState = FrameState::GETSTART;
         Trace("[Found BAD HEADER back to start]");
@@ -207,6 +209,7 @@ bool SatelliteDecoder2::GetSync() {
         break;
     }
     gFrameState = FrameState::GETSTART;
+    ++counts.badSyncs;
     Trace("[BAD NO SYNC back to Start]");
     gSubState = kMarkerFirst;
     LogDecoder("Failed to SYNC return to start");
@@ -267,6 +270,7 @@ bool SatelliteDecoder2::GetData() {
         if (IsSyncCodeword(gCodeword)) {
             // another batch follows
         } else if (IsEndOfBatch(gCodeword)) {
+            ++counts.blockMarkers;
             gFrameState = FrameState::GETFREQ;
             ShowStatus(StatusKind::Control, "HEADER");
             // The marker's fifth byte carries nothing; when it has not arrived
@@ -275,6 +279,9 @@ bool SatelliteDecoder2::GetData() {
                 gMarkerBytePending = true;
         } else {
             gFrameState = FrameState::GETSTART;
+            // Four zero bytes are the carrier's end of a batch, not a fault.
+            if (!gZeroCodeword)
+                ++counts.badSyncs;
             Trace("[NO SYNC back to Start]");
         }
     } else {

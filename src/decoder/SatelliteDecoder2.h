@@ -2,6 +2,7 @@
 
 #include "decoder/ByteTrace.h"
 #include "decoder/Codeword.h"
+#include "decoder/DecoderCounts.h"
 #include "decoder/DecoderSink.h"
 #include "decoder/POCSAG.h"
 #include "decoder/PageState.h"
@@ -91,6 +92,7 @@ public:
 
     PageState page;
     POCSAG pocsag{page};
+    DecoderCounts counts;
 
     // Most characters a page collects before it is relayed in parts, so that a
     // broken transmission without address or idle codewords cannot take all memory.
@@ -109,6 +111,7 @@ private:
     bool GetData();
     void DecodeCodeword();
     const QByteArray& ChoosePageType(QByteArray& digits);
+    void CountPage();
     void GiveBackDigits(QByteArray&& digits);
 
     // Searches and byte reading.

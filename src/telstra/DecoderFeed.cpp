@@ -28,6 +28,7 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
             logs_.gRawLog.AddLog(time_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
                                  EscapedPeerBytes(RxData));
         gTelstra[i].StatusTime = time_.Now();
+        feed_.Received(i, RxData.size());
         lastFeed_ = i;
         decoder_.AppendToSatBuffer(RxData);
         events_.StatusChanged(StatusText::SatBufferCount,
@@ -46,13 +47,13 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     // to the clients before the first line that tells of them is written.
     const Logs::LineBatch lines(logs_);
     const platform::YieldScope yields; // ends first: the clients read before the lines go out
-    decoder_.FrameStream();
+    frameStream();
 }
 
 void frmDecSockets::tmrSATInput_Timer() {
     try {
         if (decoder_.SatBufferLength() > 0)
-            decoder_.FrameStream();
+            frameStream();
     } catch (const std::exception& error) {
         logs_.LogDecoder(time_.TimeText() + QStringLiteral("Timer SAT INPUT Error") +
                          QString::fromLocal8Bit(error.what()));

@@ -12,6 +12,7 @@ public:
     void FrameStream() override { decoder_.FrameStream(); }
     void StartNewStream() override { decoder_.StartNewStream(); }
     qsizetype SatBufferLength() const override { return decoder_.SatBufferLength(); }
+    const DecoderCounts& Counts() const override { return decoder_.counts; }
 
 private:
     SatelliteDecoder2& decoder_;

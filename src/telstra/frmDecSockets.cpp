@@ -95,7 +95,9 @@ void frmDecSockets::CloseTelstraSocket(int i) {
     e.Sending.Restart();
     e.Status = TelstraSocket::Closed;
     e.CloseCount = 0;
+    feed_.Closed(i, time_.Now());
     wskDecoder[i].Close();
+    noteHealth();
 }
 
 bool frmDecSockets::CloseTelstraPort(int i) {
@@ -160,6 +162,7 @@ void frmDecSockets::UpdateTelstraClients() {
             break;
         }
     }
+    CheckFeedSilence();
 }
 
 bool frmDecSockets::SendDataTelstra(int i, const QByteArray& source) {
@@ -190,6 +193,8 @@ void frmDecSockets::wskDecoder_Connect(int i) {
 // The connections share one decoder: a connection that comes while the other
 // one still feeds it leaves its block alone.
 void frmDecSockets::streamConnected(int i) {
+    feed_.Connected(i, time_.Now());
+    noteHealth();
     if (lastFeed_ >= 0 && lastFeed_ != i && wskDecoder.Exists(lastFeed_) &&
         wskDecoder[lastFeed_].State() == platform::SocketState::Connected)
         return;

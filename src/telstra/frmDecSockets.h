@@ -3,8 +3,11 @@
 #include "config/ConnectionTable.h"
 #include "config/Limits.h"
 #include "config/RefusalLog.h"
+#include "config/SettingValues.h"
+#include "decoder/DecoderCounts.h"
 #include "platform/SocketArray.h"
 #include "platform/Time.h"
+#include "telstra/FeedWatch.h"
 #include "telstra/TelstraSocket.h"
 
 #include <QHostAddress>
@@ -39,6 +42,18 @@ public:
     // Whether the carrier's host is known for a call-in on socket i: false
     // while its name is being looked up.
     bool CallInHostKnown(int index) const { return callInLookup_[index] == kNoLookup; }
+
+    // Rows of the Telstra table loaded into connections.
+    int CarrierCount() const;
+    // Whether row i is in use and its connection is up.
+    bool Carrying(int index) const;
+    // Whether each row's connection brings frames, and the decoder's counts.
+    const FeedWatch& Feed() const { return feed_; }
+    const DecoderCounts& Counts() const;
+    // How long a connected carrier may send no frames before it is quiet
+    // (warning 112); 0 never.
+    void SetFeedSilenceSeconds(qint64 seconds) { feedSilenceSeconds_ = seconds; }
+    qint64 FeedSilenceSeconds() const { return feedSilenceSeconds_; }
 
     // Loading from the Telstra table.
     void LoadTelstraClients();
@@ -95,6 +110,10 @@ private:
     void LookUpCallInHost(int index);
     void log(const QString& text);
     void streamConnected(int index);
+    // The framing of what the connections brought, noting whose frames it found.
+    void frameStream();
+    void CheckFeedSilence();
+    void noteHealth();
 
     adoQuorlan& db_;
     platform::Time time_;
@@ -111,4 +130,6 @@ private:
     // The lookup of the carrier's host under way for socket i.
     static constexpr int kNoLookup = -1;
     std::array<int, kTelstraSlots> callInLookup_{};
+    FeedWatch feed_;
+    qint64 feedSilenceSeconds_ = kDefaultFeedSilenceSeconds;
 };

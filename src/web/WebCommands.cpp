@@ -83,6 +83,7 @@ const QHash<QString, OperatorCommand>& ButtonCommands() {
         {QStringLiteral("cmdEditOuputs"), TableButton(EditedTable::Outputs)},
         {QStringLiteral("cmdOpenTelstra"), TableButton(EditedTable::Telstra)},
         {QStringLiteral("cmdEditPublishers"), TableButton(EditedTable::Publishers)},
+        {QStringLiteral("cmdEditWatches"), TableButton(EditedTable::Watches)},
         {QStringLiteral("cmdGeneralEdit"), TableButton(EditedTable::StartUp)},
         {QStringLiteral("cmdEnable"),
          Plain([](config::Commands& c) { c.SetCarriersActive(!c.CarriersActive()); })},

@@ -11,17 +11,18 @@ class MainTimersTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void socketsTickRunsItsFourStepsInOrder() {
+    void socketsTickRunsItsStepsInOrder() {
         WorkFolder folder;
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
         QStringList names;
         for (const TickStep& step : t->SocketsTickSteps())
             names << step.name;
-        QCOMPARE(names,
-                 (QStringList{QStringLiteral("CheckDelayedCompaction"),
-                              QStringLiteral("CheckBackUp"), QStringLiteral("UpdateTelstraClients"),
-                              QStringLiteral("UpdateOutputClients")}));
+        QCOMPARE(
+            names,
+            (QStringList{QStringLiteral("CheckDelayedCompaction"), QStringLiteral("CheckBackUp"),
+                         QStringLiteral("UpdateTelstraClients"),
+                         QStringLiteral("UpdateOutputClients"), QStringLiteral("CheckWatches")}));
         QCOMPARE(t->SystemTickSteps().size(), size_t(1));
         QCOMPARE(t->SystemTickSteps()[0].name, QStringLiteral("ResendDelayed"));
         // With nothing loaded every tick still runs cleanly.

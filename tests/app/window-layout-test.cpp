@@ -62,7 +62,8 @@ private slots:
         TestSystem t(folder.path());
         QVERIFY(t->Form_Load());
         frmQuorlan& w = t->window;
-        for (DataGrid* grid : {&w.dgTelstra, &w.dgOutputs, &w.dgStartup, &w.dgErrorCodes}) {
+        for (DataGrid* grid :
+             {&w.dgTelstra, &w.dgOutputs, &w.dgStartup, &w.dgErrorCodes, &w.dgWatches}) {
             QVERIFY2(grid->DataSource && grid->DataSource->State() == platform::ObjectState::Open,
                      qPrintable(grid->Name));
             QCOMPARE(grid->ForeColor, colours::Blue);
@@ -73,6 +74,7 @@ private slots:
         QCOMPARE(w.dgOutputs.ColumnWidth,
                  (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}, {5, 2500}}));
         QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
+        QCOMPARE(w.dgWatches.ColumnWidth.size(), 5);
         QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
         QCOMPARE(t->delayedDb.rsDelayed->State(), platform::ObjectState::Open);
         QCOMPARE(t->db.gOutputCount, 2);

@@ -162,6 +162,39 @@ private slots:
         QCOMPARE(h.pages().size(), 2);
     }
 
+    // What the metrics and the feed's watch read: markers found, faults and
+    // pages by type, each counted once where the framing meets it.
+    void theFramingCountsMarkersFaultsAndPages() {
+        DecoderHarness h;
+        const DecoderCounts& counts = h.decoder->counts;
+        h.feed("\x29\x29\x29 bytes that hold no marker");
+        QCOMPARE(counts.blockMarkers, quint64(0));
+        h.feed(Encode({kPageOne, kPageTwo, {24, 'C', 'T', ""}}, Options(1, 1200, 72, 1)));
+        QCOMPARE(counts.blockMarkers, quint64(4)); // three blocks, and the marker after them
+        QCOMPARE(counts.alphaPages, quint64(1));
+        QCOMPARE(counts.numericPages, quint64(1));
+        QCOMPARE(counts.tonePages, quint64(1));
+        QCOMPARE(counts.badHeaders, quint64(0));
+        QCOMPARE(counts.badSyncs, quint64(0));
+
+        h.feed("X001" + Encode({kPageOne})); // a bad header after the last marker
+        QCOMPARE(counts.badHeaders, quint64(1));
+        QCOMPARE(counts.blockMarkers, quint64(6));
+        QCOMPARE(counts.alphaPages, quint64(2));
+        QByteArray lost = NextBlocks({kPageOne});
+        lost[4 + 72 + 1] = 0x00; // the first sync codeword broken
+        h.feed(lost);
+        QCOMPARE(counts.badSyncs, quint64(1));
+        QCOMPARE(counts.alphaPages, quint64(2)); // its page was lost with the sync
+
+        // Four zero bytes where a sync belongs end a batch: no fault.
+        QByteArray ended = NextBlocks({kPageTwo});
+        ended.chop(sim::BlockMarker().size());
+        h.feed(ended + QByteArray(4, '\0'));
+        QCOMPARE(counts.badSyncs, quint64(1));
+        QCOMPARE(counts.numericPages, quint64(2));
+    }
+
     void splitAnywhereGivesTheSameResult() {
         const QList<sim::Page> pages{kPageOne,
                                      kPageTwo,

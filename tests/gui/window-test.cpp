@@ -244,8 +244,8 @@ private slots:
                                         QStringLiteral("Client A"), t->delayedDb.gMessID++));
         view.tabs()->setCurrentIndex(4); // the Delayed grid is bound while its tab is shown
         QStringList headers;
-        for (const char* name :
-             {"dgTelstra", "dgOutputs", "dgStartup", "dgErrorCodes", "dgDelayed", "dgPublishers"}) {
+        for (const char* name : {"dgTelstra", "dgOutputs", "dgStartup", "dgErrorCodes", "dgDelayed",
+                                 "dgPublishers", "dgWatches"}) {
             QTableView* grid = Grid(view, name);
             QVERIFY2(grid->model()->columnCount() > 0, name);
             for (int column = 0; column < grid->model()->columnCount(); ++column) {

@@ -787,6 +787,7 @@ private slots:
              {Table{config::EditedTable::Outputs, "cmdEditOuputs", w.dgOutputs},
               Table{config::EditedTable::Telstra, "cmdOpenTelstra", w.dgTelstra},
               Table{config::EditedTable::Publishers, "cmdEditPublishers", w.dgPublishers},
+              Table{config::EditedTable::Watches, "cmdEditWatches", w.dgWatches},
               Table{config::EditedTable::StartUp, "cmdGeneralEdit", w.dgStartup}}) {
             const QString button = QLatin1String(table.button);
             Control& caption = w.EditButton(table.table);

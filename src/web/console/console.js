@@ -22,7 +22,8 @@ let retry = kFirstRetry;
 const kWindowOrder = [
   'dgTelstra', 'cmdOpenTelstra', 'cmdEnable', 'chkEnableLogs', 'txbBytesTotal', 'txbPointer',
   'txbLogTelstra', 'Label3', 'dgOutputs', 'cmdEditOuputs', 'cmdSendDummy', 'lbPublishers',
-  'dgPublishers', 'cmdEditPublishers', 'txbLogOutputs', 'dgErrorCodes', 'txbLogErrors',
+  'dgPublishers', 'cmdEditPublishers', 'txbLogOutputs', 'dgErrorCodes', 'lbWatches',
+  'cmdEditWatches', 'dgWatches', 'txbLogErrors',
   'lbStartDate', 'dgStartup', 'cmdGeneralEdit', 'cmdDeleteDelayed', 'dgDelayed',
   'frmeBatchControl', 'chkInsertBatch', 'lbControl', 'lbTest', 'lbF1', 'lbF2', 'lbSATBufferCtr',
   'txbSATBufferCtr', 'lbTxData', 'txbSatDecoder',

@@ -1,0 +1,115 @@
+#pragma once
+
+// The web console of a relay under test and an operator logged in to it, over
+// real loopback HTTP: the window as a browser reads it (GET /api/window) and
+// the commands it sends (POST /api/command). Link ombrix_web.
+
+#include "app/System.h"
+#include "config/Operators.h"
+#include "web/RelayConsoleHost.h"
+#include "web/WebConsole.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+
+class ConsoleClient {
+public:
+    // Starts the console of SYSTEM on 127.0.0.1:PORT with an account of its own.
+    ConsoleClient(System& system, quint16 port) : port_(port) {
+        config::SetOperatorPassword(system.db.gSysConnection, kName, kPassword,
+                                    QStringLiteral("15 Jan 2026 10:00:00"));
+        host_ = std::make_unique<web::RelayConsoleHost>(system.window, system.events, system.clock,
+                                                        system.logs, system.db, system.workDir);
+        web::WebConsoleSettings settings = host_->Settings();
+        settings.address = QStringLiteral("127.0.0.1");
+        settings.port = port;
+        console_ = std::make_unique<web::WebConsole>(*host_, settings);
+        const QString failure = console_->Start();
+        if (!failure.isEmpty())
+            qFatal("console not started: %s", qPrintable(failure));
+    }
+
+    // Logs in once; false when the console refused.
+    bool login() {
+        const Answer answer =
+            exchange("POST", "/login",
+                     "name=" + kName.toUtf8() + "&password=" + QUrl::toPercentEncoding(kPassword),
+                     {"Content-Type: application/x-www-form-urlencoded"});
+        const QByteArray cookie = answer.header("Set-Cookie");
+        cookie_ = "Cookie: " + cookie.left(cookie.indexOf(';'));
+        return answer.status == 303 || answer.status == 200;
+    }
+
+    QJsonObject window() { return exchange("GET", "/api/window", {}, {cookie_}).json(); }
+    // A control of the window by name, as the console sends it.
+    QJsonObject control(const QString& name) {
+        return window().value(QStringLiteral("controls")).toObject().value(name).toObject();
+    }
+    // The answer's status and the refusal it gives, if any.
+    int command(const QJsonObject& json, QString* error = nullptr) {
+        const Answer answer =
+            exchange("POST", "/api/command", QJsonDocument(json).toJson(QJsonDocument::Compact),
+                     {cookie_, "Content-Type: application/json"});
+        if (error)
+            *error = answer.json().value(QStringLiteral("error")).toString();
+        return answer.status;
+    }
+
+private:
+    struct Answer {
+        int status = 0;
+        QByteArray head;
+        QByteArray body;
+        QByteArray header(const QByteArray& name) const {
+            for (const QByteArray& line : head.split('\n')) {
+                const qsizetype colon = line.indexOf(':');
+                if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+                    return line.mid(colon + 1).trimmed();
+            }
+            return {};
+        }
+        QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
+    };
+
+    // One exchange on a fresh connection; the relay's loop runs meanwhile.
+    Answer exchange(const QByteArray& method, const QByteArray& path, const QByteArray& body,
+                    const QList<QByteArray>& headers) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port_);
+        QByteArray request = method + ' ' + path +
+                             " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
+        for (const QByteArray& h : headers)
+            request += h + "\r\n";
+        socket.write(request + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
+                     body);
+        QByteArray received;
+        Answer answer;
+        (void)QTest::qWaitFor(
+            [&] {
+                received += socket.readAll();
+                const qsizetype end = received.indexOf("\r\n\r\n");
+                if (end < 0)
+                    return false;
+                answer.head = received.left(end);
+                const qsizetype length = answer.header("Content-Length").toLongLong();
+                if (received.size() < end + 4 + length)
+                    return false;
+                answer.body = received.mid(end + 4, length);
+                answer.status = received.mid(9, 3).toInt();
+                return true;
+            },
+            kWaitMs);
+        return answer;
+    }
+
+    static constexpr int kWaitMs = 10000;
+    inline static const QString kName = QStringLiteral("operator");
+    inline static const QString kPassword = QStringLiteral("correct horse");
+    quint16 port_;
+    QByteArray cookie_;
+    std::unique_ptr<web::RelayConsoleHost> host_;
+    std::unique_ptr<web::WebConsole> console_;
+};
