@@ -309,6 +309,52 @@ private slots:
 
     // What the listener refuses, on the wire: each refusal is answered and
     // the connection closed.
+    // A carrier that stays connected and sends no frames: once it has been
+    // quiet for FeedSilenceSeconds the relay is failing for a scraper, and
+    // its frames coming back make it well again.
+    void healthFailsWhileTheCarrierIsQuietAndRecoversWithItsFrames() {
+        LoopbackClient a, b;
+        Relay relay;
+        QVERIFY(relay.start());
+        QVERIFY(relay.connect(a, relay.portA, 0));
+        QVERIFY(relay.connect(b, relay.portB, 1));
+        relay.heartbeat(); // the carrier's connection is marked
+        QVERIFY(relay.send(1));
+        Reply reply = relay.health();
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(Json(reply.body)[QStringLiteral("status")].toString(), QStringLiteral("ok"));
+        QCOMPARE(CheckStatus(Json(reply.body), QStringLiteral("carrier")), QStringLiteral("ok"));
+        const double lastFrame = Value(
+            relay.scrape(), "ombrix_carrier_last_frame_timestamp_seconds{carrier=\"Carrier\"}");
+        QVERIFY(lastFrame > 0);
+
+        // 120 s, the default limit, and a heartbeat past it.
+        for (int beat = 0; beat < 25; ++beat)
+            relay.heartbeat();
+        reply = relay.health();
+        QCOMPARE(reply.status, 503);
+        QJsonObject health = Json(reply.body);
+        QCOMPARE(health[QStringLiteral("status")].toString(), QStringLiteral("failing"));
+        QCOMPARE(CheckStatus(health, QStringLiteral("carrier")), QStringLiteral("failing"));
+        QVERIFY2(
+            health[QStringLiteral("checks")][QStringLiteral("carrier")][QStringLiteral("state")]
+                .toString()
+                .startsWith(QStringLiteral("connected, no frames since ")),
+            reply.body.constData());
+        QCOMPARE(CheckStatus(health, QStringLiteral("output:Client A")), QStringLiteral("ok"));
+        const QByteArray quiet = relay.scrape();
+        QCOMPARE(Value(quiet, "ombrix_warnings_total{code=\"112\"}"), 1.0);
+        QCOMPARE(Value(quiet, "ombrix_carrier_connected{carrier=\"Carrier\"}"), 1.0);
+
+        QVERIFY(relay.send(1));
+        reply = relay.health();
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(Json(reply.body)[QStringLiteral("status")].toString(), QStringLiteral("ok"));
+        QVERIFY(Value(relay.scrape(),
+                      "ombrix_carrier_last_frame_timestamp_seconds{carrier=\"Carrier\"}") >
+                lastFrame);
+    }
+
     void refusalsOnTheWire_data() {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<int>("status");
