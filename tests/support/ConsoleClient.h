@@ -4,6 +4,7 @@
 // real loopback HTTP: the window as a browser reads it (GET /api/window) and
 // the commands it sends (POST /api/command). Link ombrix_web.
 
+#include "HttpAnswer.h"
 #include "app/System.h"
 #include "config/Operators.h"
 #include "web/RelayConsoleHost.h"
@@ -59,20 +60,7 @@ public:
     }
 
 private:
-    struct Answer {
-        int status = 0;
-        QByteArray head;
-        QByteArray body;
-        QByteArray header(const QByteArray& name) const {
-            for (const QByteArray& line : head.split('\n')) {
-                const qsizetype colon = line.indexOf(':');
-                if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-                    return line.mid(colon + 1).trimmed();
-            }
-            return {};
-        }
-        QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
-    };
+    using Answer = HttpAnswer;
 
     // One exchange on a fresh connection; the relay's loop runs meanwhile.
     Answer exchange(const QByteArray& method, const QByteArray& path, const QByteArray& body,
@@ -90,16 +78,7 @@ private:
         (void)QTest::qWaitFor(
             [&] {
                 received += socket.readAll();
-                const qsizetype end = received.indexOf("\r\n\r\n");
-                if (end < 0)
-                    return false;
-                answer.head = received.left(end);
-                const qsizetype length = answer.header("Content-Length").toLongLong();
-                if (received.size() < end + 4 + length)
-                    return false;
-                answer.body = received.mid(end + 4, length);
-                answer.status = received.mid(9, 3).toInt();
-                return true;
+                return ReadHttpAnswer(received, answer);
             },
             kWaitMs);
         return answer;

@@ -2,6 +2,7 @@
 // connections on loopback to a relay on a work folder, checked by the answers,
 // the System log, the database and the bytes an output client receives.
 
+#include "HttpAnswer.h"
 #include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
@@ -31,33 +32,10 @@ const QString kName = QStringLiteral("operator");
 const QString kPassword = QStringLiteral("correct horse");
 constexpr int kWaitMs = 5000;
 
-struct Answer {
-    int status = 0;
-    QByteArray head;
-    QByteArray body;
-    QByteArray header(const QByteArray& name) const {
-        for (const QByteArray& line : head.split('\n')) {
-            const qsizetype colon = line.indexOf(':');
-            if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
-                return line.mid(colon + 1).trimmed();
-        }
-        return {};
-    }
-    QJsonObject json() const { return QJsonDocument::fromJson(body).object(); }
-};
+using Answer = HttpAnswer;
 
-// Reads one answer from RECEIVED into ANSWER; false while it is not whole.
 bool ReadAnswer(const QByteArray& received, Answer& answer) {
-    const qsizetype end = received.indexOf("\r\n\r\n");
-    if (end < 0)
-        return false;
-    answer.head = received.left(end);
-    const qsizetype length = answer.header("Content-Length").toLongLong();
-    if (received.size() < end + 4 + length)
-        return false;
-    answer.body = received.mid(end + 4, length);
-    answer.status = received.mid(9, 3).toInt();
-    return true;
+    return ReadHttpAnswer(received, answer);
 }
 
 // A connection to the console, written by hand so that a test can send any
