@@ -155,7 +155,8 @@ int CurrentSchemaVersion(DatabaseKind kind) {
     // System 3: the AllowFrom column of the Outputs table.
     // System 4: the web console's Operators table and StartUp rows.
     // System 5: monitoring's StartUp rows, the Watches table, warnings 112 and 113.
-    return kind == DatabaseKind::System ? 5 : 1;
+    // System 6: the console's Alarms table and the Role of each operator.
+    return kind == DatabaseKind::System ? 6 : 1;
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {
