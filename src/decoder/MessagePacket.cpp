@@ -48,4 +48,11 @@ QByteArray EndOfBatchNotice() {
     return MessagePacket("2000", "0", "0", "1234566", "A", "EOB");
 }
 
+bool IsFrameNotice(const QByteArray& packet) {
+    static const QByteArray f1 = F1StartNotice();
+    static const QByteArray f2 = F2StartNotice();
+    static const QByteArray eob = EndOfBatchNotice();
+    return packet == f1 || packet == f2 || packet == eob;
+}
+
 } // namespace decoder

@@ -14,5 +14,7 @@ QByteArray MessagePacket(const QByteArray& rate, const QByteArray& frequency,
 QByteArray F1StartNotice();
 QByteArray F2StartNotice();
 QByteArray EndOfBatchNotice();
+// Whether PACKET is one of the frame notices.
+bool IsFrameNotice(const QByteArray& packet);
 
 } // namespace decoder

@@ -79,6 +79,10 @@ public:
     bool WaitsBehindSend(int index) const {
         return gOutputs[index].Sending.Pending().size() > wskOutputs[index].AheadBytes();
     }
+    // Within a carrier read, this output's client is sent what comes next
+    // together with what it is sent now; Release lets it go.
+    void HoldSends(int index) { wskOutputs[index].HoldSends(); }
+    void ReleaseSends(int index) { wskOutputs[index].ReleaseSends(); }
     // A stored row is on its way to this output's client.
     bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();

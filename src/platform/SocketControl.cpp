@@ -1,6 +1,7 @@
 #include "platform/SocketControl.h"
 
 #include "platform/Error.h"
+#include "platform/HeldSends.h"
 #include "platform/YieldToWoken.h"
 
 #include <QNetworkInterface>
@@ -149,6 +150,9 @@ void SocketControl::dropSocket() {
     QTcpSocket* socket = socket_;
     socket_ = nullptr;
     ahead_ = 0;
+    holding_ = false;
+    held_.clear();
+    completeWhenReleased_ = false;
     socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
@@ -176,6 +180,11 @@ void SocketControl::SendData(const QByteArray& data) {
         wrongState();
     const qint64 wentAhead = std::min<qint64>(ahead_, data.size());
     ahead_ -= wentAhead;
+    if (holding_) {
+        held_ += data.mid(wentAhead);
+        completeWhenReleased_ = true;
+        return;
+    }
     const qint64 sent = wentAhead + sendNow(wentAhead == 0 ? data : data.mid(wentAhead));
     if (sent == data.size()) {
         completeLater();
@@ -192,6 +201,11 @@ void SocketControl::SendData(const QByteArray& data) {
 bool SocketControl::SendAhead(const QByteArray& data) {
     if (state_ != SocketState::Connected || !socket_)
         return false;
+    if (holding_) {
+        held_ += data;
+        ahead_ += data.size();
+        return true;
+    }
     const qint64 sent = sendNow(data);
     if (sent == 0)
         return false;
@@ -199,6 +213,35 @@ bool SocketControl::SendAhead(const QByteArray& data) {
     if (sent < data.size())
         socket_->write(data.constData() + sent, data.size() - sent);
     return true;
+}
+
+void SocketControl::HoldSends() {
+    if (holding_ || !HeldSendScope::Open())
+        return;
+    holding_ = true;
+    HeldSendScope::Holding(*this);
+}
+
+void SocketControl::ReleaseSends() {
+    if (!holding_)
+        return;
+    holding_ = false;
+    if (socket_ && state_ == SocketState::Connected)
+        sendHeld();
+    held_.clear();
+    completeWhenReleased_ = false;
+}
+
+// As SendData would have sent it: what the stack does not take waits in the
+// socket's buffer, whose emptying tells the send complete.
+void SocketControl::sendHeld() {
+    const qint64 sent = sendNow(held_);
+    if (sent == held_.size()) {
+        if (completeWhenReleased_)
+            completeLater();
+        return;
+    }
+    socket_->write(held_.constData() + sent, held_.size() - sent);
 }
 
 // A page goes to the network stack at once, not at the next turn of the event
@@ -287,11 +330,16 @@ void SocketControl::LimitReading(qint64 bytes) {
 // The bytes sent ahead are the newest on the connection: the last of the
 // socket's buffer, or, once written, the last the peer has to acknowledge.
 qint64 SocketControl::aheadHeld() const {
-    return socket_ ? std::min(ahead_, socket_->bytesToWrite()) : 0;
+    return std::min(ahead_, buffered());
+}
+
+// Held sends are the newest bytes of all, behind the socket's buffer.
+qint64 SocketControl::buffered() const {
+    return socket_ ? socket_->bytesToWrite() + held_.size() : 0;
 }
 
 qint64 SocketControl::BytesToWrite() const {
-    return socket_ ? socket_->bytesToWrite() - aheadHeld() : 0;
+    return buffered() - aheadHeld();
 }
 
 qint64 SocketControl::BytesWritten() const {

@@ -55,6 +55,12 @@ public:
     bool SendAhead(const QByteArray& data);
     // Bytes sent ahead and not yet handed over by SendData.
     qint64 AheadBytes() const { return ahead_; }
+    // Within a HeldSendScope, what SendData and SendAhead are given from now
+    // on stays in the control (counted in BytesToWrite) until ReleaseSends or
+    // the scope's end; outside one, sends go out as ever.
+    void HoldSends();
+    // What was held goes out as one send.
+    void ReleaseSends();
     QByteArray GetData();
     void Close();
     // Takes at most `bytes` from the network at each turn of the event loop
@@ -108,6 +114,8 @@ private:
     qint64 sendNow(const QByteArray& data);
     void completeLater();
     qint64 aheadHeld() const;
+    qint64 buffered() const;
+    void sendHeld();
     [[noreturn]] void wrongState() const;
 
     SocketState state_ = SocketState::Closed;
@@ -119,6 +127,9 @@ private:
     QByteArray received_;
     qint64 bytesWritten_ = 0;
     qint64 ahead_ = 0;
+    bool holding_ = false;
+    QByteArray held_;
+    bool completeWhenReleased_ = false;
     quint64 connection_ = 0; // counts the connections adopted
     qint64 readLimit_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "relay/OutputsSink.h"
 
 #include "config/adoQuorlan.h"
+#include "decoder/MessagePacket.h"
 #include "logging/Logs.h"
 #include "platform/Joined.h"
 #include "platform/YieldToWoken.h"
@@ -11,6 +12,9 @@ namespace relay {
 Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
     outputs_.ResetStreamActivityTimer();
     count_ = db_.gOutputCount;
+    // A frame notice waits for the page that follows it in the same read, so
+    // that the client is woken once for both.
+    const bool notice = decoder::IsFrameNotice(packet);
     // Every client that can take the packet has it before the first of the
     // lines that tell of it is written; the lines keep their order.
     bool sentAny = false;
@@ -19,7 +23,11 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
             deliveries_[i] = Delivery::None;
             continue;
         }
+        if (notice)
+            outputs_.HoldSends(i);
         const bool taken = outputs_.SendAtOnce(i, packet);
+        if (!notice)
+            outputs_.ReleaseSends(i);
         deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
         // Taken behind an outstanding send, it waits: no one was woken, and
         // the pass that sends it gives the clients the processor.

@@ -6,6 +6,7 @@
 #include "logging/Logs.h"
 #include "logging/PeerBytes.h"
 #include "platform/Error.h"
+#include "platform/HeldSends.h"
 #include "platform/YieldToWoken.h"
 #include "telstra/DecoderInput.h"
 #include "telstra/frmDecSockets.h"
@@ -46,7 +47,8 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     // Every packet of one read (a block's notice and its page) is on its way
     // to the clients before the first line that tells of them is written.
     const Logs::LineBatch lines(logs_);
-    const platform::YieldScope yields; // ends first: the clients read before the lines go out
+    const platform::YieldScope yields;  // the clients read before the lines go out
+    const platform::HeldSendScope held; // ends first: a notice held for its page goes out
     frameStream();
 }
 

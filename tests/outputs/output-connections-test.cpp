@@ -6,6 +6,8 @@
 #include "TestSystem.h"
 #include "app/GridEditing.h"
 #include "config/RefusalLog.h"
+#include "decoder/MessagePacket.h"
+#include "platform/HeldSends.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -17,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace {
@@ -34,6 +38,24 @@ void ConnectFrom(Client& client, const char* address, quint16 port) {
 QByteArray RefusedLine(const char* address, quint16 port) {
     return QByteArray("\tOutput\tEvent: Refused connection from ") + address + " on port " +
            QByteArray::number(port) + "   Client A\r\n";
+}
+
+// What waits on a client's connection, without taking it and without
+// running an event: the network stack itself tells.
+QByteArray Peek(int fd) {
+    QByteArray waiting(512, '\0');
+    const ssize_t peeked =
+        ::recv(fd, waiting.data(), static_cast<size_t>(waiting.size()), MSG_PEEK | MSG_DONTWAIT);
+    return waiting.left(static_cast<qsizetype>(std::max<ssize_t>(peeked, 0)));
+}
+
+// The segments with data that a client's connection has received so far.
+quint32 DataSegmentsIn(int fd) {
+    tcp_info info{};
+    socklen_t size = sizeof info;
+    if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+        return 0;
+    return info.tcpi_data_segs_in;
 }
 
 } // namespace
@@ -721,6 +743,39 @@ private slots:
         QTRY_COMPARE(client.received, notice + page + "\x02next\x03");
         QTest::qWait(50);
         QCOMPARE(client.received, notice + page + "\x02next\x03");
+    }
+
+    // Within a carrier read, a frame notice waits for the page that follows
+    // it, and the two reach the client as one segment: one wake-up of the
+    // client, not two. A notice with no page after it in the read goes out
+    // when the read is done. The lines, the completions and the bytes are
+    // those of two sends.
+    void aReadsNoticeReachesTheClientInOneSegmentWithItsPage() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        const int fd = static_cast<int>(client.socket.socketDescriptor());
+        const QByteArray notice = decoder::F1StartNotice();
+        const QByteArray page("\x02page\x03");
+        {
+            const platform::HeldSendScope read;
+            f.sys().outputRules.RelayToOutputs(notice);
+            QCOMPARE(Peek(fd), QByteArray());
+            f.sys().outputRules.RelayToOutputs(page);
+            QCOMPARE(Peek(fd), notice + page);
+        }
+        QCOMPARE(DataSegmentsIn(fd), 1U);
+        QTRY_VERIFY(
+            f.folder.systemLog().contains("\tOutput\tSystem: Send Complete -> \x02page\x03\r\n"));
+        QTRY_VERIFY(f.sys().outputSockets.Entry(0).Sending.Ready());
+
+        {
+            const platform::HeldSendScope read;
+            f.sys().outputRules.RelayToOutputs(decoder::EndOfBatchNotice());
+            QVERIFY(!Peek(fd).endsWith(decoder::EndOfBatchNotice()));
+        }
+        QVERIFY(Peek(fd).endsWith(decoder::EndOfBatchNotice()));
+        QTRY_COMPARE(client.received, notice + page + decoder::EndOfBatchNotice());
     }
 
     void afterASocketErrorTheQueueGoesToTheNextClient() {
