@@ -3,6 +3,7 @@
 #include "config/adoQuorlan.h"
 #include "decoder/MessagePacket.h"
 #include "logging/Logs.h"
+#include "platform/HeldSends.h"
 #include "platform/Joined.h"
 #include "platform/YieldToWoken.h"
 #include "relay/StoreBurst.h"
@@ -14,7 +15,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
     count_ = db_.gOutputCount;
     // A frame notice waits for the page that follows it in the same read, so
     // that the client is woken once for both.
-    const bool notice = decoder::IsFrameNotice(packet);
+    const bool hold = decoder::IsFrameNotice(packet) && platform::HeldSendScope::Open();
     // Every client that can take the packet has it before the first of the
     // lines that tell of it is written; the lines keep their order.
     bool sentAny = false;
@@ -23,10 +24,10 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
             deliveries_[i] = Delivery::None;
             continue;
         }
-        if (notice)
+        if (hold)
             outputs_.HoldSends(i);
         const bool taken = outputs_.SendAtOnce(i, packet);
-        if (!notice)
+        if (!hold)
             outputs_.ReleaseSends(i);
         deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
         // Taken behind an outstanding send, it waits: no one was woken, and
@@ -34,7 +35,8 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
         const bool waits = taken && outputs_.WaitsBehindSend(i);
         if (waits)
             platform::YieldScope::LeaveToCompletions();
-        sentAny = sentAny || (taken && !waits);
+        // A held notice woke no one either.
+        sentAny = sentAny || (taken && !waits && !hold);
     }
     // A client on this machine reads its page now, not after the lines.
     if (sentAny)

@@ -47,8 +47,9 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     // Every packet of one read (a block's notice and its page) is on its way
     // to the clients before the first line that tells of them is written.
     const Logs::LineBatch lines(logs_);
-    const platform::YieldScope yields;  // the clients read before the lines go out
-    const platform::HeldSendScope held; // ends first: a notice held for its page goes out
+    // A notice the read ended on goes out after the clients had their pages.
+    const platform::HeldSendScope held;
+    const platform::YieldScope yields; // ends first: the clients read before the lines go out
     frameStream();
 }
 
