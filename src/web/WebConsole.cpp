@@ -227,6 +227,9 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
             Status::Ok, QJsonDocument(WindowJson(host_.Window())).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/command") && post)
         return command(request, caller);
+    if (path == QLatin1String("/api/overview") && get)
+        return HttpReply::Json(Status::Ok,
+                               QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 

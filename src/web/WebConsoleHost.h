@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,9 @@ public:
     // an unknown name one that no password matches and that costs as much to
     // check. A quick table lookup: the console hashes on its worker threads.
     virtual QString OperatorHash(const QString& name) = 0;
+    // The overview (GET /api/overview, and "overview" over the WebSocket):
+    // carriers, outputs, brokers, the store, the active alarms and the health.
+    virtual QJsonObject Overview() = 0;
 };
 
 } // namespace web
