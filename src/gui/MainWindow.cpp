@@ -3,6 +3,7 @@
 #include "app/frmQuorlan.h"
 #include "gui/GridColumnWidths.h"
 #include "gui/PageLayout.h"
+#include "gui/PaneText.h"
 #include "gui/RecordsetTableModel.h"
 
 #include <QCheckBox>
@@ -211,12 +212,27 @@ void MainWindow::renderControl(const Control& c, const Spread& spread) {
     } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
         frame->setTitle(c.Caption);
     } else if (auto* pane = qobject_cast<QPlainTextEdit*>(w)) {
-        if (pane->toPlainText() != QString(c.Text).remove(QLatin1Char('\r')))
-            pane->setPlainText(c.Text);
+        showPaneText(*pane, c);
     } else if (auto* line = qobject_cast<QLineEdit*>(w)) {
         if (line->text() != c.Text)
             line->setText(c.Text);
     }
+}
+
+// A log pane's lines come as bytes (a packet's among them) and are shown one
+// to a line, as the web console shows them; a box's text is shown as it is.
+void MainWindow::showPaneText(QPlainTextEdit& pane, const Control& c) {
+    if (c.Bytes.isNull()) {
+        paneBytes_.remove(&c);
+        if (pane.toPlainText() != QString(c.Text).remove(QLatin1Char('\r')))
+            pane.setPlainText(c.Text);
+        return;
+    }
+    const auto shown = paneBytes_.constFind(&c);
+    if (shown != paneBytes_.constEnd() && *shown == c.Bytes)
+        return;
+    paneBytes_.insert(&c, c.Bytes);
+    pane.setPlainText(PaneText(c.Bytes));
 }
 
 void MainWindow::render() {

@@ -377,6 +377,40 @@ private slots:
         QCOMPARE(t->window.StoredPackets(), 0);
     }
 
+    // A packet in the Outputs pane is one line with its control bytes named,
+    // as the web console shows them; the log file and the model keep its bytes.
+    void aPacketInTheOutputsPaneIsOneLine() {
+        TwoOutputs f;
+        QVERIFY(f.sys().Form_Load());
+        f.sys().outputSockets.UpdateOutputClients();
+        LoopbackClient client(f.firstPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        f.view->tabs()->setCurrentIndex(1);
+        QTest::mouseClick(f.view->widget(QStringLiteral("cmdSendDummy")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return client.received.endsWith('\x03'); }, 3000));
+        const QByteArray packet = client.received;
+        QVERIFY(packet.startsWith("\x02"
+                                  "2000\r1234568\r"));
+        Redraw(*f.t);
+
+        const QString shown = QString::fromLatin1(packet)
+                                  .replace(QLatin1Char('\x02'), QStringLiteral("<STX>"))
+                                  .replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
+                                  .replace(QLatin1Char('\x03'), QStringLiteral("<ETX>"));
+        auto* pane = qobject_cast<QPlainTextEdit*>(f.view->widget(QStringLiteral("txbLogOutputs")));
+        const QStringList lines = pane->toPlainText().split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(QStringLiteral("10:00:00  Out: Client A\t") + shown),
+                 qPrintable(pane->toPlainText()));
+        QCOMPARE(pane->document()->blockCount(), lines.size());
+        for (const QString& line : lines)
+            QVERIFY2(line.isEmpty() || line.startsWith(QStringLiteral("10:00:00  ")),
+                     qPrintable(line));
+        // The bytes are unchanged where they are kept: the model the web
+        // console reads, and the System log file.
+        QVERIFY(f.sys().window.txbLogOutputs.Bytes.contains("Out: Client A\t" + packet + "\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A\t" + packet + "\r\n"));
+    }
+
     // The README's picture: the Outputs tab with a client connected, another
     // awaited, and the dummy message sent.
     void outputsTabWithAConnectedClient() {
