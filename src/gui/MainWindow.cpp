@@ -186,13 +186,13 @@ void MainWindow::deleteDelayedAfterAsking() {
         model_.Click(model_.cmdDeleteDelayed.Name);
 }
 
-void MainWindow::renderControl(const Control& c, const Spread& spread) {
+void MainWindow::renderControl(const Control& c, const Spread& spread, const WarningBand& band) {
     QWidget* w = widgets_.value(c.Name);
     if (!w)
         return;
     const int top = c.Tab >= 0 && c.Container.isEmpty() ? c.Top - kTabHeaderTwips : c.Top;
-    w->setGeometry(Pixels(c.Left) + spread.shift, Pixels(top), Pixels(c.Width) + spread.grow,
-                   Pixels(c.Height));
+    w->setGeometry(band.Place(c, QRect(Pixels(c.Left) + spread.shift, Pixels(top),
+                                       Pixels(c.Width) + spread.grow, Pixels(c.Height))));
     w->setVisible(c.Visible);
     if (!c.FontName.isEmpty()) {
         QFont font = w->font();
@@ -239,14 +239,16 @@ void MainWindow::render() {
     rendering_ = true;
     setWindowTitle(model_.Caption);
     const Control& tab = model_.SSTab1;
-    tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width), Pixels(tab.Height));
+    const WarningBand band(model_);
+    tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width),
+                       Pixels(tab.Height) - band.Taken());
     if (tabs_->currentIndex() != tab.Value)
         tabs_->setCurrentIndex(tab.Value);
     markInputTab();
     const QHash<const Control*, Spread> spread =
         SpreadGrids(model_, tabs_->currentWidget()->width());
     for (Control* control : model_.Controls())
-        renderControl(*control, spread.value(control));
+        renderControl(*control, spread.value(control), band);
     renderGrids();
     // A size the model sets (start-up, or the height raised to its minimum) is
     // applied; the operator's own resizing comes back through resizeEvent.

@@ -12,6 +12,7 @@ struct Control;
 class GridColumnWidths;
 class RecordsetTableModel;
 struct Spread;
+class WarningBand;
 class QPlainTextEdit;
 
 // The Qt Widgets view of the window model: it builds one widget per control,
@@ -42,7 +43,7 @@ private:
     QWidget* create(Control& control);
     void connectActions(Control& control, QWidget* widget);
     void render();
-    void renderControl(const Control& control, const Spread& spread);
+    void renderControl(const Control& control, const Spread& spread, const WarningBand& band);
     void showPaneText(QPlainTextEdit& pane, const Control& control);
     void renderGrids();
     void markInputTab();
