@@ -30,7 +30,7 @@ System::System(SystemOptions options, QObject* parent)
       global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb}),
+      commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb, decSockets}),
       carrierMonitor(decSockets, platform::Time(clock, dateTimeText)),
       watches(platform::Time(clock, dateTimeText), errorCodes, logs), options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);
@@ -43,6 +43,7 @@ System::System(SystemOptions options, QObject* parent)
     monitor.AddMetrics(carrierMonitor);
     monitor.AddChecks(carrierMonitor);
     monitor.AddChecks(watches);
+    monitor.Overview().CountAlarmsWith([this] { return alarms.ActiveCount(); });
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     connect(&outputRules, &OutputRules::relayed, this,
             [this](const QByteArray& packet) { watches.Relayed(packet); });

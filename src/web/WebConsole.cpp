@@ -84,9 +84,11 @@ bool IsUpgrade(const QHttpServerRequest& request) {
 WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent)
     : QAbstractHttpServer(parent), host_(host), settings_(std::move(settings)),
       connections_(new ConsoleConnections([this] { return host_.Now(); }, kMaxBody, this)),
-      feed_(std::make_unique<ModelFeed>(host.Window(), host.Events(), [this](const QString& token) {
-          return !sessions_.Alive(token, host_.Now()).isEmpty();
-      })) {
+      feed_(std::make_unique<ModelFeed>(
+          host.Window(), host.Events(),
+          [this](const QString& token) { return !sessions_.Alive(token, host_.Now()).isEmpty(); },
+          ModelFeed::OverviewSource{[this] { return host_.Overview(); },
+                                    [this] { return host_.Now(); }})) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
     tick_.setInterval(kTickMs);
@@ -125,6 +127,7 @@ QString WebConsole::Start() {
 
 void WebConsole::Tick() {
     connections_->Tick();
+    feed_->SendOverview();
 }
 
 int WebConsole::ConnectionCount() const {
@@ -232,6 +235,9 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
         return ListAlarms(host_.Alarms(), request.url());
     if (post && IsAlarmAcknowledge(path))
         return AcknowledgeAlarm(host_.Alarms(), path, caller.name);
+    if (path == QLatin1String("/api/overview") && get)
+        return HttpReply::Json(Status::Ok,
+                               QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 

@@ -131,7 +131,9 @@ function connect() {
   });
   socket.addEventListener('message', (event) => {
     try {
-      render(JSON.parse(event.data));
+      const message = JSON.parse(event.data);
+      // The live overview shares the socket; the window's model never has this key.
+      if (!('overview' in message)) render(message);
     } catch (error) {
       setStatus('Cannot show the window: ' + error.message, true);
     }
