@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -20,6 +21,7 @@
 #include <QWebSocket>
 #include <QtHttpServer/QHttpServerRequest>
 #include <algorithm>
+#include <optional>
 
 namespace web {
 
@@ -39,6 +41,22 @@ HttpReply Asset(const QString& name, const QByteArray& type) {
     reply.contentType = type;
     reply.body = Resource(name);
     return reply;
+}
+
+// The page's scripts and style sheets, each a file of the console's
+// resources named in lower case: "/overview.js" is ":/web/overview.js".
+// Nothing else (login.html, a path with a folder) is served this way.
+std::optional<HttpReply> PageAsset(const QString& path) {
+    static const QRegularExpression kPageAsset(QStringLiteral("^/([a-z][a-z-]*)\\.(js|css)$"));
+    const QRegularExpressionMatch match = kPageAsset.match(path);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString name = path.mid(1);
+    if (!QFile::exists(QStringLiteral(":/web/") + name))
+        return std::nullopt;
+    return Asset(name, match.captured(2) == QLatin1String("js")
+                           ? QByteArrayLiteral("text/javascript; charset=utf-8")
+                           : QByteArrayLiteral("text/css; charset=utf-8"));
 }
 
 // The login page, with a reason shown when there is one. The reasons are
@@ -211,10 +229,9 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
     const bool get = request.method() == Method::Get;
     if (path == QLatin1String("/") && get)
         return page(caller);
-    if (path == QLatin1String("/console.js") && get)
-        return Asset(QStringLiteral("console.js"), "text/javascript; charset=utf-8");
-    if (path == QLatin1String("/console.css") && get)
-        return Asset(QStringLiteral("console.css"), "text/css; charset=utf-8");
+    if (get)
+        if (std::optional<HttpReply> asset = PageAsset(path))
+            return *asset;
     if (path == QLatin1String("/login") && post)
         return login(request, caller);
     if (path == QLatin1String("/logout") && post)

@@ -352,6 +352,22 @@ private slots:
         QCOMPARE(answers[4].status, 404);
     }
 
+    // The page is several scripts; each is served by its name, and a name
+    // that is not a script or style sheet of the page is not found.
+    void thePageScriptsAreServedAndNothingElse() {
+        Fixture f;
+        const Answer overview = f.get("/overview.js");
+        QCOMPARE(overview.status, 200);
+        QCOMPARE(overview.header("Content-Type"), QByteArray("text/javascript; charset=utf-8"));
+        QVERIFY(overview.body.contains("export function renderOverview"));
+        QVERIFY(f.get("/console.js").body.contains("import "));
+        QCOMPARE(f.get("/alarm-notices.js").status, 200);
+        for (const QByteArray& path :
+             {QByteArray("/login.html"), QByteArray("/missing.js"), QByteArray("/Console.js"),
+              QByteArray("/web/console.js"), QByteArray("/console.js.map"), QByteArray("/.js")})
+            QCOMPARE(f.get(path).status, 404);
+    }
+
     void theWindowAsJson() {
         Fixture f;
         const QJsonObject window = f.get("/api/window", {f.session()}).json();
