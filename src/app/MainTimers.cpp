@@ -37,7 +37,10 @@ std::vector<TickStep> System::SocketsTickSteps() {
 }
 
 std::vector<TickStep> System::SystemTickSteps() {
-    return {{QStringLiteral("ResendDelayed"), [this] { global.ResendDelayed(); }}};
+    // The alarms first: a resend that fails ends the tick, and must not keep
+    // the alarms of that failure from the table.
+    return {{QStringLiteral("KeepAlarms"), [this] { alarms.Tick(); }},
+            {QStringLiteral("ResendDelayed"), [this] { global.ResendDelayed(); }}};
 }
 
 void System::RunTick(const std::vector<TickStep>& steps, ErrorCode warning) {

@@ -30,10 +30,9 @@ bool PublishedAlarms::IsAlarm(ErrorCode site) {
     return std::find(kAlarms.begin(), kAlarms.end(), site) != kAlarms.end();
 }
 
-void PublishedAlarms::WarningRaised(int errorNumber, const QString& function,
-                                    const QString& platformText) {
-    if (IsAlarm(static_cast<ErrorCode>(errorNumber)))
-        publishers_.PublishAlarm({errorNumber, function, platformText});
+void PublishedAlarms::WarningRaised(const RaisedWarning& warning) {
+    if (IsAlarm(static_cast<ErrorCode>(warning.errorNumber)))
+        publishers_.PublishAlarm({warning.errorNumber, warning.function, warning.platformText});
 }
 
 } // namespace app

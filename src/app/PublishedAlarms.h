@@ -22,8 +22,7 @@ public:
     PublishedAlarms& operator=(const PublishedAlarms&) = delete;
 
     static bool IsAlarm(ErrorCode site);
-    void WarningRaised(int errorNumber, const QString& function,
-                       const QString& platformText) override;
+    void WarningRaised(const RaisedWarning& warning) override;
 
 private:
     ErrorCodes& report_;

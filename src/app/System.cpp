@@ -95,6 +95,7 @@ bool System::Form_Load() {
 
     logs.InitLogs();
     warnOfFilesOthersRead();
+    alarms.Load();
 
     window.SSTab1.Value = frmQuorlan::kInputTab;
     db.gOutputsLoaded = 0;
@@ -186,6 +187,7 @@ void System::Form_Unload() {
     // Refusals counted in the last minute are told before the logs close.
     outputSockets.FlushRefusals();
     decSockets.FlushRefusals();
+    alarms.Flush(); // before the logs close: a failure is told
     logs.WriteStopBanners();
     CloseRawTestFile();
     delayedDb.CloseDelayedDb();

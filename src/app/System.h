@@ -7,6 +7,7 @@
 #include "app/SystemPublisherHost.h"
 #include "app/WindowEvents.h"
 #include "app/frmQuorlan.h"
+#include "config/AlarmRecords.h"
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
 #include "decoder/SatelliteDecoder2.h"
@@ -152,4 +153,9 @@ private:
     QFile rawTestFile_;
     // Last, so that it stops hearing warnings before the modules go.
     app::PublishedAlarms publishedAlarms_{errorCodes, publishers};
+
+public:
+    // Every warning as an alarm, for the console and the overview; last too.
+    AlarmRecords alarms{db.gSysConnection, platform::Time(clock, dateTimeText), errorCodes,
+                        [this](const QString& line) { logs.LogError(line); }};
 };

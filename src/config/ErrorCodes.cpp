@@ -91,11 +91,18 @@ void ErrorCodes::ShowWarning(ErrorCode site, const QString& platformText, int so
         events_.WarningShown(static_cast<int>(site),
                              time_.NowText() + QStringLiteral("     ") + built.text, platformText,
                              socket);
+        const RaisedWarning raised{static_cast<int>(site), built.function, platformText, socket,
+                                   built.text};
         for (WarningObserver* observer : observers_)
-            observer->WarningRaised(static_cast<int>(site), built.function, platformText);
+            observer->WarningRaised(raised);
     } catch (const platform::Error&) {
         // A report that cannot be built ends here, without a further report.
     }
+}
+
+void ErrorCodes::Ended(AlarmCondition condition, int entry) {
+    for (WarningObserver* observer : observers_)
+        observer->ConditionEnded(condition, entry);
 }
 
 void ErrorCodes::WriteMetrics(platform::MetricsText& text) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/AlarmConditions.h"
 #include "platform/MetricsText.h"
 #include "platform/Time.h"
 
@@ -61,8 +62,10 @@ enum class ErrorCode : int {
 
 // The warning report of every routine that catches an error: the text of the
 // error site's row of ErrorCodes, dated, goes out to the operator as a
-// warning event with the platform's text (which the error log takes).
-class ErrorCodes final : public platform::MetricsSource {
+// warning event with the platform's text (which the error log takes). The
+// modules that warn also tell it when a condition they warned of has ended;
+// both go on to its observers.
+class ErrorCodes final : public platform::MetricsSource, public AlarmConditions {
 public:
     ErrorCodes(adoQuorlan& db, CoreEvents& events, platform::Time time)
         : db_(db), events_(events), time_(time) {}
@@ -71,6 +74,7 @@ public:
     // Tells `observer` of every report from now on, until it is removed.
     void AddObserver(WarningObserver& observer) { observers_.push_back(&observer); }
     void RemoveObserver(WarningObserver& observer) { std::erase(observers_, &observer); }
+    void Ended(AlarmCondition condition, int entry) override;
 
     // ombrix_warnings_total{code}: every warning raised, by its number.
     void WriteMetrics(platform::MetricsText& text) const override;

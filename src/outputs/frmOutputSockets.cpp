@@ -326,6 +326,7 @@ void frmOutputSockets::wskOutputs_ConnectionRequest(int i, qint32 requestID) {
             gOutputs[i].Description);
         socket.Accept(requestID);
         figures(i).NoteConnected(true, time_.Now());
+        warnings_.Ended(AlarmCondition::OutputConnected, i);
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::OutputsConnectionRequest, error.text(), i);
     }

@@ -117,6 +117,8 @@ void PageWatches::seen(Watched& watched) {
     }
     watched.countedFrom = now;
     watched.seen = true;
+    // Also for a miss warned of before a restart, which the watch forgot.
+    warnings_.Ended(AlarmCondition::WatchedPageSeen, watched.row);
 }
 
 void PageWatches::Check() {

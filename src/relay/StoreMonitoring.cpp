@@ -1,11 +1,15 @@
 // What the delayed store tells monitoring: its rows and size, and whether it
-// can be written.
+// can be written (a write that succeeds also ends the store's alarms).
 
 #include "relay/adoDelayed.h"
+
+#include "config/ErrorCodes.h"
 
 #include <QFileInfo>
 
 void adoDelayed::noteWrite(bool written) {
+    if (written)
+        warnings_.Ended(AlarmCondition::StoreWritten, 0);
     if (writeFailed_ == !written && writtenSince_.isValid())
         return;
     writeFailed_ = !written;

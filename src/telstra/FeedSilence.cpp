@@ -29,6 +29,7 @@ void frmDecSockets::frameStream() {
     if (decoder_.Counts().blockMarkers == markers || lastFeed_ < 0)
         return;
     const std::optional<qint64> quietFor = feed_.FramesFound(lastFeed_, time_.Now());
+    warnings_.Ended(AlarmCondition::CarrierFrames, lastFeed_);
     if (!quietFor)
         return;
     log(QStringLiteral("System: Frames from %1 again after %2 s")

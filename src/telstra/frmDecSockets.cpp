@@ -195,6 +195,7 @@ void frmDecSockets::wskDecoder_Connect(int i) {
 void frmDecSockets::streamConnected(int i) {
     feed_.Connected(i, time_.Now());
     noteHealth();
+    warnings_.Ended(AlarmCondition::CarrierConnected, i);
     if (lastFeed_ >= 0 && lastFeed_ != i && wskDecoder.Exists(lastFeed_) &&
         wskDecoder[lastFeed_].State() == platform::SocketState::Connected)
         return;

@@ -16,15 +16,16 @@ namespace web {
 class RelayConsoleHost final : public WebConsoleHost {
 public:
     RelayConsoleHost(frmQuorlan& window, app::WindowEvents& events, const platform::Clock& clock,
-                     Logs& logs, adoQuorlan& db, const QString& workDir)
-        : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir) {
-    }
+                     Logs& logs, adoQuorlan& db, const QString& workDir, AlarmBook& alarms)
+        : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir),
+          alarms_(alarms) {}
 
     frmQuorlan& Window() override { return window_; }
     app::WindowEvents& Events() override { return events_; }
     QDateTime Now() const override;
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
+    AlarmBook& Alarms() override { return alarms_; }
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();
@@ -36,6 +37,7 @@ private:
     Logs& logs_;
     adoQuorlan& db_;
     const QString& workDir_; // start-up may change it
+    AlarmBook& alarms_;
 };
 
 } // namespace web

@@ -1,5 +1,6 @@
 #include "web/WebConsole.h"
 
+#include "web/AlarmsApi.h"
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
 #include "web/HttpReply.h"
@@ -244,6 +245,10 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
             Status::Ok, QJsonDocument(WindowJson(host_.Window())).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/command") && post)
         return command(request, caller);
+    if (path == QLatin1String("/api/alarms") && get)
+        return ListAlarms(host_.Alarms(), request.url());
+    if (post && IsAlarmAcknowledge(path))
+        return AcknowledgeAlarm(host_.Alarms(), path, caller.name);
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 

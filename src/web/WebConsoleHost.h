@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class AlarmBook;
 class frmQuorlan;
 
 namespace app {
@@ -36,6 +37,8 @@ public:
     // an unknown name one that no password matches and that costs as much to
     // check. A quick table lookup: the console hashes on its worker threads.
     virtual QString OperatorHash(const QString& name) = 0;
+    // The alarms the console lists and the operators acknowledge.
+    virtual AlarmBook& Alarms() = 0;
 };
 
 } // namespace web

@@ -3,6 +3,7 @@
 // the System log, the database and the bytes an output client receives.
 
 #include "HttpAnswer.h"
+#include "LogLines.h"
 #include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
@@ -133,9 +134,9 @@ class WebConsoleTest : public QObject {
             t->system->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
             config::SetOperatorPassword(t->system->db.gSysConnection, kName, kPassword,
                                         QStringLiteral("15 Jan 2026 10:00:00"));
-            host = std::make_unique<web::RelayConsoleHost>(t->system->window, t->system->events,
-                                                           t->system->clock, t->system->logs,
-                                                           t->system->db, t->system->workDir);
+            host = std::make_unique<web::RelayConsoleHost>(
+                t->system->window, t->system->events, t->system->clock, t->system->logs,
+                t->system->db, t->system->workDir, t->system->alarms);
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
             if (!failure.isEmpty())
@@ -516,6 +517,70 @@ private slots:
             for (const QJsonValue& cell : row.toArray())
                 found = found || cell.toString() == QString::fromLatin1(every);
         QVERIFY(found);
+    }
+
+    // The alarm list and its acknowledge, as the page and a script use them.
+    void alarmsAreListedAndAcknowledgedInTheOperatorsName() {
+        Fixture f;
+        for (int seconds : {65, 130}) { // the away client's heartbeat fails twice: one alarm
+            f.t->clock.set(kStart.addSecs(seconds));
+            f.sys().outputSockets.UpdateOutputClients();
+            f.sys().outputSockets.UpdateOutputClients();
+        }
+        f.t->clock.set(kStart.addSecs(140));
+        f.sys().ShowWarning(ErrorCode::FeedSilence, QStringLiteral("quiet"), 1);
+        const QByteArray session = f.session();
+        QCOMPARE(f.get("/api/alarms").status, 401);
+        const auto list = [&](const QByteArray& path) {
+            const Answer answer = f.get(path, {session});
+            return answer.status == 200 ? QJsonDocument::fromJson(answer.body).array()
+                                        : QJsonArray();
+        };
+
+        const QJsonArray active = list("/api/alarms");
+        QCOMPARE(active.size(), 2);
+        QCOMPARE(active[0].toObject().value(QStringLiteral("code")).toInt(), 112);
+        const QJsonObject heartbeat = active[1].toObject();
+        QCOMPARE(heartbeat.keys(),
+                 (QStringList{"acknowledgedAt", "acknowledgedBy", "clearedAt", "code", "count",
+                              "entry", "firstSeen", "id", "lastSeen", "text"}));
+        QCOMPARE(heartbeat.value(QStringLiteral("code")).toInt(), 108);
+        QCOMPARE(heartbeat.value(QStringLiteral("entry")).toInt(), 0);
+        QCOMPARE(heartbeat.value(QStringLiteral("count")).toInt(), 2);
+        QVERIFY(heartbeat.value(QStringLiteral("text"))
+                    .toString()
+                    .contains(QStringLiteral("Client A has heartbeat failure.")));
+        QCOMPARE(QDateTime::fromString(heartbeat.value(QStringLiteral("firstSeen")).toString(),
+                                       Qt::ISODateWithMs),
+                 kStart.addSecs(65));
+        QCOMPARE(QDateTime::fromString(heartbeat.value(QStringLiteral("lastSeen")).toString(),
+                                       Qt::ISODateWithMs),
+                 kStart.addSecs(130));
+        for (const char* absent : {"acknowledgedBy", "acknowledgedAt", "clearedAt"})
+            QVERIFY(heartbeat.value(QLatin1String(absent)).isNull());
+        QCOMPARE(f.get("/api/alarms?state=some", {session}).status, 400);
+
+        const QByteArray ack =
+            "/api/alarms/" + QByteArray::number(heartbeat.value(QStringLiteral("id")).toInteger()) +
+            "/ack";
+        const Answer done = f.post(ack, {}, {session});
+        QCOMPARE(done.status, 200);
+        QCOMPARE(done.json().value(QStringLiteral("ok")).toBool(), true);
+        QCOMPARE(f.post(ack, {}, {session}).status, 409);
+        QCOMPARE(f.post("/api/alarms/999999/ack", {}, {session}).status, 404);
+        QCOMPARE(f.post("/api/alarms/x1/ack", {}, {session}).status, 404);
+        QCOMPARE(LogLines(f.folder.systemLog(), "Error")
+                     .count("System: Alarm 108 0 acknowledged by operator"),
+                 1);
+
+        QCOMPARE(list("/api/alarms?state=active").size(), 1);
+        const QJsonArray all = list("/api/alarms?state=all");
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all[1].toObject().value(QStringLiteral("acknowledgedBy")).toString(), kName);
+        QCOMPARE(QDateTime::fromString(
+                     all[1].toObject().value(QStringLiteral("acknowledgedAt")).toString(),
+                     Qt::ISODateWithMs),
+                 kStart.addSecs(140));
     }
 
     void commandsRunTheWindowsHandlers() {
