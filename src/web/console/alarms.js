@@ -11,7 +11,8 @@ import { isShown } from '/navigation.js';
 import * as notices from '/alarm-notices.js';
 
 const kLeastGap = 1000; // milliseconds between two reads of the list
-const kWatchEvery = 30000; // ... read this often anyway while a notice is on
+const kShownEvery = 5000; // ... read this often while the list is on screen
+const kWatchEvery = 30000; // ... and this often while a notice is on
 
 let view = null;
 let seen = new Set(); // alarm ids this page knows
@@ -69,9 +70,13 @@ export function createAlarms(panel, tab) {
   tab.append(' ', badge);
   view = { all: all.box, count, list, empty, badge };
   notices.wakeSoundOnGesture();
-  setInterval(() => {
-    if (notices.soundOn() || notices.notificationsOn()) refreshAlarms(false);
-  }, kWatchEvery);
+  setInterval(watch, kShownEvery);
+}
+
+// A repeat changes no count the overview shows: the list is read anyway.
+function watch() {
+  const noticing = notices.soundOn() || notices.notificationsOn();
+  if (isShown('alarms') || (noticing && Date.now() - lastRead >= kWatchEvery)) refreshAlarms(false);
 }
 
 function acknowledgedText(alarm, day) {
@@ -100,11 +105,11 @@ function fillAlarm(row, alarm, day) {
     cell(row, name).title = alarm[name] || '';
   }
   setText(cell(row, 'acknowledged'), acknowledgedText(alarm, day));
-  const tools = cell(row, 'tools');
-  let control = tools.firstChild;
+  const actions = cell(row, 'actions');
+  let control = actions.firstChild;
   if (!control) {
     control = button('ack', 'Acknowledge', () => acknowledge(row.alarm, control));
-    tools.append(control);
+    actions.append(control);
   }
   row.alarm = alarm;
   control.hidden = Boolean(alarm.acknowledgedAt);
@@ -122,7 +127,7 @@ function render(alarms) {
   const day = today();
   fillKeyed(view.list, alarms, (alarm) => String(alarm.id),
     ['code', 'entry', 'text', 'count', 'firstSeen', 'lastSeen', 'acknowledged', 'clearedAt',
-      'tools'], (row, alarm) => fillAlarm(row, alarm, day));
+      'actions'], (row, alarm) => fillAlarm(row, alarm, day));
   view.list.table.hidden = alarms.length === 0;
   setText(view.empty, view.all.checked ? 'No alarms' : 'No active alarms');
   view.empty.hidden = alarms.length > 0;

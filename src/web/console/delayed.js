@@ -106,12 +106,16 @@ function showCounts(counts, total) {
   view.destination.value = state.destination;
 }
 
+// As the relay's logs write times: its own clock, to the millisecond.
+const createdText = (iso) => (iso ? iso.substring(0, 23).replace('T', ' ') : '');
+
 function showRows(rows) {
   const lines = rows.map((row) => {
     const line = make('tr');
     line.dataset.id = String(row.id);
-    for (const value of [row.id, row.destination, row.created, row.packet])
+    for (const value of [row.id, row.destination, createdText(row.created), row.packet])
       line.append(make('td', '', value == null ? '' : String(value)));
+    line.cells[2].title = row.created || '';
     return line;
   });
   view.body.replaceChildren(...lines);

@@ -27,7 +27,7 @@ function figure(label, id) {
 }
 
 export function createOverview(panel, openAlarms) {
-  const health = card('Health');
+  const health = card('Health', 'wide');
   const healthStatus = make('span', 'badge');
   healthStatus.id = 'ovHealthStatus';
   health.heading.append(' ', healthStatus);
@@ -123,7 +123,7 @@ function fillPublisher(row, publisher) {
 function fillCheck(row, [name, check], day) {
   setText(cell(row, 'name'), name);
   stateCell(cell(row, 'status'), check.status, check.status === 'ok');
-  setText(cell(row, 'state'), check.state);
+  setText(cell(row, 'detail'), check.state);
   setTime(cell(row, 'since'), check.since, day);
 }
 
@@ -133,7 +133,7 @@ function renderHealth(health) {
   view.healthStatus.className = 'badge ' + status;
   const checks = Object.entries((health && health.checks) || {});
   const day = today();
-  fillKeyed(view.checks, checks, ([name]) => name, ['name', 'status', 'state', 'since'],
+  fillKeyed(view.checks, checks, ([name]) => name, ['name', 'status', 'detail', 'since'],
     (row, entry) => fillCheck(row, entry, day));
 }
 
