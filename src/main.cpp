@@ -315,6 +315,7 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
         SayWhereItRuns(system);
     web::RelayConsoleHost consoleHost(system.window, system.events, system.clock, system.logs,
                                       system.db, system.workDir, system.alarms);
+    consoleHost.ShowOverview([&system] { return system.monitor.OverviewJson(); });
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     system.StartMonitor();

@@ -1,47 +1,13 @@
 #include "app/ConnectionStates.h"
 
 #include "app/System.h"
+#include "outputs/OutputState.h"
 #include "platform/Recordset.h"
 #include "telstra/CarrierMonitor.h"
 
 namespace app {
 
 namespace {
-
-const QString kConnected = QStringLiteral("Connected");
-const QString kNotActive = QStringLiteral("Not active");
-const QString kClosed = QStringLiteral("Closed");
-
-bool Dialling(platform::SocketState state) {
-    using S = platform::SocketState;
-    return state == S::Connecting || state == S::ResolvingHost || state == S::HostResolved;
-}
-
-QString OutputState(const ConnectionEntry& entry, platform::SocketState socket) {
-    if (!entry.Active)
-        return kNotActive;
-    if (socket == platform::SocketState::Connected)
-        return kConnected;
-    if (socket == platform::SocketState::Listening)
-        return QStringLiteral("Listening for client");
-    return kClosed;
-}
-
-// A connection that is up and brings no frames says since when.
-QString CarrierState(const ConnectionEntry& entry, platform::SocketState socket,
-                     const QDateTime& quietSince) {
-    if (!entry.Active)
-        return kNotActive;
-    if (socket == platform::SocketState::Connected && quietSince.isValid())
-        return QStringLiteral("Connected, no frames since ") + CarrierTimeText(quietSince);
-    if (socket == platform::SocketState::Connected)
-        return kConnected;
-    if (socket == platform::SocketState::Listening)
-        return QStringLiteral("Waiting for carrier call-in");
-    if (Dialling(socket))
-        return QStringLiteral("Dialling carrier");
-    return kClosed;
-}
 
 // The state of each row the grid shows, found by the row's Description (the
 // grid may be open for editing, with rows added or deleted). A state that
@@ -78,18 +44,11 @@ void ShowConnectionStates(System& system) {
     const frmDecSockets& carriers = system.decSockets;
     bool changed =
         Refresh(window.dgOutputs, system.db.gOutputCount, now, [&](int i, const QString& name) {
-            const ConnectionEntry& entry = outputs.Entry(i);
-            return entry.Description == name ? OutputState(entry, outputs.Socket(i).State())
-                                             : QString();
+            return outputs.Entry(i).Description == name ? OutputState(outputs, i) : QString();
         });
     changed |=
         Refresh(window.dgTelstra, system.db.gTelstraCount, now, [&](int i, const QString& name) {
-            const ConnectionEntry& entry = carriers.Entry(i);
-            const QDateTime quiet =
-                carriers.Feed().Quiet(i) ? carriers.Feed().SilentSince(i) : QDateTime();
-            return entry.Description == name
-                       ? CarrierState(entry, carriers.Socket(i).State(), quiet)
-                       : QString();
+            return carriers.Entry(i).Description == name ? CarrierState(carriers, i) : QString();
         });
     bool carrier = false;
     for (int i = 0; i < system.db.gTelstraCount; ++i)

@@ -68,4 +68,5 @@ void System::tmrSystem_Timer() {
     // Once a second is soon enough for an operator, and costs nothing when
     // nothing changed.
     app::ShowConnectionStates(*this);
+    monitor.Overview().Observe();
 }

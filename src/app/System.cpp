@@ -30,7 +30,7 @@ System::System(SystemOptions options, QObject* parent)
       global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
-      commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb}),
+      commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb, decSockets}),
       carrierMonitor(decSockets, platform::Time(clock, dateTimeText)),
       watches(platform::Time(clock, dateTimeText), errorCodes, logs), options_(std::move(options)) {
     db.ReportWarningsTo(errorCodes);

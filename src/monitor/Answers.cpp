@@ -1,5 +1,7 @@
 #include "monitor/Answers.h"
 
+#include "monitor/IsoTime.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
@@ -48,13 +50,6 @@ QString StatusWord(health::Status status) {
     return QStringLiteral("failing");
 }
 
-// With its offset from UTC, so that a monitor elsewhere knows the moment.
-QString SinceText(const QDateTime& since) {
-    if (!since.isValid())
-        return {};
-    return since.toOffsetFromUtc(since.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
-
 } // namespace
 
 QByteArray AnswerBytes(const Answer& answer) {
@@ -72,20 +67,28 @@ Answer Refusal(int status, const QByteArray& reason) {
     return Answer{status, "text/plain; charset=utf-8", reason + '\n', {}};
 }
 
-Answer HealthAnswer(const QList<health::Check>& checks) {
+health::Status WorstStatus(const QList<health::Check>& checks) {
     health::Status worst = health::Status::Ok;
-    QJsonObject entries;
-    for (const health::Check& check : checks) {
+    for (const health::Check& check : checks)
         worst = std::max(worst, check.status);
-        entries.insert(check.name, QJsonObject{{QStringLiteral("status"), StatusWord(check.status)},
-                                               {QStringLiteral("state"), check.state},
-                                               {QStringLiteral("since"), SinceText(check.since)}});
-    }
-    const QJsonObject whole{{QStringLiteral("status"), StatusWord(worst)},
-                            {QStringLiteral("checks"), entries}};
-    return Answer{worst == health::Status::Failing ? kServiceUnavailable : kOk,
+    return worst;
+}
+
+QJsonObject HealthJson(const QList<health::Check>& checks) {
+    QJsonObject entries;
+    for (const health::Check& check : checks)
+        entries.insert(check.name,
+                       QJsonObject{{QStringLiteral("status"), StatusWord(check.status)},
+                                   {QStringLiteral("state"), check.state},
+                                   {QStringLiteral("since"), OffsetTimeText(check.since)}});
+    return {{QStringLiteral("status"), StatusWord(WorstStatus(checks))},
+            {QStringLiteral("checks"), entries}};
+}
+
+Answer HealthAnswer(const QList<health::Check>& checks) {
+    return Answer{WorstStatus(checks) == health::Status::Failing ? kServiceUnavailable : kOk,
                   "application/json",
-                  QJsonDocument(whole).toJson(QJsonDocument::Compact),
+                  QJsonDocument(HealthJson(checks)).toJson(QJsonDocument::Compact),
                   {}};
 }
 

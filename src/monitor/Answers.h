@@ -3,6 +3,7 @@
 #include "config/HealthCheck.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 
 namespace monitor {
@@ -21,8 +22,14 @@ QByteArray AnswerBytes(const Answer& answer);
 // A refusal with its reason as a line of text.
 Answer Refusal(int status, const QByteArray& reason);
 
-// /healthz: the worst check's status, and each check with its state and
-// since when; 200 while ok or degraded, 503 when failing.
+// The worst status of the checks: the relay's as a whole.
+health::Status WorstStatus(const QList<health::Check>& checks);
+
+// The health object: the worst check's status, and each check with its state
+// and since when. /healthz answers it; the console's overview shows it.
+QJsonObject HealthJson(const QList<health::Check>& checks);
+
+// /healthz: the health object; 200 while ok or degraded, 503 when failing.
 Answer HealthAnswer(const QList<health::Check>& checks);
 
 } // namespace monitor

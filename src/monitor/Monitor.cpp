@@ -7,7 +7,9 @@ namespace monitor {
 Monitor::Monitor(const Parts& parts, QObject* parent)
     : QObject(parent), clock_(parts.clock),
       relayMetrics_(parts.db, parts.outputs, parts.publishers, parts.store, parts.clock.now()),
-      relayChecks_(parts.clock, parts.db, parts.outputs, parts.publishers) {
+      relayChecks_(parts.clock, parts.db, parts.outputs, parts.publishers),
+      overview_(
+          {parts.clock, parts.db, parts.carriers, parts.outputs, parts.publishers, parts.store}) {
     AddMetrics(relayMetrics_);
     AddChecks(relayChecks_);
 }
@@ -42,12 +44,16 @@ QByteArray Monitor::Metrics() const {
     return text.Text();
 }
 
-Answer Monitor::Health() {
+QList<health::Check> Monitor::Checks() {
     relayChecks_.Observe();
     QList<health::Check> checks;
     for (const health::CheckSource* source : sources_.checks)
         source->AppendChecks(checks);
-    return HealthAnswer(checks);
+    return checks;
+}
+
+Answer Monitor::Health() {
+    return HealthAnswer(Checks());
 }
 
 } // namespace monitor

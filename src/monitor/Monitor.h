@@ -3,6 +3,7 @@
 #include "monitor/MonitorListener.h"
 #include "monitor/RelayChecks.h"
 #include "monitor/RelayMetrics.h"
+#include "monitor/RelayOverview.h"
 #include "monitor/Sources.h"
 
 #include <QObject>
@@ -11,6 +12,7 @@
 
 class adoDelayed;
 class adoQuorlan;
+class frmDecSockets;
 class frmOutputSockets;
 
 namespace platform {
@@ -35,7 +37,8 @@ public:
         const adoQuorlan& db;
         const frmOutputSockets& outputs;
         const publish::Publishers& publishers;
-        const adoDelayed& store;
+        adoDelayed& store; // the overview reads its oldest row
+        const frmDecSockets& carriers;
     };
     explicit Monitor(const Parts& parts, QObject* parent = nullptr);
     ~Monitor() override;
@@ -52,12 +55,19 @@ public:
 
     QByteArray Metrics() const;
     Answer Health();
+    // Every source's checks, the brokers' links noted first.
+    QList<health::Check> Checks();
+
+    // The console's overview, with the health object /healthz answers.
+    RelayOverview& Overview() { return overview_; }
+    QJsonObject OverviewJson() { return overview_.Json(HealthJson(Checks())); }
 
 private:
     const platform::Clock& clock_;
     Sources sources_;
     RelayMetrics relayMetrics_;
     RelayChecks relayChecks_;
+    RelayOverview overview_;
     std::unique_ptr<MonitorListener> listener_;
     QTimer observe_; // the brokers' links, while the listener runs
 };

@@ -10,6 +10,7 @@
 #include "logging/PeerBytes.h"
 #include "outputs/AllowFrom.h"
 #include "outputs/DummyMessage.h"
+#include "outputs/PagePacket.h"
 #include "platform/Error.h"
 #include "platform/PlainAddress.h"
 #include "platform/YieldToWoken.h"
@@ -196,8 +197,10 @@ void frmOutputSockets::Take(int i, const QueuedPacket& packet) {
         e.Queue.StartSend(now);
     OutputFigures& counted = figures(i);
     if (packet.storedMessID == 0)
-        ++counted.sent;
+        counted.CountSent(now);
     counted.lastSend = now;
+    if (IsPagePacket(packet.packet))
+        counted.lastPage = now;
 }
 
 qint64 frmOutputSockets::WaitingBytes(int i) {

@@ -98,6 +98,7 @@ void adoDelayed::stampCreated(QList<DelayedRecord>& rows) const {
 }
 
 int adoDelayed::OpenDelayedDb() {
+    oldest_.reset(); // the file may be another (a compaction puts the template in place)
     try {
         cnDelayed.Close();
         cnDelayed.ConnectionString = kDelayedConnectionString;
@@ -193,6 +194,7 @@ void adoDelayed::ensureOpen() {
 }
 
 void adoDelayed::recount() {
+    oldest_.reset();
     destinations_.clear();
     gDelayedCount = 0;
     QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT `Destination`, count(*) FROM `Delayed` "
@@ -246,6 +248,7 @@ void adoDelayed::RefreshDelayedView() {
 }
 
 bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination, qint64 messID) {
+    const QString created = time_.Now().toString(Qt::ISODateWithMs);
     try {
         ensureOpen();
         // Values are bound, never spliced into the statement: any byte of the
@@ -253,7 +256,7 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
         cnDelayed.Execute(
             QStringLiteral("INSERT INTO `Delayed` (MessID, Created, Destination, Packet) "
                            "VALUES (?, ?, ?, ?)"),
-            {messID, time_.Now().toString(Qt::ISODateWithMs), destination, packet});
+            {messID, created, destination, packet});
     } catch (const platform::Error& error) {
         noteWrite(false);
         warnings_.ShowWarning(ErrorCode::AddDelayed, error.text(), 0);
@@ -261,6 +264,7 @@ bool adoDelayed::AddDelayed(const QByteArray& packet, const QString& destination
     }
     noteWrite(true);
     countStored(destination);
+    noteStoredCreated(created);
     showInserted({destination});
     return true;
 }
@@ -304,6 +308,7 @@ bool adoDelayed::AddDelayedRows(const QList<DelayedRecord>& rows) {
     for (const DelayedRecord& row : rows) {
         destinations << row.Destination;
         countStored(row.Destination);
+        noteStoredCreated(row.Created);
     }
     showInserted(destinations);
     return true;
@@ -333,6 +338,7 @@ void adoDelayed::DeleteDelayedRows(const QString& destination, const QList<qint6
         if (!db.commit())
             throw platform::Error(db.lastError().text());
         noteWrite(true);
+        oldest_.reset();
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(deleted));
         if ((destinations_[destination] -= deleted) <= 0)
             destinations_.remove(destination);
@@ -392,6 +398,8 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
             RunWithoutFlush(cnDelayed, QStringLiteral("DELETE FROM `Delayed` WHERE (`MessID` = ?)"),
                             {record.MessID});
         noteWrite(true);
+        if (record.Created.isEmpty() || !oldest_ || record.Created == *oldest_)
+            oldest_.reset();
         if (query.numRowsAffected() > 0) {
             gDelayedCount = qMax(0, gDelayedCount - 1);
             if (--destinations_[record.Destination] <= 0)
@@ -408,6 +416,7 @@ void adoDelayed::ClearDelayed() {
     try {
         ensureOpen();
         cnDelayed.Execute(QStringLiteral("DELETE FROM `Delayed`"));
+        oldest_ = QString();
         destinations_.clear();
         gDelayedCount = 0;
         RefreshDelayedView();
@@ -424,6 +433,7 @@ qint64 adoDelayed::DeleteDestination(const QString& destination) {
                 {destination});
         const qint64 rows = query.numRowsAffected();
         noteWrite(true);
+        oldest_.reset();
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(rows));
         destinations_.remove(destination);
         storedTotal_.remove(destination);
@@ -453,6 +463,25 @@ DelayedRecord adoDelayed::OldestFor(const QString& destination) {
                            "ORDER BY `Created` ASC, `MessID` ASC LIMIT 1"),
             cnDelayed, {destination});
     return ReadDelayedRecord(rs);
+}
+
+QString adoDelayed::OldestCreated() {
+    if (oldest_)
+        return *oldest_;
+    if (cnDelayed.State() != platform::ObjectState::Open)
+        return {};
+    try {
+        // Read backwards along the index Delayed_Newest: one row, whatever the store holds.
+        QSqlQuery query =
+            Run(cnDelayed, QStringLiteral("SELECT `Created` FROM `Delayed` "
+                                          "ORDER BY `Created` ASC, `MessID` ASC LIMIT 1"));
+        oldest_ = query.next() ? query.value(0).toString() : QString();
+        return *oldest_;
+    } catch (const platform::Error&) {
+        // Only a view asks: it shows no time, and asks again next time. A
+        // store that cannot be read is reported by whatever must use it.
+        return {};
+    }
 }
 
 qint64 adoDelayed::LargestMessID() {

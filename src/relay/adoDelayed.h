@@ -11,6 +11,7 @@
 #include <QHash>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class adoQuorlan;
 class CoreEvents;
@@ -108,6 +109,10 @@ public:
     qint64 RowsFor(const QString& destination) const { return destinations_.value(destination); }
     // The largest identifier in the store, or 0.
     qint64 LargestMessID();
+    // The Created time of the oldest stored row; "" when the store is empty.
+    // Kept as rows are stored; read again (from the store's index on
+    // Created) only after a delete may have taken the oldest row.
+    QString OldestCreated();
 
     // Packets stored for a destination since start.
     qint64 StoredTotalFor(const QString& destination) const {
@@ -129,6 +134,10 @@ private:
     void stampCreated(QList<DelayedRecord>& rows) const;
     void noteWrite(bool written);
     void countStored(const QString& destination) { ++storedTotal_[destination]; }
+    void noteStoredCreated(const QString& created) {
+        if (oldest_ && (oldest_->isEmpty() || created < *oldest_))
+            oldest_ = created;
+    }
 
     adoQuorlan& db_;
     platform::Time time_;
@@ -141,5 +150,6 @@ private:
     QHash<QString, qint64> destinations_;
     QHash<QString, qint64> storedTotal_; // by destination, while it has an output
     bool writeFailed_ = false;
-    QDateTime writtenSince_; // when writeFailed_ last changed
+    QDateTime writtenSince_;        // when writeFailed_ last changed
+    std::optional<QString> oldest_; // OldestCreated; none: to be read again
 };

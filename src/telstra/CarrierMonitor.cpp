@@ -36,6 +36,25 @@ QString CarrierTimeText(const QDateTime& when) {
     return when.time().toString(QStringLiteral("hh:mm:ss"));
 }
 
+QString CarrierState(const frmDecSockets& carriers, int i) {
+    using S = platform::SocketState;
+    const TelstraSocket& entry = carriers.Entry(i);
+    const S socket = carriers.Socket(i).State();
+    if (!entry.Active)
+        return QStringLiteral("Not active");
+    if (socket == S::Connected && carriers.Feed().Quiet(i) &&
+        carriers.Feed().SilentSince(i).isValid())
+        return QStringLiteral("Connected, no frames since ") +
+               CarrierTimeText(carriers.Feed().SilentSince(i));
+    if (socket == S::Connected)
+        return QStringLiteral("Connected");
+    if (socket == S::Listening)
+        return QStringLiteral("Waiting for carrier call-in");
+    if (socket == S::Connecting || socket == S::ResolvingHost || socket == S::HostResolved)
+        return QStringLiteral("Dialling carrier");
+    return QStringLiteral("Closed");
+}
+
 void CarrierMonitor::WriteMetrics(platform::MetricsText& text) const {
     writeCarriers(text);
     writeDecoder(text);

@@ -16,6 +16,11 @@ health::Status CarrierStatus(const frmDecSockets& carriers);
 // A time of day as the carrier's state shows it: "10:02:00".
 QString CarrierTimeText(const QDateTime& when);
 
+// Row i's state as the operator reads it, in the window and the console:
+// "Connected", "Connected, no frames since 10:00:05" while it is quiet,
+// "Waiting for carrier call-in", "Dialling carrier", "Closed" or "Not active".
+QString CarrierState(const frmDecSockets& carriers, int index);
+
 // The carrier connections and the decoder as monitoring reads them: their
 // metric families, and the health check "carrier".
 class CarrierMonitor final : public platform::MetricsSource, public health::CheckSource {

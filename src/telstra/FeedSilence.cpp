@@ -8,6 +8,14 @@
 #include "telstra/DecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
+namespace {
+
+quint64 PagesDecoded(const DecoderCounts& counts) {
+    return counts.alphaPages + counts.numericPages + counts.tonePages;
+}
+
+} // namespace
+
 int frmDecSockets::CarrierCount() const {
     return db_.gTelstraCount;
 }
@@ -22,11 +30,16 @@ const DecoderCounts& frmDecSockets::Counts() const {
     return decoder_.Counts();
 }
 
-// Frames belong to the connection whose bytes the decoder took last.
+// Frames and pages belong to the connection whose bytes the decoder took last.
 void frmDecSockets::frameStream() {
     const quint64 markers = decoder_.Counts().blockMarkers;
+    const quint64 pages = PagesDecoded(decoder_.Counts());
     decoder_.FrameStream();
-    if (decoder_.Counts().blockMarkers == markers || lastFeed_ < 0)
+    if (lastFeed_ < 0)
+        return;
+    if (const quint64 found = PagesDecoded(decoder_.Counts()) - pages; found > 0)
+        feed_.PagesFound(lastFeed_, qint64(found), time_.Now());
+    if (decoder_.Counts().blockMarkers == markers)
         return;
     const std::optional<qint64> quietFor = feed_.FramesFound(lastFeed_, time_.Now());
     warnings_.Ended(AlarmCondition::CarrierFrames, lastFeed_);

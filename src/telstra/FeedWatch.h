@@ -2,6 +2,7 @@
 
 #include "config/HealthCheck.h"
 #include "config/Limits.h"
+#include "telstra/MinuteCounts.h"
 
 #include <QDateTime>
 #include <array>
@@ -37,6 +38,11 @@ public:
     // The last frame of row i since the start; null when none came.
     QDateTime LastFrame(int i) const { return feeds_[size_t(i)].lastFrame; }
     quint64 Bytes(int i) const { return feeds_[size_t(i)].bytes; }
+    // Pages decoded from row i's bytes, minute by minute over the last hour.
+    void PagesFound(int i, qint64 pages, const QDateTime& now) {
+        feeds_[size_t(i)].pages.Add(now, pages);
+    }
+    const MinuteCounts& Pages(int i) const { return feeds_[size_t(i)].pages; }
 
     // The carriers' health as last noted, and when it last changed.
     void NoteStatus(health::Status status, const QDateTime& now);
@@ -51,6 +57,7 @@ private:
         qint64 silentMs = 0; // time connected without a frame, up to countedTo
         bool quiet = false;
         quint64 bytes = 0;
+        MinuteCounts pages;
     };
     void count(Feed& feed, const QDateTime& now);
 

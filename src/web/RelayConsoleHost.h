@@ -2,6 +2,8 @@
 
 #include "web/WebConsoleHost.h"
 
+#include <functional>
+
 class adoQuorlan;
 class Logs;
 
@@ -30,6 +32,11 @@ public:
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();
 
+    // Where the overview comes from (the monitor's, in the relay); until it
+    // is given, the overview is an empty object.
+    void ShowOverview(std::function<QJsonObject()> overview) { overview_ = std::move(overview); }
+    QJsonObject Overview() override { return overview_ ? overview_() : QJsonObject(); }
+
 private:
     frmQuorlan& window_;
     app::WindowEvents& events_;
@@ -38,6 +45,7 @@ private:
     adoQuorlan& db_;
     const QString& workDir_; // start-up may change it
     AlarmBook& alarms_;
+    std::function<QJsonObject()> overview_;
 };
 
 } // namespace web

@@ -249,6 +249,9 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
         return ListAlarms(host_.Alarms(), request.url());
     if (post && IsAlarmAcknowledge(path))
         return AcknowledgeAlarm(host_.Alarms(), path, caller.name);
+    if (path == QLatin1String("/api/overview") && get)
+        return HttpReply::Json(Status::Ok,
+                               QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,9 @@ public:
     virtual QString OperatorHash(const QString& name) = 0;
     // The alarms the console lists and the operators acknowledge.
     virtual AlarmBook& Alarms() = 0;
+    // The overview (GET /api/overview, and "overview" over the WebSocket):
+    // carriers, outputs, brokers, the store, the active alarms and the health.
+    virtual QJsonObject Overview() = 0;
 };
 
 } // namespace web

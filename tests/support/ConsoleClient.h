@@ -25,6 +25,7 @@ public:
         host_ = std::make_unique<web::RelayConsoleHost>(system.window, system.events, system.clock,
                                                         system.logs, system.db, system.workDir,
                                                         system.alarms);
+        host_->ShowOverview([&system] { return system.monitor.OverviewJson(); });
         web::WebConsoleSettings settings = host_->Settings();
         settings.address = QStringLiteral("127.0.0.1");
         settings.port = port;
@@ -46,6 +47,13 @@ public:
     }
 
     QJsonObject window() { return exchange("GET", "/api/window", {}, {cookie_}).json(); }
+    QJsonObject overview() { return exchange("GET", "/api/overview", {}, {cookie_}).json(); }
+    // The body of GET PATH, as the console sent it.
+    QByteArray body(const QByteArray& path) { return exchange("GET", path, {}, {cookie_}).body; }
+    // The session's cookie as a browser sends it back ("name=value").
+    QByteArray cookie() const { return cookie_.mid(int(qstrlen("Cookie: "))); }
+    quint16 port() const { return port_; }
+    web::WebConsole& console() { return *console_; }
     // A control of the window by name, as the console sends it.
     QJsonObject control(const QString& name) {
         return window().value(QStringLiteral("controls")).toObject().value(name).toObject();

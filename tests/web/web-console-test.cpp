@@ -137,6 +137,7 @@ class WebConsoleTest : public QObject {
             host = std::make_unique<web::RelayConsoleHost>(
                 t->system->window, t->system->events, t->system->clock, t->system->logs,
                 t->system->db, t->system->workDir, t->system->alarms);
+            host->ShowOverview([this] { return t->system->monitor.OverviewJson(); });
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
             if (!failure.isEmpty())
