@@ -3,6 +3,7 @@
 #include "app/frmQuorlan.h"
 #include "gui/GridColumnWidths.h"
 #include "gui/PageLayout.h"
+#include "gui/PaneText.h"
 #include "gui/RecordsetTableModel.h"
 
 #include <QCheckBox>
@@ -185,13 +186,13 @@ void MainWindow::deleteDelayedAfterAsking() {
         model_.Click(model_.cmdDeleteDelayed.Name);
 }
 
-void MainWindow::renderControl(const Control& c, const Spread& spread) {
+void MainWindow::renderControl(const Control& c, const Spread& spread, const WarningBand& band) {
     QWidget* w = widgets_.value(c.Name);
     if (!w)
         return;
     const int top = c.Tab >= 0 && c.Container.isEmpty() ? c.Top - kTabHeaderTwips : c.Top;
-    w->setGeometry(Pixels(c.Left) + spread.shift, Pixels(top), Pixels(c.Width) + spread.grow,
-                   Pixels(c.Height));
+    w->setGeometry(band.Place(c, QRect(Pixels(c.Left) + spread.shift, Pixels(top),
+                                       Pixels(c.Width) + spread.grow, Pixels(c.Height))));
     w->setVisible(c.Visible);
     if (!c.FontName.isEmpty()) {
         QFont font = w->font();
@@ -211,26 +212,43 @@ void MainWindow::renderControl(const Control& c, const Spread& spread) {
     } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
         frame->setTitle(c.Caption);
     } else if (auto* pane = qobject_cast<QPlainTextEdit*>(w)) {
-        if (pane->toPlainText() != QString(c.Text).remove(QLatin1Char('\r')))
-            pane->setPlainText(c.Text);
+        showPaneText(*pane, c);
     } else if (auto* line = qobject_cast<QLineEdit*>(w)) {
         if (line->text() != c.Text)
             line->setText(c.Text);
     }
 }
 
+// A log pane's lines come as bytes (a packet's among them) and are shown one
+// to a line, as the web console shows them; a box's text is shown as it is.
+void MainWindow::showPaneText(QPlainTextEdit& pane, const Control& c) {
+    if (c.Bytes.isNull()) {
+        paneBytes_.remove(&c);
+        if (pane.toPlainText() != QString(c.Text).remove(QLatin1Char('\r')))
+            pane.setPlainText(c.Text);
+        return;
+    }
+    const auto shown = paneBytes_.constFind(&c);
+    if (shown != paneBytes_.constEnd() && *shown == c.Bytes)
+        return;
+    paneBytes_.insert(&c, c.Bytes);
+    pane.setPlainText(PaneText(c.Bytes));
+}
+
 void MainWindow::render() {
     rendering_ = true;
     setWindowTitle(model_.Caption);
     const Control& tab = model_.SSTab1;
-    tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width), Pixels(tab.Height));
+    const WarningBand band(model_);
+    tabs_->setGeometry(Pixels(tab.Left), Pixels(tab.Top), Pixels(tab.Width),
+                       Pixels(tab.Height) - band.Taken());
     if (tabs_->currentIndex() != tab.Value)
         tabs_->setCurrentIndex(tab.Value);
     markInputTab();
     const QHash<const Control*, Spread> spread =
         SpreadGrids(model_, tabs_->currentWidget()->width());
     for (Control* control : model_.Controls())
-        renderControl(*control, spread.value(control));
+        renderControl(*control, spread.value(control), band);
     renderGrids();
     // A size the model sets (start-up, or the height raised to its minimum) is
     // applied; the operator's own resizing comes back through resizeEvent.

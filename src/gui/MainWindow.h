@@ -12,6 +12,8 @@ struct Control;
 class GridColumnWidths;
 class RecordsetTableModel;
 struct Spread;
+class WarningBand;
+class QPlainTextEdit;
 
 // The Qt Widgets view of the window model: it builds one widget per control,
 // places it by the model's twips (15 twips = 1 pixel), redraws on every change
@@ -41,7 +43,8 @@ private:
     QWidget* create(Control& control);
     void connectActions(Control& control, QWidget* widget);
     void render();
-    void renderControl(const Control& control, const Spread& spread);
+    void renderControl(const Control& control, const Spread& spread, const WarningBand& band);
+    void showPaneText(QPlainTextEdit& pane, const Control& control);
     void renderGrids();
     void markInputTab();
     void deleteDelayedAfterAsking();
@@ -53,7 +56,8 @@ private:
     QHash<QString, QWidget*> widgets_;
     QHash<QString, RecordsetTableModel*> gridModels_;
     QHash<QString, GridColumnWidths*> columnWidths_;
-    std::optional<bool> carrierShown_; // what the Input tab's mark shows
+    QHash<const Control*, QByteArray> paneBytes_; // what each log pane shows now
+    std::optional<bool> carrierShown_;            // what the Input tab's mark shows
     bool rendering_ = false;
     bool closing_ = false;
 };

@@ -7,6 +7,14 @@
 
 namespace {
 
+// The band takes at most this share of the tabs' height (and no more than
+// the box the model designs); a log pane keeps at least kLeastPaneHeight.
+constexpr double kBandShareOfTabs = 0.4;
+constexpr int kBandGap = 6;
+constexpr int kFrameMargin = 8;
+constexpr int kFrameTitle = 20;
+constexpr int kLeastPaneHeight = 40;
+
 // Placed on the page itself; the log panes are left out, as the model sizes
 // them to the window.
 bool OnPage(const Control& control, int tab) {
@@ -48,4 +56,37 @@ QHash<const Control*, Spread> SpreadGrids(frmQuorlan& model, int pageWidth) {
                 spread[control].shift = room;
     }
     return spread;
+}
+
+WarningBand::WarningBand(frmQuorlan& model) : model_(model) {
+    if (!model.frmeSystemError.Visible)
+        return;
+    const Control& tabs = model.SSTab1;
+    const Control& button = model.cmdClearWarning;
+    const int tabsHeight = Pixels(tabs.Height);
+    const int height =
+        std::min(Pixels(model.frmeSystemError.Height), int(tabsHeight * kBandShareOfTabs));
+    taken_ = height + kBandGap;
+    frame_ = QRect(Pixels(tabs.Left), Pixels(tabs.Top) + tabsHeight - height, Pixels(tabs.Width),
+                   height);
+    button_ = QRect(frame_.width() - kFrameMargin - Pixels(button.Width), kFrameTitle,
+                    Pixels(button.Width), Pixels(button.Height));
+    text_ = QRect(kFrameMargin, kFrameTitle, button_.left() - 2 * kFrameMargin,
+                  height - kFrameTitle - kFrameMargin);
+}
+
+QRect WarningBand::Place(const Control& control, const QRect& designed) const {
+    if (taken_ == 0)
+        return designed;
+    if (&control == &model_.frmeSystemError)
+        return frame_;
+    if (&control == &model_.txbSystemError)
+        return text_;
+    if (&control == &model_.cmdClearWarning)
+        return button_;
+    if (!control.MultiLine || control.Tab < 0 || !control.Container.isEmpty())
+        return designed;
+    QRect shorter = designed;
+    shorter.setHeight(std::max(kLeastPaneHeight, designed.height() - taken_));
+    return shorter;
 }

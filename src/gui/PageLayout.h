@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QRect>
 
 class frmQuorlan;
 struct Control;
@@ -18,3 +19,26 @@ struct Spread {
 // second grid) moves with its right edge. Pages whose grid the model already
 // sizes to the window have no room left and stay as the model places them.
 QHash<const Control*, Spread> SpreadGrids(frmQuorlan& model, int pageWidth);
+
+// Where the warning box shows: in a band of its own across the foot of the
+// tabs, which give up its height while it shows, and the log panes in them
+// with them, so that a warning never hides a log line. Its texts are the
+// model's; only their place is the view's. Pixels, in the window's canvas
+// (the frame) and in the frame (its text and button).
+class WarningBand {
+public:
+    explicit WarningBand(frmQuorlan& model);
+
+    // The height the tabs give up: 0 while the box is hidden.
+    int Taken() const { return taken_; }
+    // Where `control` goes, `designed` being the model's place for it: the
+    // box and what it holds in the band, a log pane on a tab shorter.
+    QRect Place(const Control& control, const QRect& designed) const;
+
+private:
+    frmQuorlan& model_;
+    int taken_ = 0;
+    QRect frame_;
+    QRect text_;
+    QRect button_;
+};

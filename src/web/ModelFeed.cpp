@@ -17,14 +17,16 @@ constexpr qint64 kMaxIncomingMessage = 1024;
 } // namespace
 
 ModelFeed::ModelFeed(frmQuorlan& window, app::WindowEvents& events,
-                     std::function<bool(const QString&)> alive)
-    : window_(window), events_(events), alive_(std::move(alive)) {
+                     std::function<bool(const QString&)> alive, OverviewSource overview)
+    : window_(window), events_(events), alive_(std::move(alive)), overview_(std::move(overview)) {
     throttle_.setSingleShot(true);
     throttle_.setInterval(kInterval);
     connect(&throttle_, &QTimer::timeout, this, [this] {
         if (std::exchange(pending_, false))
             sendAll();
     });
+    overviewCheck_.setInterval(kOverviewCheckMs);
+    connect(&overviewCheck_, &QTimer::timeout, this, &ModelFeed::SendOverview);
 }
 
 ModelFeed::~ModelFeed() {
@@ -38,10 +40,38 @@ void ModelFeed::Add(std::unique_ptr<QWebSocket> socket, const QString& token) {
     raw->setMaxAllowedIncomingMessageSize(kMaxIncomingMessage);
     raw->setMaxAllowedIncomingFrameSize(kMaxIncomingMessage);
     connect(raw, &QWebSocket::disconnected, this, [this, raw] { drop(raw); });
-    sockets_.push_back({std::move(socket), token});
+    sockets_.push_back({std::move(socket), token, overviewMessage()});
     watch(true);
     raw->sendTextMessage(
         QString::fromUtf8(QJsonDocument(WindowJson(window_)).toJson(QJsonDocument::Compact)));
+    raw->sendTextMessage(sockets_.back().overviewSent);
+}
+
+QString ModelFeed::overviewMessage() const {
+    const QJsonObject message{{QStringLiteral("overview"), overview_.overview()}};
+    return QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact));
+}
+
+void ModelFeed::SendOverview() {
+    if (sockets_.empty())
+        return;
+    const QDateTime now = overview_.now();
+    // A clock set back does not hold the overview back.
+    if (overviewSentAt_.isValid() && overviewSentAt_ <= now &&
+        overviewSentAt_.msecsTo(now) < kOverviewIntervalMs)
+        return;
+    const QString message = overviewMessage();
+    bool sent = false;
+    for (Client& client : sockets_) {
+        if (client.overviewSent == message || !alive_(client.token) ||
+            client.socket->bytesToWrite() >= kMaxQueuedBytes)
+            continue;
+        client.socket->sendTextMessage(message);
+        client.overviewSent = message;
+        sent = true;
+    }
+    if (sent)
+        overviewSentAt_ = now;
 }
 
 void ModelFeed::CloseSession(const QString& token) {
@@ -55,11 +85,14 @@ void ModelFeed::CloseSession(const QString& token) {
 }
 
 void ModelFeed::watch(bool on) {
-    if (on && !watching_)
+    if (on && !watching_) {
         watching_ =
             connect(&events_, &app::WindowEvents::modelChanged, this, &ModelFeed::modelChanged);
-    else if (!on && watching_)
+        overviewCheck_.start();
+    } else if (!on && watching_) {
         disconnect(std::exchange(watching_, {}));
+        overviewCheck_.stop();
+    }
 }
 
 void ModelFeed::modelChanged() {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -18,7 +20,10 @@ namespace web {
 
 // The live view: every open WebSocket gets the whole window model when it
 // opens and again after each change the events announce, at most
-// kMaxPerSecond times a second. The events are watched only while a socket
+// kMaxPerSecond times a second. Beside it, {"overview": ...} when the socket
+// opens and whenever the overview changed, at most once a second on the
+// relay's clock; a message with an "overview" key is never the window's.
+// The events are watched, and the overview looked at, only while a socket
 // is open, so a console nobody looks at costs the relay nothing.
 class ModelFeed : public QObject {
     Q_OBJECT
@@ -28,27 +33,43 @@ public:
     // A browser that stops reading gets no more copies until it catches up;
     // each copy is the whole state, so the next one brings it up to date.
     static constexpr qint64 kMaxQueuedBytes = qint64(4) * 1024 * 1024;
+    // The overview goes out at most this often, on the relay's clock; it is
+    // looked at twice as often, so that a change waits at most half as long again.
+    static constexpr qint64 kOverviewIntervalMs = 1000;
+    static constexpr int kOverviewCheckMs = 500;
+
+    // The overview and the relay's clock.
+    struct OverviewSource {
+        std::function<QJsonObject()> overview;
+        std::function<QDateTime()> now;
+    };
 
     // `alive` tells whether a socket's session still stands.
     ModelFeed(frmQuorlan& window, app::WindowEvents& events,
-              std::function<bool(const QString& token)> alive);
+              std::function<bool(const QString& token)> alive, OverviewSource overview);
     ~ModelFeed() override;
 
     void Add(std::unique_ptr<QWebSocket> socket, const QString& token);
     // Closes the sockets of a session that ended.
     void CloseSession(const QString& token);
     int SocketCount() const { return int(sockets_.size()); }
+    // Sends the overview to every socket that has not had it as it is now,
+    // unless one went out less than kOverviewIntervalMs ago: on the feed's
+    // own timer, and in tests after the clock was moved.
+    void SendOverview();
 
 private:
     struct Client {
         std::unique_ptr<QWebSocket> socket;
         QString token;
+        QString overviewSent; // the last overview message it was sent
     };
 
     void modelChanged();
     void sendAll();
     void drop(QWebSocket* socket);
     void watch(bool on);
+    QString overviewMessage() const;
 
     frmQuorlan& window_;
     app::WindowEvents& events_;
@@ -57,6 +78,9 @@ private:
     QTimer throttle_;
     bool pending_ = false;
     QMetaObject::Connection watching_;
+    OverviewSource overview_;
+    QTimer overviewCheck_;
+    QDateTime overviewSentAt_; // when the overview last went out to the sockets
 };
 
 } // namespace web

@@ -102,9 +102,11 @@ bool IsUpgrade(const QHttpServerRequest& request) {
 WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObject* parent)
     : QAbstractHttpServer(parent), host_(host), settings_(std::move(settings)),
       connections_(new ConsoleConnections([this] { return host_.Now(); }, kMaxBody, this)),
-      feed_(std::make_unique<ModelFeed>(host.Window(), host.Events(), [this](const QString& token) {
-          return !sessions_.Alive(token, host_.Now()).isEmpty();
-      })) {
+      feed_(std::make_unique<ModelFeed>(
+          host.Window(), host.Events(),
+          [this](const QString& token) { return !sessions_.Alive(token, host_.Now()).isEmpty(); },
+          ModelFeed::OverviewSource{[this] { return host_.Overview(); },
+                                    [this] { return host_.Now(); }})) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
     tick_.setInterval(kTickMs);
@@ -143,6 +145,7 @@ QString WebConsole::Start() {
 
 void WebConsole::Tick() {
     connections_->Tick();
+    feed_->SendOverview();
 }
 
 int WebConsole::ConnectionCount() const {

@@ -40,8 +40,8 @@ public:
     // Where a browser finds it, once started.
     QString Url() const;
     bool Secure() const { return !settings_.certificate.isEmpty() && !settings_.key.isEmpty(); }
-    // Closes the connections whose time is up: every second, and in tests
-    // after the clock was moved.
+    // Closes the connections whose time is up, and sends the live overview
+    // if it changed: every second, and in tests after the clock was moved.
     void Tick();
     // Connections open now, WebSockets included.
     int ConnectionCount() const;

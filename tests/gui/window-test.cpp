@@ -377,6 +377,87 @@ private slots:
         QCOMPARE(t->window.StoredPackets(), 0);
     }
 
+    // A packet in the Outputs pane is one line with its control bytes named,
+    // as the web console shows them; the log file and the model keep its bytes.
+    void aPacketInTheOutputsPaneIsOneLine() {
+        TwoOutputs f;
+        QVERIFY(f.sys().Form_Load());
+        f.sys().outputSockets.UpdateOutputClients();
+        LoopbackClient client(f.firstPort);
+        QVERIFY(AcceptedOnOutput(f.sys(), client, 0));
+        f.view->tabs()->setCurrentIndex(1);
+        QTest::mouseClick(f.view->widget(QStringLiteral("cmdSendDummy")), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return client.received.endsWith('\x03'); }, 3000));
+        const QByteArray packet = client.received;
+        QVERIFY(packet.startsWith("\x02"
+                                  "2000\r1234568\r"));
+        Redraw(*f.t);
+
+        const QString shown = QString::fromLatin1(packet)
+                                  .replace(QLatin1Char('\x02'), QStringLiteral("<STX>"))
+                                  .replace(QLatin1Char('\r'), QStringLiteral("<CR>"))
+                                  .replace(QLatin1Char('\x03'), QStringLiteral("<ETX>"));
+        auto* pane = qobject_cast<QPlainTextEdit*>(f.view->widget(QStringLiteral("txbLogOutputs")));
+        const QStringList lines = pane->toPlainText().split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(QStringLiteral("10:00:00  Out: Client A\t") + shown),
+                 qPrintable(pane->toPlainText()));
+        QCOMPARE(pane->document()->blockCount(), lines.size());
+        for (const QString& line : lines)
+            QVERIFY2(line.isEmpty() || line.startsWith(QStringLiteral("10:00:00  ")),
+                     qPrintable(line));
+        // The bytes are unchanged where they are kept: the model the web
+        // console reads, and the System log file.
+        QVERIFY(f.sys().window.txbLogOutputs.Bytes.contains("Out: Client A\t" + packet + "\r\n"));
+        QVERIFY(f.folder.systemLog().contains("\tOutput\tOut: Client A\t" + packet + "\r\n"));
+    }
+
+    // The warning box has a band of its own below the tabs: it covers none of
+    // the log panes, which give up its height while it shows.
+    void theWarningBoxCoversNoLogPane() {
+        Shown shown(false);
+        auto& [folder, t, view] = shown;
+        QVERIFY(t->Form_Load());
+        const auto place = [&](const char* name) {
+            QWidget* w = view.widget(QLatin1String(name));
+            return QRect(w->mapTo(&view, QPoint(0, 0)), w->size());
+        };
+        const QList<std::pair<int, const char*>> panes = {
+            {0, "txbLogTelstra"}, {1, "txbLogOutputs"}, {2, "txbLogErrors"}, {5, "txbSatDecoder"}};
+        QHash<QString, int> heights;
+        for (const auto& [tab, name] : panes)
+            heights.insert(QLatin1String(name), view.widget(QLatin1String(name))->height());
+
+        t->ShowWarning(ErrorCode::ConnectTelstraPort, QStringLiteral("Connection refused"), 1);
+        QWidget* box = view.widget(QStringLiteral("frmeSystemError"));
+        QVERIFY(box->isVisible());
+        for (const auto& [tab, name] : panes) {
+            view.tabs()->setCurrentIndex(tab);
+            Redraw(t);
+            QVERIFY2(view.widget(QLatin1String(name))->isVisible(), name);
+            QVERIFY2(!place(name).intersects(place("frmeSystemError")),
+                     qPrintable(QStringLiteral("%1: %2,%3 %4x%5")
+                                    .arg(QLatin1String(name))
+                                    .arg(place(name).x())
+                                    .arg(place(name).y())
+                                    .arg(place(name).width())
+                                    .arg(place(name).height())));
+        }
+        QVERIFY(view.rect().contains(place("frmeSystemError")));
+        QVERIFY(QRect(QPoint(0, 0), box->size())
+                    .contains(QRect(view.widget(QStringLiteral("txbSystemError"))->pos(),
+                                    view.widget(QStringLiteral("txbSystemError"))->size())));
+        QVERIFY(view.widget(QStringLiteral("cmdClearWarning"))->isVisible());
+        QVERIFY(view.grab().save(QDir(QStringLiteral(QT_TESTCASE_BUILDDIR))
+                                     .filePath(QStringLiteral("window-warning-band.png"))));
+
+        // Cleared, the panes have their height back.
+        QTest::mouseClick(view.widget(QStringLiteral("cmdClearWarning")), Qt::LeftButton);
+        QVERIFY(!box->isVisible());
+        for (const auto& [tab, name] : panes)
+            QCOMPARE(view.widget(QLatin1String(name))->height(),
+                     heights.value(QLatin1String(name)));
+    }
+
     // The README's picture: the Outputs tab with a client connected, another
     // awaited, and the dummy message sent.
     void outputsTabWithAConnectedClient() {

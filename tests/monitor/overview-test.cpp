@@ -12,9 +12,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkRequest>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QWebSocket>
 #include <memory>
 
 namespace {
@@ -131,6 +133,35 @@ QJsonArray PerMinute(const QList<std::pair<int, int>>& counts) {
         list << count;
     return list;
 }
+
+// A browser's live connection: the window's messages and the overviews apart.
+struct LiveSocket {
+    QWebSocket socket;
+    QStringList windows;
+    QList<QJsonObject> overviews;
+
+    explicit LiveSocket(ConsoleClient& console)
+        : socket(QStringLiteral("http://127.0.0.1:%1").arg(console.port())) {
+        QObject::connect(
+            &socket, &QWebSocket::textMessageReceived, &socket, [this](const QString& message) {
+                const QJsonObject json = QJsonDocument::fromJson(message.toUtf8()).object();
+                if (json.contains(QStringLiteral("overview")))
+                    overviews << json[QStringLiteral("overview")].toObject();
+                else
+                    windows << message;
+            });
+        QNetworkRequest request(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(console.port())));
+        request.setRawHeader("Cookie", console.cookie());
+        socket.open(request);
+    }
+    // A line for the Outputs pane, and its window message received: whatever
+    // was sent before it has arrived too.
+    bool markWith(System& system, const QString& line) {
+        system.logs.LogOutput(line);
+        return QTest::qWaitFor([&] { return !windows.isEmpty() && windows.last().contains(line); },
+                               kWaitMs);
+    }
+};
 
 } // namespace
 
@@ -304,6 +335,53 @@ private slots:
 
         relay.sys().monitor.Overview().CountAlarmsWith([] { return 3; });
         QCOMPARE(relay.overview()[QStringLiteral("alarms")], 3);
+    }
+
+    // The WebSocket: the window's model as ever, and beside it the overview,
+    // when the socket opens and when it changed, at most once a second.
+    void theOverviewGoesLiveAtMostOnceASecond() {
+        LoopbackClient a;
+        const quint16 port = TestPort();
+        Relay relay({{QStringLiteral("Client A"), QString::number(port)}});
+        QVERIFY(relay.begin());
+        QVERIFY(relay.connect(a, port, 0));
+        relay.sys().tmrSystem_Timer();
+        LiveSocket live(*relay.console);
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !live.windows.isEmpty() && !live.overviews.isEmpty(); }, kWaitMs));
+        QCOMPARE(live.overviews.size(), 1);
+        QCOMPARE(live.overviews.first(), relay.overview());
+        // The window's message is the same bytes /api/window answers.
+        QCOMPARE(live.windows.last().toUtf8(), relay.console->body("/api/window"));
+        const auto pagesShown = [&] {
+            return live.overviews.last()[QStringLiteral("carriers")][0][QStringLiteral("pages1h")];
+        };
+        QCOMPARE(pagesShown(), 0);
+
+        // A page: none went out in the last second, so the next look sends it.
+        QVERIFY(relay.send(1));
+        relay.console->console().Tick();
+        QTRY_COMPARE(live.overviews.size(), 2);
+        QCOMPARE(pagesShown(), 1);
+        // Another in the same second waits for the next.
+        QVERIFY(relay.send(1));
+        relay.console->console().Tick();
+        QVERIFY(live.markWith(relay.sys(), QStringLiteral("same second")));
+        QCOMPARE(live.overviews.size(), 2);
+        relay.t->clock.advanceSecs(1);
+        relay.console->console().Tick();
+        QTRY_COMPARE(live.overviews.size(), 3);
+        QCOMPARE(pagesShown(), 2);
+        QCOMPARE(live.overviews.last(), relay.overview());
+        // Nothing changed: nothing goes, however long.
+        relay.t->clock.advanceSecs(5);
+        relay.console->console().Tick();
+        QVERIFY(live.markWith(relay.sys(), QStringLiteral("nothing new")));
+        QCOMPARE(live.overviews.size(), 3);
+        for (const QString& window : live.windows)
+            QVERIFY(QJsonDocument::fromJson(window.toUtf8())
+                        .object()
+                        .contains(QStringLiteral("controls")));
     }
 };
 
