@@ -43,6 +43,7 @@ System::System(SystemOptions options, QObject* parent)
     monitor.AddMetrics(carrierMonitor);
     monitor.AddChecks(carrierMonitor);
     monitor.AddChecks(watches);
+    monitor.Overview().CountAlarmsWith([this] { return alarms.ActiveCount(); });
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     connect(&outputRules, &OutputRules::relayed, this,
             [this](const QByteArray& packet) { watches.Relayed(packet); });

@@ -526,6 +526,30 @@ private slots:
         QVERIFY(found);
     }
 
+    // The overview's count of active alarms is the alarm book's.
+    void theOverviewCountsTheActiveAlarms() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const auto activeAlarms = [&] {
+            return QJsonDocument::fromJson(f.get("/api/overview", {session}).body)
+                .object()
+                .value(QStringLiteral("alarms"))
+                .toInt(-1);
+        };
+        QCOMPARE(activeAlarms(), 0);
+        f.sys().ShowWarning(ErrorCode::FeedSilence, QStringLiteral("quiet"), 1);
+        f.sys().ShowWarning(ErrorCode::SystemTimer, QStringLiteral("the timer failed"), 0);
+        QCOMPARE(activeAlarms(), 2);
+        const QJsonArray active =
+            QJsonDocument::fromJson(f.get("/api/alarms", {session}).body).array();
+        const QByteArray ack =
+            "/api/alarms/" +
+            QByteArray::number(active[0].toObject().value(QStringLiteral("id")).toInteger()) +
+            "/ack";
+        QCOMPARE(f.post(ack, {}, {session}).status, 200);
+        QCOMPARE(activeAlarms(), 1);
+    }
+
     // The alarm list and its acknowledge, as the page and a script use them.
     void alarmsAreListedAndAcknowledgedInTheOperatorsName() {
         Fixture f;
