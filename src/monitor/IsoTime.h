@@ -20,4 +20,24 @@ inline QJsonValue TimeJson(const QDateTime& time) {
     return time.isValid() ? QJsonValue(OffsetTimeText(time)) : QJsonValue(QJsonValue::Null);
 }
 
+// TimeJson of a time that seldom changes, made again only when it changed:
+// the offset of a local time is worked out by the C library, which looks at
+// the time zone file each time.
+class KeptTimeJson {
+public:
+    const QJsonValue& operator()(const QDateTime& time) {
+        if (!made_ || time != time_) {
+            time_ = time;
+            json_ = TimeJson(time);
+            made_ = true;
+        }
+        return json_;
+    }
+
+private:
+    bool made_ = false;
+    QDateTime time_;
+    QJsonValue json_;
+};
+
 } // namespace monitor

@@ -71,7 +71,7 @@ void RelayOverview::Observe() {
     const auto note = [&](const QString& key, const QString& state) {
         Seen before = seen_.value(key);
         if (before.state != state || !before.since.isValid())
-            before = Seen{state, now};
+            before = Seen{state, now, TimeJson(now)};
         seen.insert(key, before);
     };
     for (const int i : carrierRows())
@@ -92,33 +92,37 @@ QJsonObject RelayOverview::Json(const QJsonObject& health) {
             {QStringLiteral("health"), health}};
 }
 
-QJsonArray RelayOverview::carriersJson(const QDateTime& now) const {
+QJsonArray RelayOverview::carriersJson(const QDateTime& now) {
     QJsonArray list;
     const FeedWatch& feed = carriers_.Feed();
     for (const int i : carrierRows()) {
-        const MinuteCounts& pages = feed.Pages(i);
-        list << QJsonObject{{QStringLiteral("description"), carriers_.Entry(i).Description},
-                            {QStringLiteral("state"), CarrierState(carriers_, i)},
-                            {QStringLiteral("since"), TimeJson(since(carrierKey(i)))},
-                            {QStringLiteral("lastFrame"), TimeJson(feed.LastFrame(i))},
-                            {QStringLiteral("pages5m"), pages.Sum(now, kShortWindowMinutes)},
-                            {QStringLiteral("pages1h"), pages.Sum(now, MinuteCounts::kMinutes)},
-                            {QStringLiteral("perMinute"), PerMinuteJson(pages.Read(now))}};
+        const QString key = carrierKey(i);
+        const MinuteCounts::PerMinute pages = feed.Pages(i).Read(now);
+        list << QJsonObject{
+            {QStringLiteral("description"), carriers_.Entry(i).Description},
+            {QStringLiteral("state"), CarrierState(carriers_, i)},
+            {QStringLiteral("since"), since(key)},
+            {QStringLiteral("lastFrame"), times_[key](feed.LastFrame(i))},
+            {QStringLiteral("pages5m"), MinuteCounts::Sum(pages, kShortWindowMinutes)},
+            {QStringLiteral("pages1h"), MinuteCounts::Sum(pages, MinuteCounts::kMinutes)},
+            {QStringLiteral("perMinute"), PerMinuteJson(pages)}};
     }
     return list;
 }
 
-QJsonArray RelayOverview::outputsJson(const QDateTime& now) const {
+QJsonArray RelayOverview::outputsJson(const QDateTime& now) {
     QJsonArray list;
+    const QDate today = now.date();
     for (const int i : outputRows()) {
+        const QString key = outputKey(i);
         const QString& description = outputs_.Entry(i).Description;
         const OutputFigures& figures = outputs_.Figures(i);
         list << QJsonObject{{QStringLiteral("description"), description},
                             {QStringLiteral("state"), OutputState(outputs_, i)},
-                            {QStringLiteral("since"), TimeJson(since(outputKey(i)))},
-                            {QStringLiteral("sentToday"), figures.SentOn(now.date())},
+                            {QStringLiteral("since"), since(key)},
+                            {QStringLiteral("sentToday"), figures.SentOn(today)},
                             {QStringLiteral("stored"), store_.RowsFor(description)},
-                            {QStringLiteral("lastPage"), TimeJson(figures.lastPage)}};
+                            {QStringLiteral("lastPage"), times_[key](figures.lastPage)}};
     }
     return list;
 }
@@ -144,10 +148,13 @@ QJsonArray RelayOverview::publishersJson() const {
 // machine's local time, and shown with the offset it has now.
 QJsonObject RelayOverview::storeJson() {
     const QString oldest = store_.OldestCreated();
+    if (oldest != oldest_) {
+        oldest_ = oldest;
+        oldestJson_ = TimeJson(oldest.isEmpty() ? QDateTime()
+                                                : QDateTime::fromString(oldest, Qt::ISODateWithMs));
+    }
     return {{QStringLiteral("rows"), store_.gDelayedCount},
-            {QStringLiteral("oldest"),
-             TimeJson(oldest.isEmpty() ? QDateTime()
-                                       : QDateTime::fromString(oldest, Qt::ISODateWithMs))}};
+            {QStringLiteral("oldest"), oldestJson_}};
 }
 
 } // namespace monitor

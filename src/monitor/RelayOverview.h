@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/IsoTime.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QJsonArray>
@@ -53,6 +55,7 @@ private:
     struct Seen {
         QString state;
         QDateTime since;
+        QJsonValue sinceJson;
     };
     // The carrier rows loaded, and one output row for each Description
     // (outputs that share one share their figures and their stored rows).
@@ -60,10 +63,10 @@ private:
     QList<int> outputRows() const;
     QString carrierKey(int index) const;
     QString outputKey(int index) const;
-    QDateTime since(const QString& key) const { return seen_.value(key).since; }
+    QJsonValue since(const QString& key) const { return seen_.value(key).sinceJson; }
 
-    QJsonArray carriersJson(const QDateTime& now) const;
-    QJsonArray outputsJson(const QDateTime& now) const;
+    QJsonArray carriersJson(const QDateTime& now);
+    QJsonArray outputsJson(const QDateTime& now);
     QJsonArray publishersJson() const;
     QJsonObject storeJson();
 
@@ -74,7 +77,10 @@ private:
     const publish::Publishers& publishers_;
     adoDelayed& store_;
     std::function<int()> alarms_ = [] { return 0; };
-    QHash<QString, Seen> seen_; // by carrierKey or outputKey
+    QHash<QString, Seen> seen_;               // by carrierKey or outputKey
+    QHash<QString, KeptTimeJson> times_;      // the last frames and pages, by key
+    QString oldest_;                          // the store's oldest Created...
+    QJsonValue oldestJson_{QJsonValue::Null}; // ...as the overview shows it
 };
 
 } // namespace monitor

@@ -37,10 +37,9 @@ MinuteCounts::PerMinute MinuteCounts::Read(const QDateTime& now) const {
     return minutes;
 }
 
-qint64 MinuteCounts::Sum(const QDateTime& now, int minutes) const {
-    const qint64 last = Minute(now);
+qint64 MinuteCounts::Sum(const PerMinute& read, int minutes) {
     qint64 sum = 0;
     for (int k = 0; k < std::min(minutes, kMinutes); ++k)
-        sum += at(last - k);
+        sum += read[size_t(kMinutes - 1 - k)];
     return sum;
 }

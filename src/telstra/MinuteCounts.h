@@ -16,8 +16,8 @@ public:
     void Add(const QDateTime& now, qint64 count = 1);
     // The last kMinutes minutes, oldest first; the last is now's minute.
     PerMinute Read(const QDateTime& now) const;
-    // The sum of the last `minutes` minutes, now's minute among them.
-    qint64 Sum(const QDateTime& now, int minutes) const;
+    // The sum of the last `minutes` minutes of what Read gave, now's among them.
+    static qint64 Sum(const PerMinute& read, int minutes);
 
 private:
     static qint64 Minute(const QDateTime& time) { return time.toSecsSinceEpoch() / 60; }

@@ -57,21 +57,18 @@ void ModelFeed::SendOverview() {
         return;
     const QDateTime now = overview_.now();
     // A clock set back does not hold the overview back.
-    if (overviewSentAt_.isValid() && overviewSentAt_ <= now &&
-        overviewSentAt_.msecsTo(now) < kOverviewIntervalMs)
+    if (overviewBuilt_.isValid() && overviewBuilt_ <= now &&
+        overviewBuilt_.msecsTo(now) < kOverviewIntervalMs)
         return;
+    overviewBuilt_ = now;
     const QString message = overviewMessage();
-    bool sent = false;
     for (Client& client : sockets_) {
         if (client.overviewSent == message || !alive_(client.token) ||
             client.socket->bytesToWrite() >= kMaxQueuedBytes)
             continue;
         client.socket->sendTextMessage(message);
         client.overviewSent = message;
-        sent = true;
     }
-    if (sent)
-        overviewSentAt_ = now;
 }
 
 void ModelFeed::CloseSession(const QString& token) {

@@ -33,8 +33,9 @@ public:
     // A browser that stops reading gets no more copies until it catches up;
     // each copy is the whole state, so the next one brings it up to date.
     static constexpr qint64 kMaxQueuedBytes = qint64(4) * 1024 * 1024;
-    // The overview goes out at most this often, on the relay's clock; it is
-    // looked at twice as often, so that a change waits at most half as long again.
+    // The overview is built for the sockets at most this often, on the
+    // relay's clock, and so goes out at most this often; the feed's timer
+    // looks twice as often, so that a change waits at most half as long again.
     static constexpr qint64 kOverviewIntervalMs = 1000;
     static constexpr int kOverviewCheckMs = 500;
 
@@ -54,7 +55,7 @@ public:
     void CloseSession(const QString& token);
     int SocketCount() const { return int(sockets_.size()); }
     // Sends the overview to every socket that has not had it as it is now,
-    // unless one went out less than kOverviewIntervalMs ago: on the feed's
+    // unless it was built less than kOverviewIntervalMs ago: on the feed's
     // own timer, and in tests after the clock was moved.
     void SendOverview();
 
@@ -80,7 +81,7 @@ private:
     QMetaObject::Connection watching_;
     OverviewSource overview_;
     QTimer overviewCheck_;
-    QDateTime overviewSentAt_; // when the overview last went out to the sockets
+    QDateTime overviewBuilt_; // when the overview was last built for the sockets
 };
 
 } // namespace web

@@ -358,8 +358,9 @@ private slots:
         };
         QCOMPARE(pagesShown(), 0);
 
-        // A page: none went out in the last second, so the next look sends it.
+        // A page, and a second later its overview goes.
         QVERIFY(relay.send(1));
+        relay.t->clock.advanceSecs(1);
         relay.console->console().Tick();
         QTRY_COMPARE(live.overviews.size(), 2);
         QCOMPARE(pagesShown(), 1);
