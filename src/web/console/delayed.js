@@ -98,11 +98,11 @@ function showCounts(counts, total) {
   for (const [name, rows] of entries) options.push(option(name, name + ' (' + rows + ')'));
   if (state.destination && !(state.destination in (counts || {})))
     options.push(option(state.destination, state.destination + ' (0)'));
-  const key = options.map((o) => o.value + '\u0000' + o.textContent).join('\u0001');
-  if (view.destination.dataset.key !== key) {
-    view.destination.replaceChildren(...options);
-    view.destination.dataset.key = key;
-  }
+  // The same destinations: only their counts change, and an open list stays open.
+  const shown = Array.from(view.destination.options);
+  if (shown.map((o) => o.value).join('\u0000') === options.map((o) => o.value).join('\u0000'))
+    options.forEach((o, i) => setText(shown[i], o.textContent));
+  else view.destination.replaceChildren(...options);
   view.destination.value = state.destination;
 }
 
