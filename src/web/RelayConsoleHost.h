@@ -28,6 +28,7 @@ public:
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
     AlarmBook& Alarms() override { return alarms_; }
+    config::OperatorRole RoleOf(const QString& name) override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/Operators.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -43,6 +45,9 @@ public:
     // The overview (GET /api/overview, and "overview" over the WebSocket):
     // carriers, outputs, brokers, the store, the active alarms and the health.
     virtual QJsonObject Overview() = 0;
+    // NAME's role, read once at login (a quick table lookup); a viewer's when
+    // it cannot be read.
+    virtual config::OperatorRole RoleOf(const QString& name) = 0;
 };
 
 } // namespace web
