@@ -35,6 +35,16 @@ QString RelayConsoleHost::OperatorHash(const QString& name) {
     }
 }
 
+config::OperatorRole RelayConsoleHost::RoleOf(const QString& name) {
+    try {
+        return config::OperatorRoleOf(db_.gSysConnection, name);
+    } catch (const platform::Error& error) {
+        logs_.LogError(
+            QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
+        return config::OperatorRole::Viewer; // a doubt grants no command
+    }
+}
+
 WebConsoleSettings RelayConsoleHost::Settings() {
     WebConsoleSettings settings;
     const auto key = [&](const char* name, const char* fallback) {

@@ -25,6 +25,7 @@ public:
     QDateTime Now() const override;
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
+    config::OperatorRole RoleOf(const QString& name) override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkRequest>
 #include <QSet>
 #include <QSslCertificate>
@@ -167,6 +168,7 @@ bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     caller.address = request.remoteAddress().toString();
     caller.token = CookieValue(request.headers(), kCookie);
     caller.name = sessions_.Use(caller.token, host_.Now());
+    caller.role = sessions_.Role(caller.token);
     connections_->Taken(socket);
     if (IsUpgrade(request))
         return takeUpgrade(request, caller, socket);
@@ -219,14 +221,30 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
         return login(request, caller);
     if (path == QLatin1String("/logout") && post)
         return logout(caller);
-    const bool api = path.startsWith(QLatin1String("/api/")) || path == QLatin1String("/ws");
-    if (api && caller.name.isEmpty())
+    if (path.startsWith(QLatin1String("/api/")) || path == QLatin1String("/ws"))
+        return apiAnswer(request, caller);
+    return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
+}
+
+// What a logged-in session may ask.
+HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller& caller) {
+    if (caller.name.isEmpty())
         return HttpReply::Error(Status::Unauthorized, QStringLiteral("log in first"));
+    const QString path = request.url().path();
+    const bool get = request.method() == Method::Get;
+    const bool post = request.method() == Method::Post;
+    // One check for every command, those to come too: a viewer's account
+    // reads and never acts. Its refusal writes nothing, not even a log line.
+    if (post && caller.role != config::OperatorRole::Operator &&
+        path.startsWith(QLatin1String("/api/")))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("read-only account"));
     if (path == QLatin1String("/api/window") && get)
         return HttpReply::Json(
             Status::Ok, QJsonDocument(WindowJson(host_.Window())).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/command") && post)
         return command(request, caller);
+    if (path == QLatin1String("/api/session") && get)
+        return session(caller);
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 
@@ -272,7 +290,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
         return;
     }
     guard_.Succeeded(address, name);
-    const QString token = sessions_.Open(name, now);
+    const QString token = sessions_.Open(name, host_.RoleOf(name), now);
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, address));
     HttpReply reply = HttpReply::SeeOther("/");
     QByteArray cookie = kCookie.toLatin1() + '=' + token.toLatin1() +
@@ -325,6 +343,14 @@ HttpReply WebConsole::logout(const Caller& caller) {
         QByteArrayLiteral("Set-Cookie"),
         kCookie.toLatin1() + QByteArrayLiteral("=; Max-Age=0; HttpOnly; SameSite=Strict; Path=/"));
     return reply;
+}
+
+// Who the page is logged in as, so that it offers a viewer no commands:
+// {"name": "operator", "role": "operator" or "viewer"}.
+HttpReply WebConsole::session(const Caller& caller) const {
+    const QJsonObject json{{QStringLiteral("name"), caller.name},
+                           {QStringLiteral("role"), config::RoleWord(caller.role)}};
+    return HttpReply::Json(Status::Ok, QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {

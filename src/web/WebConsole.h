@@ -56,7 +56,8 @@ private:
     struct Caller {
         QString address;
         QString token;
-        QString name; // "" without a live session
+        QString name;                                             // "" without a live session
+        config::OperatorRole role = config::OperatorRole::Viewer; // the session's
     };
 
     // A login's answer waits for its password check, and the answers to
@@ -70,6 +71,7 @@ private:
     };
 
     HttpReply answer(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply apiAnswer(const QHttpServerRequest& request, const Caller& caller);
     void respond(QHttpServerResponder& responder, QTcpSocket* socket, const HttpReply& reply);
     HttpReply page(const Caller& caller) const;
     HttpReply login(const QHttpServerRequest& request, const Caller& caller);
@@ -79,6 +81,7 @@ private:
     void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply session(const Caller& caller) const;
     // A WebSocket upgrade goes ahead only for a live session from this
     // console's own page; anything else is answered with its refusal.
     bool takeUpgrade(const QHttpServerRequest& request, const Caller& caller, QTcpSocket* socket);

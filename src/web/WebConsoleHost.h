@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/Operators.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,9 @@ public:
     // an unknown name one that no password matches and that costs as much to
     // check. A quick table lookup: the console hashes on its worker threads.
     virtual QString OperatorHash(const QString& name) = 0;
+    // NAME's role, read once at login (a quick table lookup); a viewer's when
+    // it cannot be read.
+    virtual config::OperatorRole RoleOf(const QString& name) = 0;
 };
 
 } // namespace web
