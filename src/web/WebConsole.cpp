@@ -355,6 +355,8 @@ HttpReply WebConsole::session(const Caller& caller) const {
 
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
     const CommandResult result = RunCommand(host_.Window(), request.body());
+    if (!result.logged)
+        return HttpReply::Error(static_cast<Status>(result.status), result.error);
     if (result.status != int(Status::Ok)) {
         // A refusal is logged like a command that ran, so the log shows
         // every remote attempt to act on the relay and why it was turned away.

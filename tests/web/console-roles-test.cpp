@@ -1,7 +1,7 @@
-// Who may do what in the web console: an operator's and a viewer's sessions
-// against a relay on a work folder, over real loopback HTTP and WebSocket
-// connections, checked by the answers, the System log, the databases and the
-// bytes an output client receives.
+// Who may do what in the web console, and whose view a tab is: an operator's
+// and a viewer's sessions against a relay on a work folder, over real
+// loopback HTTP and WebSocket connections, checked by the answers, the
+// System log, the databases and the bytes an output client receives.
 
 #include "ConsoleClient.h"
 #include "TestPorts.h"
@@ -239,6 +239,33 @@ private slots:
         f.console->useSession(viewer);
         QCOMPARE(f.console->post("/logout", {}).status, 303);
         QCOMPARE(f.console->get("/api/window").status, 401);
+    }
+
+    // A tab is each browser's own: the console refuses it as a command, the
+    // window keeps its tab and its Delayed list, and the System log gets no
+    // line for it (it used to get an Error line for every click).
+    void aTabChosenInABrowserMovesNothing() {
+        Fixture f;
+        for (int i = 0; i < 60; ++i)
+            QVERIFY(f.sys().delayedDb.AddDelayed("\x02stored\x03", QStringLiteral("Away"),
+                                                 f.sys().delayedDb.gMessID++));
+        const QByteArray session = f.operatorSession();
+        const int tab = f.sys().window.SSTab1.Value;
+        const QString warning = f.sys().window.txbSystemError.Text;
+        for (const QJsonValue& asked :
+             {QJsonValue(frmQuorlan::kDelayedTab), QJsonValue(0), QJsonValue(9), QJsonValue("x")}) {
+            const auto before = f.state(session);
+            const HttpAnswer refused =
+                f.post(session, Post{"/api/command", Body({{QStringLiteral("tab"), asked}})});
+            QCOMPARE(refused.status, 400);
+            QCOMPARE(refused.json(),
+                     (QJsonObject{{QStringLiteral("error"),
+                                   QStringLiteral("each browser chooses its own tab")}}));
+            QCOMPARE(f.sys().window.SSTab1.Value, tab);
+            QCOMPARE(f.sys().window.txbSystemError.Text, warning);
+            QVERIFY(f.state(session) == before);
+        }
+        QVERIFY(!f.folder.systemLog().contains("\"tab\""));
     }
 };
 

@@ -483,10 +483,11 @@ private slots:
             high += QChar(b);
         QVERIFY(pane.contains(high));
 
-        // A stored packet, every byte value, in the Delayed grid.
+        // A stored packet, every byte value, in the Delayed grid of the
+        // window, once the window shows that tab.
         QVERIFY(f.sys().delayedDb.AddDelayed(every, QStringLiteral("Away"),
                                              f.sys().delayedDb.gMessID++));
-        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 4}}).status, 200);
+        f.sys().window.SSTab1_Click(frmQuorlan::kDelayedTab);
         const QJsonArray rows = f.get("/api/window", {session})
                                     .json()
                                     .value(QStringLiteral("controls"))
@@ -515,8 +516,6 @@ private slots:
         QVERIFY(f.folder.systemLog().contains(
             "System: Web console operator@127.0.0.1: {\"click\":\"cmdSendDummy\"}"));
 
-        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 3}}).status, 200);
-        QCOMPARE(f.sys().window.SSTab1.Value, 3);
         QCOMPARE(f.command(session, {{QStringLiteral("check"), QStringLiteral("chkEnableLogs")},
                                      {QStringLiteral("value"), 1}})
                      .status,

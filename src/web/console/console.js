@@ -197,7 +197,7 @@ function render(model) {
   }
   for (const [name, control] of Object.entries(model.controls))
     if (views[name]) update(name, views[name], control);
-  if (shownTab < 0 || model.tab !== before.tab) showTab(model.tab);
+  if (shownTab < 0) showTab(model.tab);
   if (model.carrierConnected !== before.carrierConnected) markCarrier(model);
   renderBoxes(model);
   shown = model;
@@ -211,10 +211,8 @@ function build(model) {
   tabs.replaceChildren();
   panels.replaceChildren();
   const places = (model.tabs || []).map((caption, index) => {
-    const tab = button('tab', caption, () => {
-      showTab(index);
-      command({ tab: index });
-    });
+    // Each browser chooses its own tab: nothing is sent, and nobody else moves.
+    const tab = button('tab', caption, () => showTab(index));
     tab.id = 'tab' + index;
     tab.setAttribute('role', 'tab');
     tabs.append(tab);
