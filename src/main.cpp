@@ -314,7 +314,7 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
     if (!withWindow)
         SayWhereItRuns(system);
     web::RelayConsoleHost consoleHost(system.window, system.events, system.clock, system.logs,
-                                      system.db, system.workDir);
+                                      system.db, system.workDir, system.delayedDb);
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();
     system.StartMonitor();

@@ -2,6 +2,7 @@
 
 #include "web/WebConsoleHost.h"
 
+class adoDelayed;
 class adoQuorlan;
 class Logs;
 
@@ -16,9 +17,9 @@ namespace web {
 class RelayConsoleHost final : public WebConsoleHost {
 public:
     RelayConsoleHost(frmQuorlan& window, app::WindowEvents& events, const platform::Clock& clock,
-                     Logs& logs, adoQuorlan& db, const QString& workDir)
-        : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir) {
-    }
+                     Logs& logs, adoQuorlan& db, const QString& workDir, adoDelayed& store)
+        : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir),
+          store_(store) {}
 
     frmQuorlan& Window() override { return window_; }
     app::WindowEvents& Events() override { return events_; }
@@ -26,6 +27,7 @@ public:
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
     config::OperatorRole RoleOf(const QString& name) override;
+    relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();
@@ -37,6 +39,7 @@ private:
     Logs& logs_;
     adoQuorlan& db_;
     const QString& workDir_; // start-up may change it
+    adoDelayed& store_;
 };
 
 } // namespace web

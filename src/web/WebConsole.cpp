@@ -4,6 +4,7 @@
 #include "web/ConsoleListeners.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
+#include "web/RecordsApi.h"
 #include "web/RequestChecks.h"
 #include "web/WebCommands.h"
 #include "web/WindowJson.h"
@@ -87,6 +88,7 @@ WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObjec
       feed_(std::make_unique<ModelFeed>(host.Window(), host.Events(), [this](const QString& token) {
           return !sessions_.Alive(token, host_.Now()).isEmpty();
       })) {
+    records_ = std::make_unique<RecordsApi>(host);
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
     tick_.setInterval(kTickMs);
@@ -245,6 +247,10 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
         return command(request, caller);
     if (path == QLatin1String("/api/session") && get)
         return session(caller);
+    if (get) {
+        if (std::optional<HttpReply> reply = records_->Get(request.url()))
+            return *reply;
+    }
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 

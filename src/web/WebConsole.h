@@ -21,6 +21,7 @@ namespace web {
 
 class ConsoleConnections;
 class ModelFeed;
+class RecordsApi;
 
 // The web console: a second view of the window model for operators of the
 // headless service, over HTTP(S) and a WebSocket, on the relay's own event
@@ -101,6 +102,7 @@ private:
     LoginChecks checks_;
     std::list<PendingReply> pending_; // in the order the requests came
     quint64 lastLogin_ = 0;
+    std::unique_ptr<RecordsApi> records_;
     qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Operators.h"
+#include "relay/DelayedPage.h"
 
 #include <QDateTime>
 #include <QString>
@@ -41,6 +42,9 @@ public:
     // NAME's role, read once at login (a quick table lookup); a viewer's when
     // it cannot be read.
     virtual config::OperatorRole RoleOf(const QString& name) = 0;
+    // A page of the delayed store, read through its indexes. Raises
+    // platform::Error when the store cannot be read.
+    virtual relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) = 0;
 };
 
 } // namespace web

@@ -24,7 +24,8 @@ public:
         config::SetOperatorPassword(system.db.gSysConnection, kName, kPassword,
                                     QStringLiteral("15 Jan 2026 10:00:00"));
         host_ = std::make_unique<web::RelayConsoleHost>(system.window, system.events, system.clock,
-                                                        system.logs, system.db, system.workDir);
+                                                        system.logs, system.db, system.workDir,
+                                                        system.delayedDb);
         web::WebConsoleSettings settings = host_->Settings();
         settings.address = QStringLiteral("127.0.0.1");
         settings.port = port;

@@ -220,7 +220,8 @@ private slots:
     void aViewerReadsEverything() {
         Fixture f;
         const QByteArray viewer = f.viewer();
-        for (const QByteArray path : {"/", "/console.js", "/api/window", "/api/session"}) {
+        for (const QByteArray path :
+             {"/", "/console.js", "/api/window", "/api/session", "/api/delayed"}) {
             const HttpAnswer answer = f.console->get(path);
             QVERIFY2(answer.status == 200, path.constData());
         }

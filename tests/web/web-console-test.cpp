@@ -133,9 +133,9 @@ class WebConsoleTest : public QObject {
             t->system->outputSockets.UpdateOutputClients(); // the first heartbeat opens the ports
             config::SetOperatorPassword(t->system->db.gSysConnection, kName, kPassword,
                                         QStringLiteral("15 Jan 2026 10:00:00"));
-            host = std::make_unique<web::RelayConsoleHost>(t->system->window, t->system->events,
-                                                           t->system->clock, t->system->logs,
-                                                           t->system->db, t->system->workDir);
+            host = std::make_unique<web::RelayConsoleHost>(
+                t->system->window, t->system->events, t->system->clock, t->system->logs,
+                t->system->db, t->system->workDir, t->system->delayedDb);
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
             if (!failure.isEmpty())
