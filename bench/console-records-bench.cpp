@@ -1,19 +1,31 @@
-// What the console's reads of the store cost the relay's thread.
+// What the console's reads of the store and the logs cost the relay's thread.
 //
 // The Delayed view: the median time of one page (50 rows) at the start, the
 // middle and the end of the store, newest first, oldest first and for one
 // destination, at 1,000, 10,000 and 100,000 stored rows; the page is read on
 // the relay's thread, so this is how long a page holds it.
-// Run: build/bench/console-records-bench
+//
+// The log search: a System log of LOG_MB megabytes (default 200) and a
+// back-up of the same size; the time of a search that must read everything
+// (a text no line has) and of one that stops at its 200 lines, the memory the
+// process grew by, and the longest the relay's loop went without a turn
+// while the search ran on its worker (a 1 ms timer's largest gap).
+// Run: build/bench/console-records-bench [LOG_MB]
 
+#include "ProcessMemory.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
+#include "logging/LogSearch.h"
 #include "relay/DelayedPage.h"
+#include "web/LogSearches.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -89,10 +101,107 @@ void DelayedPages() {
     }
 }
 
+// A log of about MB megabytes in the System log's line format.
+void WriteLog(const QString& path, int megabytes, const QDateTime& start) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    const platform::DateTimeText texts;
+    QByteArray chunk;
+    qint64 written = 0;
+    for (int i = 0; written < qint64(megabytes) * 1024 * 1024; ++i) {
+        chunk += texts.DateTime(start.addSecs(i / 50)).toUtf8() + "\tOutput\tOut: Client " +
+                 QByteArray::number(i % 50) + " <STX>1200<CR>1<CR>D<CR>1234567<CR>A<CR>Ambulance " +
+                 QByteArray::number(i) + " to 45 Harbour St<ETX>\r\n";
+        if (chunk.size() > 1024 * 1024) {
+            written += file.write(chunk);
+            chunk.clear();
+        }
+    }
+    file.write(chunk);
+}
+
+// Runs a search on the console's worker and measures the relay loop's
+// largest gap meanwhile.
+void SearchOnWorker(const logfiles::LogPlace& place, const logsearch::Query& query,
+                    const char* what) {
+    web::LogSearches searches;
+    QTimer beat;
+    beat.setInterval(1);
+    QElapsedTimer sinceBeat;
+    qint64 largestGapUs = 0;
+    QObject::connect(&beat, &QTimer::timeout, &beat, [&] {
+        largestGapUs = std::max(largestGapUs, sinceBeat.nsecsElapsed() / 1000);
+        sinceBeat.start();
+    });
+    const qint64 before = ResidentKiB();
+    QElapsedTimer timer;
+    timer.start();
+    bool done = false;
+    logsearch::Result result;
+    searches.Start(place, query, platform::DateTimeText(), [&](const logsearch::Result& r) {
+        result = r;
+        done = true;
+    });
+    sinceBeat.start();
+    beat.start();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    std::printf("%-34s %9.0f ms %6lld lines %s, RSS +%lld KiB, loop's largest gap %.1f ms\n", what,
+                double(timer.nsecsElapsed()) / 1e6, static_cast<long long>(result.lines.size()),
+                result.truncated ? "(truncated)" : "", ResidentKiB() - before,
+                double(largestGapUs) / 1000);
+}
+
+// The loop's largest gap over a second with nothing to do: the machine's own noise.
+void QuietLoop() {
+    QTimer beat;
+    beat.setInterval(1);
+    QElapsedTimer sinceBeat;
+    qint64 largestGapUs = 0;
+    QObject::connect(&beat, &QTimer::timeout, &beat, [&] {
+        largestGapUs = std::max(largestGapUs, sinceBeat.nsecsElapsed() / 1000);
+        sinceBeat.start();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    sinceBeat.start();
+    beat.start();
+    while (timer.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    std::printf("%-34s loop's largest gap %.1f ms\n", "no search (the machine's noise)",
+                double(largestGapUs) / 1000);
+}
+
+void LogSearch(int megabytes) {
+    std::printf("\nSystem log search: today's file and one back-up, %d MB each\n", megabytes);
+    WorkFolder folder;
+    const QString logs = folder.file(QStringLiteral("LOGS"));
+    QDir().mkpath(logs + QStringLiteral("/BACKUP"));
+    const QDateTime start(QDate(2026, 1, 14), QTime(3, 1));
+    WriteLog(logs + QStringLiteral("/BACKUP/2026-01-15-03-01-00_Quorlan"), megabytes, start);
+    WriteLog(logs + QStringLiteral("/Quorlan"), megabytes, start.addDays(1));
+    const logfiles::LogPlace place{logs, logs + QStringLiteral("/BACKUP"),
+                                   QStringLiteral("Quorlan")};
+
+    QuietLoop();
+    logsearch::Query rare;
+    rare.text = "no line has this";
+    SearchOnWorker(place, rare, "every line read, nothing found");
+    logsearch::Query common;
+    common.text = "harbour";
+    SearchOnWorker(place, common, "200 newest of every line");
+    logsearch::Query tagged;
+    tagged.tag = "Input";
+    tagged.from = start.addSecs(3600);
+    SearchOnWorker(place, tagged, "a tag no line has, with a from");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    const int megabytes = argc > 1 ? QByteArray(argv[1]).toInt() : 200;
     DelayedPages();
+    LogSearch(megabytes > 0 ? megabytes : 200);
     return 0;
 }

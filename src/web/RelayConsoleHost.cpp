@@ -50,6 +50,14 @@ relay::DelayedPage RelayConsoleHost::ReadDelayed(const relay::DelayedPageQuery& 
     return relay::ReadDelayedPage(store_, query);
 }
 
+logfiles::LogPlace RelayConsoleHost::LogPlace() {
+    return logs_.Place();
+}
+
+const platform::DateTimeText& RelayConsoleHost::Texts() const {
+    return logs_.Texts();
+}
+
 WebConsoleSettings RelayConsoleHost::Settings() {
     WebConsoleSettings settings;
     const auto key = [&](const char* name, const char* fallback) {

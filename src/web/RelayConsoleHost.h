@@ -28,6 +28,8 @@ public:
     QString OperatorHash(const QString& name) override;
     config::OperatorRole RoleOf(const QString& name) override;
     relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) override;
+    logfiles::LogPlace LogPlace() override;
+    const platform::DateTimeText& Texts() const override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/Operators.h"
+#include "logging/LogFiles.h"
 #include "relay/DelayedPage.h"
 
 #include <QDateTime>
@@ -8,6 +9,10 @@
 #include <QStringList>
 
 class frmQuorlan;
+
+namespace platform {
+class DateTimeText;
+}
 
 namespace app {
 class WindowEvents;
@@ -45,6 +50,9 @@ public:
     // A page of the delayed store, read through its indexes. Raises
     // platform::Error when the store cannot be read.
     virtual relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) = 0;
+    // Where the log files are now, and how their lines write the time.
+    virtual logfiles::LogPlace LogPlace() = 0;
+    virtual const platform::DateTimeText& Texts() const = 0;
 };
 
 } // namespace web
