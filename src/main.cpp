@@ -314,7 +314,7 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
     if (!withWindow)
         SayWhereItRuns(system);
     web::RelayConsoleHost consoleHost(system.window, system.events, system.clock, system.logs,
-                                      system.db, system.workDir, system.alarms);
+                                      system.db, system.workDir, system.alarms, system.delayedDb);
     consoleHost.ShowOverview([&system] { return system.monitor.OverviewJson(); });
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();

@@ -3,8 +3,10 @@
 #include "web/AlarmsApi.h"
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
+#include "web/FileStream.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
+#include "web/RecordsApi.h"
 #include "web/RequestChecks.h"
 #include "web/WebCommands.h"
 #include "web/WindowJson.h"
@@ -108,6 +110,9 @@ WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObjec
           [this](const QString& token) { return !sessions_.Alive(token, host_.Now()).isEmpty(); },
           ModelFeed::OverviewSource{[this] { return host_.Overview(); },
                                     [this] { return host_.Now(); }})) {
+    records_ = std::make_unique<RecordsApi>(
+        host, [this] { return ++lastLater_; },
+        [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
     tick_.setInterval(kTickMs);
@@ -184,7 +189,7 @@ QString WebConsole::Url() const {
 
 bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     // Requests that came after a closing answer are not answered.
-    if (socket->state() != QAbstractSocket::ConnectedState)
+    if (socket->state() != QAbstractSocket::ConnectedState || FileStream::Sending(socket))
         return true;
     Caller caller;
     caller.address = request.remoteAddress().toString();
@@ -211,6 +216,13 @@ void WebConsole::respond(QHttpServerResponder& responder, QTcpSocket* socket,
                          const HttpReply& reply) {
     Send(responder, reply);
     connections_->Answered(socket);
+    if (!reply.file.isEmpty()) {
+        // Each piece the browser takes counts as an answer: a download goes
+        // on while the browser reads, and one that stops reading times out.
+        FileStream::Start(socket, reply.file, reply.fileBytes,
+                          [this, socket] { connections_->Answered(socket); });
+        return;
+    }
     if (reply.close)
         socket->disconnectFromHost();
 }
@@ -273,6 +285,10 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
                                QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/session") && get)
         return session(caller);
+    if (get) {
+        if (std::optional<HttpReply> reply = records_->Get(request.url()))
+            return *reply;
+    }
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 
@@ -299,7 +315,7 @@ HttpReply WebConsole::login(const QHttpServerRequest& request, const Caller& cal
     }
     if (checks_.InFlight() >= LoginChecks::kMaxInFlight)
         return RefusedLogin(Status::TooManyRequests, "Too many logins at once; try again shortly");
-    const quint64 id = ++lastLogin_;
+    const quint64 id = ++lastLater_;
     checks_.Start(host_.OperatorHash(name), password,
                   [this, id, name, address = caller.address](bool matches) {
                       loginChecked(id, name, address, matches);
@@ -331,7 +347,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
 
 void WebConsole::answerLater(quint64 id, const HttpReply& reply) {
     for (PendingReply& pending : pending_)
-        if (pending.login == id)
+        if (pending.later == id)
             pending.reply = reply;
     sendWaitingReplies();
 }

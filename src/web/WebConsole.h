@@ -21,6 +21,7 @@ namespace web {
 
 class ConsoleConnections;
 class ModelFeed;
+class RecordsApi;
 
 // The web console: a second view of the window model for operators of the
 // headless service, over HTTP(S) and a WebSocket, on the relay's own event
@@ -60,13 +61,13 @@ private:
         config::OperatorRole role = config::OperatorRole::Viewer; // the session's
     };
 
-    // A login's answer waits for its password check, and the answers to
-    // requests that came after it on its connection wait for it; the caller
-    // may be gone by then.
+    // A login's answer waits for its password check (a log search's for the
+    // search), and the answers to requests that came after it on its
+    // connection wait for it; the caller may be gone by then.
     struct PendingReply {
         QPointer<QTcpSocket> socket;
         QHttpServerResponder responder;
-        quint64 login = 0;
+        quint64 later = 0;
         std::optional<HttpReply> reply;
     };
 
@@ -100,7 +101,8 @@ private:
     QHash<QTcpSocket*, HttpReply> refusals_; // upgrades refused, to be answered
     LoginChecks checks_;
     std::list<PendingReply> pending_; // in the order the requests came
-    quint64 lastLogin_ = 0;
+    quint64 lastLater_ = 0;           // the number of the last answer given later
+    std::unique_ptr<RecordsApi> records_;
     qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;

@@ -25,7 +25,7 @@ public:
                                     QStringLiteral("15 Jan 2026 10:00:00"));
         host_ = std::make_unique<web::RelayConsoleHost>(system.window, system.events, system.clock,
                                                         system.logs, system.db, system.workDir,
-                                                        system.alarms);
+                                                        system.alarms, system.delayedDb);
         host_->ShowOverview([&system] { return system.monitor.OverviewJson(); });
         web::WebConsoleSettings settings = host_->Settings();
         settings.address = QStringLiteral("127.0.0.1");

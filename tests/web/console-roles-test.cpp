@@ -220,7 +220,9 @@ private slots:
     void aViewerReadsEverything() {
         Fixture f;
         const QByteArray viewer = f.viewer();
-        for (const QByteArray path : {"/", "/console.js", "/api/window", "/api/session"}) {
+        for (const QByteArray path :
+             {"/", "/console.js", "/api/window", "/api/session", "/api/delayed", "/api/logs/files",
+              "/api/logs/search?text=login", "/api/logs/file?name=Quorlan"}) {
             const HttpAnswer answer = f.console->get(path);
             QVERIFY2(answer.status == 200, path.constData());
         }

@@ -142,7 +142,7 @@ class WebConsoleTest : public QObject {
                                         QStringLiteral("15 Jan 2026 10:00:00"));
             host = std::make_unique<web::RelayConsoleHost>(
                 t->system->window, t->system->events, t->system->clock, t->system->logs,
-                t->system->db, t->system->workDir, t->system->alarms);
+                t->system->db, t->system->workDir, t->system->alarms, t->system->delayedDb);
             host->ShowOverview([this] { return t->system->monitor.OverviewJson(); });
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
