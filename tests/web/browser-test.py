@@ -311,6 +311,7 @@ def operator_checks(args, console, clients, relay, ports):
     print("ok: screenshot of the overview in %s" % overview)
     console.click("tabAlarms")
     operator_pages.check_acknowledge(console, alarm, relay.log, "operator")
+    operator_pages.check_log_search(console, "acknowledged by operator", "Quorlan")
     return client
 
 

@@ -283,3 +283,23 @@ def check_banner_when_the_relay_stops(console, relay):
         raise Failure("the values are not greyed")
     print("ok: %r within %.1f s of the stop, the values greyed"
           % (text, time.time() - stopped))
+
+
+def check_log_search(console, text, log_name):
+    """The Logs page finds a System log line and offers the file to download."""
+    console.click("tabLogs")
+    field = console.element("logText")
+    field.clear()
+    field.send_keys(text)
+    console.click("logSearch")
+    found = wait_for("%r found in the System log" % text,
+                     lambda: [t for t in texts(console, "#logResults tbody td:last-child")
+                              if text in t])
+    link = wait_for("the System log among the files", lambda: script(
+        console,
+        """return Array.from(document.querySelectorAll('#logFiles a.download'))
+             .map(a => a.href).find(h => h.endsWith('name=' + arguments[0]))""", log_name))
+    status = script(console, "return fetch(arguments[0]).then(a => a.status)", link)
+    if status != 200:
+        raise Failure("the download of %s answers %s" % (log_name, status))
+    print("ok: the Logs page finds %r and downloads %s" % (found[0], log_name))

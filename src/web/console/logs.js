@@ -3,7 +3,7 @@
 // what a search returns and streams a download, so neither can be large.
 'use strict';
 
-import { button, make, setText } from '/dom.js';
+import { button, make, relayTime, setText, today } from '/dom.js';
 import { getJson } from '/api.js';
 
 const kTags = ['Error', 'Input', 'Output'];
@@ -78,7 +78,8 @@ export function createLogs(panel) {
   view = { search, results: results.body, note, files: files.body };
 }
 
-// A time of the search's range as the relay takes it: ISO 8601, local time.
+// A time of the search's range as the relay takes it: ISO 8601 without an
+// offset is the relay's local time.
 const rangeTime = (value) => (value && value.length === 16 ? value + ':00' : value || '');
 
 function rowOf(values) {
@@ -87,11 +88,12 @@ function rowOf(values) {
   return line;
 }
 
-// A result line is an object of the relay's (file, time, tag, text), or, from
-// an older relay, the line as it is in the file.
-function resultRow(result) {
-  if (typeof result === 'string') return rowOf(['', '', '', result]);
-  return rowOf([result.file, result.time, result.tag, result.text ?? result.line]);
+// A line found: its file, its time (the relay's clock, as the file has it),
+// its tag and its text.
+function resultRow(result, day) {
+  const line = rowOf([result.file, relayTime(result.time, day), result.tag, result.text]);
+  line.cells[1].title = result.time || '';
+  return line;
 }
 
 async function runSearch() {
@@ -108,9 +110,10 @@ async function runSearch() {
     setText(view.note, '');
     return;
   }
-  const lines = Array.isArray(answer) ? answer : answer.lines || answer.results || [];
-  view.results.replaceChildren(...lines.map(resultRow));
-  const capped = answer.truncated || answer.capped || answer.more;
+  const lines = answer.lines || [];
+  const day = today();
+  view.results.replaceChildren(...lines.map((line) => resultRow(line, day)));
+  const capped = answer.truncated;
   setText(view.note, lines.length === 0 ? 'No line matches' :
     lines.length + (lines.length === 1 ? ' line' : ' lines') +
     (capped ? ' (the search stopped there: narrow it to see the rest)' : ''));
@@ -124,9 +127,9 @@ function size(bytes) {
   return (value / 1024 / 1024).toFixed(1) + ' MiB';
 }
 
-function fileRow(file) {
-  const name = typeof file === 'string' ? file : file.name;
-  const line = rowOf([name, size(file.size), file.modified || file.changed || '']);
+function fileRow(file, day) {
+  const name = file.name;
+  const line = rowOf([name, size(file.size), relayTime(file.modified, day)]);
   const link = make('a', 'download', 'Download');
   link.href = '/api/logs/file?' + new URLSearchParams({ name }).toString();
   link.download = name.split('/').pop();
@@ -139,8 +142,9 @@ function fileRow(file) {
 async function readFiles() {
   const answer = await getJson('/api/logs/files');
   if (!answer) return;
-  const files = Array.isArray(answer) ? answer : answer.files || [];
-  view.files.replaceChildren(...files.map(fileRow));
+  const day = today();
+  const files = Array.isArray(answer) ? answer : [];
+  view.files.replaceChildren(...files.map((file) => fileRow(file, day)));
 }
 
 export function logsShown() {
