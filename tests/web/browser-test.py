@@ -302,6 +302,7 @@ def operator_checks(args, console, clients, relay, ports):
     save_screenshot(console.driver, args.screenshot, "the Outputs tab")
     check_connection_states(console)
     operator_pages.check_delayed_pages(console)
+    operator_pages.check_alarm_switches(console)
     alarm = operator_pages.check_repeats_are_one_alarm(
         console, relay.clock, beside(args.screenshot, "alarms.png"))
     console.click("tabOverview")

@@ -131,6 +131,22 @@ def readme_screenshot(console, path):
         console.driver.set_window_size(size["width"], size["height"])
 
 
+def check_alarm_switches(console):
+    """A new alarm's notification and sound are off until turned on, and stay as set."""
+    console.click("tabAlarms")
+    for switch in ("alarmNotify", "alarmSound"):
+        if console.element(switch).is_selected():
+            raise Failure("%s is on before the operator turned it on" % switch)
+    console.click("alarmSound")
+    console.driver.refresh()
+    wait_for("the Alarms page again", lambda: console.present("alarmSound")
+             and console.element("pageAlarms").is_displayed())
+    if not console.element("alarmSound").is_selected():
+        raise Failure("the sound switch did not stay on")
+    console.click("alarmSound")
+    print("ok: notification and sound are off until turned on, and the browser keeps the choice")
+
+
 def check_repeats_are_one_alarm(console, clock, screenshot):
     """An away client's heartbeat failures (108), a minute apart, are one alarm."""
     console.click("tabAlarms")

@@ -90,8 +90,3 @@ export function startFeed(feed) {
   handlers = feed;
   connect();
 }
-
-// Data read over HTTP is as fresh as the socket's.
-export const freshData = markFresh;
-
-export const isLive = () => droppedAt === null;

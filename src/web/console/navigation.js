@@ -26,8 +26,6 @@ export function removePage(key) {
   pages.delete(key);
 }
 
-export const currentPage = () => current;
-
 export const isShown = (key) => current === key;
 
 function mark(key) {

@@ -9,7 +9,6 @@ import { cell, fillKeyed, keyedTable, make, relayTime, setText, today } from '/d
 import { createSparkline, drawSparkline } from '/sparkline.js';
 
 let view = null;
-let latest = null;
 
 function card(title, className) {
   const root = make('section', 'card' + (className ? ' ' + className : ''));
@@ -139,7 +138,6 @@ function renderHealth(health) {
 
 export function renderOverview(data) {
   if (!view || !data) return;
-  latest = data;
   const day = today();
   fillKeyed(view.carriers, data.carriers || [], (c) => c.description,
     ['name', 'state', 'since', 'lastFrame', 'pages5m', 'pages1h', 'spark'],
@@ -159,5 +157,3 @@ export function renderOverview(data) {
   view.alarmsCard.classList.toggle('alarming', Number(data.alarms) > 0);
   renderHealth(data.health);
 }
-
-export const latestOverview = () => latest;
