@@ -3,7 +3,7 @@
 
 PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ xvfb xauth clang-format clang-tidy \
             mosquitto mosquitto-clients libmosquitto-dev libssl-dev qt6-httpserver-dev qt6-websockets-dev \
-            chromium chromium-driver python3-selenium openssl prometheus
+            chromium chromium-driver python3-selenium openssl prometheus libfaketime
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 # apt-get waits up to ten minutes for another package tool (an unattended

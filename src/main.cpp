@@ -37,9 +37,15 @@ const char* kInitUsage =
     "                                        web console's address and the password of its\n"
     "                                        account 'operator'\n";
 const char* kPasswdUsage =
-    "  ombrix passwd DIR [NAME]              set the web console password of NAME (default:\n"
+    "  ombrix passwd DIR [NAME] [--role viewer|operator]\n"
+    "                                        set the web console password of NAME (default:\n"
     "                                        operator) in DIR's Ombrixsys.mdb, read from\n"
-    "                                        standard input, or asked twice on a terminal\n";
+    "                                        standard input, or asked twice on a terminal;\n"
+    "                                        --role makes the account a viewer (sees all,\n"
+    "                                        gives no command) or an operator; a new account\n"
+    "                                        is an operator, one that exists keeps its role\n"
+    "                                        unless --role is given; a role takes effect at\n"
+    "                                        the account's next login\n";
 const char* kOtherUsage =
     "  ombrix --version                      print the version\n"
     "  ombrix --help                         print this text\n"
@@ -77,6 +83,9 @@ struct Arguments {
     bool passwd = false;
     QString folder;
     QString name = config::kDefaultOperatorName;
+    bool nameGiven = false;
+    std::optional<config::OperatorRole> role; // passwd --role
+    bool roleGiven = false;
     QString error;
 };
 
@@ -104,6 +113,19 @@ void ReadFolder(const QStringList& args, qsizetype& i, Arguments& parsed) {
     }
 }
 
+// The role after --role; the index moves onto it.
+void ReadRole(const QStringList& args, qsizetype& i, Arguments& parsed) {
+    parsed.roleGiven = true;
+    if (i + 1 >= args.size()) {
+        parsed.error = QStringLiteral("--role needs viewer or operator");
+        return;
+    }
+    const QString& word = args[++i];
+    parsed.role = config::RoleFromWord(word);
+    if (!parsed.role)
+        parsed.error = QStringLiteral("--role is viewer or operator, not \"%1\"").arg(word);
+}
+
 Arguments Parse(const QStringList& args) {
     Arguments parsed;
     bool workdir = false;
@@ -128,14 +150,20 @@ Arguments Parse(const QStringList& args) {
             parsed.passwd = true;
             parsed.command = Command::Passwd;
             ReadFolder(args, i, parsed);
-            if (!parsed.help && i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-')))
-                parsed.name = args[++i];
+        } else if (arg == QLatin1String("--role")) {
+            ReadRole(args, i, parsed);
+        } else if (parsed.passwd && !parsed.help && !parsed.nameGiven &&
+                   !arg.startsWith(QLatin1Char('-'))) {
+            parsed.name = arg;
+            parsed.nameGiven = true;
         } else {
             parsed.error = QStringLiteral("unknown argument: ") + arg;
         }
     }
     if (parsed.demo && !parsed.init)
         parsed.error = QStringLiteral("--demo belongs to init");
+    if (parsed.roleGiven && !parsed.passwd)
+        parsed.error = QStringLiteral("--role belongs to passwd");
     if (workdir && (parsed.init || parsed.passwd))
         parsed.error = QStringLiteral("--workdir does not go with init or passwd");
     return parsed;
@@ -209,10 +237,17 @@ int Passwd(int argc, char** argv, const Arguments& args) {
     if (reason.isEmpty())
         reason = config::PasswordProblem(password);
     if (reason.isEmpty())
-        reason = config::SetPasswordInWorkFolder(args.folder, args.name, password, NowText());
+        reason =
+            config::SetPasswordInWorkFolder(args.folder, args.name, password, NowText(), args.role);
     if (!reason.isEmpty())
         return Fail("passwd", reason);
-    std::printf("Password set for %s\n", args.name.toLocal8Bit().constData());
+    // A session that is open keeps the role it logged in with.
+    if (args.role)
+        std::printf("Password set for %s; role %s from its next login\n",
+                    args.name.toLocal8Bit().constData(),
+                    config::RoleWord(*args.role).toLocal8Bit().constData());
+    else
+        std::printf("Password set for %s\n", args.name.toLocal8Bit().constData());
     return 0;
 }
 
@@ -279,7 +314,7 @@ int Run(QCoreApplication& app, const Arguments& args, bool withWindow,
     if (!withWindow)
         SayWhereItRuns(system);
     web::RelayConsoleHost consoleHost(system.window, system.events, system.clock, system.logs,
-                                      system.db, system.workDir, system.alarms);
+                                      system.db, system.workDir, system.alarms, system.delayedDb);
     consoleHost.ShowOverview([&system] { return system.monitor.OverviewJson(); });
     const std::unique_ptr<web::WebConsole> console = StartWebConsole(consoleHost);
     system.StartTimers();

@@ -47,7 +47,7 @@ QString FolderProblem(const QString& folder) {
 }
 
 QString SetPasswordInWorkFolder(const QString& folder, const QString& name, const QString& password,
-                                const QString& createdText) {
+                                const QString& createdText, std::optional<OperatorRole> role) {
     QString problem = FolderProblem(folder);
     if (!problem.isEmpty())
         return problem;
@@ -55,7 +55,7 @@ QString SetPasswordInWorkFolder(const QString& folder, const QString& name, cons
         platform::Connection connection;
         OpenSystemFile(connection, folder, platform::kModeReadWrite);
         UpgradeSchema(connection, DatabaseKind::System);
-        SetOperatorPassword(connection, name, password, createdText);
+        SetOperatorPassword(connection, name, password, createdText, role);
     } catch (const platform::Error& error) {
         return error.text();
     }

@@ -36,6 +36,17 @@ void Run(QSqlQuery& query) {
 
 } // namespace
 
+QString RoleWord(OperatorRole role) {
+    return role == OperatorRole::Viewer ? QStringLiteral("viewer") : QStringLiteral("operator");
+}
+
+std::optional<OperatorRole> RoleFromWord(const QString& word) {
+    for (const OperatorRole role : {OperatorRole::Operator, OperatorRole::Viewer})
+        if (word.trimmed().compare(RoleWord(role), Qt::CaseInsensitive) == 0)
+            return role;
+    return std::nullopt;
+}
+
 QString OperatorNameProblem(const QString& name) {
     const bool control = std::any_of(
         name.begin(), name.end(), [](QChar ch) { return ch.category() == QChar::Other_Control; });
@@ -55,17 +66,35 @@ QString PasswordProblem(const QString& password) {
 }
 
 void SetOperatorPassword(const platform::Connection& c, const QString& name,
-                         const QString& password, const QString& createdText) {
+                         const QString& password, const QString& createdText,
+                         std::optional<OperatorRole> role) {
     for (const QString& problem : {OperatorNameProblem(name), PasswordProblem(password)})
         if (!problem.isEmpty())
             throw platform::Error(problem);
+    // Without a role the bound value is null: a new row takes the column's
+    // default (operator), a row that is there keeps its own.
     QSqlQuery query = Prepared(
-        c, QStringLiteral("INSERT INTO Operators (Name, PasswordHash, Created) VALUES (?, ?, ?) "
-                          "ON CONFLICT (Name) DO UPDATE SET PasswordHash = excluded.PasswordHash"));
+        c, QStringLiteral("INSERT INTO Operators (Name, PasswordHash, Created, Role) "
+                          "VALUES (?, ?, ?, coalesce(?, 'operator')) "
+                          "ON CONFLICT (Name) DO UPDATE SET PasswordHash = excluded.PasswordHash, "
+                          "Role = coalesce(?, Role)"));
+    const QVariant roleValue =
+        role ? QVariant(RoleWord(*role)) : QVariant(QMetaType::fromType<QString>());
     query.addBindValue(name);
     query.addBindValue(HashPassword(password));
     query.addBindValue(createdText);
+    query.addBindValue(roleValue);
+    query.addBindValue(roleValue);
     Run(query);
+}
+
+OperatorRole OperatorRoleOf(const platform::Connection& c, const QString& name) {
+    QSqlQuery query = Prepared(c, QStringLiteral("SELECT Role FROM Operators WHERE Name = ?"));
+    query.addBindValue(name);
+    Run(query);
+    if (!query.next())
+        return OperatorRole::Viewer;
+    return RoleFromWord(query.value(0).toString()).value_or(OperatorRole::Viewer);
 }
 
 QString OperatorPasswordHash(const platform::Connection& c, const QString& name) {

@@ -41,6 +41,8 @@ public:
     QString Version() const { return QStringLiteral("1.02.02"); }
     QString FileName() const { return fileName_; }
     QString FileFullPath() const { return logFolder_ + QLatin1Char('/') + fileName_; }
+    // The LOGS folder on the disk, "" until the log is connected to one.
+    QString DiskFolder() const { return folderValid_ ? disk(logFolder_) : QString(); }
     void SetFileName(const QString& name);
     bool Enabled() const { return enabled_; }
     void SetEnabled(bool value);

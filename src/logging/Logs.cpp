@@ -273,6 +273,12 @@ void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
     }
 }
 
+logfiles::LogPlace Logs::Place() const {
+    const QString folder = gSystemLog.DiskFolder();
+    return {folder, folder.isEmpty() ? QString() : folder + QStringLiteral("/BACKUP"),
+            gSystemLog.FileName()};
+}
+
 void Logs::LogError(const QByteArray& msg) {
     writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), msg);
     writeSystemLine("Error", msg);

@@ -3,6 +3,7 @@
 #include "config/CoreEvents.h"
 #include "config/HealthCheck.h"
 #include "logging/LogClass.h"
+#include "logging/LogFiles.h"
 #include "platform/MetricsText.h"
 #include "platform/Time.h"
 
@@ -47,6 +48,11 @@ public:
     // a log loses its lines.
     void WriteMetrics(platform::MetricsText& text) const override;
     void AppendChecks(QList<health::Check>& checks) const override;
+
+    // Where the log files and their back-ups are now, for a reader of them.
+    logfiles::LogPlace Place() const;
+    // How the lines write the date and time.
+    const platform::DateTimeText& Texts() const { return time_.texts(); }
 
     void LogError(const QByteArray& msg);
     void LogInput(const QByteArray& msg);

@@ -55,8 +55,9 @@ Headers AllHeaders(const HttpReply& reply) {
     headers << reply.headers;
     if (!reply.contentType.isEmpty())
         headers << qMakePair(QByteArrayLiteral("Content-Type"), reply.contentType);
-    headers << qMakePair(QByteArrayLiteral("Content-Length"),
-                         QByteArray::number(reply.body.size()));
+    headers << qMakePair(
+        QByteArrayLiteral("Content-Length"),
+        QByteArray::number(reply.file.isEmpty() ? reply.body.size() : reply.fileBytes));
     return headers;
 }
 

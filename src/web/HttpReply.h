@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPair>
+#include <QString>
 #include <QtHttpServer/QHttpServerResponder>
 
 namespace web {
@@ -22,6 +23,10 @@ struct HttpReply {
     // The last answer on its connection: sent with "Connection: close", then
     // the connection is closed.
     bool close = false;
+    // The body is this file's first fileBytes bytes, sent after the head as
+    // the connection drains (see FileStream); `body` is then empty.
+    QString file;
+    qint64 fileBytes = 0;
 
     static HttpReply Json(Status status, const QByteArray& json);
     static HttpReply Error(Status status, const QString& reason);

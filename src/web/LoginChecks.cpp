@@ -1,23 +1,13 @@
 #include "web/LoginChecks.h"
 
 #include "config/Operators.h"
+#include "web/LowPriority.h"
 
 #include <QFutureWatcher>
 #include <QPromise>
 #include <memory>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace web {
-
-namespace {
-
-// On Linux a thread is a task of its own: this lowers the calling thread only.
-void LowerThisThread() {
-    (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), LoginChecks::kNice);
-}
-
-} // namespace
 
 LoginChecks::LoginChecks(QObject* parent) : QObject(parent) {
     pool_.setMaxThreadCount(kThreads);
@@ -42,7 +32,7 @@ bool LoginChecks::Start(const QString& stored, const QString& password,
     promise->start();
     watcher->setFuture(promise->future());
     pool_.start([promise, stored, password] {
-        LowerThisThread();
+        LowerThisThread(kNice);
         promise->addResult(config::OperatorPasswordMatches(password, stored));
         promise->finish();
     });

@@ -5,6 +5,7 @@
 #include "logging/Logs.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
+#include "relay/adoDelayed.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -33,6 +34,28 @@ QString RelayConsoleHost::OperatorHash(const QString& name) {
             QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
         return {}; // matches no password
     }
+}
+
+config::OperatorRole RelayConsoleHost::RoleOf(const QString& name) {
+    try {
+        return config::OperatorRoleOf(db_.gSysConnection, name);
+    } catch (const platform::Error& error) {
+        logs_.LogError(
+            QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
+        return config::OperatorRole::Viewer; // a doubt grants no command
+    }
+}
+
+relay::DelayedPage RelayConsoleHost::ReadDelayed(const relay::DelayedPageQuery& query) {
+    return relay::ReadDelayedPage(store_, query);
+}
+
+logfiles::LogPlace RelayConsoleHost::LogPlace() {
+    return logs_.Place();
+}
+
+const platform::DateTimeText& RelayConsoleHost::Texts() const {
+    return logs_.Texts();
 }
 
 WebConsoleSettings RelayConsoleHost::Settings() {

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class adoDelayed;
 class adoQuorlan;
 class Logs;
 
@@ -18,9 +19,10 @@ namespace web {
 class RelayConsoleHost final : public WebConsoleHost {
 public:
     RelayConsoleHost(frmQuorlan& window, app::WindowEvents& events, const platform::Clock& clock,
-                     Logs& logs, adoQuorlan& db, const QString& workDir, AlarmBook& alarms)
+                     Logs& logs, adoQuorlan& db, const QString& workDir, AlarmBook& alarms,
+                     adoDelayed& store)
         : window_(window), events_(events), clock_(clock), logs_(logs), db_(db), workDir_(workDir),
-          alarms_(alarms) {}
+          alarms_(alarms), store_(store) {}
 
     frmQuorlan& Window() override { return window_; }
     app::WindowEvents& Events() override { return events_; }
@@ -28,6 +30,10 @@ public:
     void LogSystem(const QString& line) override;
     QString OperatorHash(const QString& name) override;
     AlarmBook& Alarms() override { return alarms_; }
+    config::OperatorRole RoleOf(const QString& name) override;
+    relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) override;
+    logfiles::LogPlace LogPlace() override;
+    const platform::DateTimeText& Texts() const override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();
@@ -46,6 +52,7 @@ private:
     const QString& workDir_; // start-up may change it
     AlarmBook& alarms_;
     std::function<QJsonObject()> overview_;
+    adoDelayed& store_;
 };
 
 } // namespace web

@@ -16,11 +16,11 @@ QString NewToken() {
 
 } // namespace
 
-QString Sessions::Open(const QString& name, const QDateTime& now) {
+QString Sessions::Open(const QString& name, config::OperatorRole role, const QDateTime& now) {
     // Sessions left to expire are dropped here, so they never pile up.
     sessions_.removeIf([&](const auto& it) { return it->lastUsed.secsTo(now) >= kIdleSecs; });
     QString token = NewToken();
-    sessions_.insert(token, {name, now});
+    sessions_.insert(token, {name, now, role});
     return token;
 }
 
@@ -41,6 +41,11 @@ QString Sessions::Alive(const QString& token, const QDateTime& now) const {
     if (it == sessions_.constEnd() || it->lastUsed.secsTo(now) >= kIdleSecs)
         return {};
     return it->name;
+}
+
+config::OperatorRole Sessions::Role(const QString& token) const {
+    const auto it = sessions_.constFind(token);
+    return it == sessions_.constEnd() ? config::OperatorRole::Viewer : it->role;
 }
 
 void Sessions::Close(const QString& token) {

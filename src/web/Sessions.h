@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/Operators.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -8,25 +10,29 @@
 namespace web {
 
 // Who is logged in: each session is a random token in a cookie, ended by
-// logging out or by being idle too long.
+// logging out or by being idle too long. A session keeps the role its
+// account had at login: a role changed meanwhile counts from the next login.
 class Sessions {
 public:
     static constexpr qint64 kIdleSecs = qint64(12) * 60 * 60;
     static constexpr int kTokenBytes = 32;
 
-    // A new session for NAME; returns its token.
-    QString Open(const QString& name, const QDateTime& now);
+    // A new session for NAME with ROLE; returns its token.
+    QString Open(const QString& name, config::OperatorRole role, const QDateTime& now);
     // The operator of a live session, or "" (an expired one is dropped).
     // Using a session keeps it alive.
     QString Use(const QString& token, const QDateTime& now);
     // The operator of a live session, or "", leaving its idle time as it is.
     QString Alive(const QString& token, const QDateTime& now) const;
+    // The role of a session; a viewer's for a token that is no session.
+    config::OperatorRole Role(const QString& token) const;
     void Close(const QString& token);
 
 private:
     struct Session {
         QString name;
         QDateTime lastUsed;
+        config::OperatorRole role = config::OperatorRole::Viewer;
     };
     QHash<QString, Session> sessions_;
 };

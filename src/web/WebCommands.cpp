@@ -162,11 +162,13 @@ CommandResult DoubleClick(frmQuorlan& window, const QString& name) {
     return {};
 }
 
-CommandResult Tab(frmQuorlan& window, const QJsonValue& tab) {
-    if (!IsWholeNumber(tab) || tab.toInteger() < 0 || tab.toInteger() >= window.TabCaptions.size())
-        return BadRequest(QStringLiteral("no tab %1").arg(tab.toVariant().toString()));
-    window.SSTab1_Click(int(tab.toInteger()));
-    return {};
+// Each browser shows the tab it chose: a tab is no command any more, so one
+// viewer's choice moves neither the window nor the other viewers, and the
+// window's own tab control alone runs SSTab1_Click.
+CommandResult Tab() {
+    CommandResult refused = BadRequest(QStringLiteral("each browser chooses its own tab"));
+    refused.logged = false;
+    return refused;
 }
 
 // A grid edit changes the recordset the window's grid shows; Commit writes it.
@@ -225,7 +227,7 @@ CommandResult Dispatch(frmQuorlan& window, const QJsonObject& command, QJsonObje
     if (text("dblclick").isString())
         return DoubleClick(window, text("dblclick").toString());
     if (command.contains(QStringLiteral("tab")))
-        return Tab(window, text("tab"));
+        return Tab();
     return BadRequest(QStringLiteral("unknown command"));
 }
 

@@ -3,15 +3,19 @@
 #include "web/AlarmsApi.h"
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
+#include "web/FileStream.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
+#include "web/RecordsApi.h"
 #include "web/RequestChecks.h"
 #include "web/WebCommands.h"
 #include "web/WindowJson.h"
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -21,6 +25,7 @@
 #include <QWebSocket>
 #include <QtHttpServer/QHttpServerRequest>
 #include <algorithm>
+#include <optional>
 
 namespace web {
 
@@ -40,6 +45,22 @@ HttpReply Asset(const QString& name, const QByteArray& type) {
     reply.contentType = type;
     reply.body = Resource(name);
     return reply;
+}
+
+// The page's scripts and style sheets, each a file of the console's
+// resources named in lower case: "/overview.js" is ":/web/overview.js".
+// Nothing else (login.html, a path with a folder) is served this way.
+std::optional<HttpReply> PageAsset(const QString& path) {
+    static const QRegularExpression kPageAsset(QStringLiteral("^/([a-z][a-z-]*)\\.(js|css)$"));
+    const QRegularExpressionMatch match = kPageAsset.match(path);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString name = path.mid(1);
+    if (!QFile::exists(QStringLiteral(":/web/") + name))
+        return std::nullopt;
+    return Asset(name, match.captured(2) == QLatin1String("js")
+                           ? QByteArrayLiteral("text/javascript; charset=utf-8")
+                           : QByteArrayLiteral("text/css; charset=utf-8"));
 }
 
 // The login page, with a reason shown when there is one. The reasons are
@@ -89,6 +110,9 @@ WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObjec
           [this](const QString& token) { return !sessions_.Alive(token, host_.Now()).isEmpty(); },
           ModelFeed::OverviewSource{[this] { return host_.Overview(); },
                                     [this] { return host_.Now(); }})) {
+    records_ = std::make_unique<RecordsApi>(
+        host, [this] { return ++lastLater_; },
+        [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
     tick_.setInterval(kTickMs);
@@ -165,12 +189,13 @@ QString WebConsole::Url() const {
 
 bool WebConsole::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     // Requests that came after a closing answer are not answered.
-    if (socket->state() != QAbstractSocket::ConnectedState)
+    if (socket->state() != QAbstractSocket::ConnectedState || FileStream::Sending(socket))
         return true;
     Caller caller;
     caller.address = request.remoteAddress().toString();
     caller.token = CookieValue(request.headers(), kCookie);
     caller.name = sessions_.Use(caller.token, host_.Now());
+    caller.role = sessions_.Role(caller.token);
     connections_->Taken(socket);
     if (IsUpgrade(request))
         return takeUpgrade(request, caller, socket);
@@ -191,6 +216,13 @@ void WebConsole::respond(QHttpServerResponder& responder, QTcpSocket* socket,
                          const HttpReply& reply) {
     Send(responder, reply);
     connections_->Answered(socket);
+    if (!reply.file.isEmpty()) {
+        // Each piece the browser takes counts as an answer: a download goes
+        // on while the browser reads, and one that stops reading times out.
+        FileStream::Start(socket, reply.file, reply.fileBytes,
+                          [this, socket] { connections_->Answered(socket); });
+        return;
+    }
     if (reply.close)
         socket->disconnectFromHost();
 }
@@ -215,17 +247,30 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
     const bool get = request.method() == Method::Get;
     if (path == QLatin1String("/") && get)
         return page(caller);
-    if (path == QLatin1String("/console.js") && get)
-        return Asset(QStringLiteral("console.js"), "text/javascript; charset=utf-8");
-    if (path == QLatin1String("/console.css") && get)
-        return Asset(QStringLiteral("console.css"), "text/css; charset=utf-8");
+    if (get)
+        if (std::optional<HttpReply> asset = PageAsset(path))
+            return *asset;
     if (path == QLatin1String("/login") && post)
         return login(request, caller);
     if (path == QLatin1String("/logout") && post)
         return logout(caller);
-    const bool api = path.startsWith(QLatin1String("/api/")) || path == QLatin1String("/ws");
-    if (api && caller.name.isEmpty())
+    if (path.startsWith(QLatin1String("/api/")) || path == QLatin1String("/ws"))
+        return apiAnswer(request, caller);
+    return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
+}
+
+// What a logged-in session may ask.
+HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller& caller) {
+    if (caller.name.isEmpty())
         return HttpReply::Error(Status::Unauthorized, QStringLiteral("log in first"));
+    const QString path = request.url().path();
+    const bool get = request.method() == Method::Get;
+    const bool post = request.method() == Method::Post;
+    // One check for every command, those to come too: a viewer's account
+    // reads and never acts. Its refusal writes nothing, not even a log line.
+    if (post && caller.role != config::OperatorRole::Operator &&
+        path.startsWith(QLatin1String("/api/")))
+        return HttpReply::Error(Status::Forbidden, QStringLiteral("read-only account"));
     if (path == QLatin1String("/api/window") && get)
         return HttpReply::Json(
             Status::Ok, QJsonDocument(WindowJson(host_.Window())).toJson(QJsonDocument::Compact));
@@ -238,6 +283,12 @@ HttpReply WebConsole::answer(const QHttpServerRequest& request, const Caller& ca
     if (path == QLatin1String("/api/overview") && get)
         return HttpReply::Json(Status::Ok,
                                QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
+    if (path == QLatin1String("/api/session") && get)
+        return session(caller);
+    if (get) {
+        if (std::optional<HttpReply> reply = records_->Get(request.url()))
+            return *reply;
+    }
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
 }
 
@@ -264,7 +315,7 @@ HttpReply WebConsole::login(const QHttpServerRequest& request, const Caller& cal
     }
     if (checks_.InFlight() >= LoginChecks::kMaxInFlight)
         return RefusedLogin(Status::TooManyRequests, "Too many logins at once; try again shortly");
-    const quint64 id = ++lastLogin_;
+    const quint64 id = ++lastLater_;
     checks_.Start(host_.OperatorHash(name), password,
                   [this, id, name, address = caller.address](bool matches) {
                       loginChecked(id, name, address, matches);
@@ -283,7 +334,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
         return;
     }
     guard_.Succeeded(address, name);
-    const QString token = sessions_.Open(name, now);
+    const QString token = sessions_.Open(name, host_.RoleOf(name), now);
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, address));
     HttpReply reply = HttpReply::SeeOther("/");
     QByteArray cookie = kCookie.toLatin1() + '=' + token.toLatin1() +
@@ -296,7 +347,7 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
 
 void WebConsole::answerLater(quint64 id, const HttpReply& reply) {
     for (PendingReply& pending : pending_)
-        if (pending.login == id)
+        if (pending.later == id)
             pending.reply = reply;
     sendWaitingReplies();
 }
@@ -338,8 +389,18 @@ HttpReply WebConsole::logout(const Caller& caller) {
     return reply;
 }
 
+// Who the page is logged in as, so that it offers a viewer no commands:
+// {"name": "operator", "role": "operator" or "viewer"}.
+HttpReply WebConsole::session(const Caller& caller) const {
+    const QJsonObject json{{QStringLiteral("name"), caller.name},
+                           {QStringLiteral("role"), config::RoleWord(caller.role)}};
+    return HttpReply::Json(Status::Ok, QJsonDocument(json).toJson(QJsonDocument::Compact));
+}
+
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
     const CommandResult result = RunCommand(host_.Window(), request.body());
+    if (!result.logged)
+        return HttpReply::Error(static_cast<Status>(result.status), result.error);
     if (result.status != int(Status::Ok)) {
         // A refusal is logged like a command that ran, so the log shows
         // every remote attempt to act on the relay and why it was turned away.

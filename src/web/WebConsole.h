@@ -21,6 +21,7 @@ namespace web {
 
 class ConsoleConnections;
 class ModelFeed;
+class RecordsApi;
 
 // The web console: a second view of the window model for operators of the
 // headless service, over HTTP(S) and a WebSocket, on the relay's own event
@@ -56,20 +57,22 @@ private:
     struct Caller {
         QString address;
         QString token;
-        QString name; // "" without a live session
+        QString name;                                             // "" without a live session
+        config::OperatorRole role = config::OperatorRole::Viewer; // the session's
     };
 
-    // A login's answer waits for its password check, and the answers to
-    // requests that came after it on its connection wait for it; the caller
-    // may be gone by then.
+    // A login's answer waits for its password check (a log search's for the
+    // search), and the answers to requests that came after it on its
+    // connection wait for it; the caller may be gone by then.
     struct PendingReply {
         QPointer<QTcpSocket> socket;
         QHttpServerResponder responder;
-        quint64 login = 0;
+        quint64 later = 0;
         std::optional<HttpReply> reply;
     };
 
     HttpReply answer(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply apiAnswer(const QHttpServerRequest& request, const Caller& caller);
     void respond(QHttpServerResponder& responder, QTcpSocket* socket, const HttpReply& reply);
     HttpReply page(const Caller& caller) const;
     HttpReply login(const QHttpServerRequest& request, const Caller& caller);
@@ -79,6 +82,7 @@ private:
     void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply session(const Caller& caller) const;
     // A WebSocket upgrade goes ahead only for a live session from this
     // console's own page; anything else is answered with its refusal.
     bool takeUpgrade(const QHttpServerRequest& request, const Caller& caller, QTcpSocket* socket);
@@ -97,7 +101,8 @@ private:
     QHash<QTcpSocket*, HttpReply> refusals_; // upgrades refused, to be answered
     LoginChecks checks_;
     std::list<PendingReply> pending_; // in the order the requests came
-    quint64 lastLogin_ = 0;
+    quint64 lastLater_ = 0;           // the number of the last answer given later
+    std::unique_ptr<RecordsApi> records_;
     qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;

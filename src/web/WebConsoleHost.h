@@ -1,5 +1,9 @@
 #pragma once
 
+#include "config/Operators.h"
+#include "logging/LogFiles.h"
+#include "relay/DelayedPage.h"
+
 #include <QDateTime>
 #include <QJsonObject>
 #include <QString>
@@ -7,6 +11,10 @@
 
 class AlarmBook;
 class frmQuorlan;
+
+namespace platform {
+class DateTimeText;
+}
 
 namespace app {
 class WindowEvents;
@@ -43,6 +51,15 @@ public:
     // The overview (GET /api/overview, and "overview" over the WebSocket):
     // carriers, outputs, brokers, the store, the active alarms and the health.
     virtual QJsonObject Overview() = 0;
+    // NAME's role, read once at login (a quick table lookup); a viewer's when
+    // it cannot be read.
+    virtual config::OperatorRole RoleOf(const QString& name) = 0;
+    // A page of the delayed store, read through its indexes. Raises
+    // platform::Error when the store cannot be read.
+    virtual relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) = 0;
+    // Where the log files are now, and how their lines write the time.
+    virtual logfiles::LogPlace LogPlace() = 0;
+    virtual const platform::DateTimeText& Texts() const = 0;
 };
 
 } // namespace web

@@ -75,6 +75,19 @@ QStringList Settings(const QString& folder, const QString& key) {
     return values;
 }
 
+// The Role column of NAME's row in FOLDER's Operators table; "" without a row.
+QString StoredRole(const QString& folder, const QString& name) {
+    platform::Connection connection;
+    connection.ConnectionString = QStringLiteral("Data Source=.\\Ombrixsys.mdb");
+    connection.BaseFolder = folder;
+    connection.Open();
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral("SELECT Role FROM Operators WHERE Name = ?"));
+    query.addBindValue(name);
+    query.exec();
+    return query.next() ? query.value(0).toString() : QString();
+}
+
 const QString kInitHint =
     QStringLiteral("No working folder here: create one with 'ombrix init DIR' (see README)\n");
 
@@ -94,7 +107,7 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains(QStringLiteral("--workdir")));
         QVERIFY(help.out.contains(QStringLiteral("init DIR [--demo]")));
-        QVERIFY(help.out.contains(QStringLiteral("passwd DIR [NAME]")));
+        QVERIFY(help.out.contains(QStringLiteral("passwd DIR [NAME] [--role viewer|operator]")));
         const Result bad = Run({QStringLiteral("--bogus")});
         QVERIFY(bad.exitCode != 0);
         QVERIFY(bad.err.contains(QStringLiteral("--bogus")));
@@ -223,6 +236,83 @@ private slots:
         QVERIFY(LetsIn(folder, QStringLiteral("night shift"), QStringLiteral("another one")));
         QVERIFY(!LetsIn(folder, QStringLiteral("night shift"), QStringLiteral("new secret")));
         QVERIFY(LetsIn(folder, QStringLiteral("operator"), QStringLiteral("new secret")));
+    }
+
+    // --role makes an account a viewer or an operator; without it a new
+    // account is an operator and one that exists keeps its role.
+    void passwdSetsTheRoleOnlyWhenGiven() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        QCOMPARE(Run({QStringLiteral("init"), folder}).exitCode, 0);
+        QCOMPARE(StoredRole(folder, QStringLiteral("operator")), QStringLiteral("operator"));
+        const QString wall = QStringLiteral("wall board");
+
+        const Result viewer = Run({QStringLiteral("passwd"), folder, wall, QStringLiteral("--role"),
+                                   QStringLiteral("viewer")},
+                                  "on the wall\n");
+        QCOMPARE(viewer.exitCode, 0);
+        QCOMPARE(viewer.out,
+                 QStringLiteral("Password set for wall board; role viewer from its next "
+                                "login\n"));
+        QCOMPARE(StoredRole(folder, wall), QStringLiteral("viewer"));
+        QVERIFY(LetsIn(folder, wall, QStringLiteral("on the wall")));
+
+        // A new password keeps the role.
+        QCOMPARE(Run({QStringLiteral("passwd"), folder, wall}, "new wall\n").exitCode, 0);
+        QCOMPARE(StoredRole(folder, wall), QStringLiteral("viewer"));
+        QVERIFY(LetsIn(folder, wall, QStringLiteral("new wall")));
+
+        // The option may come before the name, and the default account takes one too.
+        QCOMPARE(Run({QStringLiteral("passwd"), folder, QStringLiteral("--role"),
+                      QStringLiteral("operator"), wall},
+                     "again\n")
+                     .exitCode,
+                 0);
+        QCOMPARE(StoredRole(folder, wall), QStringLiteral("operator"));
+        QCOMPARE(Run({QStringLiteral("passwd"), folder, QStringLiteral("--role"),
+                      QStringLiteral("viewer")},
+                     "x\n")
+                     .exitCode,
+                 0);
+        QCOMPARE(StoredRole(folder, QStringLiteral("operator")), QStringLiteral("viewer"));
+
+        // A new account without --role is an operator.
+        QCOMPARE(Run({QStringLiteral("passwd"), folder, QStringLiteral("night")}, "n\n").exitCode,
+                 0);
+        QCOMPARE(StoredRole(folder, QStringLiteral("night")), QStringLiteral("operator"));
+    }
+
+    void passwdRefusesARoleItDoesNotKnow_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unknown role")
+            << QStringList{QStringLiteral("--role"), QStringLiteral("admin")}
+            << QStringLiteral("--role is viewer or operator, not \"admin\"");
+        QTest::newRow("empty role") << QStringList{QStringLiteral("--role"), QString()}
+                                    << QStringLiteral("--role is viewer or operator, not \"\"");
+        QTest::newRow("no role") << QStringList{QStringLiteral("--role")}
+                                 << QStringLiteral("--role needs viewer or operator");
+    }
+    void passwdRefusesARoleItDoesNotKnow() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("site"));
+        const QString password = PrintedPassword(Run({QStringLiteral("init"), folder}).out);
+        const Result r = Run(QStringList{QStringLiteral("passwd"), folder} + args, "changed\n");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("ombrix: ") + reason), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("--role viewer|operator")), qPrintable(r.err));
+        QCOMPARE(r.out, QString());
+        QVERIFY(LetsIn(folder, QStringLiteral("operator"), password));
+        QCOMPARE(StoredRole(folder, QStringLiteral("operator")), QStringLiteral("operator"));
+
+        const Result init = Run({QStringLiteral("init"), dir.filePath(QStringLiteral("other")),
+                                 QStringLiteral("--role"), QStringLiteral("viewer")});
+        QCOMPARE(init.exitCode, 2);
+        QVERIFY2(init.err.contains(QStringLiteral("--role belongs to passwd")),
+                 qPrintable(init.err));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("other"))));
     }
 
     // A site's folder from before the web console: passwd brings its file up to date.

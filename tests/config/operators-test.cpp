@@ -103,6 +103,37 @@ private slots:
                  (QList<QVariantList>{{QStringLiteral("operator"), QStringLiteral("now")}}));
     }
 
+    // An account is an operator unless made a viewer; a new password keeps
+    // the role, a role given changes it. A name or a role word the relay does
+    // not know gives no commands.
+    void theRoleIsKeptUnlessGiven() {
+        OpenFolder f;
+        using config::OperatorRole;
+        const QString wall = QStringLiteral("wall");
+        f.set(QStringLiteral("operator"), QStringLiteral("secret"));
+        QCOMPARE(config::OperatorRoleOf(f.connection, QStringLiteral("operator")),
+                 OperatorRole::Operator);
+        config::SetOperatorPassword(f.connection, wall, QStringLiteral("one"),
+                                    QStringLiteral("now"), OperatorRole::Viewer);
+        QCOMPARE(config::OperatorRoleOf(f.connection, wall), OperatorRole::Viewer);
+        f.set(wall, QStringLiteral("two"));
+        QCOMPARE(config::OperatorRoleOf(f.connection, wall), OperatorRole::Viewer);
+        QVERIFY(f.check(wall, QStringLiteral("two")));
+        config::SetOperatorPassword(f.connection, wall, QStringLiteral("three"),
+                                    QStringLiteral("later"), OperatorRole::Operator);
+        QCOMPARE(f.folder.rows(kSystemFile,
+                               QStringLiteral("SELECT Role, Created FROM Operators WHERE Name = ?"),
+                               {wall}),
+                 (QList<QVariantList>{{QStringLiteral("operator"), QStringLiteral("now")}}));
+
+        QCOMPARE(config::OperatorRoleOf(f.connection, QStringLiteral("nobody")),
+                 OperatorRole::Viewer);
+        f.folder.exec(kSystemFile, QStringLiteral("UPDATE Operators SET Role = 'admin'"));
+        QCOMPARE(config::OperatorRoleOf(f.connection, wall), OperatorRole::Viewer);
+        f.folder.exec(kSystemFile, QStringLiteral("UPDATE Operators SET Role = ' Operator '"));
+        QCOMPARE(config::OperatorRoleOf(f.connection, wall), OperatorRole::Operator);
+    }
+
     // Names and passwords are bound as values: quotes and SQL in them are text.
     void anyPrintableNameAndPasswordWork() {
         OpenFolder f;

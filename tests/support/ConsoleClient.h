@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QTest>
+#include <functional>
 #include <memory>
 
 class ConsoleClient {
@@ -24,7 +25,7 @@ public:
                                     QStringLiteral("15 Jan 2026 10:00:00"));
         host_ = std::make_unique<web::RelayConsoleHost>(system.window, system.events, system.clock,
                                                         system.logs, system.db, system.workDir,
-                                                        system.alarms);
+                                                        system.alarms, system.delayedDb);
         host_->ShowOverview([&system] { return system.monitor.OverviewJson(); });
         web::WebConsoleSettings settings = host_->Settings();
         settings.address = QStringLiteral("127.0.0.1");
@@ -36,14 +37,33 @@ public:
     }
 
     // Logs in once; false when the console refused.
-    bool login() {
-        const Answer answer =
-            exchange("POST", "/login",
-                     "name=" + kName.toUtf8() + "&password=" + QUrl::toPercentEncoding(kPassword),
-                     {"Content-Type: application/x-www-form-urlencoded"});
+    bool login() { return login(kName, kPassword); }
+    // Logs in to an account the test made; the requests that follow are its session's.
+    bool login(const QString& name, const QString& password) {
+        const Answer answer = exchange("POST", "/login",
+                                       "name=" + QUrl::toPercentEncoding(name) +
+                                           "&password=" + QUrl::toPercentEncoding(password),
+                                       {"Content-Type: application/x-www-form-urlencoded"});
         const QByteArray cookie = answer.header("Set-Cookie");
         cookie_ = "Cookie: " + cookie.left(cookie.indexOf(';'));
         return answer.status == 303 || answer.status == 200;
+    }
+    quint16 Port() const { return port_; }
+    // The console's tick, as its timer runs it.
+    void Tick() { console_->Tick(); }
+    // Runs before each request. The console takes a budget of new
+    // connections a second by the relay's clock, and each request here is a
+    // new connection: a test on the fake clock that sends many moves the
+    // clock on here.
+    std::function<void()> beforeRequest;
+    // The session's Cookie header, to come back to it after another login.
+    QByteArray session() const { return cookie_; }
+    void useSession(const QByteArray& cookie) { cookie_ = cookie; }
+
+    // Any request of the session, its answer as it came.
+    HttpAnswer get(const QByteArray& path) { return exchange("GET", path, {}, {cookie_}); }
+    HttpAnswer post(const QByteArray& path, const QByteArray& body) {
+        return exchange("POST", path, body, {cookie_, "Content-Type: application/json"});
     }
 
     QJsonObject window() { return exchange("GET", "/api/window", {}, {cookie_}).json(); }
@@ -61,8 +81,7 @@ public:
     // The answer's status and the refusal it gives, if any.
     int command(const QJsonObject& json, QString* error = nullptr) {
         const Answer answer =
-            exchange("POST", "/api/command", QJsonDocument(json).toJson(QJsonDocument::Compact),
-                     {cookie_, "Content-Type: application/json"});
+            post("/api/command", QJsonDocument(json).toJson(QJsonDocument::Compact));
         if (error)
             *error = answer.json().value(QStringLiteral("error")).toString();
         return answer.status;
@@ -74,6 +93,8 @@ private:
     // One exchange on a fresh connection; the relay's loop runs meanwhile.
     Answer exchange(const QByteArray& method, const QByteArray& path, const QByteArray& body,
                     const QList<QByteArray>& headers) {
+        if (beforeRequest)
+            beforeRequest();
         QTcpSocket socket;
         socket.connectToHost(QHostAddress::LocalHost, port_);
         QByteArray request = method + ' ' + path +
@@ -93,9 +114,12 @@ private:
         return answer;
     }
 
-    static constexpr int kWaitMs = 10000;
+public:
     inline static const QString kName = QStringLiteral("operator");
     inline static const QString kPassword = QStringLiteral("correct horse");
+
+private:
+    static constexpr int kWaitMs = 10000;
     quint16 port_;
     QByteArray cookie_;
     std::unique_ptr<web::RelayConsoleHost> host_;

@@ -2,54 +2,59 @@
 """The web console in a real browser.
 
 A relay runs headless on a new working folder, fed by a simulated carrier on
-loopback, with a plain client on its first output. Headless Chromium, driven by
-selenium, signs in to the console and works it as an operator would: it sees the
-carrier's pages arrive in the Outputs pane, sends a dummy message, edits and
-commits an Outputs row, and sees a client's markup shown as text. The test checks
-what the client receives and what the database holds, has Exit refused, logs out,
-and saves a screenshot of the Outputs tab.
+loopback, with a plain client on its first output, a second output whose client
+stays away, and a third, not active, with 500 packets stored for it. Headless
+Chromium, driven by selenium, signs in to the console and works it as an operator
+would: the overview counts the carrier's pages, an away client's repeated warnings
+are one alarm that it acknowledges, it sees the pages arrive in the Outputs pane,
+sends a dummy message, pages through the stored packets, edits and commits an
+Outputs row, and sees a client's markup shown as text. A second browser, signed in
+as a viewer, keeps its own tab and is refused a command. The test checks what the
+client receives, what the database and the System log hold, has Exit refused, logs
+out, stops the relay under the viewer's eyes, and saves screenshots of the Outputs
+tab, the overview and the alarm list.
+
+The relay's clock is moved forward (libfaketime) so that its once-a-minute
+heartbeat warnings repeat within seconds.
 
 Usage: browser-test.py --ombrix BIN --sim BIN --first-port N --screenshot PNG
-Needs Debian's chromium, chromium-driver and python3-selenium (make deps).
+(overview.png and alarms.png are written beside PNG)
+Needs Debian's chromium, chromium-driver, python3-selenium and libfaketime (make deps).
 """
 
 import argparse
 import os
 import shutil
-import signal
-import socket
 import sqlite3
-import subprocess
 import sys
 import tempfile
-import threading
 import time
 
+sys.dont_write_bytecode = True  # the test's own modules leave no cache in the source tree
+import operator_pages  # noqa: E402
+from browser_support import (  # noqa: E402
+    START_LIMIT,
+    Client,
+    Console,
+    Failure,
+    PAGE_TEXT,
+    Processes,
+    RelayClock,
+    closed,
+    connect_or_none,
+    open_alert,
+    print_browser_log,
+    run,
+    start_browser,
+    wait_for,
+)
+
 PASSWORD = "Browser-test-passw0rd"
+VIEWER_PASSWORD = "Viewer-test-passw0rd"
 WRONG_PASSWORD = "not-the-password"
 PAGE_COUNT = 400
-PAGE_TEXT = "Browser test page %03d"
 MARKUP = "<img src=x onerror=alert(1)>"
 PAGE_DELAY_LIMIT = 2.0  # seconds from a client's receipt of a page to the pane
-START_LIMIT = 20.0  # seconds for the relay to listen and connect (its upkeep runs every 5)
-STEP_LIMIT = 5.0  # seconds for one step of the operator's to show
-CHROMEDRIVER = "/usr/bin/chromedriver"
-
-
-class Failure(Exception):
-    pass
-
-
-def wait_for(what, check, limit=STEP_LIMIT, every=0.05):
-    """Returns check()'s first true value within `limit` seconds; fails naming `what`."""
-    deadline = time.monotonic() + limit
-    while True:
-        value = check()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Failure("%s: not within %.1f s" % (what, limit))
-        time.sleep(every)
 
 
 def parse_args():
@@ -68,64 +73,7 @@ class Ports:
         self.output2 = first + 2
         self.output2_moved = first + 3
         self.console = first + 4
-
-
-class Client:
-    """A plain TCP client on an output port, keeping every byte it receives."""
-
-    def __init__(self, port):
-        self.sock = wait_for(
-            "the relay listening on output port %d" % port,
-            lambda: connect_or_none(port),
-            START_LIMIT,
-            0.2,
-        )
-        self.received = b""
-        self.pages = []  # (time received, page text)
-        self.lock = threading.Lock()
-        self.thread = threading.Thread(target=self.read, daemon=True)
-        self.thread.start()
-
-    def read(self):
-        while True:
-            try:
-                chunk = self.sock.recv(65536)
-            except OSError:
-                return
-            if not chunk:
-                return
-            now = time.monotonic()
-            with self.lock:
-                self.received += chunk
-                for packet in chunk.split(b"\x03"):
-                    at = packet.find(b"Browser test page ")
-                    if at >= 0 and len(packet) >= at + len(PAGE_TEXT % 0):
-                        self.pages.append((now, packet[at : at + len(PAGE_TEXT % 0)].decode()))
-
-    def count(self, text):
-        with self.lock:
-            return self.received.count(text)
-
-    def pages_after(self, moment):
-        with self.lock:
-            return [page for page in self.pages if page[0] > moment]
-
-    def send(self, data):
-        self.sock.sendall(data)
-
-    def close(self):
-        try:
-            self.sock.shutdown(socket.SHUT_RDWR)
-        except OSError:
-            pass  # already closed by the relay
-        self.sock.close()
-
-
-def connect_or_none(port):
-    try:
-        return socket.create_connection(("127.0.0.1", port), timeout=1)
-    except OSError:
-        return None
+        self.output3 = first + 5
 
 
 def make_work_folder(args, folder, ports):
@@ -139,13 +87,20 @@ def make_work_folder(args, folder, ports):
             "INSERT INTO Telstra (Description, Port, Active) VALUES ('Loopback carrier', ?, 'Y')",
             (str(ports.carrier),),
         )
-        for name, port in (("Client A", ports.output1), ("Client B", ports.output2)):
+        for name, port, active in (
+            ("Client A", ports.output1, "Y"),
+            ("Client B", ports.output2, "Y"),
+            (operator_pages.STORED_FOR, ports.output3, "N"),
+        ):
             db.execute(
                 "INSERT INTO Outputs (Description, Port, Active, RawOutput, AllowFrom) "
-                "VALUES (?, ?, 'Y', 'N', '127.0.0.1')",
-                (name, str(port)),
+                "VALUES (?, ?, ?, 'N', '127.0.0.1')",
+                (name, str(port), active),
             )
+    operator_pages.store_packets(folder, operator_pages.STORED_FOR, operator_pages.STORED_ROWS)
     run([args.ombrix, "passwd", folder], stdin=PASSWORD + "\n")
+    run([args.ombrix, "passwd", folder, operator_pages.VIEWER, "--role", "viewer"],
+        stdin=VIEWER_PASSWORD + "\n")
     pages = os.path.join(folder, "pages.txt")
     with open(pages, "w") as out:
         for n in range(PAGE_COUNT):
@@ -173,123 +128,6 @@ def outputs_rows(folder):
         return db.execute("SELECT Description, Port FROM Outputs ORDER BY rowid").fetchall()
 
 
-def run(command, stdin=None):
-    done = subprocess.run(command, input=stdin, capture_output=True, text=True, timeout=60)
-    if done.returncode != 0:
-        raise Failure("%s exited %d: %s" % (" ".join(command[:2]), done.returncode, done.stderr))
-
-
-def is_noise(line):
-    """A line of the System log that each packet writes: left out of a failure's report."""
-    return "\tOut: " in line or "TCP failed" in line
-
-
-class Processes:
-    """Every program the test starts, stopped at the end whatever happened."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.started = []
-
-    def start(self, name, command):
-        log = open(os.path.join(self.folder, name + ".out"), "w")
-        process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT)
-        self.started.append((name, process, log))
-        return process
-
-    def stop_all(self):
-        for name, process, log in reversed(self.started):
-            if process.poll() is None:
-                process.send_signal(signal.SIGTERM)
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-            log.close()
-
-    def tail(self, relay_log, lines=40):
-        files = [(name, os.path.join(self.folder, name + ".out")) for name, _, _ in self.started]
-        for name, path in files + [("the relay's System log", relay_log)]:
-            try:
-                with open(path, errors="replace", newline="") as f:
-                    # Pages carry carriage returns: lines end at line feeds.
-                    text = [line for line in f.read().split("\n") if not is_noise(line)]
-                    text = text[-lines:]
-            except OSError:
-                continue  # not written: the relay did not get that far
-            print("---- last lines of %s ----" % name, file=sys.stderr)
-            print("\n".join(text), file=sys.stderr)
-
-
-def start_browser(folder):
-    from selenium import webdriver
-    from selenium.webdriver.chrome.service import Service
-
-    options = webdriver.ChromeOptions()
-    for argument in (
-        "--headless=new",
-        "--no-sandbox",
-        "--disable-dev-shm-usage",
-        "--disable-gpu",
-        "--window-size=1400,900",
-        "--user-data-dir=" + os.path.join(folder, "chromium"),
-    ):
-        options.add_argument(argument)
-    service = Service(CHROMEDRIVER, log_path=os.path.join(folder, "chromedriver.log"))
-    return webdriver.Chrome(service=service, options=options)
-
-
-class Console:
-    """The console page in the browser, as an operator uses it."""
-
-    def __init__(self, driver, url):
-        from selenium.webdriver.common.by import By
-
-        self.by = By
-        self.driver = driver
-        self.url = url
-
-    def element(self, element_id):
-        return self.driver.find_element(self.by.ID, element_id)
-
-    def present(self, element_id):
-        return self.driver.find_elements(self.by.ID, element_id)
-
-    def sign_in(self, password):
-        self.driver.get(self.url)
-        wait_for("the login page", lambda: self.present("loginForm"))
-        field = self.element("password")
-        field.clear()
-        field.send_keys(password)
-        self.element("signIn").click()
-
-    def pane(self, name):
-        return self.element(name).get_property("value")
-
-    def click(self, element_id):
-        self.element(element_id).click()
-
-    def caption(self, element_id):
-        return self.element(element_id).text
-
-    def status(self):
-        return self.element("status").text
-
-    def cell(self, grid, row, column):
-        css = "#%s tbody tr:nth-child(%d) td:nth-child(%d)" % (grid, row + 1, column + 1)
-        return self.driver.find_element(self.by.CSS_SELECTOR, css)
-
-    def type_in_cell(self, grid, row, column, text):
-        from selenium.webdriver.common.keys import Keys
-
-        cell = self.cell(grid, row, column)
-        cell.click()
-        cell.send_keys(Keys.CONTROL, "a")
-        cell.send_keys(text)
-        cell.send_keys(Keys.ENTER)
-
-
 def check_login(console):
     console.sign_in(WRONG_PASSWORD)
     error = wait_for("the wrong password's message", lambda: console.present("loginError"))
@@ -297,12 +135,12 @@ def check_login(console):
         raise Failure("a wrong password shows %r" % error[0].text)
     console.sign_in(PASSWORD)
     wait_for("the console after signing in", lambda: console.present("tab1"), START_LIMIT)
-    console.click("tab1")
-    wait_for("the Outputs tab", lambda: console.element("txbLogOutputs").is_displayed())
     print("ok: a wrong password is refused; the right one opens the console")
 
 
 def check_pages_arrive(console, client):
+    console.click("tab1")
+    wait_for("the Outputs tab", lambda: console.element("txbLogOutputs").is_displayed())
     since = time.monotonic()
     received, page = wait_for(
         "a carrier page at the client", lambda: next(iter(client.pages_after(since)), None), 15
@@ -366,15 +204,6 @@ def check_connection_states(console):
     print("ok: the Outputs rows show Connected and Listening for client")
 
 
-def open_alert(console):
-    from selenium.common.exceptions import NoAlertPresentException
-
-    try:
-        return console.driver.switch_to.alert
-    except NoAlertPresentException:
-        return None
-
-
 def check_delete_all_asks(console, folder):
     """Delete ALL names the count and deletes nothing until the operator agrees."""
     console.click("tab4")
@@ -433,13 +262,75 @@ def check_logout(console):
     print("ok: Log out returns to the login page")
 
 
+def beside(path, name):
+    return os.path.join(os.path.dirname(os.path.abspath(path)), name)
+
+
+def save_screenshot(driver, path, what):
+    os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    if not driver.save_screenshot(path):
+        raise Failure("no screenshot written to " + path)
+    print("ok: screenshot of %s in %s" % (what, path))
+
+
+class Relay:
+    """The relay under test, its clock movable, and what it needs to start."""
+
+    def __init__(self, args, folder, processes):
+        self.work = os.path.join(folder, "work")
+        self.log = os.path.join(self.work, "LOGS", "Quorlan")
+        self.clock = RelayClock(folder)
+        self.process = processes.start(
+            "relay", [args.ombrix, "--headless", "--workdir", self.work],
+            self.clock.environment())
+
+    def check_running(self):
+        if self.process.poll() is not None:
+            raise Failure("the relay stopped with exit code %d" % self.process.returncode)
+
+
+def operator_checks(args, console, clients, relay, ports):
+    """The first browser, signed in as the operator; returns Client A."""
+    check_login(console)
+    operator_pages.check_overview_first(console)
+    client = Client(ports.output1)
+    clients.append(client)
+    operator_pages.check_overview_moves(console, client)
+    check_pages_arrive(console, client)
+    check_dummy_message(console, client, relay.work)
+    check_markup_shown_as_text(console, client)
+    save_screenshot(console.driver, args.screenshot, "the Outputs tab")
+    check_connection_states(console)
+    operator_pages.check_delayed_pages(console)
+    operator_pages.check_alarm_switches(console)
+    alarm = operator_pages.check_repeats_are_one_alarm(
+        console, relay.clock, beside(args.screenshot, "alarms.png"))
+    console.click("tabOverview")
+    time.sleep(1.5)  # the overview's next push draws the moved minutes
+    overview = beside(args.screenshot, "overview.png")
+    operator_pages.readme_screenshot(console, overview)
+    print("ok: screenshot of the overview in %s" % overview)
+    console.click("tabAlarms")
+    operator_pages.check_acknowledge(console, alarm, relay.log, "operator")
+    operator_pages.check_log_search(console, "acknowledged by operator", "Quorlan")
+    return client
+
+
+def viewer_checks(viewer, console, client, relay):
+    """A second browser, signed in as a viewer, beside the first."""
+    viewer.sign_in(VIEWER_PASSWORD, operator_pages.VIEWER)
+    wait_for("the viewer's console", lambda: viewer.present("tab1"), START_LIMIT)
+    operator_pages.check_viewer(viewer, client)
+    operator_pages.check_tabs_are_each_browsers_own(console, viewer, relay.log)
+
+
 def main():
     args = parse_args()
     ports = Ports(args.first_port)
     folder = tempfile.mkdtemp(prefix="ombrix-browser-")
     processes = Processes(folder)
-    driver = None
-    client = None
+    drivers = []
+    clients = []
     try:
         pages = make_work_folder(args, os.path.join(folder, "work"), ports)
         processes.start(
@@ -447,62 +338,37 @@ def main():
             [args.sim, "serve", "--listen", "127.0.0.1:%d" % ports.carrier, pages,
              "--speed", "2", "--pages-per-block", "1"],
         )
-        relay = processes.start(
-            "relay", [args.ombrix, "--headless", "--workdir", os.path.join(folder, "work")]
-        )
+        relay = Relay(args, folder, processes)
         wait_for("the console's port",
                  lambda: closed(connect_or_none(ports.console)), START_LIMIT, 0.2)
-        driver = start_browser(folder)
-        console = Console(driver, "http://127.0.0.1:%d/" % ports.console)
-        check_login(console)
-        client = Client(ports.output1)
-        check_pages_arrive(console, client)
-        check_dummy_message(console, client, os.path.join(folder, "work"))
-        check_markup_shown_as_text(console, client)
-        os.makedirs(os.path.dirname(os.path.abspath(args.screenshot)), exist_ok=True)
-        if not driver.save_screenshot(args.screenshot):
-            raise Failure("no screenshot written to " + args.screenshot)
-        print("ok: screenshot of the Outputs tab in %s" % args.screenshot)
-        check_connection_states(console)
-        check_delete_all_asks(console, os.path.join(folder, "work"))
-        check_exit_refused(console, relay)
-        check_outputs_edit(console, os.path.join(folder, "work"), ports)
+        url = "http://127.0.0.1:%d/" % ports.console
+        drivers.append(start_browser(folder))
+        console = Console(drivers[0], url)
+        client = operator_checks(args, console, clients, relay, ports)
+        drivers.append(start_browser(folder, "viewer"))
+        viewer = Console(drivers[1], url)
+        viewer_checks(viewer, console, client, relay)
+        check_delete_all_asks(console, relay.work)
+        check_exit_refused(console, relay.process)
+        check_outputs_edit(console, relay.work, ports)
         check_logout(console)
-        if relay.poll() is not None:
-            raise Failure("the relay stopped with exit code %d" % relay.returncode)
+        relay.check_running()
+        operator_pages.check_banner_when_the_relay_stops(viewer, relay.process)
     except Exception as error:  # every failure, the browser's too, ends the same way
         print("browser-test: FAILED: %s: %s" % (type(error).__name__, error), file=sys.stderr)
         processes.tail(os.path.join(folder, "work", "LOGS", "Quorlan"))
-        print_browser_log(driver)
+        for driver in drivers:
+            print_browser_log(driver)
         return 1
     finally:
-        if client:
+        for client in clients:
             client.close()
-        if driver:
+        for driver in drivers:
             driver.quit()
         processes.stop_all()
         shutil.rmtree(folder, ignore_errors=True)
     print("browser-test: all checks passed")
     return 0
-
-
-def print_browser_log(driver):
-    if not driver:
-        return
-    try:
-        entries = driver.get_log("browser")
-    except Exception:  # the browser itself is gone: nothing to print
-        return
-    print("---- browser console ----", file=sys.stderr)
-    for entry in entries:
-        print(entry.get("message"), file=sys.stderr)
-
-
-def closed(sock):
-    if sock:
-        sock.close()
-        return True
-    return False
 
 
 if __name__ == "__main__":

@@ -142,7 +142,7 @@ class WebConsoleTest : public QObject {
                                         QStringLiteral("15 Jan 2026 10:00:00"));
             host = std::make_unique<web::RelayConsoleHost>(
                 t->system->window, t->system->events, t->system->clock, t->system->logs,
-                t->system->db, t->system->workDir, t->system->alarms);
+                t->system->db, t->system->workDir, t->system->alarms, t->system->delayedDb);
             host->ShowOverview([this] { return t->system->monitor.OverviewJson(); });
             console = std::make_unique<web::WebConsole>(*host, host->Settings());
             const QString failure = console->Start();
@@ -360,6 +360,22 @@ private slots:
         QCOMPARE(answers[4].status, 404);
     }
 
+    // The page is several scripts; each is served by its name, and a name
+    // that is not a script or style sheet of the page is not found.
+    void thePageScriptsAreServedAndNothingElse() {
+        Fixture f;
+        const Answer overview = f.get("/overview.js");
+        QCOMPARE(overview.status, 200);
+        QCOMPARE(overview.header("Content-Type"), QByteArray("text/javascript; charset=utf-8"));
+        QVERIFY(overview.body.contains("export function renderOverview"));
+        QVERIFY(f.get("/console.js").body.contains("import "));
+        QCOMPARE(f.get("/alarm-notices.js").status, 200);
+        for (const QByteArray& path :
+             {QByteArray("/login.html"), QByteArray("/missing.js"), QByteArray("/Console.js"),
+              QByteArray("/web/console.js"), QByteArray("/console.js.map"), QByteArray("/.js")})
+            QCOMPARE(f.get(path).status, 404);
+    }
+
     void theWindowAsJson() {
         Fixture f;
         const QJsonObject window = f.get("/api/window", {f.session()}).json();
@@ -491,10 +507,11 @@ private slots:
             high += QChar(b);
         QVERIFY(pane.contains(high));
 
-        // A stored packet, every byte value, in the Delayed grid.
+        // A stored packet, every byte value, in the Delayed grid of the
+        // window, once the window shows that tab.
         QVERIFY(f.sys().delayedDb.AddDelayed(every, QStringLiteral("Away"),
                                              f.sys().delayedDb.gMessID++));
-        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 4}}).status, 200);
+        f.sys().window.SSTab1_Click(frmQuorlan::kDelayedTab);
         const QJsonArray rows = f.get("/api/window", {session})
                                     .json()
                                     .value(QStringLiteral("controls"))
@@ -508,6 +525,30 @@ private slots:
             for (const QJsonValue& cell : row.toArray())
                 found = found || cell.toString() == QString::fromLatin1(every);
         QVERIFY(found);
+    }
+
+    // The overview's count of active alarms is the alarm book's.
+    void theOverviewCountsTheActiveAlarms() {
+        Fixture f;
+        const QByteArray session = f.session();
+        const auto activeAlarms = [&] {
+            return QJsonDocument::fromJson(f.get("/api/overview", {session}).body)
+                .object()
+                .value(QStringLiteral("alarms"))
+                .toInt(-1);
+        };
+        QCOMPARE(activeAlarms(), 0);
+        f.sys().ShowWarning(ErrorCode::FeedSilence, QStringLiteral("quiet"), 1);
+        f.sys().ShowWarning(ErrorCode::SystemTimer, QStringLiteral("the timer failed"), 0);
+        QCOMPARE(activeAlarms(), 2);
+        const QJsonArray active =
+            QJsonDocument::fromJson(f.get("/api/alarms", {session}).body).array();
+        const QByteArray ack =
+            "/api/alarms/" +
+            QByteArray::number(active[0].toObject().value(QStringLiteral("id")).toInteger()) +
+            "/ack";
+        QCOMPARE(f.post(ack, {}, {session}).status, 200);
+        QCOMPARE(activeAlarms(), 1);
     }
 
     // The alarm list and its acknowledge, as the page and a script use them.
@@ -587,8 +628,6 @@ private slots:
         QVERIFY(f.folder.systemLog().contains(
             "System: Web console operator@127.0.0.1: {\"click\":\"cmdSendDummy\"}"));
 
-        QCOMPARE(f.command(session, {{QStringLiteral("tab"), 3}}).status, 200);
-        QCOMPARE(f.sys().window.SSTab1.Value, 3);
         QCOMPARE(f.command(session, {{QStringLiteral("check"), QStringLiteral("chkEnableLogs")},
                                      {QStringLiteral("value"), 1}})
                      .status,
