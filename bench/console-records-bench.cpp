@@ -13,6 +13,7 @@
 // Run: build/bench/console-records-bench [LOG_MB]
 
 #include "ProcessMemory.h"
+#include "StoredRows.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
 #include "logging/LogSearch.h"
@@ -31,34 +32,12 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void Fill(WorkFolder& folder, int rows) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(folder.file(QStringLiteral("delayed.mdb")));
-        db.open();
-        db.transaction();
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO Delayed VALUES (?, ?, ?, ?)"));
-        const QDateTime base(QDate(2026, 1, 1), QTime(0, 0));
-        for (int i = 0; i < rows; ++i) {
-            insert.addBindValue(2000000 + i);
-            insert.addBindValue(base.addMSecs(i).toString(Qt::ISODateWithMs));
-            insert.addBindValue(i % 3 ? QStringLiteral("Client A") : QStringLiteral("Client B"));
-            insert.addBindValue(QByteArray("\x02"
-                                           "1200\r1\rD\r1234567\rA\rAmbulance 12 to 45 "
-                                           "Harbour St\x03"));
-            insert.exec();
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+    FillDelayed(
+        folder, rows,
+        [](int i) { return i % 3 ? QStringLiteral("Client A") : QStringLiteral("Client B"); },
+        QByteArray("\x02"
+                   "1200\r1\rD\r1234567\rA\rAmbulance 12 to 45 Harbour St\x03"));
 }
 
 double PageMs(adoDelayed& store, const relay::DelayedPageQuery& query) {

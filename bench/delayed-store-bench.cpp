@@ -2,6 +2,7 @@
 // of one resend step (client away, and client back so one packet goes out).
 // Run: build/bench/delayed-store-bench
 
+#include "StoredRows.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
 
@@ -16,34 +17,12 @@
 
 namespace {
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void Fill(WorkFolder& folder, int rows) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(folder.file(QStringLiteral("delayed.mdb")));
-        db.open();
-        db.transaction();
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO Delayed VALUES (?, ?, ?, ?)"));
-        const QDateTime base(QDate(2026, 1, 1), QTime(0, 0));
-        for (int i = 0; i < rows; ++i) {
-            insert.addBindValue(2000000 + i);
-            insert.addBindValue(base.addMSecs(i).toString(Qt::ISODateWithMs));
-            insert.addBindValue(i % 2 ? QStringLiteral("Client A") : QStringLiteral("Client B"));
-            insert.addBindValue(QByteArray(
-                "\x02"
-                "2000\r1234568\r10:00:00 Dummy Message: NO data on Relay Input Ombrix\x03"));
-            insert.exec();
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+    FillDelayed(
+        folder, rows,
+        [](int i) { return i % 2 ? QStringLiteral("Client A") : QStringLiteral("Client B"); },
+        QByteArray("\x02"
+                   "2000\r1234568\r10:00:00 Dummy Message: NO data on Relay Input Ombrix\x03"));
 }
 
 } // namespace

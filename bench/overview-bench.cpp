@@ -4,6 +4,7 @@
 // after a delete took it (read again along the store's index).
 // Run: build/bench/overview-bench
 
+#include "StoredRows.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
 
@@ -20,33 +21,11 @@ namespace {
 constexpr int kOutputs = 50;
 constexpr int kLooks = 200;
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 void Fill(WorkFolder& folder, int rows) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fill"));
-        db.setDatabaseName(folder.file(QStringLiteral("delayed.mdb")));
-        db.open();
-        db.transaction();
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO Delayed VALUES (?, ?, ?, ?)"));
-        const QDateTime base(QDate(2026, 1, 1), QTime(0, 0));
-        for (int i = 0; i < rows; ++i) {
-            insert.addBindValue(2000000 + i);
-            insert.addBindValue(base.addMSecs(i).toString(Qt::ISODateWithMs));
-            insert.addBindValue(QStringLiteral("Client %1").arg(i % kOutputs));
-            insert.addBindValue(QByteArray("\x02"
-                                           "1200\r1\rD\r1234567\rA\rUnit 4 to the harbour\x03"));
-            insert.exec();
-        }
-        db.commit();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+    FillDelayed(
+        folder, rows, [](int i) { return QStringLiteral("Client %1").arg(i % kOutputs); },
+        QByteArray("\x02"
+                   "1200\r1\rD\r1234567\rA\rUnit 4 to the harbour\x03"));
 }
 
 double LookMs(System& system) {
