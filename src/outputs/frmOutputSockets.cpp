@@ -236,12 +236,15 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, Undelivered& st
     OutputSocket& e = gOutputs[i];
     platform::SocketControl& socket = wskOutputs[i];
     outcome.stalled = true;
-    const std::vector<QueuedPacket> undelivered =
-        e.Queue.TakeUndelivered(socket.UnacknowledgedBytes() + socket.BytesToWrite());
+    // The reset follows the count at once: the network stack goes on sending
+    // while the connection is open (a window probe can take more), and a
+    // packet that reached the client after the count would be stored as well.
+    const qint64 notAcknowledged = socket.UnacknowledgedBytes() + socket.BytesToWrite();
+    socket.CloseDiscarding();
+    const std::vector<QueuedPacket> undelivered = e.Queue.TakeUndelivered(notAcknowledged);
     for (const QueuedPacket& packet : undelivered)
         if (packet.storedMessID == 0) // a row still stored stays where it is
             outcome.undelivered << stores.Add(i, packet.packet);
-    socket.CloseDiscarding();
     e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = time_.Now();
