@@ -11,6 +11,8 @@
 #include "telstra/DecoderInput.h"
 #include "telstra/frmDecSockets.h"
 
+#include <QScopeGuard>
+
 void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     // Set for as long as this read's packets are relayed.
     struct Arrival {
@@ -22,19 +24,14 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
         Arrival(const Arrival&) = delete;
         Arrival& operator=(const Arrival&) = delete;
     } arrival(bytesArrived_);
+    QByteArray received;
     try {
         RxData = wskDecoder[i].GetData();
-        if (logs_.gRawLogEnabled)
-            // The carrier's bytes would break the file's lines: shown as codes.
-            logs_.gRawLog.AddLog(time_.NowText().toUtf8() + '\t' + QByteArray::number(i) + '\t' +
-                                 EscapedPeerBytes(RxData));
+        received = time_.NowText().toUtf8();
         gTelstra[i].StatusTime = time_.Now();
         feed_.Received(i, RxData.size());
         lastFeed_ = i;
         decoder_.AppendToSatBuffer(RxData);
-        events_.StatusChanged(StatusText::SatBufferCount,
-                              QString::number(decoder_.SatBufferLength()));
-        events_.Changed();
         ResetSAT10mSTimer();
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::DecoderDataArrival, error.text(), i);
@@ -44,6 +41,11 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
         }
         return;
     }
+    // The raw line and the buffer's count are written once the read's pages
+    // are with the clients: they are the operator's, and a block's bytes take
+    // a while to spell out.
+    const QString buffered = QString::number(decoder_.SatBufferLength());
+    const auto tellRead = qScopeGuard([&] { tellReceived(i, received, buffered); });
     // Every packet of one read (a block's notice and its page) is on its way
     // to the clients before the first line that tells of them is written.
     const Logs::LineBatch lines(logs_);
@@ -51,6 +53,15 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     const platform::HeldSendScope held;
     const platform::YieldScope yields; // ends first: the clients read before the lines go out
     frameStream();
+}
+
+void frmDecSockets::tellReceived(int i, const QByteArray& receivedAt, const QString& buffered) {
+    if (logs_.gRawLogEnabled)
+        // The carrier's bytes would break the file's lines: shown as codes.
+        logs_.gRawLog.AddLog(receivedAt + '\t' + QByteArray::number(i) + '\t' +
+                             EscapedPeerBytes(RxData));
+    events_.StatusChanged(StatusText::SatBufferCount, buffered);
+    events_.Changed();
 }
 
 void frmDecSockets::tmrSATInput_Timer() {
