@@ -5,7 +5,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <limits>
-#include <linux/tcp.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -29,15 +28,6 @@ public:
     StuckClient& operator=(const StuckClient&) = delete;
 
     bool connected() const { return connected_; }
-
-    // Bytes its network stack has received in order, read or not.
-    qint64 received() const {
-        tcp_info info{};
-        socklen_t size = sizeof info;
-        if (::getsockopt(fd_, IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
-            return -1;
-        return static_cast<qint64>(info.tcpi_bytes_received);
-    }
 
     // Reads up to `limit` bytes of what has arrived; `ended` is set once the
     // relay has closed the connection and nothing is left.
