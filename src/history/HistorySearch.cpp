@@ -4,6 +4,7 @@
 #include "history/PageIds.h"
 #include "history/PagePlans.h"
 #include "history/PageRows.h"
+#include "history/TextAtAddresses.h"
 #include "platform/Error.h"
 
 #include <QSqlDatabase>
@@ -52,13 +53,6 @@ PageQuery Normalized(PageQuery query) {
     return query;
 }
 
-QList<PageRow> ReadRows(QSqlQuery& query) {
-    QList<PageRow> rows;
-    while (NextRow(query))
-        rows << PageFromRow(query);
-    return rows;
-}
-
 // The pages of `ids` that meet every condition, newest first, until `wanted`.
 QList<PageRow> RowsOf(const QSqlDatabase& db, PageIds& ids, const RowConditions& conditions,
                       int wanted) {
@@ -76,7 +70,7 @@ QList<PageRow> RowsOf(const QSqlDatabase& db, PageIds& ids, const RowConditions&
                                 "%3 ORDER BY p.ID DESC")
                      .arg(PageColumns(), Placeholders(int(next.size())), conditions.sql),
                  values);
-        rows += ReadRows(query);
+        rows += PagesFrom(query);
         chunk = std::min(chunk * 2, kMostIdsPerRead);
     }
     return rows.mid(0, wanted);
@@ -90,7 +84,7 @@ QList<PageRow> ScanRows(const QSqlDatabase& db, const RowConditions& conditions,
                                           "p.ID DESC LIMIT ?")
                                .arg(PageColumns(), conditions.sql),
                            conditions.values + QVariantList{wanted});
-    return ReadRows(query);
+    return PagesFrom(query);
 }
 
 // Pages newest first as the text index gives them.
@@ -103,22 +97,50 @@ QList<PageRow> TextRows(const QSqlDatabase& db, const QString& text, const IdWin
                        "AND %2 ORDER BY PageText.rowid DESC LIMIT ?")
             .arg(PageColumns(), conditions.sql),
         QVariantList{text, window.low, window.high} + conditions.values + QVariantList{wanted});
-    return ReadRows(query);
+    return PagesFrom(query);
 }
 
-QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const QString& text,
-                           const IdWindow& window, int fewPagesInRange) {
-    const RowConditions conditions = PageConditions(query, window);
-    const int wanted = query.limit + 1; // one more tells whether there is a next
-    if (query.addressFrom &&
-        (*query.addressFrom == *query.addressTo ||
-         FewPagesIn(db, *query.addressFrom, *query.addressTo, fewPagesInRange))) {
-        AddressIds addresses(db, *query.addressFrom, *query.addressTo, window);
-        if (text.isEmpty())
-            return RowsOf(db, addresses, conditions, wanted);
+// One address, or a range with few pages, on the address index; a busy range
+// by walking the pages.
+QList<PageRow> AddressRows(const QSqlDatabase& db, const PageQuery& query, const IdWindow& window,
+                           const RowConditions& conditions, int wanted,
+                           const SearchBounds& bounds) {
+    const qint64 from = *query.addressFrom;
+    const qint64 to = *query.addressTo;
+    if (from != to && !FewPagesIn(db, from, to, bounds.fewPagesInRange))
+        return ScanRows(db, conditions, wanted);
+    AddressIds addresses(db, from, to, window);
+    return RowsOf(db, addresses, conditions, wanted);
+}
+
+// Text at an address or a range: the few pages of a quiet address each looked
+// for in the text index; the addresses' pages and the text's together (see
+// TextRowsAt); a range of very many addresses by walking its text's pages.
+QList<PageRow> TextAndAddressRows(const QSqlDatabase& db, const PageQuery& query,
+                                  const QString& text, const IdWindow& window,
+                                  const RowConditions& conditions, int wanted,
+                                  const SearchBounds& bounds) {
+    const qint64 from = *query.addressFrom;
+    const qint64 to = *query.addressTo;
+    if (FewPagesIn(db, from, to, bounds.fewPagesToMatch)) {
+        AddressIds addresses(db, from, to, window);
         MatchingIds matching(db, addresses, text, window);
         return RowsOf(db, matching, conditions, wanted);
     }
+    const QList<qint64> addresses = AddressesIn(db, from, to, bounds.mostAddresses);
+    if (addresses.size() > bounds.mostAddresses)
+        return TextRows(db, text, window, conditions, wanted);
+    return TextRowsAt(db, text, addresses, window, conditions, wanted, bounds.smallestWindow);
+}
+
+QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const QString& text,
+                           const IdWindow& window, const SearchBounds& bounds) {
+    const RowConditions conditions = PageConditions(query, window);
+    const int wanted = query.limit + 1; // one more tells whether there is a next
+    if (query.addressFrom && text.isEmpty())
+        return AddressRows(db, query, window, conditions, wanted, bounds);
+    if (query.addressFrom)
+        return TextAndAddressRows(db, query, text, window, conditions, wanted, bounds);
     if (!text.isEmpty())
         return TextRows(db, text, window, conditions, wanted);
     return ScanRows(db, conditions, wanted);
@@ -127,10 +149,11 @@ QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const
 } // namespace
 
 PageResult FindPages(const QSqlDatabase& db, const PageQuery& query) {
-    return FindPagesPlanned(db, query, kFewPagesInRange);
+    return FindPagesPlanned(db, query, {});
 }
 
-PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked, int fewPagesInRange) {
+PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked,
+                            const SearchBounds& bounds) {
     const PageQuery query = Normalized(asked);
     const QString text = SearchText(query.text);
     if (!text.isEmpty())
@@ -140,7 +163,7 @@ PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked, int 
     PageResult result;
     if (window.Empty())
         return result;
-    result.pages = SearchPages(db, query, text, window, fewPagesInRange);
+    result.pages = SearchPages(db, query, text, window, bounds);
     if (result.pages.size() > query.limit) {
         result.pages.resize(query.limit);
         result.next = result.pages.last().id;
