@@ -63,7 +63,8 @@ QString CachePath(qint64 pages) {
     const QString folder =
         QCoreApplication::applicationDirPath() + QStringLiteral("/history-cache");
     QDir().mkpath(folder);
-    return folder + QStringLiteral("/history-%1.mdb").arg(pages);
+    // The generator's version is in the name: a changed generator fills anew.
+    return folder + QStringLiteral("/history-v%1-%2.mdb").arg(bench::kGeneratorVersion).arg(pages);
 }
 
 // The marker of a finished fill holds the seconds the whole fill took.
