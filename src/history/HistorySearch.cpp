@@ -5,10 +5,10 @@
 #include "history/PagePlans.h"
 #include "history/PageRows.h"
 #include "history/TextAtAddresses.h"
+#include "history/TextQuery.h"
 #include "platform/Error.h"
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <algorithm>
 
 namespace history {
@@ -17,30 +17,6 @@ namespace {
 
 // Page IDs looked up at a time when an index gives them (a bound list).
 constexpr int kMostIdsPerRead = 500;
-constexpr int kSqliteError = 1; // SQLITE_ERROR: the statement itself is at fault
-
-// A query the text index cannot parse is the operator's to mend; say so in
-// words, apart from a file that cannot be read.
-void CheckTextParses(const QSqlDatabase& db, const QString& text) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (query.prepare(QStringLiteral("SELECT rowid FROM PageText WHERE PageText MATCH ? AND "
-                                     "rowid = 0"))) {
-        query.addBindValue(text);
-        if (query.exec())
-            return;
-    }
-    bool ok = false;
-    const int code = query.lastError().nativeErrorCode().toInt(&ok) & 0xff;
-    if (!ok || code != kSqliteError)
-        throw platform::Error(
-            QStringLiteral("The history cannot be read: %1").arg(query.lastError().text()));
-    throw platform::Error(
-        QStringLiteral("The search text is not valid: %1. Words are matched as they are; "
-                       "put text with other characters in double quotes, e.g. \"45 Harbour St.\"")
-            .arg(query.lastError().databaseText()));
-}
-
 // The query with its addresses in order: one address is a range of one.
 PageQuery Normalized(PageQuery query) {
     if (query.addressTo && !query.addressFrom)
@@ -157,7 +133,7 @@ PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked,
     const PageQuery query = Normalized(asked);
     const QString text = SearchText(query.text);
     if (!text.isEmpty())
-        CheckTextParses(db, text);
+        CheckTextQuery(db, text);
     const IdWindow window =
         TimeWindow(db, QStringLiteral("Pages"), query.fromMs, query.toMs, query.before);
     PageResult result;

@@ -255,6 +255,42 @@ private slots:
                  true);
     }
 
+    void aPrefixOfFewerThanThreeCharactersIsRefused_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("one letter") << "h*"
+                                    << "h*";
+        QTest::newRow("two letters after a word") << "fire ha*"
+                                                  << "ha*";
+        QTest::newRow("a phrase's last word") << "\"harbour s\"*"
+                                              << "s\"*";
+        QTest::newRow("a digit") << "1* OR harb*"
+                                 << "1*";
+    }
+    void aPrefixOfFewerThanThreeCharactersIsRefused() {
+        QFETCH(QString, text);
+        QFETCH(QString, prefix);
+        Archive archive;
+        archive.add(Page(1, 1234567, "FIRE CALL 45 HARBOUR ST"));
+        try {
+            archive.find(Text(text));
+            QFAIL("the search was answered");
+        } catch (const platform::Error& error) {
+            QCOMPARE(error.text(),
+                     QStringLiteral("The search text is not valid: %1 is too short a prefix; give "
+                                    "at least 3 characters before the *, e.g. harb*")
+                         .arg(prefix));
+        }
+    }
+
+    void aStarInQuotesIsNoPrefix() {
+        Archive archive;
+        archive.add(Page(1, 1234567, "FIRE CALL 45 HARBOUR ST"));
+        QCOMPARE(Ids(archive.find(Text(QStringLiteral("\"st*\"")))), QList<qint64>({1}));
+        QCOMPARE(Ids(archive.find(Text(QStringLiteral("har*")))), QList<qint64>({1}));
+        QCOMPARE(Ids(archive.find(Text(QStringLiteral("\"45 harb\"*")))), QList<qint64>({1}));
+    }
+
     void aTooLongSearchTextIsRefused() {
         Archive archive;
         archive.add(Page(1, 1234567, "FIRE"));
