@@ -15,7 +15,7 @@ namespace history {
 
 namespace {
 
-// Page IDs looked up at a time when an index gives them (a bound list).
+// Page IDs looked up at a time when an index gives them.
 constexpr int kMostIdsPerRead = 500;
 // The query with its addresses in order: one address is a range of one.
 PageQuery Normalized(PageQuery query) {
@@ -38,14 +38,11 @@ QList<PageRow> RowsOf(const QSqlDatabase& db, PageIds& ids, const RowConditions&
         const QList<qint64> next = ids.Next(chunk);
         if (next.isEmpty())
             break;
-        QVariantList values(next.begin(), next.end());
-        values += conditions.values;
-        QSqlQuery query =
-            Read(db,
-                 QStringLiteral("SELECT %1 FROM Pages AS p WHERE p.ID IN (%2) AND "
-                                "%3 ORDER BY p.ID DESC")
-                     .arg(PageColumns(), Placeholders(int(next.size())), conditions.sql),
-                 values);
+        QSqlQuery query = Read(db,
+                               QStringLiteral("SELECT %1 FROM Pages AS p WHERE p.ID IN (SELECT "
+                                              "value FROM json_each(?)) AND %2 ORDER BY p.ID DESC")
+                                   .arg(PageColumns(), conditions.sql),
+                               QVariantList{NumberList(next)} + conditions.values);
         rows += PagesFrom(query);
         chunk = std::min(chunk * 2, kMostIdsPerRead);
     }
@@ -91,7 +88,7 @@ QList<PageRow> AddressRows(const QSqlDatabase& db, const PageQuery& query, const
 
 // Text at an address or a range: the few pages of a quiet address each looked
 // for in the text index; the addresses' pages and the text's together (see
-// TextRowsAt); a range of very many addresses by walking its text's pages.
+// TextAtAddressIds); a range of very many addresses by walking its text's pages.
 QList<PageRow> TextAndAddressRows(const QSqlDatabase& db, const PageQuery& query,
                                   const QString& text, const IdWindow& window,
                                   const RowConditions& conditions, int wanted,
@@ -106,7 +103,8 @@ QList<PageRow> TextAndAddressRows(const QSqlDatabase& db, const PageQuery& query
     const QList<qint64> addresses = AddressesIn(db, from, to, bounds.mostAddresses);
     if (addresses.size() > bounds.mostAddresses)
         return TextRows(db, text, window, conditions, wanted);
-    return TextRowsAt(db, text, addresses, window, conditions, wanted, bounds.smallestWindow);
+    TextAtAddressIds matching(db, text, addresses, window, bounds.smallestWindow);
+    return RowsOf(db, matching, conditions, wanted);
 }
 
 QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const QString& text,

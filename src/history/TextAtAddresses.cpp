@@ -22,29 +22,6 @@ IdWindow HeldIds(const QSqlDatabase& db, IdWindow window) {
     return window;
 }
 
-QList<PageRow> RowsInWindow(const QSqlDatabase& db, const QString& text,
-                            const QList<qint64>& addresses, const IdWindow& window,
-                            const RowConditions& conditions, int wanted) {
-    QVariantList values = {text, window.low, window.high};
-    for (const qint64 address : addresses)
-        values << address;
-    values << window.low << window.high;
-    values += conditions.values;
-    values << wanted;
-    QSqlQuery query = Read(
-        db,
-        QStringLiteral("SELECT %1 FROM PageText CROSS JOIN Pages AS p ON p.ID = PageText.rowid "
-                       "WHERE PageText MATCH ? AND PageText.rowid >= ? AND PageText.rowid < ? "
-                       // The + keeps the set a set: handed to the text index, it would
-                       // be one lookup of the index for each ID.
-                       "AND +PageText.rowid IN (SELECT ID FROM Pages INDEXED BY Pages_Address "
-                       "WHERE Address IN (%2) AND ID >= ? AND ID < ?) "
-                       "AND %3 ORDER BY PageText.rowid DESC LIMIT ?")
-            .arg(PageColumns(), Placeholders(int(addresses.size())), conditions.sql),
-        values);
-    return PagesFrom(query);
-}
-
 } // namespace
 
 QList<qint64> AddressesIn(const QSqlDatabase& db, qint64 from, qint64 to, int most) {
@@ -63,19 +40,46 @@ QList<qint64> AddressesIn(const QSqlDatabase& db, qint64 from, qint64 to, int mo
     return addresses;
 }
 
-QList<PageRow> TextRowsAt(const QSqlDatabase& db, const QString& text,
-                          const QList<qint64>& addresses, const IdWindow& asked,
-                          const RowConditions& conditions, int wanted, qint64 smallestWindow) {
-    const IdWindow held = HeldIds(db, asked);
-    QList<PageRow> rows;
-    qint64 size = std::max(smallestWindow, (held.high - held.low) / kFirstWindowPart);
-    for (qint64 high = held.high; high > held.low && rows.size() < wanted;) {
-        const IdWindow window{std::max(held.low, high - size), high};
-        rows += RowsInWindow(db, text, addresses, window, conditions, wanted - int(rows.size()));
-        high = window.low;
-        size *= kWindowGrowth;
+TextAtAddressIds::TextAtAddressIds(const QSqlDatabase& db, const QString& text,
+                                   const QList<qint64>& addresses, const IdWindow& window,
+                                   qint64 smallestWindow)
+    : db_(db), text_(text), addresses_(addresses), held_(HeldIds(db, window)) {
+    windowSize_ = std::max(smallestWindow, (held_.high - held_.low) / kFirstWindowPart);
+    windowLow_ = std::max(held_.low, held_.high - windowSize_);
+}
+
+QList<qint64> TextAtAddressIds::Next(int count) {
+    QList<qint64> ids;
+    while (ids.size() < count && !held_.Empty()) {
+        const int asked = count - int(ids.size());
+        const QList<qint64> merged = Merged(windowLow_, held_.high, asked);
+        ids += merged;
+        if (merged.size() == asked) {
+            held_.high = merged.last();
+            continue;
+        }
+        // The window is done: on to the next, larger one below it.
+        held_.high = windowLow_;
+        windowSize_ *= kWindowGrowth;
+        windowLow_ = std::max(held_.low, held_.high - windowSize_);
     }
-    return rows;
+    return ids;
+}
+
+QList<qint64> TextAtAddressIds::Merged(qint64 low, qint64 high, int count) const {
+    // ORDER BY on the compound makes SQLite merge the two sorted lists, where
+    // it would otherwise put one of them in a temporary table ID by ID.
+    QSqlQuery query = Read(
+        db_,
+        QStringLiteral("SELECT ID FROM Pages INDEXED BY Pages_Address WHERE Address IN (SELECT "
+                       "value FROM json_each(?)) AND ID >= ? AND ID < ? INTERSECT SELECT rowid "
+                       "FROM PageText WHERE PageText MATCH ? AND rowid >= ? AND rowid < ? ORDER "
+                       "BY 1 DESC LIMIT ?"),
+        {NumberList(addresses_), low, high, text_, low, high, count});
+    QList<qint64> ids;
+    while (NextRow(query))
+        ids << query.value(0).toLongLong();
+    return ids;
 }
 
 } // namespace history
