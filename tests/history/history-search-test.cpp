@@ -341,7 +341,7 @@ private slots:
     void pagingWithBeforeLosesAndRepeatsNoPage() {
         QFETCH(int, limit);
         Archive archive;
-        const QList<Mixed> pages = MixedPages(700);
+        const QList<Mixed> pages = MixedPages(400);
         QList<HistoryPage> rows;
         for (const Mixed& m : pages)
             rows << m.page;
