@@ -1,6 +1,7 @@
 #include "relay/Global.h"
 
 #include "config/adoQuorlan.h"
+#include "history/PageTrail.h"
 #include "logging/Logs.h"
 #include "outputs/frmOutputSockets.h"
 #include "publish/Publishers.h"
@@ -52,8 +53,9 @@ bool Global::sendOldest() {
     for (const auto& [record, index] : candidates) {
         gDelayed = record;
         // The row stays until the send that carries it has been written.
-        if (outputs.SendDataOutputs(index,
-                                    QueuedPacket{record.Packet, record.MessID, record.Destination}))
+        if (outputs.SendDataOutputs(
+                index,
+                QueuedPacket{record.Packet, record.MessID, record.Destination, {0, record.MessID}}))
             return true;
     }
     return false;
@@ -69,6 +71,7 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
                     QStringLiteral("  Delayed Count is ") + QString::number(store.gDelayedCount) +
                     QStringLiteral("  Record ID ") + QString::number(packet.storedMessID) +
                     QStringLiteral(" successfully sent from database."));
+    trail_.CopyEvent(packet.storedMessID, history::TrailEvent::Resent);
 }
 
 // Whether a row of the Outputs table has this description, also a row beyond
@@ -90,6 +93,18 @@ bool Global::namedInOutputsTable(const QString& destination) {
     return !publishers->Eof();
 }
 
+// One statement for all the rows of a destination: a renamed output may
+// leave a backlog of many thousands.
+void Global::pruneDestination(const QString& destination) {
+    const QList<qint64> copies = store_.MessIDsFor(destination);
+    const qint64 rows = store_.DeleteDestination(destination);
+    for (qint64 row = 0; row < rows; ++row)
+        logs_.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
+    if (rows > 0)
+        for (const qint64 messID : copies)
+            trail_.CopyEvent(messID, history::TrailEvent::Pruned);
+}
+
 // Rows whose destination no output has any more are deleted, oldest first.
 // While the Delayed tab is shown, one row a step, as the view is redrawn after each.
 void Global::pruneWithoutDestination() {
@@ -104,14 +119,8 @@ void Global::pruneWithoutDestination() {
         if (!described.contains(destination) && !namedInOutputsTable(destination))
             withoutOutput << destination;
     if (!store.ViewShown()) {
-        for (const QString& destination : withoutOutput) {
-            // One statement for all of them: a renamed output may leave a
-            // backlog of many thousands.
-            const qint64 rows = store.DeleteDestination(destination);
-            for (qint64 row = 0; row < rows; ++row)
-                logs_.LogOutput(
-                    QStringLiteral("System: Deleting record. No destination available."));
-        }
+        for (const QString& destination : withoutOutput)
+            pruneDestination(destination);
         return;
     }
     // The destinations come in no particular order: the oldest row among them
@@ -131,5 +140,6 @@ void Global::pruneWithoutDestination() {
         return;
     gDelayed = oldest;
     logs_.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
-    store.DeleteDelayed(gDelayed);
+    if (store.DeleteDelayed(gDelayed))
+        trail_.CopyEvent(gDelayed.MessID, history::TrailEvent::Pruned);
 }
