@@ -12,6 +12,8 @@ namespace history {
 // Most pages or audit rows one search answers.
 constexpr int kMaxSearchLimit = 200;
 constexpr int kDefaultSearchLimit = 50;
+// Longest full-text or audit search text taken, in characters.
+constexpr int kMaxSearchTextLength = 256;
 
 // What the History page asks for. Unset fields do not filter.
 struct PageQuery {
@@ -76,9 +78,17 @@ struct AuditResult {
     std::optional<qint64> next;
 };
 
+// Opens history.mdb read-only as Qt connection `connectionName`, with a page
+// cache of its own sized for searches; close it with platform::CloseDatabase.
+// Raises platform::Error when the file cannot be opened (a missing file is not
+// created).
+QSqlDatabase OpenReader(const QString& path, const QString& connectionName);
+
 // Searches of history.mdb on an open connection (a reader's own, off the
 // relay's thread). Every value reaches SQL bound; a full-text query that does
-// not parse raises platform::Error with a text fit for the operator.
+// not parse, or a text longer than kMaxSearchTextLength, raises platform::Error
+// with a text fit for the operator; so does a failing read. A limit outside 1
+// to kMaxSearchLimit is taken as the nearest of the two.
 PageResult FindPages(const QSqlDatabase& db, const PageQuery& query);
 std::optional<PageRow> FindPage(const QSqlDatabase& db, qint64 id);
 // The page's trail, oldest first.
