@@ -58,6 +58,10 @@ const platform::DateTimeText& RelayConsoleHost::Texts() const {
     return logs_.Texts();
 }
 
+QString RelayConsoleHost::HistoryFile() {
+    return QDir(workDir_).absoluteFilePath(QStringLiteral("history.mdb"));
+}
+
 WebConsoleSettings RelayConsoleHost::Settings() {
     WebConsoleSettings settings;
     const auto key = [&](const char* name, const char* fallback) {

@@ -34,6 +34,7 @@ public:
     relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) override;
     logfiles::LogPlace LogPlace() override;
     const platform::DateTimeText& Texts() const override;
+    QString HistoryFile() override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

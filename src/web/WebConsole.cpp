@@ -4,6 +4,7 @@
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
 #include "web/FileStream.h"
+#include "web/HistoryApi.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
 #include "web/RecordsApi.h"
@@ -112,6 +113,9 @@ WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObjec
                                     [this] { return host_.Now(); }})) {
     records_ = std::make_unique<RecordsApi>(
         host, [this] { return ++lastLater_; },
+        [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
+    history_ = std::make_unique<HistoryApi>(
+        [this] { return host_.HistoryFile(); }, [this] { return ++lastLater_; },
         [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
@@ -287,6 +291,8 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
         return session(caller);
     if (get) {
         if (std::optional<HttpReply> reply = records_->Get(request.url()))
+            return *reply;
+        if (std::optional<HttpReply> reply = history_->Get(request.url()))
             return *reply;
     }
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));

@@ -20,6 +20,7 @@ class QSslConfiguration;
 namespace web {
 
 class ConsoleConnections;
+class HistoryApi;
 class ModelFeed;
 class RecordsApi;
 
@@ -103,6 +104,7 @@ private:
     std::list<PendingReply> pending_; // in the order the requests came
     quint64 lastLater_ = 0;           // the number of the last answer given later
     std::unique_ptr<RecordsApi> records_;
+    std::unique_ptr<HistoryApi> history_;
     qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;

@@ -60,6 +60,8 @@ public:
     // Where the log files are now, and how their lines write the time.
     virtual logfiles::LogPlace LogPlace() = 0;
     virtual const platform::DateTimeText& Texts() const = 0;
+    // Where history.mdb is: the console's searches open it read-only.
+    virtual QString HistoryFile() = 0;
 };
 
 } // namespace web
