@@ -31,11 +31,11 @@ namespace {
 const char* kRunUsage =
     "  ombrix [--headless] [--workdir DIR]   run the relay in DIR (default: the current folder)\n";
 const char* kInitUsage =
-    "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb and\n"
-    "                                        empty_delayed.mdb; --demo adds a loopback carrier\n"
-    "                                        on 5001 and clients on 6001 and 6002; prints the\n"
-    "                                        web console's address and the password of its\n"
-    "                                        account 'operator'\n";
+    "  ombrix init DIR [--demo]              create DIR with Ombrixsys.mdb, delayed.mdb,\n"
+    "                                        empty_delayed.mdb and history.mdb; --demo adds a\n"
+    "                                        loopback carrier on 5001 and clients on 6001 and\n"
+    "                                        6002; prints the web console's address and the\n"
+    "                                        password of its account 'operator'\n";
 const char* kPasswdUsage =
     "  ombrix passwd DIR [NAME] [--role viewer|operator]\n"
     "                                        set the web console password of NAME (default:\n"
@@ -200,7 +200,7 @@ int Init(int argc, char** argv, const Arguments& args) {
     QString url = config::ConsoleUrl(args.folder);
     if (url.isEmpty())
         url = QStringLiteral("off (StartUp WebConsolePort)");
-    std::printf("Created %s with Ombrixsys.mdb, delayed.mdb and empty_delayed.mdb%s\n"
+    std::printf("Created %s with Ombrixsys.mdb, delayed.mdb, empty_delayed.mdb and history.mdb%s\n"
                 "Web console: %s\n"
                 "  name:     %s\n"
                 "  password: %s\n"

@@ -65,6 +65,10 @@ void System::tmrSystem_Timer() {
     if (unloaded_)
         return;
     RunTick(SystemTickSteps(), ErrorCode::SystemTimer);
+    // The pages the clients took this second join the history's next batch,
+    // which goes to its writer now.
+    outputSockets.NoteTaken();
+    history.Tick();
     // Once a second is soon enough for an operator, and costs nothing when
     // nothing changed.
     app::ShowConnectionStates(*this);

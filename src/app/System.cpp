@@ -22,12 +22,15 @@ System::System(SystemOptions options, QObject* parent)
              side == LogPane::Telstra ? logs.LogInput(line) : logs.LogOutput(line);
          }),
       errorCodes(db, events, platform::Time(clock, dateTimeText)),
+      history(platform::Time(clock, dateTimeText), errorCodes, logs),
       delayedDb(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, workDir,
                 [this] { return window.SSTab1.Value == frmQuorlan::kDelayedTab; }),
       logs(platform::Time(clock, dateTimeText), workDir, db, events, version::Text()),
-      outputRules(outputSockets, publishers, decSockets, delayedDb, global, db, logs, errorCodes),
-      outputSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, outputRules),
-      global(delayedDb, outputSockets, publishers, db, logs), decoderInput_(decoder),
+      outputRules(outputSockets, publishers, decSockets, delayedDb, global, db, logs, errorCodes,
+                  history),
+      outputSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, outputRules,
+                    history),
+      global(delayedDb, outputSockets, publishers, db, logs, history), decoderInput_(decoder),
       decSockets(db, platform::Time(clock, dateTimeText), errorCodes, logs, events, decoderInput_),
       decoderSink(*this), decoder(decoderSink), publisherHost(*this), publishers(publisherHost),
       commands(*this), monitor({clock, db, outputSockets, publishers, delayedDb, decSockets}),
@@ -43,6 +46,8 @@ System::System(SystemOptions options, QObject* parent)
     monitor.AddMetrics(carrierMonitor);
     monitor.AddChecks(carrierMonitor);
     monitor.AddChecks(watches);
+    monitor.AddMetrics(history);
+    monitor.AddChecks(history);
     monitor.Overview().CountAlarmsWith([this] { return alarms.ActiveCount(); });
     connect(&window, &frmQuorlan::unloadRequested, this, &System::Form_Unload);
     connect(&outputRules, &OutputRules::relayed, this,
@@ -97,6 +102,7 @@ bool System::Form_Load() {
     logs.InitLogs();
     warnOfFilesOthersRead();
     alarms.Load();
+    history.Start(workDir, HistoryDays(db.GetStartUpKey(QStringLiteral("HistoryDays"), QString())));
 
     window.SSTab1.Value = frmQuorlan::kInputTab;
     db.gOutputsLoaded = 0;
@@ -137,8 +143,9 @@ bool System::Form_Load() {
 // A site set up before the relay kept its files to itself, or by hand, may
 // let every local user read page texts and the brokers' passwords.
 void System::warnOfFilesOthersRead() {
-    const QStringList readable = config::ReadableByOthers(
-        workDir, {QStringLiteral("Ombrixsys.mdb"), QStringLiteral("delayed.mdb")});
+    const QStringList readable = config::ReadableByOthers(workDir, {QStringLiteral("Ombrixsys.mdb"),
+                                                                    QStringLiteral("delayed.mdb"),
+                                                                    QStringLiteral("history.mdb")});
     if (readable.isEmpty())
         return;
     const QString text =
@@ -170,6 +177,10 @@ void System::StartMonitor() {
         std::fprintf(stderr, "ombrix: monitoring not started: %s\n", qPrintable(failure));
 }
 
+void System::ReadHistoryDays() {
+    history.SetDays(HistoryDays(db.GetStartUpKey(QStringLiteral("HistoryDays"), QString())));
+}
+
 void System::ReadFeedSilenceSeconds() {
     decSockets.SetFeedSilenceSeconds(
         FeedSilenceSeconds(db.GetStartUpKey(QStringLiteral("FeedSilenceSeconds"), QString())));
@@ -183,6 +194,9 @@ void System::Form_Unload() {
     tmrSystem.stop();
     // What the brokers have not acknowledged stays stored for the next start.
     publishers.Unload();
+    // The history's last events are written before the logs close.
+    outputSockets.NoteTaken();
+    history.Stop();
 
     delayedDb.SaveMessID();
     // Refusals counted in the last minute are told before the logs close.

@@ -11,6 +11,7 @@
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
 #include "decoder/SatelliteDecoder2.h"
+#include "history/HistoryArchive.h"
 #include "logging/Logs.h"
 #include "monitor/Monitor.h"
 #include "outputs/frmOutputSockets.h"
@@ -75,6 +76,9 @@ public:
 private:
     ErrorCodes errorCodes; // reached through ShowWarning
 public:
+    // history.mdb: every relayed page and its trail (outputs, relay), and the
+    // operators' audit (the window's and the console's commands).
+    history::HistoryArchive history;
     adoDelayed delayedDb;           // relay
     Logs logs;                      // config, outputs, relay, telstra
     OutputRules outputRules;        // config: dispatch to the sinks, storing
@@ -106,6 +110,8 @@ public:
     void StartMonitor();
     // Hands the carriers their FeedSilenceSeconds (start-up and StartUp commit).
     void ReadFeedSilenceSeconds();
+    // Hands the history its HistoryDays (StartUp commit).
+    void ReadHistoryDays();
 
     QDateTime Now() const { return clock.now(); }
     QString NowText() const { return dateTimeText.DateTime(Now()); }

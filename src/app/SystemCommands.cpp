@@ -105,6 +105,7 @@ bool SystemCommands::reload(EditedTable table) {
             break;
         case EditedTable::StartUp:
             sys_.ReadFeedSilenceSeconds();
+            sys_.ReadHistoryDays();
             break;
         case EditedTable::Watches:
             sys_.watches.Load(sys_.db.WatchRows());
@@ -142,7 +143,8 @@ qint64 SystemCommands::StoredPackets() const {
 }
 
 void SystemCommands::DeleteStoredPackets() {
-    sys_.delayedDb.ClearDelayed();
+    if (sys_.delayedDb.ClearDelayed())
+        sys_.history.AllCopiesDeleted();
 }
 
 void SystemCommands::ForceBackUp() {

@@ -43,9 +43,14 @@ SystemPublisherHost::StorePages(const QStringList& destinations,
     qsizetype row = 0;
     for (qsizetype d = 0; d < destinations.size(); ++d) {
         QList<publish::StoredPage> forDestination;
-        for (const publish::StoredPage& page : pages)
-            forDestination << publish::StoredPage{stored ? rows[row++].MessID : 0, page.created,
-                                                  page.packet};
+        for (const publish::StoredPage& page : pages) {
+            const qint64 messID = stored ? rows[row++].MessID : 0;
+            // The copy joins its page's trail; later steps know only the copy.
+            if (messID != 0)
+                sys_.history.PageEvent(page.pageID, destinations[d], history::TrailEvent::Stored,
+                                       messID);
+            forDestination << publish::StoredPage{messID, page.created, page.packet, page.pageID};
+        }
         byDestination << forDestination;
     }
     return byDestination;
@@ -66,4 +71,10 @@ QList<publish::StoredPage> SystemPublisherHost::StoredPages(const QString& desti
         sys_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
     }
     return pages;
+}
+
+void SystemPublisherHost::PageReached(qint64 messID, publish::PageStep step) {
+    sys_.history.CopyEvent(messID, step == publish::PageStep::Published
+                                       ? history::TrailEvent::Published
+                                       : history::TrailEvent::Acknowledged);
 }

@@ -20,6 +20,7 @@ public:
     void DeleteStored(const QString& destination, const QList<qint64>& messIDs) override;
     QList<publish::StoredPage> StoredPages(const QString& destination, qint64 afterMessID,
                                            int limit) override;
+    void PageReached(qint64 messID, publish::PageStep step) override;
 
 private:
     System& sys_;

@@ -33,6 +33,7 @@ constexpr ErrorCode kStoreWarnings[] = {
     ErrorCode::CheckDelayedCompaction, ErrorCode::DelayedList,
 };
 constexpr ErrorCode kWatchWarnings[] = {ErrorCode::WatchTestPages};
+constexpr ErrorCode kHistoryWarnings[] = {ErrorCode::HistoryArchive};
 
 std::span<const ErrorCode> EndedBy(AlarmCondition condition) {
     switch (condition) {
@@ -46,13 +47,15 @@ std::span<const ErrorCode> EndedBy(AlarmCondition condition) {
         return kStoreWarnings;
     case AlarmCondition::WatchedPageSeen:
         return kWatchWarnings;
+    case AlarmCondition::HistoryWritten:
+        return kHistoryWarnings;
     }
     return {};
 }
 
-// The store is one, whatever entry its warnings name.
+// The store is one, and so is the history, whatever entry their warnings name.
 bool AnyEntry(AlarmCondition condition) {
-    return condition == AlarmCondition::StoreWritten;
+    return condition == AlarmCondition::StoreWritten || condition == AlarmCondition::HistoryWritten;
 }
 
 bool Newer(const Alarm& a, const Alarm& b) {

@@ -26,9 +26,28 @@ QString Resource(const QString& name) {
 }
 
 QString SchemaScript(DatabaseKind kind, int version) {
-    const QString base = kind == DatabaseKind::System ? QStringLiteral("system-schema-%1.sql")
-                                                      : QStringLiteral("delayed-schema-%1.sql");
+    QString base = QStringLiteral("delayed-schema-%1.sql");
+    if (kind == DatabaseKind::System)
+        base = QStringLiteral("system-schema-%1.sql");
+    else if (kind == DatabaseKind::History)
+        base = QStringLiteral("history-schema-%1.sql");
     return Resource(base.arg(version));
+}
+
+// What a new file of the kind is set to before its first table: the store and
+// the history are written in WAL mode; the history gives back the pages its
+// retention frees a step at a time, which SQLite allows only when chosen
+// before any table exists.
+QString FirstPragmas(DatabaseKind kind) {
+    switch (kind) {
+    case DatabaseKind::Delayed:
+        return QStringLiteral("PRAGMA journal_mode = WAL;");
+    case DatabaseKind::History:
+        return QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL;\nPRAGMA journal_mode = WAL;");
+    case DatabaseKind::System:
+        break;
+    }
+    return {};
 }
 
 // Statements of a script: comments dropped, split at a ';' that ends a line.
@@ -131,8 +150,7 @@ void CreateFile(const QString& path, DatabaseKind kind, const QStringList& extra
             failure = db.lastError().text();
         } else {
             try {
-                if (kind == DatabaseKind::Delayed)
-                    RunScript(db, QStringLiteral("PRAGMA journal_mode = WAL;"));
+                RunScript(db, FirstPragmas(kind));
                 Migrate(db, kind, 0);
                 EnsureTables(db, kind);
                 for (const QString& script : extraScripts)
@@ -156,7 +174,22 @@ int CurrentSchemaVersion(DatabaseKind kind) {
     // System 4: the web console's Operators table and StartUp rows.
     // System 5: monitoring's StartUp rows, the Watches table, warnings 112 and 113.
     // System 6: the console's Alarms table and the Role of each operator.
-    return kind == DatabaseKind::System ? 6 : 1;
+    // History 2: the index of the trail's events by stored copy.
+    switch (kind) {
+    case DatabaseKind::System:
+        return 6;
+    case DatabaseKind::History:
+        return 2;
+    case DatabaseKind::Delayed:
+        break;
+    }
+    return 1;
+}
+
+void CreateDatabaseFile(const QString& path, DatabaseKind kind) {
+    if (QFileInfo::exists(path))
+        throw platform::Error(QStringLiteral("%1 already exists").arg(path));
+    CreateFile(path, kind, {}, {});
 }
 
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {
@@ -170,7 +203,7 @@ void UpgradeSchema(platform::Connection& connection, DatabaseKind kind) {
 QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowText) {
     const QDir dir(folder);
     const QStringList names = {QStringLiteral("Ombrixsys.mdb"), QStringLiteral("delayed.mdb"),
-                               QStringLiteral("empty_delayed.mdb")};
+                               QStringLiteral("empty_delayed.mdb"), QStringLiteral("history.mdb")};
     for (const QString& name : names) {
         if (QFileInfo::exists(dir.filePath(name)))
             return QStringLiteral("%1 already exists; ombrix init never overwrites a database "
@@ -190,6 +223,7 @@ QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowTex
                     {QStringLiteral(":hostAddress"), platform::SocketControl::LocalIP()}});
         CreateFile(dir.filePath(names[1]), DatabaseKind::Delayed, {}, {});
         CreateFile(dir.filePath(names[2]), DatabaseKind::Delayed, {}, {});
+        CreateFile(dir.filePath(names[3]), DatabaseKind::History, {}, {});
         for (const QString& name : names)
             KeepFromOthers(dir.filePath(name));
     } catch (const platform::Error& error) {

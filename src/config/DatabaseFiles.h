@@ -9,7 +9,7 @@ class Connection;
 
 namespace config {
 
-enum class DatabaseKind { System, Delayed };
+enum class DatabaseKind { System, Delayed, History };
 
 // Schema version this program writes and expects (PRAGMA user_version).
 int CurrentSchemaVersion(DatabaseKind kind);
@@ -18,8 +18,13 @@ int CurrentSchemaVersion(DatabaseKind kind);
 // version is left untouched. Raises platform::Error on failure.
 void UpgradeSchema(platform::Connection& connection, DatabaseKind kind);
 
-// Creates the working folder's three database files for `ombrix init`. Refuses,
-// without touching anything, when any of them exists. Returns "" or the reason.
+// Creates one database file of the kind, of the current schema version, where
+// none is (a file there is an error). Raises platform::Error on failure.
+void CreateDatabaseFile(const QString& path, DatabaseKind kind);
+
+// Creates the working folder's database files for `ombrix init`: Ombrixsys.mdb,
+// delayed.mdb, empty_delayed.mdb and history.mdb. Refuses, without touching
+// anything, when any of them exists. Returns "" or the reason.
 QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowText);
 
 } // namespace config

@@ -10,9 +10,9 @@ namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
 
-// Texts of the sites that came with the publishers and the watches, for a
-// table that has no row for them: the operator's table is not changed under
-// them.
+// Texts of the sites that came with the publishers, the watches and the
+// history, for a table that has no row for them: the operator's table is not
+// changed under them.
 struct SiteText {
     ErrorCode site;
     const char* function;
@@ -28,6 +28,9 @@ constexpr SiteText kBuiltInTexts[] = {
     {ErrorCode::LoadWatches, "LoadWatches", "A row of the Watches table cannot be used"},
     {ErrorCode::OpenWatches, "OpenWatches", "Reading the Watches table"},
     {ErrorCode::CommitWatches, "CommitWatches", "Saving edits of the Watches table"},
+    // The history of relayed pages: the relay goes on without it.
+    {ErrorCode::HistoryArchive, "HistoryArchive",
+     "The history archive history.mdb cannot be opened or written"},
 };
 
 const SiteText* BuiltInText(ErrorCode site) {

@@ -51,7 +51,8 @@ enum class ErrorCode : int {
     CloseDelayedDb = 401,
     AddDelayed = 402,
     CheckDelayedCompaction = 403,
-    DelayedList = 404, // clearing, deleting or listing stored packets
+    DelayedList = 404,    // clearing, deleting or listing stored packets
+    HistoryArchive = 405, // history.mdb cannot be opened or written (a full disk)
     DuplicateOutputPorts = 600,
     DuplicateTelstraPorts = 601,
     DuplicateOutputTelstraPort = 602,

@@ -81,3 +81,12 @@ qint32 FeedSilenceSeconds(const QString& text) {
     const qint32 seconds = digits.toInt();
     return seconds <= kLongestFeedSilenceSeconds ? seconds : kDefaultFeedSilenceSeconds;
 }
+
+qint32 HistoryDays(const QString& text) {
+    const QString digits = text.trimmed();
+    static const QRegularExpression kDigits(QStringLiteral("^[0-9]{1,5}$"));
+    if (!kDigits.match(digits).hasMatch())
+        return kDefaultHistoryDays;
+    const qint32 days = digits.toInt();
+    return days <= kLongestHistoryDays ? days : kDefaultHistoryDays;
+}

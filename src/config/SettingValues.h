@@ -42,3 +42,11 @@ QString PortProblem(const QString& text);
 constexpr qint32 kDefaultFeedSilenceSeconds = 120;
 constexpr qint32 kLongestFeedSilenceSeconds = 24 * 60 * 60;
 qint32 FeedSilenceSeconds(const QString& text);
+
+// HistoryDays: how many days relayed pages, their trail and the audit stay in
+// history.mdb. A whole number of days from 0 (the archive is off: nothing is
+// written, nothing deleted) to 100 years; an empty or any other text is the
+// default, 90.
+constexpr qint32 kDefaultHistoryDays = 90;
+constexpr qint32 kLongestHistoryDays = 36500;
+qint32 HistoryDays(const QString& text);

@@ -36,6 +36,9 @@ public:
     virtual void CopyEvent(qint64 messID, TrailEvent event) = 0;
     // The operator deleted every stored copy.
     virtual void AllCopiesDeleted() = 0;
+    // A copy sent from the store whose client stopped reading before taking
+    // it is stored again, as `newMessID`: the new copy is of the same page.
+    virtual void CopyStoredAgain(qint64 messID, qint64 newMessID) = 0;
 };
 
 } // namespace history

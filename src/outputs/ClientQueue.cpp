@@ -15,24 +15,42 @@ void ClientQueue::StartSend(const QDateTime& now) {
     queued_.clear();
 }
 
-std::vector<QueuedPacket> ClientQueue::CompleteSend(qint64 unacknowledged) {
-    std::vector<QueuedPacket> stored;
+SendCompletion ClientQueue::CompleteSend(qint64 unacknowledged) {
+    SendCompletion done;
     for (QueuedPacket& packet : sending_) {
         if (packet.storedMessID != 0) {
-            stored.push_back(packet);
+            done.stored.push_back(packet);
             // Its row is deleted now; should the peer not get it after all,
             // it is stored again as a new row.
             packet.storedMessID = 0;
+        } else if (packet.mark.pageID != 0) {
+            done.sent.push_back(packet.mark);
         }
         writtenBytes_ += packet.packet.size();
         written_.push_back(std::move(packet));
     }
     sending_.clear();
+    dropAcknowledged(unacknowledged, done.taken);
+    return done;
+}
+
+std::vector<TrailMark> ClientQueue::Acknowledged(qint64 unacknowledged) {
+    std::vector<TrailMark> taken;
+    // During a send the peer's count mixes written bytes with those in flight.
+    if (sending_.empty())
+        dropAcknowledged(unacknowledged, taken);
+    return taken;
+}
+
+// The written packets the peer has acknowledged leave the queue: only the
+// tail of `unacknowledged` bytes may still be lost with the connection.
+void ClientQueue::dropAcknowledged(qint64 unacknowledged, std::vector<TrailMark>& taken) {
     while (!written_.empty() && writtenBytes_ - written_.front().packet.size() >= unacknowledged) {
+        if (written_.front().mark.Any())
+            taken.push_back(written_.front().mark);
         writtenBytes_ -= written_.front().packet.size();
         written_.pop_front();
     }
-    return stored;
 }
 
 QByteArray ClientQueue::DropSend() {

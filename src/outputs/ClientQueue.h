@@ -16,11 +16,26 @@ constexpr qint64 kClientQueueLimit = qint64{1024} * 1024;
 // bytes wait for it has stopped reading.
 constexpr qint64 kStalledClientSeconds = 30;
 
+// What the history knows a packet by, for the trail of its deliveries.
+struct TrailMark {
+    qint64 pageID = 0; // a live page's identifier in the history (0: none)
+    qint64 copyID = 0; // the MessID of the stored copy it was read from (0: none)
+    bool Any() const { return pageID != 0 || copyID != 0; }
+};
+
 // One packet handed to an output, with the stored row it was read from.
 struct QueuedPacket {
     QByteArray packet;
     qint64 storedMessID = 0; // 0: a live packet, not read from the store
     QString storedDestination;
+    TrailMark mark; // kept when the stored row is gone
+};
+
+// What a completed send did.
+struct SendCompletion {
+    std::vector<QueuedPacket> stored; // read from the store: their rows can go
+    std::vector<TrailMark> sent;      // the live pages it carried
+    std::vector<TrailMark> taken;     // the pages the peer has acknowledged
 };
 
 // What one output's client has been handed, packet by packet, for as long as
@@ -35,9 +50,13 @@ public:
     // The queued packets go out as one send.
     void StartSend(const QDateTime& now);
     // The send in progress has been written. Returns its packets that came
-    // from the store; keeps the tail of what was written that the peer has
-    // not acknowledged (`unacknowledged` bytes).
-    std::vector<QueuedPacket> CompleteSend(qint64 unacknowledged);
+    // from the store, and the marks of the pages it carried and of those the
+    // peer has acknowledged; keeps the tail of what was written that the peer
+    // has not acknowledged (`unacknowledged` bytes).
+    SendCompletion CompleteSend(qint64 unacknowledged);
+    // Between sends (none in progress): the marks of the written pages the
+    // peer has acknowledged since, `unacknowledged` bytes being still out.
+    std::vector<TrailMark> Acknowledged(qint64 unacknowledged);
     // The connection that carried the send is gone; stored rows queued or in
     // that send stay stored and leave the queue, to be sent again by the
     // resend. Returns the bytes of the packets still queued.
@@ -54,6 +73,8 @@ public:
     bool Stalled(qint64 acknowledged, qint64 waiting, const QDateTime& now);
 
 private:
+    void dropAcknowledged(qint64 unacknowledged, std::vector<TrailMark>& taken);
+
     std::deque<QueuedPacket> written_;
     std::deque<QueuedPacket> sending_;
     std::deque<QueuedPacket> queued_;

@@ -11,8 +11,9 @@
 // in one transaction, and tells of each where the caller's order puts it.
 class Undelivered {
 public:
-    // A packet for output `index`; returns its place, for Tell.
-    virtual int Add(int index, const QByteArray& packet) = 0;
+    // A packet for output `index` (`mark`: what the history knows it by);
+    // returns its place, for Tell.
+    virtual int Add(int index, const QByteArray& packet, TrailMark mark) = 0;
     // The line of the packet at `place`, once the burst has been stored.
     virtual void Tell(int place) const = 0;
 

@@ -6,6 +6,7 @@
 #include "config/ErrorCodes.h"
 #include "config/SettingValues.h"
 #include "config/adoQuorlan.h"
+#include "history/PageTrail.h"
 #include "logging/Logs.h"
 #include "logging/PeerBytes.h"
 #include "outputs/AllowFrom.h"
@@ -43,8 +44,10 @@ QByteArray Shown(const QByteArray& data) {
 } // namespace
 
 frmOutputSockets::frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings,
-                                   Logs& logs, CoreEvents& events, OutputsRelay& relay)
+                                   Logs& logs, CoreEvents& events, OutputsRelay& relay,
+                                   history::PageTrail& trail)
     : db_(db), time_(time), warnings_(warnings), logs_(logs), events_(events), relay_(relay),
+      trail_(trail),
       refusals_(QStringLiteral("Connection"), [this](const QString& line) { log(line); }) {
     figures_.fill(&unbound_);
     tmrWskOutputs.setInterval(kIdleCheckInterval);
@@ -171,11 +174,11 @@ void frmOutputSockets::TellSend(int i, const SendOutcome& outcome, const Undeliv
         warnings_.ShowWarning(ErrorCode::SendDataOutputs, outcome.error, i);
 }
 
-bool frmOutputSockets::SendAtOnce(int i, const QByteArray& packet) {
+bool frmOutputSockets::SendAtOnce(int i, const QByteArray& packet, qint64 pageID) {
     if (wskOutputs[i].State() != platform::SocketState::Connected || !HasRoomFor(i, packet.size()))
         return false;
     try {
-        Take(i, QueuedPacket{packet, 0, {}});
+        Take(i, QueuedPacket{packet, 0, {}, {pageID, 0}});
         return true;
     } catch (const platform::Error&) {
         return false; // SendDataOutputs meets it again and reports it
@@ -244,7 +247,7 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, Undelivered& st
     const std::vector<QueuedPacket> undelivered = e.Queue.TakeUndelivered(notAcknowledged);
     for (const QueuedPacket& packet : undelivered)
         if (packet.storedMessID == 0) // a row still stored stays where it is
-            outcome.undelivered << stores.Add(i, packet.packet);
+            outcome.undelivered << stores.Add(i, packet.packet, packet.mark);
     e.Sending.Restart();
     e.Status = OutputSocket::PeerClosed;
     e.StatusTime = time_.Now();
@@ -381,10 +384,10 @@ void frmOutputSockets::wskOutputs_DataArrival(int i, qint64) {
 
 void frmOutputSockets::wskOutputs_SendComplete(int i) {
     OutputSocket& e = gOutputs[i];
-    std::vector<QueuedPacket> sent;
+    SendCompletion done;
     try {
         platform::SocketControl& socket = wskOutputs[i];
-        sent = e.Queue.CompleteSend(socket.UnacknowledgedBytes());
+        done = e.Queue.CompleteSend(socket.UnacknowledgedBytes());
         const QByteArray next = e.Sending.Complete(socket);
         if (!next.isEmpty()) {
             platform::YieldToWoken(); // at the end of the pass
@@ -394,9 +397,32 @@ void frmOutputSockets::wskOutputs_SendComplete(int i) {
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::SendDataOutputs, error.text(), i);
     }
-    figures(i).resent += static_cast<qint64>(sent.size());
-    for (const QueuedPacket& packet : sent)
+    figures(i).resent += static_cast<qint64>(done.stored.size());
+    for (const QueuedPacket& packet : done.stored)
         relay_.StoredPacketSent(i, packet);
+    tellTrail(i, done.sent, history::TrailEvent::Sent);
+    tellTrail(i, done.taken, history::TrailEvent::Taken);
+}
+
+void frmOutputSockets::NoteTaken() {
+    for (int i = 0; i < db_.gOutputCount; ++i) {
+        const platform::SocketControl& socket = wskOutputs[i];
+        if (socket.State() == platform::SocketState::Connected)
+            tellTrail(i, gOutputs[i].Queue.Acknowledged(socket.UnacknowledgedBytes()),
+                      history::TrailEvent::Taken);
+    }
+}
+
+// A live page is known to the history by its identifier; a packet sent from
+// the store, by the copy it was read from.
+void frmOutputSockets::tellTrail(int i, const std::vector<TrailMark>& marks,
+                                 history::TrailEvent event) {
+    for (const TrailMark& mark : marks) {
+        if (mark.pageID != 0)
+            trail_.PageEvent(mark.pageID, gOutputs[i].Description, event);
+        else if (mark.copyID != 0)
+            trail_.CopyEvent(mark.copyID, event);
+    }
 }
 
 void frmOutputSockets::wskOutputs_Close(int i) {

@@ -19,6 +19,11 @@
 
 class adoQuorlan;
 class CoreEvents;
+
+namespace history {
+class PageTrail;
+enum class TrailEvent : quint8;
+} // namespace history
 class ErrorCodes;
 class Logs;
 
@@ -38,7 +43,7 @@ class frmOutputSockets : public QObject {
     Q_OBJECT
 public:
     frmOutputSockets(adoQuorlan& db, platform::Time time, ErrorCodes& warnings, Logs& logs,
-                     CoreEvents& events, OutputsRelay& relay);
+                     CoreEvents& events, OutputsRelay& relay, history::PageTrail& trail);
 
     // The settings read at start-up, for the idle message.
     void SetSettings(const OutputSettings& settings) { settings_ = settings; }
@@ -73,7 +78,8 @@ public:
     // The plain case of SendDataOutputs only: a connected client with room
     // takes the packet, and nothing is logged. False leaves all as it was, for
     // SendDataOutputs to deal with, and tell of, whatever stood in the way.
-    bool SendAtOnce(int index, const QByteArray& packet);
+    // `pageID` is the page's identifier in the history (0: none).
+    bool SendAtOnce(int index, const QByteArray& packet, qint64 pageID = 0);
     // A packet taken waits behind the send in progress, not yet on its way to
     // the client (it could not go ahead of that send's completion).
     bool WaitsBehindSend(int index) const {
@@ -86,6 +92,9 @@ public:
     // A stored row is on its way to this output's client.
     bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();
+    // Tells the history of the pages each client's end has acknowledged
+    // since its last send completed (the one-second tick).
+    void NoteTaken();
     void ResetStreamActivityTimer();
     void tmrWskOutputs_Timer();
     void StartTimer();
@@ -120,6 +129,7 @@ private:
     bool HasRoomFor(int index, qint64 bytes);
     void Take(int index, const QueuedPacket& packet);
     void ProcessClientData(int index, const QByteArray& rx);
+    void tellTrail(int index, const std::vector<TrailMark>& marks, history::TrailEvent event);
 
     void log(const QString& text);
     void log(const QByteArray& text);
@@ -138,6 +148,7 @@ private:
     Logs& logs_;
     CoreEvents& events_;
     OutputsRelay& relay_;
+    history::PageTrail& trail_;
     OutputSettings settings_;
     RefusalLog refusals_; // peers that AllowFrom turned away
     // Held through a pass of send completions: the packets that waited go to

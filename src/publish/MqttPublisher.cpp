@@ -277,6 +277,7 @@ void MqttPublisher::acknowledged(int mid) {
     inFlight_.erase(it);
     ++published_;
     if (messID != 0) {
+        host_.PageReached(messID, PageStep::Acknowledged);
         acknowledged_ << messID;
         acknowledgedSet_.insert(messID);
         if (onAcknowledged)
@@ -364,6 +365,8 @@ bool MqttPublisher::send(const QByteArray& topic, const QByteArray& payload, boo
         return false;
     }
     inFlight_.insert(mid, messID);
+    if (messID != 0)
+        host_.PageReached(messID, PageStep::Published);
     if (writtenEarly_.remove(mid))
         acknowledged(mid);
     return true;

@@ -12,6 +12,13 @@ struct StoredPage {
     qint64 messID = 0; // 0: it could not be stored
     QDateTime created;
     QByteArray packet;
+    qint64 pageID = 0; // its identifier in the relay's history (0: none)
+};
+
+// What became of a stored page at its broker.
+enum class PageStep {
+    Published,    // handed to the broker's connection
+    Acknowledged, // acknowledged by the broker (QoS 0: written)
 };
 
 // The warnings the publishers raise.
@@ -40,6 +47,8 @@ public:
     // Up to `limit` stored pages of a destination after `afterMessID`, oldest first.
     virtual QList<StoredPage> StoredPages(const QString& destination, qint64 afterMessID,
                                           int limit) = 0;
+    // The stored page `messID` reached `step` at its broker (for the history).
+    virtual void PageReached(qint64 messID, PageStep step) = 0;
 };
 
 } // namespace publish

@@ -106,12 +106,12 @@ void Publishers::loadRow(const PublisherConfig& config, int index,
     kept.push_back(std::move(publisher));
 }
 
-void Publishers::PublishPage(const QByteArray& packet) {
+void Publishers::PublishPage(const QByteArray& packet, qint64 pageID) {
     const bool anyActive = std::any_of(publishers_.begin(), publishers_.end(),
                                        [](const auto& p) { return p->Config().active; });
     if (!anyActive || !ReadPage(packet))
         return;
-    unstored_ << StoredPage{0, host_.Now(), packet};
+    unstored_ << StoredPage{0, host_.Now(), packet, pageID};
     scheduleFlush();
 }
 

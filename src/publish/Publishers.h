@@ -28,8 +28,9 @@ public:
     // whose row is unchanged keeps its connection; one whose row changed
     // connects again; one whose row is gone disconnects.
     void LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder);
-    // Publishes a relayed packet if it is a page.
-    void PublishPage(const QByteArray& packet);
+    // Publishes a relayed packet if it is a page; `pageID` is its identifier
+    // in the relay's history (0: none).
+    void PublishPage(const QByteArray& packet, qint64 pageID = 0);
     // Publishes an alarm on each active broker's <Topic>/alarms, stamped now.
     void PublishAlarm(const Alarm& alarm);
     // The store's destinations of every row loaded, active or not.

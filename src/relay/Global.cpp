@@ -1,6 +1,7 @@
 #include "relay/Global.h"
 
 #include "config/adoQuorlan.h"
+#include "history/PageTrail.h"
 #include "logging/Logs.h"
 #include "outputs/frmOutputSockets.h"
 #include "publish/Publishers.h"
@@ -52,8 +53,9 @@ bool Global::sendOldest() {
     for (const auto& [record, index] : candidates) {
         gDelayed = record;
         // The row stays until the send that carries it has been written.
-        if (outputs.SendDataOutputs(index,
-                                    QueuedPacket{record.Packet, record.MessID, record.Destination}))
+        if (outputs.SendDataOutputs(
+                index,
+                QueuedPacket{record.Packet, record.MessID, record.Destination, {0, record.MessID}}))
             return true;
     }
     return false;
@@ -69,6 +71,7 @@ void Global::StoredPacketSent(int index, const QueuedPacket& packet) {
                     QStringLiteral("  Delayed Count is ") + QString::number(store.gDelayedCount) +
                     QStringLiteral("  Record ID ") + QString::number(packet.storedMessID) +
                     QStringLiteral(" successfully sent from database."));
+    trail_.CopyEvent(packet.storedMessID, history::TrailEvent::Resent);
 }
 
 // Whether a row of the Outputs table has this description, also a row beyond
@@ -107,10 +110,14 @@ void Global::pruneWithoutDestination() {
         for (const QString& destination : withoutOutput) {
             // One statement for all of them: a renamed output may leave a
             // backlog of many thousands.
+            const QList<qint64> copies = store.MessIDsFor(destination);
             const qint64 rows = store.DeleteDestination(destination);
             for (qint64 row = 0; row < rows; ++row)
                 logs_.LogOutput(
                     QStringLiteral("System: Deleting record. No destination available."));
+            if (rows > 0)
+                for (const qint64 messID : copies)
+                    trail_.CopyEvent(messID, history::TrailEvent::Pruned);
         }
         return;
     }
@@ -131,5 +138,6 @@ void Global::pruneWithoutDestination() {
         return;
     gDelayed = oldest;
     logs_.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
-    store.DeleteDelayed(gDelayed);
+    if (store.DeleteDelayed(gDelayed))
+        trail_.CopyEvent(gDelayed.MessID, history::TrailEvent::Pruned);
 }

@@ -8,6 +8,9 @@ class adoQuorlan;
 class frmOutputSockets;
 class Logs;
 
+namespace history {
+class PageTrail;
+}
 namespace publish {
 class Publishers;
 }
@@ -16,8 +19,9 @@ class Publishers;
 class Global {
 public:
     Global(adoDelayed& store, frmOutputSockets& outputs, const publish::Publishers& publishers,
-           adoQuorlan& db, Logs& logs)
-        : store_(store), outputs_(outputs), publishers_(publishers), db_(db), logs_(logs) {}
+           adoQuorlan& db, Logs& logs, history::PageTrail& trail)
+        : store_(store), outputs_(outputs), publishers_(publishers), db_(db), logs_(logs),
+          trail_(trail) {}
 
     void ResendDelayed();
     // The send that carried a stored packet to output `index` has been
@@ -36,4 +40,5 @@ private:
     const publish::Publishers& publishers_;
     adoQuorlan& db_;
     Logs& logs_;
+    history::PageTrail& trail_;
 };

@@ -23,15 +23,18 @@ QString ErrorText(const std::exception& error) {
 
 OutputRules::OutputRules(frmOutputSockets& outputs, publish::Publishers& publishers,
                          const frmDecSockets& telstra, adoDelayed& store, Global& resend,
-                         adoQuorlan& db, Logs& logs, ErrorCodes& warnings)
+                         adoQuorlan& db, Logs& logs, ErrorCodes& warnings,
+                         history::HistoryArchive& history)
     : outputs_(outputs), telstra_(telstra), store_(store), resend_(resend), db_(db), logs_(logs),
-      warnings_(warnings), outputsSink_(outputs, db, logs), publishersSink_(publishers) {
-    // The TCP clients first: the brokers get every page after them.
-    sinks_ = {&outputsSink_, &publishersSink_};
+      warnings_(warnings), history_(history), archiveSink_(history, telstra),
+      outputsSink_(outputs, db, logs, archiveSink_), publishersSink_(publishers, archiveSink_) {
+    // The archive first, which numbers the page the others carry; then the
+    // TCP clients; the brokers get every page after them.
+    sinks_ = {&archiveSink_, &outputsSink_, &publishersSink_};
 }
 
 StoreBurst OutputRules::newBurst() {
-    return StoreBurst(store_, outputs_, logs_);
+    return StoreBurst(store_, outputs_, logs_, history_);
 }
 
 // A sink that fails is reported and tells nothing of the packet; the sinks

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outputs/OutputsRelay.h"
+#include "relay/ArchiveSink.h"
 #include "relay/OutputsSink.h"
 #include "relay/PacketSink.h"
 #include "relay/PublishersSink.h"
@@ -31,7 +32,7 @@ class OutputRules : public QObject, public OutputsRelay {
 public:
     OutputRules(frmOutputSockets& outputs, publish::Publishers& publishers,
                 const frmDecSockets& telstra, adoDelayed& store, Global& resend, adoQuorlan& db,
-                Logs& logs, ErrorCodes& warnings);
+                Logs& logs, ErrorCodes& warnings, history::HistoryArchive& history);
 
     // The dispatch of a packet to every sink.
     void RelayToOutputs(const QByteArray& packet) override;
@@ -61,7 +62,9 @@ private:
     adoQuorlan& db_;
     Logs& logs_;
     ErrorCodes& warnings_;
+    history::HistoryArchive& history_;
 
+    relay::ArchiveSink archiveSink_;
     relay::OutputsSink outputsSink_;
     relay::PublishersSink publishersSink_;
     // The sinks in the order a packet reaches them.

@@ -6,6 +6,7 @@
 #include "platform/HeldSends.h"
 #include "platform/Joined.h"
 #include "platform/YieldToWoken.h"
+#include "relay/ArchiveSink.h"
 #include "relay/StoreBurst.h"
 
 namespace relay {
@@ -13,6 +14,7 @@ namespace relay {
 Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
     outputs_.ResetStreamActivityTimer();
     count_ = db_.gOutputCount;
+    pageID_ = archive_.InHand();
     // A frame notice waits for the page that follows it in the same read, so
     // that the client is woken once for both.
     const bool hold = decoder::IsFrameNotice(packet) && platform::HeldSendScope::Open();
@@ -26,7 +28,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
         }
         if (hold)
             outputs_.HoldSends(i);
-        const bool taken = outputs_.SendAtOnce(i, packet);
+        const bool taken = outputs_.SendAtOnce(i, packet, pageID_);
         if (!hold)
             outputs_.ReleaseSends(i);
         deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
@@ -46,6 +48,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
 
 Taken OutputsSink::TakeFor(int index, const QByteArray& packet, StoreBurst& stores) {
     count_ = db_.gOutputCount;
+    pageID_ = 0;
     deliveries_.fill(Delivery::None);
     deliveries_[index] = Delivery::Try;
     return tryTheRest(packet, stores);
@@ -59,9 +62,9 @@ Taken OutputsSink::tryTheRest(const QByteArray& packet, StoreBurst& stores) {
     for (int i = 0; i < count_; ++i) {
         if (deliveries_[i] != Delivery::Try)
             continue;
-        outcomes_[i] = outputs_.TrySend(i, QueuedPacket{packet, 0, {}}, stores);
+        outcomes_[i] = outputs_.TrySend(i, QueuedPacket{packet, 0, {}, {pageID_, 0}}, stores);
         if (!outcomes_[i].taken)
-            places_[i] = stores.Add(i, packet);
+            places_[i] = stores.Add(i, packet, {pageID_, 0});
         if (!outcomes_[i].taken || !outcomes_[i].undelivered.isEmpty())
             result = Taken::Store;
     }

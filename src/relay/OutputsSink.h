@@ -11,14 +11,18 @@ class Logs;
 
 namespace relay {
 
+class ArchiveSink;
+
 // The TCP outputs as one sink: every active output's client is sent the
 // packet, the ones that can take it at once first, and each output gets its
 // "Out: " line in the order of the outputs. One sink for all the clients, so
 // that a packet costs no call, copy or allocation per client beyond the send.
 class OutputsSink final : public PacketSink {
 public:
-    OutputsSink(frmOutputSockets& outputs, const adoQuorlan& db, Logs& logs)
-        : outputs_(outputs), db_(db), logs_(logs) {}
+    // `archive` comes first in the dispatch and names the page in hand.
+    OutputsSink(frmOutputSockets& outputs, const adoQuorlan& db, Logs& logs,
+                const ArchiveSink& archive)
+        : outputs_(outputs), db_(db), logs_(logs), archive_(archive) {}
 
     Taken Take(const QByteArray& packet, StoreBurst& stores) override;
     void Tell(const QByteArray& packet, const StoreBurst& stores) override;
@@ -35,7 +39,9 @@ private:
     frmOutputSockets& outputs_;
     const adoQuorlan& db_;
     Logs& logs_;
-    int count_ = 0; // outputs of the packet in hand
+    const ArchiveSink& archive_;
+    int count_ = 0;     // outputs of the packet in hand
+    qint64 pageID_ = 0; // its identifier in the history (0: none)
     std::array<Delivery, kOutputSlots> deliveries_{};
     std::array<SendOutcome, kOutputSlots> outcomes_;
     std::array<int, kOutputSlots> places_{};

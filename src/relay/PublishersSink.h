@@ -1,6 +1,7 @@
 #pragma once
 
 #include "publish/Publishers.h"
+#include "relay/ArchiveSink.h"
 #include "relay/PacketSink.h"
 
 namespace relay {
@@ -11,16 +12,18 @@ namespace relay {
 // acknowledgement deletes its row.
 class PublishersSink final : public PacketSink {
 public:
-    explicit PublishersSink(publish::Publishers& publishers) : publishers_(publishers) {}
+    PublishersSink(publish::Publishers& publishers, const ArchiveSink& archive)
+        : publishers_(publishers), archive_(archive) {}
 
     Taken Take(const QByteArray& packet, StoreBurst&) override {
-        publishers_.PublishPage(packet);
+        publishers_.PublishPage(packet, archive_.InHand());
         return Taken::Queued;
     }
     void Tell(const QByteArray&, const StoreBurst&) override {}
 
 private:
     publish::Publishers& publishers_;
+    const ArchiveSink& archive_;
 };
 
 } // namespace relay

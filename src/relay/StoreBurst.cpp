@@ -1,14 +1,16 @@
 #include "relay/StoreBurst.h"
 
+#include "history/PageTrail.h"
 #include "logging/Logs.h"
 #include "outputs/frmOutputSockets.h"
 #include "relay/adoDelayed.h"
 
-int StoreBurst::Add(int index, const QByteArray& packet) {
+int StoreBurst::Add(int index, const QByteArray& packet, TrailMark mark) {
     DelayedRecord row;
     row.Destination = outputs_.Entry(index).Description;
     row.Packet = packet;
     rows_ << row;
+    marks_ << mark;
     return static_cast<int>(rows_.size() - 1);
 }
 
@@ -36,4 +38,9 @@ void StoreBurst::Tell(int place) const {
     const qint64 later = rows_.size() - 1 - place;
     logs_.LogOutput(failed + ". Add record to dbase. Delayed Ct " +
                     QByteArray::number(countAfter_ - later));
+    const TrailMark& mark = marks_[place];
+    if (mark.pageID != 0)
+        trail_.PageEvent(mark.pageID, row.Destination, history::TrailEvent::Stored, row.MessID);
+    else if (mark.copyID != 0)
+        trail_.CopyStoredAgain(mark.copyID, row.MessID);
 }

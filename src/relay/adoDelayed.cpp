@@ -391,7 +391,7 @@ void adoDelayed::showInserted(const QStringList& destinations) {
 // delete, the packet goes out once more; a flush of the disk for it would hold
 // every live page behind that flush, once a second while a store drains. The
 // next stored packet's flush takes the delete to the disk with it.
-void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
+bool adoDelayed::DeleteDelayed(const DelayedRecord& record) {
     try {
         ensureOpen();
         QSqlQuery query =
@@ -409,10 +409,12 @@ void adoDelayed::DeleteDelayed(const DelayedRecord& record) {
     } catch (const platform::Error& error) {
         noteWrite(false);
         warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        return false;
     }
+    return true;
 }
 
-void adoDelayed::ClearDelayed() {
+bool adoDelayed::ClearDelayed() {
     try {
         ensureOpen();
         cnDelayed.Execute(QStringLiteral("DELETE FROM `Delayed`"));
@@ -422,7 +424,24 @@ void adoDelayed::ClearDelayed() {
         RefreshDelayedView();
     } catch (const platform::Error& error) {
         warnings_.ShowWarning(ErrorCode::DelayedList, error.text(), 0);
+        return false;
     }
+    return true;
+}
+
+QList<qint64> adoDelayed::MessIDsFor(const QString& destination) {
+    QList<qint64> messIDs;
+    try {
+        ensureOpen();
+        QSqlQuery query =
+            Run(cnDelayed, QStringLiteral("SELECT MessID FROM `Delayed` WHERE (`Destination` = ?)"),
+                {destination});
+        while (query.next())
+            messIDs << query.value(0).toLongLong();
+    } catch (const platform::Error&) {
+        // The rows' identifiers are for the history alone; their deletion goes on.
+    }
+    return messIDs;
 }
 
 qint64 adoDelayed::DeleteDestination(const QString& destination) {

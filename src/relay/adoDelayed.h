@@ -90,15 +90,19 @@ public:
     // Stores many rows in one transaction (identifiers and Created as given);
     // false (after ErrorCode::AddDelayed) when none could be stored.
     bool AddDelayedRows(const QList<DelayedRecord>& rows);
-    void DeleteDelayed(const DelayedRecord& record);
+    // False (after ErrorCode::DelayedList) when the row could not be deleted.
+    bool DeleteDelayed(const DelayedRecord& record);
     // Deletes rows of one destination by identifier, in one transaction.
     void DeleteDelayedRows(const QString& destination, const QList<qint64>& messIDs);
     // Up to `limit` rows of a destination with identifiers above `messID`, in
     // identifier order (the order they were stored in).
     QList<DelayedRecord> StoredAfter(const QString& destination, qint64 messID, int limit);
-    void ClearDelayed();
+    // Deletes every row; false (after ErrorCode::DelayedList) when it could not.
+    bool ClearDelayed();
     // Deletes every row of one destination in one statement; returns how many.
     qint64 DeleteDestination(const QString& destination);
+    // The identifiers of one destination's rows (empty when they cannot be read).
+    QList<qint64> MessIDsFor(const QString& destination);
     DelayedRecord ReadDelayedRecord(platform::Recordset& rs) const;
     bool CheckDelayedCompaction();
 

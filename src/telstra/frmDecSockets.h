@@ -80,6 +80,8 @@ public:
     // monotonic clock), for timing their packets' dispatch.
     using ArrivalTime = std::chrono::steady_clock::time_point;
     const std::optional<ArrivalTime>& BytesArrived() const { return bytesArrived_; }
+    // The connection whose bytes the decoder took last (-1: none yet).
+    int LastFeed() const { return lastFeed_; }
     void tmrSATInput_Timer();
     void tmrSaTData_Timer();
     void ResetSAT10mSTimer();
