@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/OperatorAudit.h"
 #include "platform/MetricsText.h"
 #include "web/HttpReply.h"
 #include "web/LoginChecks.h"
@@ -83,6 +84,9 @@ private:
     void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply acknowledge(const QString& path, const Caller& caller);
+    // Who did what: the console's logins, logouts and commands.
+    history::OperatorAudit& audit();
     HttpReply session(const Caller& caller) const;
     // A WebSocket upgrade goes ahead only for a live session from this
     // console's own page; anything else is answered with its refusal.

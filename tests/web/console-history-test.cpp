@@ -8,6 +8,7 @@
 #include "TestPorts.h"
 #include "TestSystem.h"
 #include "history/HistorySearch.h"
+#include "web/Sessions.h"
 
 #include <QJsonArray>
 #include <QSqlDatabase>
@@ -23,6 +24,12 @@ const QString kViewerPassword = QStringLiteral("wallboard password");
 constexpr int kFillers = 125;      // routine pages after the five of interest
 constexpr qint64 kFirstFiller = 6; // their ids
 constexpr qint64 kFillerAddress = 3000000;
+constexpr int kWriteWaitMs = 10000;
+
+// The failed logins that lock an address out.
+int FailureCount() {
+    return web::FailureCount::kMaxFailures;
+}
 
 // A text as a carrier may send it: a comma, a quote, CR LF, and every byte
 // from 128 to 255.
@@ -141,6 +148,21 @@ class ConsoleHistoryTest : public QObject {
             db.commit();
         }
         QJsonObject getJson(const QByteArray& path) { return console->get(path).json(); }
+        // The Audit table once the archive has written what it was told:
+        // each row's operator, address, action and detail, oldest first.
+        QList<QStringList> auditRows() {
+            sys().history.Tick();
+            if (!QTest::qWaitFor([this] { return sys().history.Settled(); }, kWriteWaitMs))
+                qFatal("the history did not write");
+            QList<QStringList> rows;
+            QSqlQuery query = RunHistorySql(
+                history(), QStringLiteral("SELECT Operator, Address, Action, Detail FROM Audit "
+                                          "ORDER BY ID"));
+            while (query.next())
+                rows << QStringList{query.value(0).toString(), query.value(1).toString(),
+                                    query.value(2).toString(), query.value(3).toString()};
+            return rows;
+        }
         QList<qint64> found(const QByteArray& query) {
             return Ids(getJson("/api/history?" + query));
         }
@@ -442,6 +464,80 @@ private slots:
                                "&to=" + Encoded(QStringLiteral("2026-01-15T10:00:04.123+10:00"))),
                      "rows"),
                  (QList<qint64>{1003, 1002}));
+    }
+
+    // Who did what: a login, failed logins and the lock-out they began, the
+    // console's commands in its operator's name and the window's in the
+    // window's, and a logout; each once, with the address, and no password
+    // or secret anywhere. A tab chosen is no command and leaves no row.
+    void operatorsAreAudited() {
+        Fixture f;
+        const QByteArray session = f.console->session();
+        const QString wrong = QStringLiteral("wrong horse");
+        const QString typedAsName = QStringLiteral("p4ssword-typed-as-name");
+        const QString secret = QStringLiteral("s3cret-broker-pw");
+        QVERIFY(!f.console->login(typedAsName, wrong));
+        for (int i = 0; i < FailureCount() - 1; ++i)
+            QVERIFY(!f.console->login(ConsoleClient::kName, wrong));
+        f.console->useSession(session);
+        const auto click = [&](const char* name) {
+            return f.console->command({{QStringLiteral("click"), QLatin1String(name)}});
+        };
+        QCOMPARE(click("cmdSendDummy"), 200);
+        QCOMPARE(f.console->command({{QStringLiteral("tab"), 2}}), 400);
+        QCOMPARE(f.console->command({{QStringLiteral("menu"), QStringLiteral("mnuExit")}}), 409);
+        QCOMPARE(click("cmdEditPublishers"), 200);
+        QCOMPARE(f.console->command(
+                     {{QStringLiteral("grid"), QStringLiteral("dgPublishers")},
+                      {QStringLiteral("addRow"),
+                       QJsonObject{{QStringLiteral("Description"), QStringLiteral("Broker")},
+                                   {QStringLiteral("Host"), QStringLiteral("127.0.0.1")},
+                                   {QStringLiteral("Topic"), QStringLiteral("pages")},
+                                   {QStringLiteral("Active"), QStringLiteral("N")},
+                                   {QStringLiteral("Password"), secret}}}}),
+                 200);
+        QCOMPARE(click("cmdEditPublishers"), 200);
+        f.sys().window.cmdSendDummy_Click();
+        f.sys().window.Click(QStringLiteral("cmdEditOuputs"));
+        QCOMPARE(f.console->post("/logout", {}).status, 303);
+
+        const QList<QStringList> rows = f.auditRows();
+        const QString console = QStringLiteral("127.0.0.1");
+        const auto row = [](const QString& who, const QString& where, const char* action,
+                            const QString& detail) {
+            return QStringList{who, where, QLatin1String(action), detail};
+        };
+        const QString name = ConsoleClient::kName;
+        const QString banned = QStringLiteral("locked out for 10 minutes after 5 failed logins");
+        QCOMPARE(
+            rows,
+            (QList<QStringList>{
+                row(name, console, "login", QStringLiteral("role operator")),
+                row({}, console, "login-failed", QStringLiteral("unknown name")),
+                row(name, console, "login-failed", QStringLiteral("wrong password")),
+                row(name, console, "login-failed", QStringLiteral("wrong password")),
+                row(name, console, "login-failed", QStringLiteral("wrong password")),
+                row(name, console, "login-failed", QStringLiteral("wrong password")),
+                row(name, console, "banned", QStringLiteral("address 127.0.0.1 ") + banned),
+                row(name, console, "command", QStringLiteral("send idle message")),
+                row(name, console, "command",
+                    QStringLiteral("refused {\"menu\":\"mnuExit\"} (stop the service with "
+                                   "systemctl)")),
+                row(name, console, "command", QStringLiteral("edit Publishers")),
+                row(name, console, "command",
+                    QStringLiteral("{\"addRow\":{\"Active\":\"N\",\"Description\":\"Broker\","
+                                   "\"Host\":\"127.0.0.1\",\"Password\":\"(hidden)\","
+                                   "\"Topic\":\"pages\"},\"grid\":\"dgPublishers\"}")),
+                row(name, console, "command", QStringLiteral("commit Publishers")),
+                row(QStringLiteral("window"), {}, "command", QStringLiteral("send idle message")),
+                row(QStringLiteral("window"), {}, "command", QStringLiteral("edit Outputs")),
+                row(name, console, "logout", {}),
+            }));
+        for (const QStringList& audited : rows)
+            for (const QString& field : audited)
+                QVERIFY2(!field.contains(wrong) && !field.contains(typedAsName) &&
+                             !field.contains(secret) && !field.contains(ConsoleClient::kPassword),
+                         qPrintable(field));
     }
 };
 
