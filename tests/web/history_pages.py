@@ -1,11 +1,13 @@
-"""The console's History page in a real browser: pages searched by address and
-by a word, a page's delivery trail opened as a timeline, and the CSV export of
-the same search.
+"""The console's History and Audit pages in a real browser: pages searched by
+address and by a word, a page's delivery trail opened as a timeline, the CSV
+export of the same search, the carrier's pages as the relay archived them, and
+the audit of the operator's own login and commands.
 
 browser-test.py runs these checks on the relay it starts. Beside the pages the
 relay archives from its carrier, a few pages with a delivery trail are put in
-history.mdb as the archive writes them, at an address no carrier page uses;
-one of their texts is markup, which the page must show as text.
+history.mdb before the relay starts, as the archive writes them, at an address
+no carrier page uses; one of their texts is markup, which the page must show
+as text.
 """
 
 import datetime
@@ -34,8 +36,8 @@ def _packet(address, function, kind, text):
 
 
 def add_pages(folder):
-    """Adds three pages to `folder`'s history.mdb (made when the relay has not)
-    and the trail of the first: returns its id."""
+    """Adds three pages to `folder`'s history.mdb (made when `ombrix init` has
+    not) and the trail of the first: returns its id."""
     path = os.path.join(folder, "history.mdb")
     made = not os.path.exists(path)
     start = datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(days=1)
@@ -94,7 +96,11 @@ def _search(console, address="", text=""):
     console.click("historySearch")
 
 
-def _trail(console):
+def _trail(console, page_id):
+    """The trail shown, once it is page `page_id`'s: [destination, events, times] a line."""
+    box = console.element("historyTrail")
+    if not box.is_displayed() or box.get_attribute("data-id") != str(page_id):
+        return []
     return _script(
         console,
         """return Array.from(document.querySelectorAll('#trailLines li.trailLine'))
@@ -129,8 +135,7 @@ def check_history(console, first_id, screenshot):
 
     console.driver.find_element(
         console.by.CSS_SELECTOR, '#historyResults tr[data-id="%d"]' % first_id).click()
-    lines = wait_for("the page's trail", lambda: console.element("historyTrail").is_displayed()
-                     and _trail(console))
+    lines = wait_for("the page's trail", lambda: _trail(console, first_id))
     events = [(destination, names) for destination, names, _ in lines]
     if events != [("Client A", ["sent", "taken"]), ("Client B", ["stored", "resent", "taken"])]:
         raise Failure("the trail reads %r" % lines)
@@ -152,3 +157,52 @@ def check_history(console, first_id, screenshot):
             not lines[1].startswith("%d," % (first_id + 1)) or MARKUP_TEXT not in csv:
         raise Failure("the CSV export reads %r" % csv[:300])
     print("ok: Export CSV downloads the same search")
+
+
+def check_carrier_pages(console, address, text, live, away):
+    """The pages the relay archived from its carrier are found as they came, and
+    one of them tells what became of it: sent to the `live` client, stored for
+    the one `away`."""
+    _search(console, address=str(address), text=text)
+    # The newest but one: its client had it while the test went on.
+    found = wait_for("carrier pages in the history",
+                     lambda: [r for r in _rows(console) if r["text"].startswith(text)][1:])
+    page = found[0]
+
+    def trail():
+        console.driver.find_element(
+            console.by.CSS_SELECTOR, '#historyResults tr[data-id="%d"]' % page["id"]).click()
+        lines = {destination: names for destination, names, _ in _trail(console, page["id"])}
+        return "sent" in lines.get(live, []) and "stored" in lines.get(away, []) and lines
+
+    lines = wait_for("the trail of %r" % page["text"], trail, every=0.5)
+    print("ok: the carrier's pages are in the history; %r went %r" % (page["text"], lines))
+
+
+def _audit_rows(console):
+    return _script(
+        console,
+        """return Array.from(document.querySelectorAll('#auditRows tbody tr'))
+             .map(r => Array.from(r.cells).slice(1).map(c => c.textContent));""")
+
+
+def _audit_search(console, text):
+    field = console.element("auditText")
+    field.clear()
+    field.send_keys(text)
+    console.click("auditSearch")
+
+
+def check_audit(console, name):
+    """The Audit page shows the operator's login and the commands given."""
+    console.click("tabAudit")
+    wait_for("the audit's newest rows", lambda: _audit_rows(console))
+    _audit_search(console, "send idle message")
+    command = wait_for("the dummy message in the audit",
+                       lambda: [r for r in _audit_rows(console)
+                                if r == [name, "127.0.0.1", "command", "send idle message"]])
+    _audit_search(console, name)
+    login = wait_for("the operator's login in the audit",
+                     lambda: [r for r in _audit_rows(console)
+                              if r == [name, "127.0.0.1", "login", "role operator"]])
+    print("ok: the Audit page shows %r and %r" % (login[0], command[0]))

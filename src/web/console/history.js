@@ -15,6 +15,7 @@ const kAny = '';
 
 let view = null;
 let asked = 0; // the latest read: an older answer arriving late is dropped
+let trailAsked = 0; // the same for the trail opened last
 let opened = false;
 
 function choice(id, values) {
@@ -184,8 +185,9 @@ function trailLines(trail) {
 }
 
 async function openTrail(id) {
+  const mine = ++trailAsked;
   const answer = await getJson('/api/history/' + encodeURIComponent(id));
-  if (!answer || !answer.page) return;
+  if (mine !== trailAsked || !answer || !answer.page) return;
   const { page, trail } = answer;
   const { trail: box } = view;
   box.root.dataset.id = String(page.id);
