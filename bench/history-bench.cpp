@@ -10,6 +10,7 @@
 // process, and the file's size per page. It never fails.
 //
 // Run: build/bench/history-bench [--pages N] [--queries N] [--fill-only] [--refill]
+//                                 [--show-slow MS] [--only KIND]
 
 #include "HistoryFill.h"
 #include "HistoryPages.h"
@@ -41,6 +42,8 @@ struct Options {
     int queries = kDefaultQueries;
     bool fillOnly = false;
     bool refill = false;
+    double showSlowerMs = -1; // print each search slower than this
+    QString only;             // time only the kinds whose name has this
 };
 
 Options ParseOptions(const QStringList& arguments) {
@@ -55,6 +58,10 @@ Options ParseOptions(const QStringList& arguments) {
             options.fillOnly = true;
         else if (a == QLatin1String("--refill"))
             options.refill = true;
+        else if (a == QLatin1String("--only") && i + 1 < arguments.size())
+            options.only = arguments[++i];
+        else if (a == QLatin1String("--show-slow") && i + 1 < arguments.size())
+            options.showSlowerMs = arguments[++i].toDouble();
     }
     return options;
 }
@@ -63,7 +70,8 @@ QString CachePath(qint64 pages) {
     const QString folder =
         QCoreApplication::applicationDirPath() + QStringLiteral("/history-cache");
     QDir().mkpath(folder);
-    return folder + QStringLiteral("/history-%1.mdb").arg(pages);
+    // The generator's version is in the name: a changed generator fills anew.
+    return folder + QStringLiteral("/history-v%1-%2.mdb").arg(bench::kGeneratorVersion).arg(pages);
 }
 
 // The marker of a finished fill holds the seconds the whole fill took.
@@ -176,7 +184,25 @@ QList<Kind> Kinds(qint64 pages) {
     };
 }
 
-void TimeKind(const QSqlDatabase& db, const Kind& kind, int queries) {
+QString Described(const history::PageQuery& q) {
+    QStringList parts;
+    if (q.addressFrom)
+        parts << QStringLiteral("address %1-%2")
+                     .arg(*q.addressFrom)
+                     .arg(q.addressTo.value_or(*q.addressFrom));
+    if (!q.text.isEmpty())
+        parts << QStringLiteral("text %1").arg(q.text);
+    if (q.fromMs)
+        parts << QStringLiteral("days %1-%2")
+                     .arg(double(*q.fromMs - bench::kFirstPageMs) / bench::kDayMs, 0, 'f', 1)
+                     .arg(double(*q.toMs - bench::kFirstPageMs) / bench::kDayMs, 0, 'f', 1);
+    if (q.before)
+        parts << QStringLiteral("before %1").arg(*q.before);
+    return parts.join(QStringLiteral(", "));
+}
+
+void TimeKind(const QSqlDatabase& db, const Kind& kind, const Options& options) {
+    const int queries = options.queries;
     bench::Random random(kQuerySeed);
     std::vector<double> ms;
     qint64 rows = 0;
@@ -187,6 +213,9 @@ void TimeKind(const QSqlDatabase& db, const Kind& kind, int queries) {
         const history::PageResult result = history::FindPages(db, query);
         ms.push_back(double(timer.nsecsElapsed()) / 1e6);
         rows += result.pages.size();
+        if (options.showSlowerMs >= 0 && ms.back() > options.showSlowerMs)
+            std::printf("  %.1f ms, %lld pages: %s\n", ms.back(),
+                        static_cast<long long>(result.pages.size()), qPrintable(Described(query)));
     }
     std::printf("%-28s %8.2f %8.2f %8.2f %10.1f\n", kind.name, Percentile(ms, 0.5),
                 Percentile(ms, 0.95), Percentile(ms, 1.0), double(rows) / queries);
@@ -211,7 +240,8 @@ void Search(const QString& path, const Options& options) {
         std::printf("%-28s %8s %8s %8s %10s\n", "search", "p50 ms", "p95 ms", "max ms",
                     "pages/ans");
         for (const Kind& kind : Kinds(options.pages))
-            TimeKind(db, kind, options.queries);
+            if (QString::fromLatin1(kind.name).contains(options.only))
+                TimeKind(db, kind, options);
     }
     platform::CloseDatabase(name);
     const qint64 bytes = QFileInfo(path).size() + QFileInfo(path + QStringLiteral("-wal")).size();

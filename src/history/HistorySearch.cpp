@@ -4,42 +4,19 @@
 #include "history/PageIds.h"
 #include "history/PagePlans.h"
 #include "history/PageRows.h"
+#include "history/TextAtAddresses.h"
+#include "history/TextQuery.h"
 #include "platform/Error.h"
 
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <algorithm>
 
 namespace history {
 
 namespace {
 
-// Page IDs looked up at a time when an index gives them (a bound list).
+// Page IDs looked up at a time when an index gives them.
 constexpr int kMostIdsPerRead = 500;
-constexpr int kSqliteError = 1; // SQLITE_ERROR: the statement itself is at fault
-
-// A query the text index cannot parse is the operator's to mend; say so in
-// words, apart from a file that cannot be read.
-void CheckTextParses(const QSqlDatabase& db, const QString& text) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (query.prepare(QStringLiteral("SELECT rowid FROM PageText WHERE PageText MATCH ? AND "
-                                     "rowid = 0"))) {
-        query.addBindValue(text);
-        if (query.exec())
-            return;
-    }
-    bool ok = false;
-    const int code = query.lastError().nativeErrorCode().toInt(&ok) & 0xff;
-    if (!ok || code != kSqliteError)
-        throw platform::Error(
-            QStringLiteral("The history cannot be read: %1").arg(query.lastError().text()));
-    throw platform::Error(
-        QStringLiteral("The search text is not valid: %1. Words are matched as they are; "
-                       "put text with other characters in double quotes, e.g. \"45 Harbour St.\"")
-            .arg(query.lastError().databaseText()));
-}
-
 // The query with its addresses in order: one address is a range of one.
 PageQuery Normalized(PageQuery query) {
     if (query.addressTo && !query.addressFrom)
@@ -52,13 +29,6 @@ PageQuery Normalized(PageQuery query) {
     return query;
 }
 
-QList<PageRow> ReadRows(QSqlQuery& query) {
-    QList<PageRow> rows;
-    while (NextRow(query))
-        rows << PageFromRow(query);
-    return rows;
-}
-
 // The pages of `ids` that meet every condition, newest first, until `wanted`.
 QList<PageRow> RowsOf(const QSqlDatabase& db, PageIds& ids, const RowConditions& conditions,
                       int wanted) {
@@ -68,15 +38,12 @@ QList<PageRow> RowsOf(const QSqlDatabase& db, PageIds& ids, const RowConditions&
         const QList<qint64> next = ids.Next(chunk);
         if (next.isEmpty())
             break;
-        QVariantList values(next.begin(), next.end());
-        values += conditions.values;
-        QSqlQuery query =
-            Read(db,
-                 QStringLiteral("SELECT %1 FROM Pages AS p WHERE p.ID IN (%2) AND "
-                                "%3 ORDER BY p.ID DESC")
-                     .arg(PageColumns(), Placeholders(int(next.size())), conditions.sql),
-                 values);
-        rows += ReadRows(query);
+        QSqlQuery query = Read(db,
+                               QStringLiteral("SELECT %1 FROM Pages AS p WHERE p.ID IN (SELECT "
+                                              "value FROM json_each(?)) AND %2 ORDER BY p.ID DESC")
+                                   .arg(PageColumns(), conditions.sql),
+                               QVariantList{NumberList(next)} + conditions.values);
+        rows += PagesFrom(query);
         chunk = std::min(chunk * 2, kMostIdsPerRead);
     }
     return rows.mid(0, wanted);
@@ -90,7 +57,7 @@ QList<PageRow> ScanRows(const QSqlDatabase& db, const RowConditions& conditions,
                                           "p.ID DESC LIMIT ?")
                                .arg(PageColumns(), conditions.sql),
                            conditions.values + QVariantList{wanted});
-    return ReadRows(query);
+    return PagesFrom(query);
 }
 
 // Pages newest first as the text index gives them.
@@ -103,22 +70,51 @@ QList<PageRow> TextRows(const QSqlDatabase& db, const QString& text, const IdWin
                        "AND %2 ORDER BY PageText.rowid DESC LIMIT ?")
             .arg(PageColumns(), conditions.sql),
         QVariantList{text, window.low, window.high} + conditions.values + QVariantList{wanted});
-    return ReadRows(query);
+    return PagesFrom(query);
 }
 
-QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const QString& text,
-                           const IdWindow& window, int fewPagesInRange) {
-    const RowConditions conditions = PageConditions(query, window);
-    const int wanted = query.limit + 1; // one more tells whether there is a next
-    if (query.addressFrom &&
-        (*query.addressFrom == *query.addressTo ||
-         FewPagesIn(db, *query.addressFrom, *query.addressTo, fewPagesInRange))) {
-        AddressIds addresses(db, *query.addressFrom, *query.addressTo, window);
-        if (text.isEmpty())
-            return RowsOf(db, addresses, conditions, wanted);
+// One address, or a range with few pages, on the address index; a busy range
+// by walking the pages.
+QList<PageRow> AddressRows(const QSqlDatabase& db, const PageQuery& query, const IdWindow& window,
+                           const RowConditions& conditions, int wanted,
+                           const SearchBounds& bounds) {
+    const qint64 from = *query.addressFrom;
+    const qint64 to = *query.addressTo;
+    if (from != to && !FewPagesIn(db, from, to, bounds.fewPagesInRange))
+        return ScanRows(db, conditions, wanted);
+    AddressIds addresses(db, from, to, window);
+    return RowsOf(db, addresses, conditions, wanted);
+}
+
+// Text at an address or a range: the few pages of a quiet address each looked
+// for in the text index; the addresses' pages and the text's together (see
+// TextAtAddressIds); a range of very many addresses by walking its text's pages.
+QList<PageRow> TextAndAddressRows(const QSqlDatabase& db, const PageQuery& query,
+                                  const QString& text, const IdWindow& window,
+                                  const RowConditions& conditions, int wanted,
+                                  const SearchBounds& bounds) {
+    const qint64 from = *query.addressFrom;
+    const qint64 to = *query.addressTo;
+    if (FewPagesIn(db, from, to, bounds.fewPagesToMatch)) {
+        AddressIds addresses(db, from, to, window);
         MatchingIds matching(db, addresses, text, window);
         return RowsOf(db, matching, conditions, wanted);
     }
+    const QList<qint64> addresses = AddressesIn(db, from, to, bounds.mostAddresses);
+    if (addresses.size() > bounds.mostAddresses)
+        return TextRows(db, text, window, conditions, wanted);
+    TextAtAddressIds matching(db, text, addresses, window, bounds.smallestWindow);
+    return RowsOf(db, matching, conditions, wanted);
+}
+
+QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const QString& text,
+                           const IdWindow& window, const SearchBounds& bounds) {
+    const RowConditions conditions = PageConditions(query, window);
+    const int wanted = query.limit + 1; // one more tells whether there is a next
+    if (query.addressFrom && text.isEmpty())
+        return AddressRows(db, query, window, conditions, wanted, bounds);
+    if (query.addressFrom)
+        return TextAndAddressRows(db, query, text, window, conditions, wanted, bounds);
     if (!text.isEmpty())
         return TextRows(db, text, window, conditions, wanted);
     return ScanRows(db, conditions, wanted);
@@ -127,20 +123,21 @@ QList<PageRow> SearchPages(const QSqlDatabase& db, const PageQuery& query, const
 } // namespace
 
 PageResult FindPages(const QSqlDatabase& db, const PageQuery& query) {
-    return FindPagesPlanned(db, query, kFewPagesInRange);
+    return FindPagesPlanned(db, query, {});
 }
 
-PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked, int fewPagesInRange) {
+PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& asked,
+                            const SearchBounds& bounds) {
     const PageQuery query = Normalized(asked);
     const QString text = SearchText(query.text);
     if (!text.isEmpty())
-        CheckTextParses(db, text);
+        CheckTextQuery(db, text);
     const IdWindow window =
         TimeWindow(db, QStringLiteral("Pages"), query.fromMs, query.toMs, query.before);
     PageResult result;
     if (window.Empty())
         return result;
-    result.pages = SearchPages(db, query, text, window, fewPagesInRange);
+    result.pages = SearchPages(db, query, text, window, bounds);
     if (result.pages.size() > query.limit) {
         result.pages.resize(query.limit);
         result.next = result.pages.last().id;

@@ -60,12 +60,14 @@ QString SearchText(const QString& text) {
     return trimmed;
 }
 
-QString Placeholders(int count) {
-    QString text;
-    text.reserve(qsizetype(count) * 3);
-    for (int i = 0; i < count; ++i)
-        text += i ? QStringLiteral(", ?") : QStringLiteral("?");
-    return text;
+QString NumberList(const QList<qint64>& numbers) {
+    QString text = QStringLiteral("[");
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        if (i)
+            text += QLatin1Char(',');
+        text += QString::number(numbers[i]);
+    }
+    return text + QLatin1Char(']');
 }
 
 IdWindow TimeWindow(const QSqlDatabase& db, const QString& table, std::optional<qint64> fromMs,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
@@ -22,8 +23,10 @@ bool NextRow(QSqlQuery& query);
 // than kMaxSearchTextLength.
 QString SearchText(const QString& text);
 
-// "?, ?, ?" for `count` values.
-QString Placeholders(int count);
+// A list of numbers bound as one value, a JSON array, for
+// "IN (SELECT value FROM json_each(?))": binding hundreds of values one by one
+// costs the driver time that grows with the square of their number.
+QString NumberList(const QList<qint64>& numbers);
 
 // The IDs a search may answer: low <= ID < high.
 struct IdWindow {

@@ -4,14 +4,24 @@
 
 namespace history {
 
-// A range of addresses with no more pages than this is searched on its index
-// entries; a busier one by walking the pages (or the text index) newest
-// first, where, at 10 million pages, at least one page in a hundred is the
-// range's, so that a page of answers comes soon.
-constexpr int kFewPagesInRange = 100000;
+// Where a search of addresses changes its way. At 10 million pages, a range
+// with more than fewPagesInRange pages has one page in a hundred or more and
+// is found soonest by walking the pages newest first; a quieter one by
+// sorting its index entries. With a text, an address or range of at most
+// fewPagesToMatch pages has each page looked for in the text index (a step of
+// about half a millisecond); a busier one is searched a window of IDs at a
+// time, the first of at least smallestWindow IDs; a range of more than
+// mostAddresses addresses by walking its text's pages.
+struct SearchBounds {
+    int fewPagesInRange = 100000;
+    int fewPagesToMatch = 64;
+    int mostAddresses = 2000;
+    qint64 smallestWindow = 4096;
+};
 
-// FindPages, with the bound between the two ways of searching a range of
-// addresses given: both must answer alike, which the tests check.
-PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& query, int fewPagesInRange);
+// FindPages with the bounds given: every way must answer alike, which the
+// tests check.
+PageResult FindPagesPlanned(const QSqlDatabase& db, const PageQuery& query,
+                            const SearchBounds& bounds);
 
 } // namespace history

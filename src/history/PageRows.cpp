@@ -43,6 +43,13 @@ PageRow PageFromRow(const QSqlQuery& query) {
     return row;
 }
 
+QList<PageRow> PagesFrom(QSqlQuery& query) {
+    QList<PageRow> rows;
+    while (NextRow(query))
+        rows << PageFromRow(query);
+    return rows;
+}
+
 RowConditions PageConditions(const PageQuery& query, const IdWindow& window) {
     QStringList sql = {QStringLiteral("p.ID >= ?"), QStringLiteral("p.ID < ?")};
     QVariantList values = {window.low, window.high};

@@ -14,6 +14,8 @@ namespace history {
 QString PageColumns();
 // A row read with PageColumns().
 PageRow PageFromRow(const QSqlQuery& query);
+// Every row of a query of PageColumns().
+QList<PageRow> PagesFrom(QSqlQuery& query);
 
 // What a page row itself must satisfy, as SQL on Pages AS p with its values:
 // the ID window, the time range, the addresses, function, type and carrier.
