@@ -11,6 +11,7 @@
 #include "config/ErrorCodes.h"
 #include "config/adoQuorlan.h"
 #include "decoder/SatelliteDecoder2.h"
+#include "history/AuditedCommands.h"
 #include "history/HistoryArchive.h"
 #include "logging/Logs.h"
 #include "monitor/Monitor.h"
@@ -102,6 +103,11 @@ public:
     // check "carrier"; the test-page watches and their checks "watch:<Description>".
     CarrierMonitor carrierMonitor;
     relay::PageWatches watches;
+    // Who did what, told to the history's audit: the console's logins and
+    // logouts, and the commands of every view, which reach `commands`
+    // through `auditedCommands`.
+    history::OperatorAudit operatorAudit{history};
+    history::AuditedCommands auditedCommands{commands, operatorAudit};
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();

@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "config/Commands.h"
+#include "history/OperatorAudit.h"
 
 #include <QObject>
 #include <QStringList>
@@ -122,6 +123,9 @@ public:
     // The operator's commands, for the views that give them other than by a
     // control's handler (the console's API).
     config::Commands& Commands();
+    // Who gives the commands, for the audit: the console's operators sign in
+    // and act there in their own names; the window's are "window".
+    history::OperatorAudit& Audit();
     // Runs an operator's command as Click runs a handler: what it raises is
     // logged under NAME, its refusal kept in Refusal and returned, and the
     // views told at once.

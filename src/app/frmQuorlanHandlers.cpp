@@ -100,7 +100,11 @@ qint64 frmQuorlan::StoredPackets() const {
 }
 
 config::Commands& frmQuorlan::Commands() {
-    return sys_.commands;
+    return sys_.auditedCommands;
+}
+
+history::OperatorAudit& frmQuorlan::Audit() {
+    return sys_.operatorAudit;
 }
 
 void frmQuorlan::showPane(const Control& pane) {

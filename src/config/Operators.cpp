@@ -97,6 +97,13 @@ OperatorRole OperatorRoleOf(const platform::Connection& c, const QString& name) 
     return RoleFromWord(query.value(0).toString()).value_or(OperatorRole::Viewer);
 }
 
+bool OperatorExists(const platform::Connection& c, const QString& name) {
+    QSqlQuery query = Prepared(c, QStringLiteral("SELECT 1 FROM Operators WHERE Name = ?"));
+    query.addBindValue(name);
+    Run(query);
+    return query.next();
+}
+
 QString OperatorPasswordHash(const platform::Connection& c, const QString& name) {
     QSqlQuery query =
         Prepared(c, QStringLiteral("SELECT PasswordHash FROM Operators WHERE Name = ?"));

@@ -45,6 +45,9 @@ void SetOperatorPassword(const platform::Connection& c, const QString& name,
 // Raises platform::Error when the table cannot be read.
 OperatorRole OperatorRoleOf(const platform::Connection& c, const QString& name);
 
+// Whether NAME is an account. Raises platform::Error when the table cannot be read.
+bool OperatorExists(const platform::Connection& c, const QString& name);
+
 // NAME's stored password hash; for an unknown name a hash of the same cost
 // that no password matches, so that checking it takes as long.
 // Raises platform::Error when the table cannot be read.

@@ -4,11 +4,11 @@
 #include "logging/StoredPacketText.h"
 #include "platform/Error.h"
 #include "publish/JsonText.h"
+#include "web/QueryParams.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QUrlQuery>
 #include <algorithm>
 #include <cctype>
 
@@ -22,65 +22,6 @@ constexpr qint64 kMaxOffset = qint64(1) << 40;
 constexpr qsizetype kMaxDestinationChars = 1024;
 constexpr qsizetype kMaxSearchTextBytes = 256;
 constexpr qsizetype kMaxFileNameChars = 255;
-
-// The values of a request's query, each checked as it is read; the first
-// value that cannot be used is the refusal's reason.
-class Params {
-public:
-    explicit Params(const QUrl& url) {
-        // A form's blank arrives as '+', a '+' as "%2B".
-        QString raw = url.query(QUrl::FullyEncoded);
-        raw.replace(QLatin1Char('+'), QStringLiteral("%20"));
-        query_.setQuery(raw);
-    }
-
-    QString Text(const char* key, qsizetype maxChars) {
-        QString value = query_.queryItemValue(QLatin1String(key), QUrl::FullyDecoded);
-        if (value.size() > maxChars)
-            Refuse(QStringLiteral("%1 is at most %2 characters")
-                       .arg(QLatin1String(key))
-                       .arg(maxChars));
-        return value;
-    }
-
-    qint64 Number(const char* key, qint64 low, qint64 high, qint64 fallback) {
-        const QString text = query_.queryItemValue(QLatin1String(key), QUrl::FullyDecoded);
-        if (text.isEmpty())
-            return fallback;
-        bool valid = !text.startsWith(QLatin1Char('+')) && !text.startsWith(QLatin1Char('-'));
-        const qint64 value = valid ? text.toLongLong(&valid) : 0;
-        if (valid && value >= low && value <= high)
-            return value;
-        Refuse(QStringLiteral("%1 is a whole number from %2 to %3")
-                   .arg(QLatin1String(key))
-                   .arg(low)
-                   .arg(high));
-        return fallback;
-    }
-
-    std::optional<QDateTime> Time(const char* key) {
-        const QString text = Text(key, kMaxSearchTextBytes);
-        if (text.isEmpty())
-            return std::nullopt;
-        QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-        if (time.isValid())
-            return time;
-        Refuse(QStringLiteral("%1 is an ISO 8601 date and time, such as "
-                              "2026-01-15T10:00:00+10:00")
-                   .arg(QLatin1String(key)));
-        return std::nullopt;
-    }
-
-    void Refuse(const QString& why) {
-        if (problem.isEmpty())
-            problem = why;
-    }
-
-    QString problem;
-
-private:
-    QUrlQuery query_;
-};
 
 HttpReply JsonReply(const QJsonDocument& document) {
     return HttpReply::Json(Status::Ok, document.toJson(QJsonDocument::Compact));
@@ -125,7 +66,7 @@ QJsonObject SearchJson(const logsearch::Result& result) {
 }
 
 // The tag as the lines write it, whatever case it was asked in; "" for any.
-QByteArray TagNamed(const QString& asked, Params& params) {
+QByteArray TagNamed(const QString& asked, QueryParams& params) {
     if (asked.isEmpty())
         return {};
     for (const QByteArray& tag : logsearch::Tags())
@@ -176,7 +117,7 @@ std::optional<HttpReply> RecordsApi::Get(const QUrl& url) {
 }
 
 HttpReply RecordsApi::delayed(const QUrl& url) {
-    Params params(url);
+    QueryParams params(url);
     relay::DelayedPageQuery query;
     query.destination = params.Text("destination", kMaxDestinationChars);
     query.offset = params.Number("offset", 0, kMaxOffset, 0);
@@ -198,7 +139,7 @@ HttpReply RecordsApi::delayed(const QUrl& url) {
 }
 
 HttpReply RecordsApi::search(const QUrl& url) {
-    Params params(url);
+    QueryParams params(url);
     logsearch::Query query;
     query.text = params.Text("text", kMaxSearchTextBytes).toUtf8();
     if (query.text.size() > kMaxSearchTextBytes)
@@ -233,7 +174,7 @@ HttpReply RecordsApi::files() {
 }
 
 HttpReply RecordsApi::download(const QUrl& url) {
-    Params params(url);
+    QueryParams params(url);
     const QString name = params.Text("name", kMaxFileNameChars);
     if (!params.problem.isEmpty() || !PlainFileName(name))
         return HttpReply::Error(Status::BadRequest,

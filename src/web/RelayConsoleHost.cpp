@@ -46,6 +46,16 @@ config::OperatorRole RelayConsoleHost::RoleOf(const QString& name) {
     }
 }
 
+bool RelayConsoleHost::IsOperator(const QString& name) {
+    try {
+        return config::OperatorExists(db_.gSysConnection, name);
+    } catch (const platform::Error& error) {
+        logs_.LogError(
+            QStringLiteral("System: Web console cannot read the operators: %1").arg(error.text()));
+        return false; // the audit then names no account
+    }
+}
+
 relay::DelayedPage RelayConsoleHost::ReadDelayed(const relay::DelayedPageQuery& query) {
     return relay::ReadDelayedPage(store_, query);
 }
@@ -56,6 +66,10 @@ logfiles::LogPlace RelayConsoleHost::LogPlace() {
 
 const platform::DateTimeText& RelayConsoleHost::Texts() const {
     return logs_.Texts();
+}
+
+QString RelayConsoleHost::HistoryFile() {
+    return QDir(workDir_).absoluteFilePath(QStringLiteral("history.mdb"));
 }
 
 WebConsoleSettings RelayConsoleHost::Settings() {

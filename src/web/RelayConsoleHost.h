@@ -31,9 +31,11 @@ public:
     QString OperatorHash(const QString& name) override;
     AlarmBook& Alarms() override { return alarms_; }
     config::OperatorRole RoleOf(const QString& name) override;
+    bool IsOperator(const QString& name) override;
     relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) override;
     logfiles::LogPlace LogPlace() override;
     const platform::DateTimeText& Texts() const override;
+    QString HistoryFile() override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

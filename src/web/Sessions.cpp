@@ -63,14 +63,15 @@ bool FailureCount::Banned(const QString& key, const QDateTime& now) {
     return false;
 }
 
-void FailureCount::Failed(const QString& key, const QDateTime& now) {
+bool FailureCount::Failed(const QString& key, const QDateTime& now) {
     forgetOld(key, now);
     QList<QDateTime>& times = failures_[key];
     times << now;
-    if (times.size() >= kMaxFailures) {
-        bannedUntil_.insert(key, now.addSecs(kBanSecs));
-        failures_.remove(key);
-    }
+    if (times.size() < kMaxFailures)
+        return false;
+    bannedUntil_.insert(key, now.addSecs(kBanSecs));
+    failures_.remove(key);
+    return true;
 }
 
 // Keeps memory bounded however many addresses or names try: only failures
@@ -97,9 +98,14 @@ LoginGuard::Ban LoginGuard::Banned(const QString& address, const QString& name,
     return Ban::None;
 }
 
-void LoginGuard::Failed(const QString& address, const QString& name, const QDateTime& now) {
-    addresses_.Failed(address, now);
-    names_.Failed(name.left(kMaxNameKey), now);
+QList<LoginGuard::Ban> LoginGuard::Failed(const QString& address, const QString& name,
+                                          const QDateTime& now) {
+    QList<Ban> began;
+    if (addresses_.Failed(address, now))
+        began << Ban::Address;
+    if (names_.Failed(name.left(kMaxNameKey), now))
+        began << Ban::Name;
+    return began;
 }
 
 void LoginGuard::Succeeded(const QString& address, const QString& name) {

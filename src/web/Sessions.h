@@ -46,7 +46,8 @@ public:
     static constexpr qint64 kBanSecs = qint64(10) * 60;
 
     bool Banned(const QString& key, const QDateTime& now);
-    void Failed(const QString& key, const QDateTime& now);
+    // True when this failure began a ban.
+    bool Failed(const QString& key, const QDateTime& now);
     void Succeeded(const QString& key) { failures_.remove(key); }
 
 private:
@@ -68,7 +69,9 @@ public:
     enum class Ban { None, Address, Name };
 
     Ban Banned(const QString& address, const QString& name, const QDateTime& now);
-    void Failed(const QString& address, const QString& name, const QDateTime& now);
+    // Counts a failed login; the bans it began (none, or the address's and
+    // the name's, one or both).
+    QList<Ban> Failed(const QString& address, const QString& name, const QDateTime& now);
     void Succeeded(const QString& address, const QString& name);
 
 private:

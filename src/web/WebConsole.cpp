@@ -1,9 +1,12 @@
 #include "web/WebConsole.h"
 
+#include "app/frmQuorlan.h"
 #include "web/AlarmsApi.h"
+#include "web/ConsoleAudit.h"
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
 #include "web/FileStream.h"
+#include "web/HistoryApi.h"
 #include "web/HttpReply.h"
 #include "web/ModelFeed.h"
 #include "web/RecordsApi.h"
@@ -112,6 +115,9 @@ WebConsole::WebConsole(WebConsoleHost& host, WebConsoleSettings settings, QObjec
                                     [this] { return host_.Now(); }})) {
     records_ = std::make_unique<RecordsApi>(
         host, [this] { return ++lastLater_; },
+        [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
+    history_ = std::make_unique<HistoryApi>(
+        [this] { return host_.HistoryFile(); }, [this] { return ++lastLater_; },
         [this](quint64 id, const HttpReply& reply) { answerLater(id, reply); });
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this,
             &WebConsole::acceptWebSockets);
@@ -279,7 +285,7 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
     if (path == QLatin1String("/api/alarms") && get)
         return ListAlarms(host_.Alarms(), request.url());
     if (post && IsAlarmAcknowledge(path))
-        return AcknowledgeAlarm(host_.Alarms(), path, caller.name);
+        return acknowledge(path, caller);
     if (path == QLatin1String("/api/overview") && get)
         return HttpReply::Json(Status::Ok,
                                QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
@@ -287,6 +293,8 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
         return session(caller);
     if (get) {
         if (std::optional<HttpReply> reply = records_->Get(request.url()))
+            return *reply;
+        if (std::optional<HttpReply> reply = history_->Get(request.url()))
             return *reply;
     }
     return HttpReply::Error(Status::NotFound, QStringLiteral("not found"));
@@ -328,14 +336,17 @@ void WebConsole::loginChecked(quint64 id, const QString& name, const QString& ad
     const QDateTime now = host_.Now();
     if (!matches) {
         ++loginsFailed_;
-        guard_.Failed(address, name, now);
+        const QList<LoginGuard::Ban> bansBegun = guard_.Failed(address, name, now);
         host_.LogSystem(QStringLiteral("System: Web console login failed from %1").arg(address));
+        AuditFailedLogin(audit(), name, host_.IsOperator(name), address, bansBegun);
         answerLater(id, RefusedLogin(Status::Unauthorized, "Wrong name or password"));
         return;
     }
     guard_.Succeeded(address, name);
-    const QString token = sessions_.Open(name, host_.RoleOf(name), now);
+    const config::OperatorRole role = host_.RoleOf(name);
+    const QString token = sessions_.Open(name, role, now);
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: login").arg(name, address));
+    AuditLogin(audit(), name, address, role);
     HttpReply reply = HttpReply::SeeOther("/");
     QByteArray cookie = kCookie.toLatin1() + '=' + token.toLatin1() +
                         QByteArrayLiteral("; HttpOnly; SameSite=Strict; Path=/");
@@ -381,6 +392,7 @@ HttpReply WebConsole::logout(const Caller& caller) {
         feed_->CloseSession(caller.token);
         host_.LogSystem(
             QStringLiteral("System: Web console %1@%2: logout").arg(caller.name, caller.address));
+        AuditLogout(audit(), caller.name, caller.address);
     }
     HttpReply reply = HttpReply::SeeOther("/");
     reply.headers << qMakePair(
@@ -397,7 +409,12 @@ HttpReply WebConsole::session(const Caller& caller) const {
     return HttpReply::Json(Status::Ok, QJsonDocument(json).toJson(QJsonDocument::Compact));
 }
 
+// The commands the command interface carries are audited there, with this
+// caller as the one who acts; what the console does on its own (a grid's
+// cell, a pane shown, a refusal before any command ran) is audited here, as
+// the System log tells it.
 HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& caller) {
+    const history::OperatorAudit::Acting acting(audit(), caller.name, caller.address);
     const CommandResult result = RunCommand(host_.Window(), request.body());
     if (!result.logged)
         return HttpReply::Error(static_cast<Status>(result.status), result.error);
@@ -406,13 +423,31 @@ HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& c
         // every remote attempt to act on the relay and why it was turned away.
         const QString what =
             result.description.isEmpty() ? QStringLiteral("a command") : result.description;
-        host_.LogSystem(QStringLiteral("System: Web console %1@%2: refused %3 (%4)")
-                            .arg(caller.name, caller.address, what, OneLine(result.error)));
+        const QString refused = QStringLiteral("refused %1 (%2)").arg(what, OneLine(result.error));
+        host_.LogSystem(QStringLiteral("System: Web console %1@%2: %3")
+                            .arg(caller.name, caller.address, refused));
+        if (!acting.Recorded())
+            audit().Command(refused);
         return HttpReply::Error(static_cast<Status>(result.status), result.error);
     }
     host_.LogSystem(QStringLiteral("System: Web console %1@%2: %3")
                         .arg(caller.name, caller.address, result.description));
+    if (!acting.Recorded())
+        audit().Command(result.description);
     return HttpReply::Json(Status::Ok, QByteArrayLiteral("{\"ok\":true}"));
+}
+
+HttpReply WebConsole::acknowledge(const QString& path, const Caller& caller) {
+    HttpReply reply = AcknowledgeAlarm(host_.Alarms(), path, caller.name);
+    if (reply.status == Status::Ok)
+        audit().Record(
+            {caller.name, caller.address, QStringLiteral("command"),
+             QStringLiteral("acknowledge alarm ") + path.section(QLatin1Char('/'), 3, 3)});
+    return reply;
+}
+
+history::OperatorAudit& WebConsole::audit() {
+    return host_.Window().Audit();
 }
 
 // Qt's server upgrades a request its handler took, and passes one it did not

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/OperatorAudit.h"
 #include "platform/MetricsText.h"
 #include "web/HttpReply.h"
 #include "web/LoginChecks.h"
@@ -20,6 +21,7 @@ class QSslConfiguration;
 namespace web {
 
 class ConsoleConnections;
+class HistoryApi;
 class ModelFeed;
 class RecordsApi;
 
@@ -82,6 +84,9 @@ private:
     void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply acknowledge(const QString& path, const Caller& caller);
+    // Who did what: the console's logins, logouts and commands.
+    history::OperatorAudit& audit();
     HttpReply session(const Caller& caller) const;
     // A WebSocket upgrade goes ahead only for a live session from this
     // console's own page; anything else is answered with its refusal.
@@ -103,6 +108,7 @@ private:
     std::list<PendingReply> pending_; // in the order the requests came
     quint64 lastLater_ = 0;           // the number of the last answer given later
     std::unique_ptr<RecordsApi> records_;
+    std::unique_ptr<HistoryApi> history_;
     qint64 loginsFailed_ = 0;
     QTimer tick_;
     quint16 port_ = 0;

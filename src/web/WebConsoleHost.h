@@ -54,12 +54,16 @@ public:
     // NAME's role, read once at login (a quick table lookup); a viewer's when
     // it cannot be read.
     virtual config::OperatorRole RoleOf(const QString& name) = 0;
+    // Whether NAME is an account (a quick table lookup); false when it cannot be read.
+    virtual bool IsOperator(const QString& name) = 0;
     // A page of the delayed store, read through its indexes. Raises
     // platform::Error when the store cannot be read.
     virtual relay::DelayedPage ReadDelayed(const relay::DelayedPageQuery& query) = 0;
     // Where the log files are now, and how their lines write the time.
     virtual logfiles::LogPlace LogPlace() = 0;
     virtual const platform::DateTimeText& Texts() const = 0;
+    // Where history.mdb is: the console's searches open it read-only.
+    virtual QString HistoryFile() = 0;
 };
 
 } // namespace web

@@ -8,7 +8,9 @@ Chromium, driven by selenium, signs in to the console and works it as an operato
 would: the overview counts the carrier's pages, an away client's repeated warnings
 are one alarm that it acknowledges, it sees the pages arrive in the Outputs pane,
 sends a dummy message, pages through the stored packets, edits and commits an
-Outputs row, and sees a client's markup shown as text. A second browser, signed in
+Outputs row, sees a client's markup shown as text, searches the history of pages by
+address and by a word, opens a page's delivery trail, exports the search as CSV, and
+finds its own login and commands on the Audit page. A second browser, signed in
 as a viewer, keeps its own tab and is refused a command. The test checks what the
 client receives, what the database and the System log hold, has Exit refused, logs
 out, stops the relay under the viewer's eyes, and saves screenshots of the Outputs
@@ -18,7 +20,7 @@ The relay's clock is moved forward (libfaketime) so that its once-a-minute
 heartbeat warnings repeat within seconds.
 
 Usage: browser-test.py --ombrix BIN --sim BIN --first-port N --screenshot PNG
-(overview.png and alarms.png are written beside PNG)
+(overview.png, alarms.png and history.png are written beside PNG)
 Needs Debian's chromium, chromium-driver, python3-selenium and libfaketime (make deps).
 """
 
@@ -31,6 +33,7 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True  # the test's own modules leave no cache in the source tree
+import history_pages  # noqa: E402
 import operator_pages  # noqa: E402
 from browser_support import (  # noqa: E402
     START_LIMIT,
@@ -289,7 +292,7 @@ class Relay:
             raise Failure("the relay stopped with exit code %d" % self.process.returncode)
 
 
-def operator_checks(args, console, clients, relay, ports):
+def operator_checks(args, console, clients, relay, ports, history_page):
     """The first browser, signed in as the operator; returns Client A."""
     check_login(console)
     operator_pages.check_overview_first(console)
@@ -313,6 +316,10 @@ def operator_checks(args, console, clients, relay, ports):
     console.click("tabAlarms")
     operator_pages.check_acknowledge(console, alarm, relay.log, "operator")
     operator_pages.check_log_search(console, "acknowledged by operator", "Quorlan")
+    history_pages.check_history(console, history_page, beside(args.screenshot, "history.png"))
+    history_pages.check_carrier_pages(console, 1234567, PAGE_TEXT.split("%")[0].strip(),
+                                      "Client A", "Client B")
+    history_pages.check_audit(console, "operator")
     return client
 
 
@@ -333,6 +340,7 @@ def main():
     clients = []
     try:
         pages = make_work_folder(args, os.path.join(folder, "work"), ports)
+        history_page = history_pages.add_pages(os.path.join(folder, "work"))
         processes.start(
             "carrier",
             [args.sim, "serve", "--listen", "127.0.0.1:%d" % ports.carrier, pages,
@@ -344,7 +352,7 @@ def main():
         url = "http://127.0.0.1:%d/" % ports.console
         drivers.append(start_browser(folder))
         console = Console(drivers[0], url)
-        client = operator_checks(args, console, clients, relay, ports)
+        client = operator_checks(args, console, clients, relay, ports, history_page)
         drivers.append(start_browser(folder, "viewer"))
         viewer = Console(drivers[1], url)
         viewer_checks(viewer, console, client, relay)

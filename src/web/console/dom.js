@@ -105,3 +105,26 @@ export function fillKeyed(view, items, keyOf, cells, fill) {
 }
 
 export const cell = (row, name) => row.querySelector(':scope > .' + name);
+
+// A search form's labelled field.
+export function field(label, input) {
+  const root = make('label', 'field');
+  root.append(make('span', '', label), input);
+  return root;
+}
+
+export function input(id, type, placeholder) {
+  const element = make('input');
+  element.id = id;
+  element.type = type;
+  if (placeholder) element.placeholder = placeholder;
+  return element;
+}
+
+// A time of a search's range as the relay takes it: ISO 8601 without an
+// offset is the relay's local time (a browser's datetime-local may leave
+// out the seconds).
+export const rangeTime = (value) => (value && value.length === 16 ? value + ':00' : value || '');
+
+// A moment as the relay's logs write it: its own clock, to the millisecond.
+export const relayMoment = (iso) => (iso ? iso.substring(0, 23).replace('T', ' ') : '');
