@@ -26,6 +26,9 @@ ArchiveStatements::ArchiveStatements(const QString& path) {
     connection_.Open();
     // A commit waits for no flush of the disk; the checkpoints do.
     connection_.Execute(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    // The writer appends at the end of its tables and indexes: a small cache
+    // serves it, and the relay's memory stays what it was without a history.
+    connection_.Execute(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
     insertPage_ = prepare(QStringLiteral(
         "INSERT OR IGNORE INTO Pages (ID, Time, Offset, Carrier, Rate, Frequency, Function, "
         "Address, Type, Text, Packet) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));

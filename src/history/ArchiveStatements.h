@@ -22,6 +22,9 @@ public:
     static constexpr qint64 kFreePagesKept = 2560;
     static constexpr qint64 kVacuumPagesPerStep = 2000;
 
+    // The writer's page cache.
+    static constexpr int kCacheKiB = 128;
+
     explicit ArchiveStatements(const QString& path);
 
     void Begin();

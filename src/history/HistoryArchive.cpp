@@ -8,12 +8,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace history {
 
 namespace {
 
 constexpr qint64 kMsPerDay = qint64{24} * 60 * 60 * 1000;
+// The writer runs below the relay's priority, as the console's workers do:
+// on a busy machine the pages go out first and the history waits.
+constexpr int kWriterNice = 10;
 
 } // namespace
 
@@ -59,8 +64,11 @@ void HistoryArchive::startWriter() {
             this, [this, report] { written(report); }, Qt::QueuedConnection);
     });
     writer_->moveToThread(&thread_);
+    // On Linux a thread is a task of its own: this lowers the writer alone.
+    connect(&thread_, &QThread::started, writer_,
+            [] { (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNice); });
     thread_.setObjectName(QStringLiteral("history writer"));
-    thread_.start(QThread::LowPriority);
+    thread_.start();
 }
 
 void HistoryArchive::SetDays(qint32 days) {

@@ -38,7 +38,7 @@ class HistoryArchive final : public QObject,
                              public health::CheckSource {
     Q_OBJECT
 public:
-    static constexpr size_t kMaxWaiting = 250000;
+    static constexpr size_t kMaxWaiting = 100000;
     static constexpr size_t kLargeBatch = 5000;
     static constexpr qint64 kRetrySeconds = 10;
     static constexpr qint64 kRetentionCheckSeconds = 60;
@@ -85,7 +85,7 @@ private:
     bool accepting() const { return writer_ != nullptr && days_ > 0 && !stopped_; }
     bool room();
     void added();
-    Stamp now() const { return StampOf(time_.Now()); }
+    Stamp now();
     void startWriter();
     bool retentionDue() const;
     void handOver();
@@ -122,6 +122,11 @@ private:
     qint64 dropped_ = 0; // records dropped in this failure
     qint64 droppedTotal_ = 0;
     qint64 pagesTotal_ = 0;
+    // The stamp of the clock's last "now": a local time's UTC milliseconds
+    // and offset cost microseconds to work out, and fifty clients' events of
+    // one page share one moment.
+    QDateTime stampedAt_;
+    Stamp stamp_;
 };
 
 } // namespace history

@@ -7,6 +7,15 @@
 
 namespace history {
 
+Stamp HistoryArchive::now() {
+    const QDateTime time = time_.Now();
+    if (time != stampedAt_) {
+        stampedAt_ = time;
+        stamp_ = StampOf(time);
+    }
+    return stamp_;
+}
+
 bool HistoryArchive::room() {
     if (batch_.Records() + inWriter_ < kMaxWaiting)
         return true;

@@ -93,6 +93,18 @@ bool Global::namedInOutputsTable(const QString& destination) {
     return !publishers->Eof();
 }
 
+// One statement for all the rows of a destination: a renamed output may
+// leave a backlog of many thousands.
+void Global::pruneDestination(const QString& destination) {
+    const QList<qint64> copies = store_.MessIDsFor(destination);
+    const qint64 rows = store_.DeleteDestination(destination);
+    for (qint64 row = 0; row < rows; ++row)
+        logs_.LogOutput(QStringLiteral("System: Deleting record. No destination available."));
+    if (rows > 0)
+        for (const qint64 messID : copies)
+            trail_.CopyEvent(messID, history::TrailEvent::Pruned);
+}
+
 // Rows whose destination no output has any more are deleted, oldest first.
 // While the Delayed tab is shown, one row a step, as the view is redrawn after each.
 void Global::pruneWithoutDestination() {
@@ -107,18 +119,8 @@ void Global::pruneWithoutDestination() {
         if (!described.contains(destination) && !namedInOutputsTable(destination))
             withoutOutput << destination;
     if (!store.ViewShown()) {
-        for (const QString& destination : withoutOutput) {
-            // One statement for all of them: a renamed output may leave a
-            // backlog of many thousands.
-            const QList<qint64> copies = store.MessIDsFor(destination);
-            const qint64 rows = store.DeleteDestination(destination);
-            for (qint64 row = 0; row < rows; ++row)
-                logs_.LogOutput(
-                    QStringLiteral("System: Deleting record. No destination available."));
-            if (rows > 0)
-                for (const qint64 messID : copies)
-                    trail_.CopyEvent(messID, history::TrailEvent::Pruned);
-        }
+        for (const QString& destination : withoutOutput)
+            pruneDestination(destination);
         return;
     }
     // The destinations come in no particular order: the oldest row among them

@@ -33,6 +33,7 @@ private:
 
     bool sendOldest();
     void pruneWithoutDestination();
+    void pruneDestination(const QString& destination);
     bool namedInOutputsTable(const QString& destination);
 
     adoDelayed& store_;

@@ -302,6 +302,47 @@ private slots:
                               QStringLiteral("Away pruned"), QStringLiteral("Near deleted")}));
     }
 
+    // A copy sent from the store and stored again (its client stopped reading
+    // before taking it) stays on its page's trail under its new MessID; the
+    // audit keeps who did what, when.
+    void copiesStoredAgainAndAuditRowsKeepTheirPlace() {
+        Site site;
+        site.folder.setOutputs({});
+        QVERIFY(site.start());
+        System& sys = site.sys();
+        sys.outputRules.RelayToOutputs("\x02"
+                                       "512\r2\rC\r0000042\rA\rStored twice\x03");
+        sys.history.PageEvent(1, QStringLiteral("Desk"), history::TrailEvent::Stored, 700);
+        site.t->clock.advanceMs(250);
+        sys.history.CopyEvent(700, history::TrailEvent::Resent);
+        sys.history.CopyStoredAgain(700, 701);
+        sys.history.CopyEvent(701, history::TrailEvent::Resent);
+        sys.history.CopyEvent(701, history::TrailEvent::Taken);
+        sys.history.CopyEvent(999, history::TrailEvent::Resent); // a copy of no page
+        sys.history.Record({QStringLiteral("night-shift"), QStringLiteral("192.0.2.7"),
+                            QStringLiteral("command"), QStringLiteral("click cmdSendDummy")});
+        QVERIFY(site.second());
+        QCOMPARE(
+            site.history(QStringLiteral("SELECT Event, MessID, Time - (SELECT Time FROM Pages) "
+                                        "FROM Trail ORDER BY rowid")),
+            (QList<QVariantList>{{QStringLiteral("stored"), 700, 0},
+                                 {QStringLiteral("resent"), 700, 250},
+                                 {QStringLiteral("stored"), 701, 250},
+                                 {QStringLiteral("resent"), 701, 250},
+                                 {QStringLiteral("taken"), 701, 250}}));
+        QCOMPARE(site.history(QStringLiteral("SELECT MessID, PageID, Destination FROM Copies "
+                                             "ORDER BY MessID")),
+                 (QList<QVariantList>{{700, 1, QStringLiteral("Desk")},
+                                      {701, 1, QStringLiteral("Desk")}}));
+        const QDateTime audited = kStart.addSecs(5).addMSecs(250);
+        QCOMPARE(site.history(QStringLiteral("SELECT Time, Offset, Operator, Address, Action, "
+                                             "Detail FROM Audit")),
+                 (QList<QVariantList>{{audited.toMSecsSinceEpoch(), audited.offsetFromUtc() / 60,
+                                       QStringLiteral("night-shift"), QStringLiteral("192.0.2.7"),
+                                       QStringLiteral("command"),
+                                       QStringLiteral("click cmdSendDummy")}}));
+    }
+
     // Text is one character per byte, Packet the bytes themselves, also on
     // their way through the journal a killed relay leaves.
     void everyByteValueKeepsItsPlace() {
