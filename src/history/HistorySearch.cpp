@@ -17,6 +17,7 @@ namespace {
 
 // Page IDs looked up at a time when an index gives them.
 constexpr int kMostIdsPerRead = 500;
+
 // The query with its addresses in order: one address is a range of one.
 PageQuery Normalized(PageQuery query) {
     if (query.addressTo && !query.addressFrom)
