@@ -21,7 +21,7 @@ bool HistoryArchive::room() {
         return true;
     ++dropped_;
     ++droppedTotal_;
-    ++troubles_;
+    noteTrouble();
     if (failure_.isEmpty())
         fail(QStringLiteral("The history cannot keep up: more than %1 records wait to be "
                             "written, and further ones are dropped")
