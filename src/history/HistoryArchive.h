@@ -30,7 +30,8 @@ namespace history {
 // disk, no permission, damage) is one warning (ErrorCode::HistoryArchive),
 // its health check is degraded while it lasts, and what could not be written
 // waits in memory and is tried again every kRetrySeconds. At most kMaxWaiting
-// records wait; further ones are dropped and counted, never waited for. The
+// records wait (pages kPagesBeyond more); further ones are dropped and
+// counted, never waited for. The
 // failure ends (one line in the System log) once a batch is written and a
 // minute has passed without trouble.
 class HistoryArchive final : public QObject,
@@ -41,6 +42,9 @@ class HistoryArchive final : public QObject,
     Q_OBJECT
 public:
     static constexpr size_t kMaxWaiting = 100000;
+    // Pages are what the history is for: they may wait beyond kMaxWaiting by
+    // this many more, while trail events and audit rows are dropped.
+    static constexpr size_t kPagesBeyond = 50000;
     static constexpr size_t kLargeBatch = 5000;
     static constexpr qint64 kRetrySeconds = 10;
     // A failure is over once batches are written and a minute has passed
@@ -89,7 +93,8 @@ public:
 
 private:
     bool accepting() const { return writer_ != nullptr && days_ > 0 && !stopped_; }
-    bool room();
+    // Whether one more record may wait (a page, or an event or audit row).
+    bool room(size_t limit = kMaxWaiting);
     void added();
     Stamp now();
     void startWriter();
