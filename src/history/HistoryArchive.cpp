@@ -85,6 +85,7 @@ bool HistoryArchive::retentionDue() const {
 void HistoryArchive::Tick() {
     if (!writer_ || busy_ || stopped_)
         return;
+    maybeRecovered();
     if (!failure_.isEmpty() && nextAttempt_.isValid() && time_.Now() < nextAttempt_)
         return;
     if (batch_.Empty() && inWriter_ == 0 && !retentionDue())
@@ -126,8 +127,8 @@ void HistoryArchive::written(const WriteReport& report) {
         nextAttempt_ = time_.Now().addSecs(kRetrySeconds);
         return;
     }
-    if (troubles_ == troublesAtHandOver_)
-        recovered();
+    writtenClean_ = troubles_ == troublesAtHandOver_;
+    maybeRecovered();
     if (retentionHanded_) {
         moreToDelete_ = report.moreToDelete;
         if (!moreToDelete_)

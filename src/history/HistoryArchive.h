@@ -30,7 +30,10 @@ namespace history {
 // disk, no permission, damage) is one warning (ErrorCode::HistoryArchive),
 // its health check is degraded while it lasts, and what could not be written
 // waits in memory and is tried again every kRetrySeconds. At most kMaxWaiting
-// records wait; further ones are dropped and counted, never waited for.
+// records wait (pages kPagesBeyond more); further ones are dropped and
+// counted, never waited for. The
+// failure ends (one line in the System log) once a batch is written and a
+// minute has passed without trouble.
 class HistoryArchive final : public QObject,
                              public PageTrail,
                              public AuditTrail,
@@ -39,8 +42,15 @@ class HistoryArchive final : public QObject,
     Q_OBJECT
 public:
     static constexpr size_t kMaxWaiting = 100000;
+    // Pages are what the history is for: they may wait beyond kMaxWaiting by
+    // this many more, while trail events and audit rows are dropped.
+    static constexpr size_t kPagesBeyond = 50000;
     static constexpr size_t kLargeBatch = 5000;
     static constexpr qint64 kRetrySeconds = 10;
+    // A failure is over once batches are written and a minute has passed
+    // without trouble, so that an archive that keeps falling behind is one
+    // warning, not one each time it catches up for a moment.
+    static constexpr qint64 kRecoveredAfterSeconds = 60;
     static constexpr qint64 kRetentionCheckSeconds = 60;
 
     HistoryArchive(platform::Time time, ErrorCodes& warnings, Logs& logs);
@@ -83,7 +93,8 @@ public:
 
 private:
     bool accepting() const { return writer_ != nullptr && days_ > 0 && !stopped_; }
-    bool room();
+    // Whether one more record may wait (a page, or an event or audit row).
+    bool room(size_t limit = kMaxWaiting);
     void added();
     Stamp now();
     void startWriter();
@@ -91,7 +102,9 @@ private:
     void handOver();
     void written(const WriteReport& report);
     void trouble(const QString& reason);
+    void noteTrouble();
     void fail(const QString& reason);
+    void maybeRecovered();
     void recovered();
 
     platform::Time time_;
@@ -115,11 +128,13 @@ private:
     bool moreToDelete_ = false;
     bool damageNoted_ = false;
 
-    QString failure_; // the failure of the moment, "" while written
-    QDateTime since_; // when the check last changed
-    quint64 troubles_ = 0;
+    QString failure_;      // the failure of the moment, "" while written
+    QDateTime since_;      // when the check last changed
+    quint64 troubles_ = 0; // pages the journal could not take, records dropped
     quint64 troublesAtHandOver_ = 0;
-    qint64 dropped_ = 0; // records dropped in this failure
+    QDateTime lastTrouble_;
+    bool writtenClean_ = false; // the last batch was written, with no trouble meanwhile
+    qint64 dropped_ = 0;        // records dropped in this failure
     qint64 droppedTotal_ = 0;
     qint64 pagesTotal_ = 0;
     // The stamp of the clock's last "now": a local time's UTC milliseconds

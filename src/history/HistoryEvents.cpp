@@ -16,12 +16,12 @@ Stamp HistoryArchive::now() {
     return stamp_;
 }
 
-bool HistoryArchive::room() {
-    if (batch_.Records() + inWriter_ < kMaxWaiting)
+bool HistoryArchive::room(size_t limit) {
+    if (batch_.Records() + inWriter_ < limit)
         return true;
     ++dropped_;
     ++droppedTotal_;
-    ++troubles_;
+    noteTrouble();
     if (failure_.isEmpty())
         fail(QStringLiteral("The history cannot keep up: more than %1 records wait to be "
                             "written, and further ones are dropped")
@@ -39,7 +39,7 @@ void HistoryArchive::added() {
 // Frame notices, idle and dummy messages are not pages; the rule is the
 // publishers' own, so that what is published is what is archived.
 qint64 HistoryArchive::ArchivePage(const QByteArray& packet, const QString& carrier) {
-    if (!accepting() || !publish::ReadPage(packet) || !room())
+    if (!accepting() || !publish::ReadPage(packet) || !room(kMaxWaiting + kPagesBeyond))
         return 0;
     PageRecord page{nextID_++, now(), carrier, packet};
     if (!journal_->Append(page))

@@ -10,13 +10,20 @@
 namespace history {
 
 void HistoryArchive::trouble(const QString& reason) {
-    ++troubles_;
+    noteTrouble();
     fail(reason);
+}
+
+void HistoryArchive::noteTrouble() {
+    ++troubles_;
+    lastTrouble_ = time_.Now();
 }
 
 // The warning is given once for as long as the failure lasts, whatever
 // number of pages, attempts and reasons it meets.
 void HistoryArchive::fail(const QString& reason) {
+    lastTrouble_ = time_.Now();
+    writtenClean_ = false;
     if (failure_ == reason)
         return;
     const bool began = failure_.isEmpty();
@@ -30,9 +37,15 @@ void HistoryArchive::fail(const QString& reason) {
                           0);
 }
 
-void HistoryArchive::recovered() {
-    if (failure_.isEmpty() || !unavailable_.isEmpty())
+void HistoryArchive::maybeRecovered() {
+    if (failure_.isEmpty() || !unavailable_.isEmpty() || !writtenClean_ ||
+        troubles_ != troublesAtHandOver_ ||
+        time_.Now() < lastTrouble_.addSecs(kRecoveredAfterSeconds))
         return;
+    recovered();
+}
+
+void HistoryArchive::recovered() {
     QString text = QStringLiteral("System: history.mdb is written again");
     if (dropped_ > 0)
         text += QStringLiteral("; %1 records of the history were dropped meanwhile").arg(dropped_);
