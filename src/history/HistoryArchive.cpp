@@ -16,9 +16,9 @@ namespace history {
 namespace {
 
 constexpr qint64 kMsPerDay = qint64{24} * 60 * 60 * 1000;
-// The writer runs below the relay's priority, as the console's workers do:
+// The writer runs at the lowest priority, below the console's workers:
 // on a busy machine the pages go out first and the history waits.
-constexpr int kWriterNice = 10;
+constexpr int kWriterNice = 19;
 
 } // namespace
 

@@ -11,8 +11,10 @@ bool SendQueue::Send(SocketControl& socket, const QByteArray& data) {
         // When all that waits went out ahead, this may too: a carrier read's
         // notice and page then reach the client in the same turn, not the page
         // a turn later, after every line of both. The completion still hands
-        // them over as one send, as it would have sent them.
-        if (pending_.size() == socket.AheadBytes())
+        // them over as one send, as it would have sent them. Only the first
+        // few hundred bytes of a turn go ahead: beyond them a burst waits to
+        // go as one send, rather than one system call per packet and client.
+        if (pending_.size() == socket.AheadBytes() && pending_.size() < kMaxAheadBytes)
             socket.SendAhead(data);
         pending_ += data;
         return false;

@@ -12,6 +12,9 @@ class SocketControl;
 // socket reports the outstanding one complete.
 class SendQueue {
 public:
+    // While less than this waits, a send goes ahead of the outstanding one.
+    static constexpr qsizetype kMaxAheadBytes = 512;
+
     // No send is outstanding.
     bool Ready() const { return ready_; }
     // What waits for the outstanding send to complete.
