@@ -232,4 +232,13 @@ QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowTex
     return {};
 }
 
+QString AsideName(const QString& path, const QDateTime& now) {
+    const QString base =
+        path + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = base;
+    for (int n = 2; QFileInfo::exists(name); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
 } // namespace config

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QVariantMap>
 
@@ -26,5 +27,9 @@ void CreateDatabaseFile(const QString& path, DatabaseKind kind);
 // delayed.mdb, empty_delayed.mdb and history.mdb. Refuses, without touching
 // anything, when any of them exists. Returns "" or the reason.
 QString CreateWorkFolder(const QString& folder, bool demo, const QString& nowText);
+
+// Where a damaged database file at `path` is set aside: its name with
+// ".damaged-yyyyMMdd-HHmmss" of `now`, and "-2", "-3"... while that is taken.
+QString AsideName(const QString& path, const QDateTime& now);
 
 } // namespace config

@@ -55,15 +55,6 @@ void ProveWritable(const QSqlDatabase& db) {
     Run(db, QStringLiteral("PRAGMA user_version = %1").arg(current));
 }
 
-QString AsideName(const QString& path, const QDateTime& now) {
-    const QString base =
-        path + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = base;
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = base + QLatin1Char('-') + QString::number(n);
-    return name;
-}
-
 void Rename(const QString& from, const QString& to) {
     std::error_code error;
     std::filesystem::rename(QFile::encodeName(from).toStdString(),
@@ -88,7 +79,7 @@ void SetAside(const QString& path, const QDateTime& now, ArchiveOpening& opening
             // Nothing can be read of it: the numbers start again.
         }
     }
-    opening.setAside = AsideName(path, now);
+    opening.setAside = config::AsideName(path, now);
     Rename(path, opening.setAside);
     const QString wal = path + QStringLiteral("-wal");
     if (QFileInfo(wal).size() > 0)

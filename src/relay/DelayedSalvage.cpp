@@ -193,15 +193,6 @@ void CollectFromIndexes(const QSqlDatabase& db, std::set<qint64>& ids) {
     }
 }
 
-QString AsideName(const QString& store, const QDateTime& now) {
-    const QString base =
-        store + QStringLiteral(".damaged-") + now.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = base;
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = base + QLatin1Char('-') + QString::number(n);
-    return name;
-}
-
 void Remove(const QString& path) {
     if (QFileInfo::exists(path) && !QFile::remove(path))
         throw platform::Error(QStringLiteral("Cannot remove %1").arg(path));
@@ -318,7 +309,7 @@ SalvageReport SalvageDamagedStore(const QString& store, const QString& templateF
     // write-ahead log, which must not stay beside the fresh store: SQLite would
     // play it into the wrong file. The shared-memory index is rebuilt from
     // the log by whoever opens the damaged file.
-    report.damagedFile = AsideName(store, now);
+    report.damagedFile = config::AsideName(store, now);
     std::error_code linkError;
     std::filesystem::create_hard_link(Native(store), Native(report.damagedFile), linkError);
     if (linkError) // a file system without hard links: a moment without a store

@@ -5,6 +5,7 @@
 // fake clock; a damaged archive set aside; an archive on a disk that fills up.
 
 #include "Broker.h"
+#include "CarrierSite.h"
 #include "HttpAnswer.h"
 #include "SmallDisk.h"
 #include "TestPorts.h"
@@ -58,45 +59,13 @@ QList<QList<QByteArray>> PagesIn(const QByteArray& received) {
 // The relay on a work folder: a loopback carrier ("Carrier"), the outputs
 // "Away" and "Near" (indexes 0 and 1), and /healthz on a port of the test's
 // block. No client is there at first.
-struct Site {
-    WorkFolder folder;
-    QTcpServer carrier;
-    QTcpSocket* feed = nullptr;
+struct Site : CarrierSite {
+    const quint16 awayPort = outputPorts[0];
+    const quint16 nearPort = outputPorts[1];
     bool streamed = false;
-    quint16 awayPort = TestPort();
-    quint16 nearPort = TestPort();
-    quint16 monitorPort = TestPort();
-    std::unique_ptr<TestSystem> t;
 
-    Site() {
-        carrier.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&carrier, &QTcpServer::newConnection,
-                         [this] { feed = carrier.nextPendingConnection(); });
-        folder.setOutputs({{QStringLiteral("Away"), QString::number(awayPort)},
-                           {QStringLiteral("Near"), QString::number(nearPort)}});
-        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
-        folder.setSetting(QStringLiteral("MonitorPort"), QString::number(monitorPort));
-        folder.exec(
-            QStringLiteral("Ombrixsys.mdb"),
-            QStringLiteral(
-                "INSERT INTO Telstra (Description, Port, Active) VALUES ('Carrier', ?, 'Y')"),
-            {QString::number(carrier.serverPort())});
-    }
-    bool start() {
-        t = std::make_unique<TestSystem>(folder.path());
-        t->clock.set(kStart);
-        if (!sys().Form_Load())
-            return false;
-        sys().StartMonitor();
-        t->clock.advanceSecs(5);
-        sys().tmrSockets_Timer();
-        return QTest::qWaitFor([this] { return feed != nullptr; }, 3000);
-    }
-    System& sys() { return *t->system; }
-    bool connect(LoopbackClient& client, quint16 port, int index) {
-        client.connectTo(port);
-        return AcceptedOnOutput(sys(), client, index);
-    }
+    Site() : CarrierSite(QStringLiteral("Away"), QStringLiteral("Near")) {}
+    bool start() { return CarrierSite::start(kStart); }
     // The carrier sends the pages in one block; true once the decoder took it.
     // Each block ends with the next one's marker: the stream goes on.
     bool send(const QList<sim::Page>& pages) {

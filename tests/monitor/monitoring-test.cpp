@@ -2,6 +2,7 @@
 // on loopback and two clients, asked over real HTTP connections, with the
 // fake clock moved for the resend and the listener's time limits.
 
+#include "CarrierSite.h"
 #include "LogLines.h"
 #include "TestPorts.h"
 #include "TestSystem.h"
@@ -80,47 +81,12 @@ QList<sim::Page> Pages(int count) {
 // made before it, so that the relay closes their connections first: a
 // client's own port, which the system picks, is then free at once for a
 // later test's relay to listen on.
-struct Relay {
-    WorkFolder folder;
-    QTcpServer carrier;
-    QTcpSocket* feed = nullptr;
-    quint16 portA = TestPort();
-    quint16 portB = TestPort();
-    quint16 monitorPort = TestPort();
-    std::unique_ptr<TestSystem> t;
+struct Relay : CarrierSite {
+    const quint16 portA = outputPorts[0];
+    const quint16 portB = outputPorts[1];
 
-    Relay() {
-        carrier.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&carrier, &QTcpServer::newConnection,
-                         [this] { feed = carrier.nextPendingConnection(); });
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(portA)},
-                           {QStringLiteral("Client B"), QString::number(portB)}});
-        folder.setSetting(QStringLiteral("LastBackUp"), QStringLiteral("15 Jan 2026 09:00:00"));
-        folder.setSetting(QStringLiteral("MonitorPort"), QString::number(monitorPort));
-        folder.exec(
-            QStringLiteral("Ombrixsys.mdb"),
-            QStringLiteral(
-                "INSERT INTO Telstra (Description, Port, Active) VALUES ('Carrier', ?, 'Y')"),
-            {QString::number(carrier.serverPort())});
-    }
-    bool start() {
-        t = std::make_unique<TestSystem>(folder.path());
-        t->clock.set(kStart);
-        if (!sys().Form_Load())
-            return false;
-        sys().StartMonitor();
-        heartbeat();
-        return QTest::qWaitFor([this] { return feed != nullptr; }, 3000);
-    }
-    System& sys() { return *t->system; }
-    void heartbeat() {
-        t->clock.advanceSecs(5);
-        sys().tmrSockets_Timer();
-    }
-    bool connect(LoopbackClient& client, quint16 port, int index) {
-        client.connectTo(port);
-        return AcceptedOnOutput(sys(), client, index);
-    }
+    Relay() : CarrierSite(QStringLiteral("Client A"), QStringLiteral("Client B")) {}
+    bool start() { return CarrierSite::start(kStart); }
     // The carrier sends a block of `count` pages; true once the decoder took it all.
     bool send(int count) {
         feed->write(sim::EncodeStream(Pages(count), sim::StreamOptions{}));

@@ -67,6 +67,19 @@ export function today() {
   return now.getFullYear() + '-' + two(now.getMonth() + 1) + '-' + two(now.getDate());
 }
 
+// A results table, `id` for the page's tests and styles; rows go into `body`.
+export function listTable(id, headings) {
+  const element = make('table', 'list');
+  element.id = id;
+  const head = make('tr');
+  for (const heading of headings) head.append(make('th', '', heading));
+  const thead = make('thead');
+  thead.append(head);
+  const body = make('tbody');
+  element.append(thead, body);
+  return { element, body };
+}
+
 // A table whose rows are keyed, so that a live update changes cells in place
 // and the operator's selection or scroll position survives it.
 export function keyedTable(className, headings) {

@@ -6,7 +6,7 @@
 // and are shown as text only.
 'use strict';
 
-import { button, field, input, make, rangeTime, relayMoment, setText } from '/dom.js';
+import { button, field, input, listTable, make, rangeTime, relayMoment, setText } from '/dom.js';
 import { getJson } from '/api.js';
 import { createOlderPager } from '/older-pager.js';
 
@@ -55,18 +55,6 @@ function createFilters() {
   return { form, address, fn, type, text, from, to, carrier, csv };
 }
 
-function table(id, headings) {
-  const element = make('table', 'list');
-  element.id = id;
-  const head = make('tr');
-  for (const heading of headings) head.append(make('th', '', heading));
-  const thead = make('thead');
-  thead.append(head);
-  const body = make('tbody');
-  element.append(thead, body);
-  return { element, body };
-}
-
 function createTrail() {
   const root = make('section', 'trail');
   root.id = 'historyTrail';
@@ -90,7 +78,7 @@ export function createHistory(panel) {
   const pager = createOlderPager('history', (before) => read(before));
   const note = make('p', 'note');
   note.id = 'historyNote';
-  const results = table('historyResults', ['Time', 'Address', 'Function', 'Type', 'Carrier',
+  const results = listTable('historyResults', ['Time', 'Address', 'Function', 'Type', 'Carrier',
     'Rate', 'Frequency', 'Text']);
   const box = make('div', 'listBox historyPages');
   box.append(results.element);

@@ -3,7 +3,7 @@
 // what a search returns and streams a download, so neither can be large.
 'use strict';
 
-import { button, make, relayTime, setText, today } from '/dom.js';
+import { button, listTable, make, relayTime, setText, today } from '/dom.js';
 import { getJson } from '/api.js';
 
 const kTags = ['Error', 'Input', 'Output'];
@@ -49,28 +49,16 @@ function createSearch() {
   return { form, text, tag, from, to };
 }
 
-function table(id, headings) {
-  const element = make('table', 'list');
-  element.id = id;
-  const head = make('tr');
-  for (const heading of headings) head.append(make('th', '', heading));
-  const thead = make('thead');
-  thead.append(head);
-  const body = make('tbody');
-  element.append(thead, body);
-  return { element, body };
-}
-
 export function createLogs(panel) {
   const search = createSearch();
-  const results = table('logResults', ['File', 'Time', 'Tag', 'Text']);
+  const results = listTable('logResults', ['File', 'Time', 'Tag', 'Text']);
   const note = make('p', 'note');
   note.id = 'logNote';
   const found = make('div', 'listBox logLines');
   found.append(results.element);
   const filesHead = make('div', 'toolbar');
   filesHead.append(make('h2', '', 'Log files'), button('', 'Refresh', () => readFiles()));
-  const files = table('logFiles', ['File', 'Size', 'Changed', '']);
+  const files = listTable('logFiles', ['File', 'Size', 'Changed', '']);
   const filesBox = make('div', 'listBox');
   filesBox.append(files.element);
   const title = make('h2', '', 'Search the System log');
