@@ -10,7 +10,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # upgrade, a second make) to let go of its lock instead of failing at once.
 APT_GET := $(SUDO) apt-get -o DPkg::Lock::Timeout=600
 
-.PHONY: all deps build build-demo build-asan test test-asan demo package format lint clean
+.PHONY: all deps build build-demo build-asan test test-asan demo package format lint lint-all clean
 
 all: build
 
@@ -56,8 +56,15 @@ format:
 	$(SOURCES) | xargs clang-format -i
 
 # Fails on a formatting difference anywhere, and on a finding of .clang-tidy in
-# src/ and tools/ (it reads the build's compile_commands.json).
+# the sources of src/ and tools/ changed since the last full pass (the commit in
+# .ci/tidy-base); `make lint-all` checks every source, and its commit may then
+# become the base. Both read the build's compile_commands.json.
 lint: deps
+	$(SOURCES) | xargs clang-format --dry-run -Werror
+	$(MAKE) build
+	.ci/tidy-changed
+
+lint-all: deps
 	$(SOURCES) | xargs clang-format --dry-run -Werror
 	$(MAKE) build
 	run-clang-tidy -p build -quiet -j $$(nproc) '^$(CURDIR)/(src|tools)/'
