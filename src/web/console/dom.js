@@ -67,22 +67,8 @@ export function today() {
   return now.getFullYear() + '-' + two(now.getMonth() + 1) + '-' + two(now.getDate());
 }
 
-// A results table, `id` for the page's tests and styles; rows go into `body`.
-export function listTable(id, headings) {
-  const element = make('table', 'list');
-  element.id = id;
-  const head = make('tr');
-  for (const heading of headings) head.append(make('th', '', heading));
-  const thead = make('thead');
-  thead.append(head);
-  const body = make('tbody');
-  element.append(thead, body);
-  return { element, body };
-}
-
-// A table whose rows are keyed, so that a live update changes cells in place
-// and the operator's selection or scroll position survives it.
-export function keyedTable(className, headings) {
+// A table of class `className` with one heading row; rows go into `body`.
+function headedTable(className, headings) {
   const table = make('table', className);
   const head = make('tr');
   for (const heading of headings) head.append(make('th', '', heading));
@@ -90,7 +76,20 @@ export function keyedTable(className, headings) {
   thead.append(head);
   const body = make('tbody');
   table.append(thead, body);
-  return { table, body, rows: new Map() };
+  return { table, body };
+}
+
+// A results table, `id` for the page's tests and styles.
+export function listTable(id, headings) {
+  const { table, body } = headedTable('list', headings);
+  table.id = id;
+  return { element: table, body };
+}
+
+// A table whose rows are keyed, so that a live update changes cells in place
+// and the operator's selection or scroll position survives it.
+export function keyedTable(className, headings) {
+  return { ...headedTable(className, headings), rows: new Map() };
 }
 
 // Gives the keyed table exactly `items`, in their order; `fill(row, item)`
