@@ -53,10 +53,14 @@ void ClientQueue::dropAcknowledged(qint64 unacknowledged, std::vector<TrailMark>
     }
 }
 
-QByteArray ClientQueue::DropSend() {
+QByteArray ClientQueue::DropSend(qint64 wentOut) {
     sending_.clear();
     written_.clear();
     writtenBytes_ = 0;
+    while (!queued_.empty() && queued_.front().packet.size() <= wentOut) {
+        wentOut -= queued_.front().packet.size();
+        queued_.pop_front();
+    }
     std::erase_if(queued_, [](const QueuedPacket& packet) { return packet.storedMessID != 0; });
     QByteArray pending;
     for (const QueuedPacket& packet : queued_)

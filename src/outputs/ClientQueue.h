@@ -59,8 +59,10 @@ public:
     std::vector<TrailMark> Acknowledged(qint64 unacknowledged);
     // The connection that carried the send is gone; stored rows queued or in
     // that send stay stored and leave the queue, to be sent again by the
-    // resend. Returns the bytes of the packets still queued.
-    QByteArray DropSend();
+    // resend. The first `wentOut` bytes of the queue went on that connection
+    // ahead of the send, and leave it too. Returns the bytes of the packets
+    // still queued.
+    QByteArray DropSend(qint64 wentOut = 0);
     // Everything the peer has not received, oldest first: the written or
     // sending packets that the last `notAcknowledged` bytes belong to, then
     // the queue. The queue is empty afterwards.

@@ -198,6 +198,10 @@ void frmOutputSockets::Take(int i, const QueuedPacket& packet) {
     const QDateTime now = time_.Now();
     if (sentNow)
         e.Queue.StartSend(now);
+    // A stored row is deleted once its send is told complete: until then a
+    // restart would send it again, so that is not left for later.
+    if (packet.storedMessID != 0)
+        wskOutputs[i].CompleteSoon();
     OutputFigures& counted = figures(i);
     if (packet.storedMessID == 0)
         counted.CountSent(now);
@@ -262,6 +266,8 @@ void frmOutputSockets::closeStalled(int i, SendOutcome& outcome, Undelivered& st
 
 void frmOutputSockets::UpdateOutputClients() {
     refusals_.Tick(time_.Now());
+    // A client is judged by its sends as they are, told complete or not.
+    platform::TellSendCompletionsNow();
     for (int i = 0; i < db_.gOutputCount; ++i) {
         OutputSocket& e = gOutputs[i];
         if (e.Status == OutputSocket::Empty || !e.Active)
@@ -431,9 +437,11 @@ void frmOutputSockets::wskOutputs_Close(int i) {
         log(QStringLiteral("Event: Remote close request on socket %1  ").arg(i) + e.Description);
         ++figures(i).closedDropped;
         figures(i).NoteConnected(false, time_.Now());
-        e.Sending.Restart(e.Queue.DropSend());
-        e.Status = OutputSocket::PeerClosed;
         platform::SocketControl& socket = wskOutputs[i];
+        // What went ahead on the connection the client closed was read or
+        // lost with it, as what was written: not sent to the next client.
+        e.Sending.Restart(e.Queue.DropSend(socket.AheadBytes()));
+        e.Status = OutputSocket::PeerClosed;
         socket.Close();
         socket.Listen();
     } catch (const platform::Error& error) {

@@ -17,6 +17,9 @@ bool SendQueue::Send(SocketControl& socket, const QByteArray& data) {
         if (pending_.size() == socket.AheadBytes() && pending_.size() < kMaxAheadBytes)
             socket.SendAhead(data);
         pending_ += data;
+        // Bytes that could not go ahead wait for the completion: it is due now.
+        if (pending_.size() != socket.AheadBytes())
+            socket.CompleteSoon();
         return false;
     }
     socket.SendData(pending_ + data);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 
 #ifdef Q_OS_LINUX
@@ -267,15 +268,35 @@ qint64 SocketControl::sendNow(const QByteArray& data) {
 
 namespace {
 
-// Sends that went out at once are told complete from the event loop, as for
-// a send the socket writes itself, all of a turn's together: one wake-up of
-// the loop for a page sent to 50 clients, rather than one for each.
+// Sends that went out at once are told complete from the event loop, all of
+// a turn's together: one wake-up of the loop for a page sent to 50 clients,
+// rather than one for each. When nothing waits behind them, the pass is only
+// bookkeeping (the trail, the stored rows, the lines), and it comes a moment
+// later: clients on this machine that were woken by the sends read their page
+// first, instead of waiting behind the relay on the processor it woke them on.
+// A send that waits for a completion has the pass at once.
 class LaterCompletions : public QObject {
 public:
+    LaterCompletions() {
+        later_.setSingleShot(true);
+        later_.setTimerType(Qt::PreciseTimer);
+        later_.setInterval(kBookkeepingDelay);
+        connect(&later_, &QTimer::timeout, this, &LaterCompletions::tell);
+    }
+
     void add(SocketControl* socket, quint64 connection) {
-        if (waiting_.isEmpty())
-            QMetaObject::invokeMethod(this, &LaterCompletions::tell, Qt::QueuedConnection);
+        if (waiting_.isEmpty() && !later_.isActive())
+            later_.start();
         waiting_.append({socket, connection});
+    }
+
+    void now() { tell(); }
+
+    void hurry() {
+        if (waiting_.isEmpty() || hurried_)
+            return;
+        hurried_ = true;
+        QMetaObject::invokeMethod(this, &LaterCompletions::tell, Qt::QueuedConnection);
     }
 
 private:
@@ -284,6 +305,10 @@ private:
         quint64 connection;
     };
     void tell() {
+        hurried_ = false;
+        later_.stop();
+        if (waiting_.isEmpty())
+            return;
         QList<Waiting> waiting;
         waiting.swap(waiting_);
         emit SendCompletions().Starting();
@@ -297,6 +322,8 @@ private:
         emit SendCompletions().Done();
     }
     QList<Waiting> waiting_;
+    QTimer later_;
+    bool hurried_ = false;
 };
 
 LaterCompletions& Completions() {
@@ -313,6 +340,14 @@ SendCompletionPass& SendCompletions() {
 
 void SocketControl::completeLater() {
     Completions().add(this, connection_);
+}
+
+void SocketControl::CompleteSoon() {
+    Completions().hurry();
+}
+
+void TellSendCompletionsNow() {
+    Completions().now();
 }
 
 // Not for a connection that has gone meanwhile.

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 
 class QTcpServer;
 class QTcpSocket;
@@ -55,6 +56,9 @@ public:
     bool SendAhead(const QByteArray& data);
     // Bytes sent ahead and not yet handed over by SendData.
     qint64 AheadBytes() const { return ahead_; }
+    // Bytes wait for a send to be told complete: the completions of the turn
+    // are told at once, not after the bookkeeping delay.
+    void CompleteSoon();
     // Within a HeldSendScope, what SendData and SendAhead are given from now
     // on stays in the control (counted in BytesToWrite) until ReleaseSends or
     // the scope's end; outside one, sends go out as ever.
@@ -134,6 +138,10 @@ private:
     qint64 readLimit_ = 0;
 };
 
+// How long after a turn's sends that went out at once they are told complete,
+// when nothing waits for it.
+inline constexpr std::chrono::milliseconds kBookkeepingDelay{5};
+
 // The sends that went out at once are told complete from the event loop, all of
 // a turn's together. Starting and Done frame that pass, so that a receiver of
 // SendComplete can hold what it does for each send but need not do at once
@@ -147,5 +155,8 @@ signals:
 };
 
 SendCompletionPass& SendCompletions();
+
+// The completions that wait for the bookkeeping delay are told now.
+void TellSendCompletionsNow();
 
 } // namespace platform

@@ -43,7 +43,7 @@ QByteArray RefusedLine(const char* address, quint16 port) {
 // What waits on a client's connection, without taking it and without
 // running an event: the network stack itself tells.
 QByteArray Peek(int fd) {
-    QByteArray waiting(512, '\0');
+    QByteArray waiting(4096, '\0');
     const ssize_t peeked =
         ::recv(fd, waiting.data(), static_cast<size_t>(waiting.size()), MSG_PEEK | MSG_DONTWAIT);
     return waiting.left(static_cast<qsizetype>(std::max<ssize_t>(peeked, 0)));
@@ -776,6 +776,45 @@ private slots:
         }
         QVERIFY(Peek(fd).endsWith(decoder::EndOfBatchNotice()));
         QTRY_COMPARE(client.received, notice + page + decoder::EndOfBatchNotice());
+    }
+
+    // A page reaches its client at once and the bookkeeping of its send comes
+    // a moment later; but bytes that could not go ahead of that send do not
+    // wait for the moment: the next turn of the event loop sends them.
+    void bytesBehindAnOutstandingSendGoAtTheNextTurn() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        const int fd = static_cast<int>(client.socket.socketDescriptor());
+        const QByteArray page("\x02page\x03");
+        const QByteArray burst = '\x02' + QByteArray(600, 'b') + '\x03';
+        const QByteArray tail("\x02tail\x03");
+        f.sys().outputRules.RelayToOutputs(page);
+        f.sys().outputRules.RelayToOutputs(burst); // goes ahead, and fills what may
+        f.sys().outputRules.RelayToOutputs(tail);  // waits for the completion
+        QCOMPARE(Peek(fd), page + burst);
+        // What the next turn does first, before any timer is looked at.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(Peek(fd), page + burst + tail);
+    }
+
+    // A client that closes its connection has had what went on it, whether
+    // or not that went ahead of an outstanding send: the next client to
+    // connect does not get it again.
+    void whatWentOnAClosedConnectionIsNotSentToTheNextClient() {
+        Fixture f;
+        Client client(f.portA);
+        QVERIFY(f.connect(client, 0));
+        const int fd = static_cast<int>(client.socket.socketDescriptor());
+        f.sys().outputRules.RelayToOutputs("\x02one\x03");
+        f.sys().outputRules.RelayToOutputs("\x02two\x03"); // ahead of one's completion
+        QCOMPARE(Peek(fd), QByteArray("\x02one\x03\x02two\x03"));
+        f.sys().outputSockets.wskOutputs_Close(0);
+        f.sys().outputSockets.UpdateOutputClients();
+        Client next(f.portA);
+        QVERIFY(f.connect(next, 0));
+        f.sys().outputRules.RelayToOutputs("\x02three\x03");
+        QTRY_COMPARE(next.received, QByteArray("\x02three\x03"));
     }
 
     void afterASocketErrorTheQueueGoesToTheNextClient() {
