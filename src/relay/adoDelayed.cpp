@@ -98,7 +98,9 @@ void adoDelayed::stampCreated(QList<DelayedRecord>& rows) const {
 }
 
 int adoDelayed::OpenDelayedDb() {
-    oldest_.reset(); // the file may be another (a compaction puts the template in place)
+    // The file may be another (a compaction puts the template in place).
+    oldest_.reset();
+    oldestFor_.clear();
     try {
         cnDelayed.Close();
         cnDelayed.ConnectionString = kDelayedConnectionString;
@@ -195,6 +197,7 @@ void adoDelayed::ensureOpen() {
 
 void adoDelayed::recount() {
     oldest_.reset();
+    oldestFor_.clear();
     destinations_.clear();
     gDelayedCount = 0;
     QSqlQuery query = Run(cnDelayed, QStringLiteral("SELECT `Destination`, count(*) FROM `Delayed` "
@@ -339,6 +342,7 @@ void adoDelayed::DeleteDelayedRows(const QString& destination, const QList<qint6
             throw platform::Error(db.lastError().text());
         noteWrite(true);
         oldest_.reset();
+        oldestFor_.remove(destination);
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(deleted));
         if ((destinations_[destination] -= deleted) <= 0)
             destinations_.remove(destination);
@@ -370,6 +374,8 @@ QList<DelayedRecord> adoDelayed::StoredAfter(const QString& destination, qint64 
 }
 
 void adoDelayed::showInserted(const QStringList& destinations) {
+    for (const QString& destination : destinations)
+        oldestFor_.remove(destination);
     try {
         if (DelayedListOpen()) {
             for (const QString& destination : destinations)
@@ -400,6 +406,7 @@ bool adoDelayed::DeleteDelayed(const DelayedRecord& record) {
         noteWrite(true);
         if (record.Created.isEmpty() || !oldest_ || record.Created == *oldest_)
             oldest_.reset();
+        forgetOldest(record);
         if (query.numRowsAffected() > 0) {
             gDelayedCount = qMax(0, gDelayedCount - 1);
             if (--destinations_[record.Destination] <= 0)
@@ -419,6 +426,7 @@ bool adoDelayed::ClearDelayed() {
         ensureOpen();
         cnDelayed.Execute(QStringLiteral("DELETE FROM `Delayed`"));
         oldest_ = QString();
+        oldestFor_.clear();
         destinations_.clear();
         gDelayedCount = 0;
         RefreshDelayedView();
@@ -453,6 +461,7 @@ qint64 adoDelayed::DeleteDestination(const QString& destination) {
         const qint64 rows = query.numRowsAffected();
         noteWrite(true);
         oldest_.reset();
+        oldestFor_.remove(destination);
         gDelayedCount = qMax<qint32>(0, gDelayedCount - static_cast<qint32>(rows));
         destinations_.remove(destination);
         storedTotal_.remove(destination);
@@ -477,11 +486,26 @@ DelayedRecord adoDelayed::ReadDelayedRecord(platform::Recordset& rs) const {
 }
 
 DelayedRecord adoDelayed::OldestFor(const QString& destination) {
+    if (const auto known = oldestFor_.constFind(destination); known != oldestFor_.cend()) {
+        DelayedRecord oldest = *known;
+        oldest.Count = gDelayedCount;
+        return oldest;
+    }
     platform::Recordset rs;
     rs.Open(QStringLiteral("SELECT * FROM `Delayed` WHERE (`Destination` = ?) "
                            "ORDER BY `Created` ASC, `MessID` ASC LIMIT 1"),
             cnDelayed, {destination});
-    return ReadDelayedRecord(rs);
+    DelayedRecord oldest = ReadDelayedRecord(rs);
+    if (oldest.Count != 0)
+        oldestFor_.insert(destination, oldest);
+    return oldest;
+}
+
+// The deleted row is forgotten wherever it is known, whatever destination
+// the caller named.
+void adoDelayed::forgetOldest(const DelayedRecord& record) {
+    oldestFor_.remove(record.Destination);
+    oldestFor_.removeIf([&](const auto& known) { return known.value().MessID == record.MessID; });
 }
 
 QString adoDelayed::OldestCreated() {

@@ -136,6 +136,7 @@ private:
     qint64 firstUnusedMessID();
     void saveMessID(qint64 next);
     void stampCreated(QList<DelayedRecord>& rows) const;
+    void forgetOldest(const DelayedRecord& record);
     void noteWrite(bool written);
     void countStored(const QString& destination) { ++storedTotal_[destination]; }
     void noteStoredCreated(const QString& created) {
@@ -156,4 +157,8 @@ private:
     bool writeFailed_ = false;
     QDateTime writtenSince_;        // when writeFailed_ last changed
     std::optional<QString> oldest_; // OldestCreated; none: to be read again
+    // OldestFor by destination, read once and forgotten when a row of that
+    // destination is stored or deleted: the resend asks for every output
+    // each second, and a backlog would otherwise cost a query for each.
+    QHash<QString, DelayedRecord> oldestFor_;
 };
