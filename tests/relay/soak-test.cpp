@@ -193,6 +193,18 @@ class SoakTest : public QObject {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
+    // The history has written all it was told: what its writer still holds
+    // is a backlog, which a busy machine makes longer, not a leak.
+    bool historyWritten() {
+        return PumpUntil([&] {
+            if ((*t)->history.Settled())
+                return true;
+            (*t)->outputSockets.NoteTaken();
+            (*t)->history.Tick();
+            return false;
+        });
+    }
+
     // Every page the carrier has written has been relayed.
     bool relayCaughtUp() {
         return PumpUntil([&] { return relayedPages == carrier.written; });
@@ -362,7 +374,7 @@ private slots:
         elapsed.start();
         const qint64 firstMessID = (*t)->delayedDb.gMessID;
         qint64 rssAfterFirstHour = 0, rssPeak = 0;
-        size_t heapAfterFirstHour = 0;
+        qint64 heapAfterFirstHour = 0;
         int storedPeak = 0;
         qsizetype warnings = 0;
         while (second < kDay) {
@@ -385,13 +397,15 @@ private slots:
                 warnings += t->warnings.size();
                 t->warnings = {};
                 const qint64 rss = ResidentKiB();
+                QVERIFY(historyWritten());
                 if (second == 3600) {
                     rssAfterFirstHour = rss;
-                    heapAfterFirstHour = mallinfo2().uordblks / 1024;
+                    heapAfterFirstHour = HeapKiB();
                 }
                 rssPeak = qMax(rssPeak, rss);
-                qInfo("hour %2d: RSS %lld KiB, heap in use %zu KiB, stored now %d", second / 3600,
-                      rss, mallinfo2().uordblks / 1024, (*t)->delayedDb.gDelayedCount);
+                qInfo("hour %2d: RSS %lld KiB, heap in use %lld KiB besides SQLite's %lld KiB, "
+                      "stored now %d",
+                      second / 3600, rss, HeapKiB(), SqliteKiB(), (*t)->delayedDb.gDelayedCount);
             }
         }
 
@@ -411,7 +425,8 @@ private slots:
         for (int i = 0; i < 5; ++i)
             QVERIFY(leave(i));
         rssPeak = qMax(rssPeak, ResidentKiB());
-        const size_t heapAtEnd = mallinfo2().uordblks / 1024;
+        QVERIFY(historyWritten());
+        const qint64 heapAtEnd = HeapKiB();
 
         QCOMPARE(relayedPages, carrier.generated);
         for (int i = 0; i < 5; ++i)
@@ -439,7 +454,7 @@ private slots:
         qInfo("%d pages, %d drops, %d carrier connections, %d client sessions, %lld warnings "
               "108 and 112, %d pages pruned by a rename; %d packets stored (peak %d at once), "
               "%lld packets received by the clients; RSS after hour 1 %lld KiB, peak %lld KiB; "
-              "heap in use after hour 1 %zu KiB, at the end %zu KiB; %lld ms",
+              "heap in use besides SQLite after hour 1 %lld KiB, at the end %lld KiB; %lld ms",
               carrier.generated, carrier.drops, carrier.connections, sessions, qint64(warnings),
               prunedCount, int((*t)->delayedDb.gMessID - firstMessID), storedPeak, received,
               rssAfterFirstHour, rssPeak, heapAfterFirstHour, heapAtEnd, elapsed.elapsed());
@@ -447,8 +462,10 @@ private slots:
         // database caches still fill as the store changes size).
         QVERIFY2(!kMemoryMeasurable || rssPeak - rssAfterFirstHour < 2 * 1024,
                  qPrintable(QString::number(rssPeak - rssAfterFirstHour)));
-        // And what it holds, once the store is empty again, is no more than
-        // after the first hour: a leak of 100 bytes a page would show.
+        // And what it holds besides SQLite's page caches (which its cache size
+        // bounds), once the store is empty again, is hardly more than after the
+        // first hour: the day's ended alarms are kept, but a leak of 100 bytes
+        // a page would show.
         QVERIFY2(!kMemoryMeasurable || heapAtEnd < heapAfterFirstHour + 400,
                  qPrintable(QStringLiteral("%1 -> %2").arg(heapAfterFirstHour).arg(heapAtEnd)));
     }

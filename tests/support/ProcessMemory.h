@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <dlfcn.h>
+#include <malloc.h>
+
 // Growth cannot be measured under AddressSanitizer, whose quarantine keeps
 // freed memory.
 #ifdef OMBRIX_SANITIZED
@@ -31,4 +34,20 @@ inline qint64 ResidentKiB() {
 // always true where growth cannot be measured.
 inline bool GrewLessThan(qint64 beforeKiB, qint64 limitKiB) {
     return !kMemoryMeasurable || ResidentKiB() - beforeKiB < limitKiB;
+}
+
+// What SQLite's allocator holds now in KiB (its page caches, bounded by each
+// connection's cache size, fill as the files grow), read from the library the
+// database driver loaded; 0 when it is not loaded.
+inline qint64 SqliteKiB() {
+    using MemoryUsed = long long (*)();
+    static void* library = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
+    static auto used =
+        library ? reinterpret_cast<MemoryUsed>(dlsym(library, "sqlite3_memory_used")) : nullptr;
+    return used ? used() / 1024 : 0;
+}
+
+// The heap this process holds in KiB, SQLite's share apart.
+inline qint64 HeapKiB() {
+    return qint64(mallinfo2().uordblks / 1024) - SqliteKiB();
 }
