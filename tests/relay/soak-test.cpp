@@ -20,7 +20,6 @@
 #include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTest>
-#include <malloc.h>
 #include <sys/ioctl.h>
 #include <vector>
 
