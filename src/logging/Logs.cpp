@@ -242,7 +242,25 @@ void Logs::showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& li
     held = text.left(kPaneLimit);
 }
 
+void Logs::WriteLater(std::function<void()> write) {
+    writeWaitingLines();
+    if (batchDepth_ == 0) {
+        write();
+        return;
+    }
+    waitingLines_ = std::move(write);
+}
+
+// Taken out first: the lines it writes come back here.
+void Logs::writeWaitingLines() {
+    if (!waitingLines_)
+        return;
+    const std::function<void()> write = std::exchange(waitingLines_, nullptr);
+    write();
+}
+
 void Logs::flushBatch() {
+    writeWaitingLines(); // a full batch mid-way
     // Taken out first: what they write may start lines of its own. The lists
     // go back empty, keeping their room for the next batch.
     QList<PaneLines> panes;
@@ -280,16 +298,19 @@ logfiles::LogPlace Logs::Place() const {
 }
 
 void Logs::LogError(const QByteArray& msg) {
+    writeWaitingLines();
     writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), msg);
     writeSystemLine("Error", msg);
 }
 
 void Logs::LogInput(const QByteArray& msg) {
+    writeWaitingLines();
     writePane(gTelstraLogText, LogPane::Telstra, time_.TimeText().toUtf8(), msg);
     writeSystemLine("Input", msg);
 }
 
 void Logs::LogOutput(const QByteArray& msg) {
+    writeWaitingLines();
     writePane(gOutputsLogText, LogPane::Outputs, time_.TimeText().toUtf8(), msg);
     writeSystemLine("Output", msg);
 }

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class adoQuorlan;
 
@@ -54,6 +55,12 @@ public:
     // How the lines write the date and time.
     const platform::DateTimeText& Texts() const { return time_.texts(); }
 
+    // Lines that can wait while a batch lives, for work more urgent than
+    // spelling them out: `write` writes them, in their place, before any later
+    // line of the Input, Outputs and Errors panes or of the System log, and at
+    // the latest when the last batch ends. Outside a batch it writes them now.
+    void WriteLater(std::function<void()> write);
+
     void LogError(const QByteArray& msg);
     void LogInput(const QByteArray& msg);
     void LogOutput(const QByteArray& msg);
@@ -83,6 +90,9 @@ public:
     public:
         explicit LineBatch(Logs& logs) : logs_(logs) { ++logs_.batchDepth_; }
         ~LineBatch() {
+            // Lines waiting to be written join the batch while it still lives.
+            if (logs_.batchDepth_ == 1)
+                logs_.writeWaitingLines();
             if (--logs_.batchDepth_ == 0)
                 logs_.flushBatch();
         }
@@ -102,6 +112,7 @@ private:
     void showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& lines);
     void readRawLogSetting();
     void flushBatch();
+    void writeWaitingLines();
     void holdBack();
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
@@ -134,4 +145,5 @@ private:
     int batchLines_ = 0; // lines the batch holds, panes and System log together
     QList<PaneLines> batchPanes_;
     QList<QByteArray> batchSystemLines_;
+    std::function<void()> waitingLines_; // of WriteLater
 };

@@ -18,6 +18,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
     // A frame notice waits for the page that follows it in the same read, so
     // that the client is woken once for both.
     const bool hold = decoder::IsFrameNotice(packet) && platform::HeldSendScope::Open();
+    held_ = hold;
     // Every client that can take the packet has it before the first of the
     // lines that tell of it is written; the lines keep their order.
     bool sentAny = false;
@@ -49,6 +50,7 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
 Taken OutputsSink::TakeFor(int index, const QByteArray& packet, StoreBurst& stores) {
     count_ = db_.gOutputCount;
     pageID_ = 0;
+    held_ = false;
     deliveries_.fill(Delivery::None);
     deliveries_[index] = Delivery::Try;
     return tryTheRest(packet, stores);
@@ -80,7 +82,18 @@ const QByteArray& OutputsSink::outPrefix(int index) {
     return prefix_[index];
 }
 
+// A held notice that every client took is told by its "Out: " lines alone.
+// Those wait until the page that follows it in the same read is with the
+// clients (the logs write them before any later line), instead of holding up
+// the page.
 void OutputsSink::Tell(const QByteArray& packet, const StoreBurst& stores) {
+    if (held_ && onlyOutLines()) {
+        std::bitset<kOutputSlots> told;
+        for (int i = 0; i < count_; ++i)
+            told[size_t(i)] = deliveries_[i] == Delivery::Taken;
+        logs_.WriteLater([this, packet, told] { writeOutLines(packet, told); });
+        return;
+    }
     for (int i = 0; i < count_; ++i) {
         if (deliveries_[i] == Delivery::None)
             continue;
@@ -91,6 +104,19 @@ void OutputsSink::Tell(const QByteArray& packet, const StoreBurst& stores) {
         if (!outcomes_[i].taken)
             stores.Tell(places_[i]);
     }
+}
+
+bool OutputsSink::onlyOutLines() const {
+    for (int i = 0; i < count_; ++i)
+        if (deliveries_[i] == Delivery::Try)
+            return false;
+    return true;
+}
+
+void OutputsSink::writeOutLines(const QByteArray& packet, const std::bitset<kOutputSlots>& told) {
+    for (int i = 0; i < kOutputSlots; ++i)
+        if (told[size_t(i)])
+            logs_.LogOutput(platform::Joined({outPrefix(i), packet}));
 }
 
 } // namespace relay

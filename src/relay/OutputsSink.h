@@ -5,6 +5,7 @@
 #include "relay/PacketSink.h"
 
 #include <array>
+#include <bitset>
 
 class adoQuorlan;
 class Logs;
@@ -35,6 +36,8 @@ private:
 
     Taken tryTheRest(const QByteArray& packet, StoreBurst& stores);
     const QByteArray& outPrefix(int index);
+    bool onlyOutLines() const;
+    void writeOutLines(const QByteArray& packet, const std::bitset<kOutputSlots>& told);
 
     frmOutputSockets& outputs_;
     const adoQuorlan& db_;
@@ -42,6 +45,7 @@ private:
     const ArchiveSink& archive_;
     int count_ = 0;     // outputs of the packet in hand
     qint64 pageID_ = 0; // its identifier in the history (0: none)
+    bool held_ = false; // it waits in the clients' sockets for what follows it
     std::array<Delivery, kOutputSlots> deliveries_{};
     std::array<SendOutcome, kOutputSlots> outcomes_;
     std::array<int, kOutputSlots> places_{};

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include <functional>
 #include <optional>
 
 #include <unistd.h>
@@ -363,6 +364,76 @@ private slots:
         QCOMPARE(batched.held, single.held);
         QCOMPARE(batched.file, single.file);
         QVERIFY(single.file.contains("15 Jan 2026 10:00:00\tError\t" + lines[59]));
+    }
+
+    // Lines handed over to be written later land where they were handed over:
+    // before the next line of the Input, Outputs or Errors pane or the System
+    // log, or when the batch ends; a decoder line does not call them out.
+    void linesWrittenLaterKeepTheirPlace() {
+        struct Seen {
+            QString outputs, input, errors;
+            QList<QByteArray> file;
+            int afterDecoderLine = 0, beforeBatchEnd = 0; // sets of lines written
+        };
+        const auto run = [&](bool later) {
+            WorkFolder folder;
+            TestSystem t(folder.path());
+            t.clock.set(kStart);
+            Seen seen;
+            if (!t->Form_Load())
+                return seen;
+            Logs& logs = t->logs;
+            int written = 0;
+            const auto lines = [&](const QByteArray& name) {
+                return [&logs, &written, name] {
+                    ++written;
+                    logs.LogOutput(name + " 1");
+                    logs.LogOutput(name + " 2");
+                };
+            };
+            const auto hand = [&](const std::function<void()>& write) {
+                if (later)
+                    logs.WriteLater(write);
+                else
+                    write();
+            };
+            {
+                const Logs::LineBatch batch(logs);
+                hand(lines("notice"));
+                logs.LogDecoder(QStringLiteral("decoded"));
+                seen.afterDecoderLine = written;
+                logs.LogInput(QStringLiteral("in"));
+                hand(lines("page"));
+                logs.LogError(QStringLiteral("error"));
+                hand(lines("last"));
+                seen.beforeBatchEnd = written;
+            }
+            hand(lines("alone"));
+            seen.outputs = t->window.txbLogOutputs.Text;
+            seen.input = t->window.txbLogTelstra.Text;
+            seen.errors = t->window.txbLogErrors.Text;
+            seen.file = FileLines(folder.file(QStringLiteral("LOGS/Quorlan")));
+            return seen;
+        };
+        const Seen direct = run(false);
+        const Seen later = run(true);
+        QCOMPARE(later.afterDecoderLine, 0);
+        QCOMPARE(later.beforeBatchEnd, 2);
+        QVERIFY(direct.outputs.startsWith("10:00:00  alone 2\r\n10:00:00  alone 1\r\n"));
+        QCOMPARE(later.outputs, direct.outputs);
+        QCOMPARE(later.input, direct.input);
+        QCOMPARE(later.errors, direct.errors);
+        QCOMPARE(later.file, direct.file);
+        const qsizetype notice = later.file.indexOf("15 Jan 2026 10:00:00\tOutput\tnotice 1");
+        QVERIFY(notice > 0);
+        QCOMPARE(
+            later.file.mid(notice, 9),
+            (QList<QByteArray>{
+                "15 Jan 2026 10:00:00\tOutput\tnotice 1", "15 Jan 2026 10:00:00\tOutput\tnotice 2",
+                "15 Jan 2026 10:00:00\tInput\tin", "15 Jan 2026 10:00:00\tOutput\tpage 1",
+                "15 Jan 2026 10:00:00\tOutput\tpage 2", "15 Jan 2026 10:00:00\tError\terror",
+                "15 Jan 2026 10:00:00\tOutput\tlast 1", "15 Jan 2026 10:00:00\tOutput\tlast 2",
+                "15 Jan 2026 10:00:00\tOutput\talone 1"}));
     }
 
     void aFullDiskLosesWholeLinesAndSaysSoOnceEachWay_data() {
