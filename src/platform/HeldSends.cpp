@@ -3,16 +3,17 @@
 #include "platform/SocketControl.h"
 
 #include <QList>
-#include <QPointer>
 
 namespace platform {
 
 namespace {
 
-// One event loop per process, so one set of held sends.
+// One event loop per process, so one set of held sends. Plain pointers: a
+// control that goes takes itself out, and a weak pointer to each of 50
+// clients was a good part of the time before a block's page went out.
 struct Held {
     int depth = 0;
-    QList<QPointer<SocketControl>> sockets; // a control may be gone by the end
+    QList<SocketControl*> sockets;
 };
 
 Held& HeldNow() {
@@ -30,11 +31,10 @@ HeldSendScope::~HeldSendScope() {
     Held& held = HeldNow();
     if (--held.depth > 0)
         return;
-    QList<QPointer<SocketControl>> sockets;
-    sockets.swap(held.sockets);
-    for (const QPointer<SocketControl>& socket : std::as_const(sockets))
-        if (socket)
-            socket->ReleaseSends();
+    // One at a time from the list itself: a send that ends a connection may
+    // take another control with it, which then forgets itself here.
+    while (!held.sockets.isEmpty())
+        held.sockets.takeFirst()->ReleaseSends();
 }
 
 bool HeldSendScope::Open() {
@@ -43,6 +43,10 @@ bool HeldSendScope::Open() {
 
 void HeldSendScope::Holding(SocketControl& socket) {
     HeldNow().sockets.append(&socket);
+}
+
+void HeldSendScope::Forget(SocketControl& socket) {
+    HeldNow().sockets.removeOne(&socket);
 }
 
 } // namespace platform

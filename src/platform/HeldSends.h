@@ -20,6 +20,8 @@ public:
     static bool Open();
     // SOCKET holds sends and lets them go when the outermost scope ends.
     static void Holding(SocketControl& socket);
+    // SOCKET is going: nothing is let go for it.
+    static void Forget(SocketControl& socket);
 };
 
 } // namespace platform

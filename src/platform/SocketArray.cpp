@@ -29,7 +29,9 @@ void SocketArray::Load(int index) {
     connect(c, &SocketControl::CloseEvent, this, [this, index] { emit Close(index); });
     connect(c, &SocketControl::ErrorEvent, this,
             [this, index](int number, const QString& text) { emit Error(index, number, text); });
-    elements_.emplace(index, std::move(control));
+    if (static_cast<size_t>(index) >= elements_.size())
+        elements_.resize(static_cast<size_t>(index) + 1);
+    elements_[static_cast<size_t>(index)] = std::move(control);
 }
 
 SocketControl& SocketArray::operator[](int index) {
@@ -41,11 +43,10 @@ const SocketControl& SocketArray::operator[](int index) const {
 }
 
 SocketControl& SocketArray::element(int index) const {
-    auto it = elements_.find(index);
-    if (it == elements_.end())
+    if (!Exists(index))
         throw platform::Error(
             QStringLiteral("Control array element '%1' doesn't exist").arg(index));
-    return *it->second;
+    return *elements_[static_cast<size_t>(index)];
 }
 
 void SocketArray::UnloadAll() {
@@ -55,8 +56,9 @@ void SocketArray::UnloadAll() {
 
 void SocketArray::LimitReading(qint64 bytes) {
     readLimit_ = bytes;
-    for (auto& [index, control] : elements_)
-        control->LimitReading(bytes);
+    for (const std::unique_ptr<SocketControl>& control : elements_)
+        if (control)
+            control->LimitReading(bytes);
 }
 
 } // namespace platform

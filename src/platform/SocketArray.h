@@ -3,8 +3,8 @@
 #include "platform/SocketControl.h"
 
 #include <QObject>
-#include <map>
 #include <memory>
+#include <vector>
 
 namespace platform {
 
@@ -19,7 +19,10 @@ public:
 
     SocketControl& operator[](int index);
     const SocketControl& operator[](int index) const;
-    bool Exists(int index) const { return elements_.count(index) != 0; }
+    bool Exists(int index) const {
+        return index >= 0 && static_cast<size_t>(index) < elements_.size() &&
+               elements_[static_cast<size_t>(index)];
+    }
     void Load(int index);
     // Destroys every element and closes their connections; element 0 comes back empty.
     void UnloadAll();
@@ -37,7 +40,10 @@ signals:
 private:
     SocketControl& element(int index) const;
 
-    std::map<int, std::unique_ptr<SocketControl>> elements_;
+    // By index, empty where none is loaded: a packet for 50 clients looks up
+    // each client's control several times, and a tree's nodes were each a
+    // trip to memory.
+    std::vector<std::unique_ptr<SocketControl>> elements_;
     qint64 readLimit_ = 0;
 };
 

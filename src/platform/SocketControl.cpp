@@ -24,6 +24,8 @@ SocketControl::SocketControl(QObject* parent) : QObject(parent) {}
 SocketControl::~SocketControl() {
     // Destroying the control closes what it holds, without events.
     blockSignals(true);
+    // Still listed when its connection dropped while it held sends.
+    HeldSendScope::Forget(*this);
     for (QTcpSocket* socket : std::as_const(pending_))
         socket->abort();
     Close();
@@ -135,6 +137,7 @@ void SocketControl::adopt(QTcpSocket* socket) {
     socket->setReadBufferSize(readLimit_);
     received_.clear();
     bytesWritten_ = 0;
+    socketBuffered_ = false;
     ahead_ = 0;
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
@@ -151,6 +154,7 @@ void SocketControl::dropSocket() {
     QTcpSocket* socket = socket_;
     socket_ = nullptr;
     ahead_ = 0;
+    socketBuffered_ = false;
     holding_ = false;
     held_.clear();
     completeWhenReleased_ = false;
@@ -192,6 +196,7 @@ void SocketControl::SendData(const QByteArray& data) {
         return;
     }
     const qint64 rest = data.size() - sent;
+    socketBuffered_ = true;
     if (socket_->write(data.constData() + sent, rest) != rest)
         throw platform::Error(socket_->errorString());
 }
@@ -212,7 +217,7 @@ bool SocketControl::SendAhead(const QByteArray& data) {
         return false;
     ahead_ += data.size();
     if (sent < data.size())
-        socket_->write(data.constData() + sent, data.size() - sent);
+        writeToSocket(data.constData() + sent, data.size() - sent);
     return true;
 }
 
@@ -242,7 +247,7 @@ void SocketControl::sendHeld() {
             completeLater();
         return;
     }
-    socket_->write(held_.constData() + sent, held_.size() - sent);
+    writeToSocket(held_.constData() + sent, held_.size() - sent);
 }
 
 // A page goes to the network stack at once, not at the next turn of the event
@@ -253,10 +258,11 @@ void SocketControl::sendHeld() {
 // which the socket then reports in its own way.
 qint64 SocketControl::sendNow(const QByteArray& data) {
 #ifdef Q_OS_LINUX
-    if (data.isEmpty() || socket_->bytesToWrite() > 0 || socket_->socketDescriptor() < 0)
+    const int descriptor = this->descriptor();
+    if (data.isEmpty() || inSocketBuffer() > 0 || descriptor < 0)
         return 0;
-    const ssize_t sent = ::send(static_cast<int>(socket_->socketDescriptor()), data.constData(),
-                                static_cast<size_t>(data.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    const ssize_t sent = ::send(descriptor, data.constData(), static_cast<size_t>(data.size()),
+                                MSG_DONTWAIT | MSG_NOSIGNAL);
     if (sent <= 0)
         return 0;
     bytesWritten_ += sent;
@@ -370,7 +376,26 @@ qint64 SocketControl::aheadHeld() const {
 
 // Held sends are the newest bytes of all, behind the socket's buffer.
 qint64 SocketControl::buffered() const {
-    return socket_ ? socket_->bytesToWrite() + held_.size() : 0;
+    return socket_ ? inSocketBuffer() + held_.size() : 0;
+}
+
+// Asked each time: a socket that fails closes its descriptor, whose number
+// the system then gives to the next file or connection opened.
+int SocketControl::descriptor() const {
+    return socket_ ? static_cast<int>(socket_->socketDescriptor()) : -1;
+}
+
+qint64 SocketControl::inSocketBuffer() const {
+    if (!socketBuffered_)
+        return 0;
+    const qint64 bytes = socket_->bytesToWrite();
+    socketBuffered_ = bytes > 0;
+    return bytes;
+}
+
+void SocketControl::writeToSocket(const char* data, qint64 size) {
+    socketBuffered_ = true;
+    socket_->write(data, size);
 }
 
 qint64 SocketControl::BytesToWrite() const {
@@ -383,10 +408,11 @@ qint64 SocketControl::BytesWritten() const {
 
 qint64 SocketControl::UnacknowledgedBytes() const {
 #ifdef Q_OS_LINUX
-    if (!socket_ || socket_->socketDescriptor() < 0)
+    const int descriptor = this->descriptor();
+    if (descriptor < 0)
         return 0;
     int queued = 0;
-    if (::ioctl(static_cast<int>(socket_->socketDescriptor()), SIOCOUTQ, &queued) == 0)
+    if (::ioctl(descriptor, SIOCOUTQ, &queued) == 0)
         return std::max<qint64>(0, queued - (ahead_ - aheadHeld()));
 #endif
     return 0;
@@ -427,7 +453,9 @@ void SocketControl::Close() {
 void SocketControl::onReadyRead() {
     if (!socket_)
         return;
-    const QByteArray data = socket_->readAll();
+    // What has come, to the byte: readAll sets out room for 16 KiB at a time,
+    // which had the allocator tidy its free lists before each carrier read.
+    const QByteArray data = socket_->read(socket_->bytesAvailable());
     if (data.isEmpty())
         return;
     received_ += data;
@@ -436,7 +464,7 @@ void SocketControl::onReadyRead() {
 
 void SocketControl::onBytesWritten(qint64 bytes) {
     bytesWritten_ += bytes;
-    if (socket_ && socket_->bytesToWrite() == 0)
+    if (socket_ && inSocketBuffer() == 0)
         emit SendComplete();
 }
 

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
-#include <QPointer>
 #include <chrono>
 
 class QTcpServer;
@@ -119,18 +118,27 @@ private:
     void completeLater();
     qint64 aheadHeld() const;
     qint64 buffered() const;
+    qint64 inSocketBuffer() const;
+    int descriptor() const;
+    void writeToSocket(const char* data, qint64 size);
     void sendHeld();
     [[noreturn]] void wrongState() const;
 
     SocketState state_ = SocketState::Closed;
     QHostAddress bindAddress_ = QHostAddress::LocalHost; // until Bind names an address
     QTcpServer* server_ = nullptr;
-    QPointer<QTcpSocket> socket_;
+    // Ours alone: a child of this control that only dropSocket lets go, after
+    // clearing this. A plain pointer, read for every packet to every client.
+    QTcpSocket* socket_ = nullptr;
     QHash<qint32, QTcpSocket*> pending_;
     qint32 nextRequestID_ = 1;
     QByteArray received_;
     qint64 bytesWritten_ = 0;
     qint64 ahead_ = 0;
+    // Whether the socket's own buffer may hold bytes: only our writes fill
+    // it, and asking the socket costs a chain of trips to memory for each of
+    // 50 clients a packet.
+    mutable bool socketBuffered_ = false;
     bool holding_ = false;
     QByteArray held_;
     bool completeWhenReleased_ = false;
