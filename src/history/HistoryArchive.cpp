@@ -97,6 +97,7 @@ void HistoryArchive::handOver() {
     auto job = std::make_shared<WriteJob>();
     job->batch = std::exchange(batch_, {});
     job->batch.journal = std::max(job->batch.journal, journal_->Seal());
+    handedJournal_ = std::max(handedJournal_, job->batch.journal);
     retentionHanded_ = retentionDue();
     if (retentionHanded_)
         job->deleteBeforeMs = time_.Now().toMSecsSinceEpoch() - days_ * kMsPerDay;
@@ -161,8 +162,12 @@ void HistoryArchive::Stop() {
     thread_.wait();
     delete writer_;
     writer_ = nullptr;
-    if (report.written && report.journal > 0)
-        journal_->Remove(report.journal);
+    // Written, the last batch had all before it written too: also one whose
+    // report was still on its way, which would have left its journal behind
+    // to be read again at the next start.
+    const qint64 journal = std::max(report.journal, handedJournal_);
+    if (report.written && journal > 0)
+        journal_->Remove(journal);
     if (!report.failure.isEmpty())
         logs_.LogError(QStringLiteral("System: history.mdb could not be written at shutdown (%1); "
                                       "its pages are written at the next start.")

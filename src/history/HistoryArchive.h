@@ -132,6 +132,7 @@ private:
     QDateTime since_;      // when the check last changed
     quint64 troubles_ = 0; // pages the journal could not take, records dropped
     quint64 troublesAtHandOver_ = 0;
+    qint64 handedJournal_ = 0; // the newest journal generation handed to the writer
     QDateTime lastTrouble_;
     bool writtenClean_ = false; // the last batch was written, with no trouble meanwhile
     qint64 dropped_ = 0;        // records dropped in this failure

@@ -196,6 +196,25 @@ private slots:
 
     // The trail of a broker's copies: stored until the broker has it, then
     // published and acknowledged.
+    // An orderly stop while a batch is with the writer, its report not in yet:
+    // the pages are in the archive and no journal is left to be read again.
+    void aStopDuringAWriteLeavesNoJournal() {
+        Site site;
+        site.folder.setOutputs({});
+        QVERIFY(site.start());
+        for (int i = 0; i < 3; ++i)
+            site.sys().outputRules.RelayToOutputs("\x02"
+                                                  "1200\r2\rB\r076543" +
+                                                  QByteArray::number(i) + "\rA\rrescue\x03");
+        const QDir folder(site.folder.path());
+        const QStringList journal{QStringLiteral("history.mdb-pending-*")};
+        QCOMPARE(folder.entryList(journal).size(), 1);
+        site.sys().history.Tick();
+        site.sys().history.Stop();
+        QCOMPARE(site.count(QStringLiteral("SELECT count(*) FROM Pages")), 3);
+        QCOMPARE(folder.entryList(journal), QStringList());
+    }
+
     void aBrokersCopyIsStoredPublishedAndAcknowledged() {
         Site site;
         const quint16 brokerPort = TestPort();
