@@ -53,7 +53,7 @@ void Logs::watchWriting(LogClass& log) {
 // gap is noted in it like any other error line.
 void Logs::writingNotice(LogClass& log, const QString& text) {
     if (&log == &gSystemLog && log.LosingLines())
-        writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), text.toUtf8());
+        writePane(gErrorLogText, LogPane::Errors, nowStamp(), text.toUtf8());
     else
         LogError(text);
     events_.Notice(text);
@@ -242,6 +242,23 @@ void Logs::showLines(QByteArray& held, LogPane pane, const QList<QByteArray>& li
     held = text.left(kPaneLimit);
 }
 
+// A burst of lines has one time stamp: its bytes are made once.
+QByteArray Logs::KeptStamp::Bytes(const QString& stamp) {
+    if (bytes.isEmpty() || stamp != text) {
+        text = stamp;
+        bytes = stamp.toUtf8();
+    }
+    return bytes;
+}
+
+QByteArray Logs::nowStamp() {
+    return nowStamp_.Bytes(time_.NowText());
+}
+
+QByteArray Logs::timeStamp() {
+    return timeStamp_.Bytes(time_.TimeText());
+}
+
 void Logs::WriteLater(std::function<void()> write) {
     writeWaitingLines();
     if (batchDepth_ == 0) {
@@ -278,7 +295,7 @@ void Logs::flushBatch() {
 }
 
 void Logs::writeSystemLine(const char* source, const QByteArray& msg) {
-    const QByteArray line = platform::Joined({time_.NowText().toUtf8(), "\t", source, "\t", msg});
+    const QByteArray line = platform::Joined({nowStamp(), "\t", source, "\t", msg});
     if (systemLogOpened_ && batchDepth_ > 0) {
         holdBack();
         batchSystemLines_ << line;
@@ -299,29 +316,29 @@ logfiles::LogPlace Logs::Place() const {
 
 void Logs::LogError(const QByteArray& msg) {
     writeWaitingLines();
-    writePane(gErrorLogText, LogPane::Errors, time_.NowText().toUtf8(), msg);
+    writePane(gErrorLogText, LogPane::Errors, nowStamp(), msg);
     writeSystemLine("Error", msg);
 }
 
 void Logs::LogInput(const QByteArray& msg) {
     writeWaitingLines();
-    writePane(gTelstraLogText, LogPane::Telstra, time_.TimeText().toUtf8(), msg);
+    writePane(gTelstraLogText, LogPane::Telstra, timeStamp(), msg);
     writeSystemLine("Input", msg);
 }
 
 void Logs::LogOutput(const QByteArray& msg) {
     writeWaitingLines();
-    writePane(gOutputsLogText, LogPane::Outputs, time_.TimeText().toUtf8(), msg);
+    writePane(gOutputsLogText, LogPane::Outputs, timeStamp(), msg);
     writeSystemLine("Output", msg);
 }
 
 void Logs::LogDecoder(const QByteArray& msg) {
-    writePane(gDecoderLogText, LogPane::Decoder, time_.NowText().toUtf8(), msg);
-    gDecoderLog.AddLog(time_.NowText().toUtf8() + '\t' + msg);
+    writePane(gDecoderLogText, LogPane::Decoder, nowStamp(), msg);
+    gDecoderLog.AddLog(nowStamp() + '\t' + msg);
 }
 
 void Logs::ShowDecoderTrace(const QByteArray& text) {
-    gDecoderLogText.prepend(time_.NowText().toUtf8() + "  " + text + "\r\n");
+    gDecoderLogText.prepend(nowStamp() + "  " + text + "\r\n");
     events_.PaneChanged(LogPane::Decoder, gDecoderLogText);
     gDecoderLogText.truncate(kTraceLimit);
 }

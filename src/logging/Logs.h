@@ -113,6 +113,8 @@ private:
     void readRawLogSetting();
     void flushBatch();
     void writeWaitingLines();
+    QByteArray nowStamp();  // the date and time, as a line starts with it
+    QByteArray timeStamp(); // the time of day alone
     void holdBack();
     void writeSystemLine(const char* source, const QByteArray& msg);
     QDateTime backUpTimeToday();
@@ -146,4 +148,11 @@ private:
     QList<PaneLines> batchPanes_;
     QList<QByteArray> batchSystemLines_;
     std::function<void()> waitingLines_; // of WriteLater
+
+    struct KeptStamp {
+        QString text;
+        QByteArray bytes;
+        QByteArray Bytes(const QString& stamp);
+    };
+    KeptStamp nowStamp_, timeStamp_;
 };
