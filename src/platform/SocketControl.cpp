@@ -196,8 +196,7 @@ void SocketControl::SendData(const QByteArray& data) {
         return;
     }
     const qint64 rest = data.size() - sent;
-    socketBuffered_ = true;
-    if (socket_->write(data.constData() + sent, rest) != rest)
+    if (writeToSocket(data.constData() + sent, rest) != rest)
         throw platform::Error(socket_->errorString());
 }
 
@@ -393,9 +392,9 @@ qint64 SocketControl::inSocketBuffer() const {
     return bytes;
 }
 
-void SocketControl::writeToSocket(const char* data, qint64 size) {
+qint64 SocketControl::writeToSocket(const char* data, qint64 size) {
     socketBuffered_ = true;
-    socket_->write(data, size);
+    return socket_->write(data, size);
 }
 
 qint64 SocketControl::BytesToWrite() const {

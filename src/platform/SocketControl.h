@@ -120,7 +120,7 @@ private:
     qint64 buffered() const;
     qint64 inSocketBuffer() const;
     int descriptor() const;
-    void writeToSocket(const char* data, qint64 size);
+    qint64 writeToSocket(const char* data, qint64 size);
     void sendHeld();
     [[noreturn]] void wrongState() const;
 
