@@ -133,10 +133,18 @@ bool ArchiveJournal::open() {
 }
 
 void ArchiveJournal::close() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ < 0)
+        return;
+    ::close(fd_);
     fd_ = -1;
+    // A file made ready that got no page is not left for the next start.
+    if (size_ == 0 && QFile::remove(fileOf(generation_)))
+        files_.erase(generation_);
     size_ = 0;
+}
+
+void ArchiveJournal::Prepare() {
+    (void)open();
 }
 
 bool ArchiveJournal::Append(const PageRecord& page) {
@@ -175,7 +183,7 @@ bool ArchiveJournal::Append(const PageRecord& page) {
 }
 
 qint64 ArchiveJournal::Seal() {
-    if (fd_ < 0)
+    if (fd_ < 0 || size_ == 0)
         return 0;
     close();
     return generation_++;

@@ -36,8 +36,15 @@ public:
     // it was.
     bool Append(const PageRecord& page);
     QString Failure() const { return failure_; }
+    // Creates the current generation's file ahead of its first page, which
+    // then costs one write rather than the making of a file. A failure is
+    // left for Append to meet and report.
+    void Prepare();
     // Ends the current generation; returns it, or 0 when it holds no page.
     qint64 Seal();
+    // Closes the current generation's file, and deletes it when it holds no
+    // page.
+    void Close() { close(); }
     // Deletes the files of the generations up to `generation`.
     void Remove(qint64 generation);
 

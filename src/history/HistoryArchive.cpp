@@ -69,6 +69,7 @@ void HistoryArchive::startWriter() {
             [] { (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNice); });
     thread_.setObjectName(QStringLiteral("history writer"));
     thread_.start();
+    journal_->Prepare();
 }
 
 void HistoryArchive::SetDays(qint32 days) {
@@ -97,6 +98,7 @@ void HistoryArchive::handOver() {
     auto job = std::make_shared<WriteJob>();
     job->batch = std::exchange(batch_, {});
     job->batch.journal = std::max(job->batch.journal, journal_->Seal());
+    journal_->Prepare();
     handedJournal_ = std::max(handedJournal_, job->batch.journal);
     retentionHanded_ = retentionDue();
     if (retentionHanded_)
@@ -148,6 +150,7 @@ void HistoryArchive::Stop() {
     auto job = std::make_shared<WriteJob>();
     job->batch = std::exchange(batch_, {});
     job->batch.journal = std::max(job->batch.journal, journal_->Seal());
+    journal_->Close();
     WriteReport report;
     ArchiveWriter* writer = writer_;
     // Shutdown may wait: the last batch is written before the logs close.
