@@ -24,11 +24,12 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
         Arrival(const Arrival&) = delete;
         Arrival& operator=(const Arrival&) = delete;
     } arrival(bytesArrived_);
-    QByteArray received;
+    // Spelled out for the raw log only once the pages are on their way.
+    QDateTime received;
     try {
         RxData = wskDecoder[i].GetData();
-        received = time_.NowText().toUtf8();
-        gTelstra[i].StatusTime = time_.Now();
+        received = time_.Now();
+        gTelstra[i].StatusTime = received;
         feed_.Received(i, RxData.size());
         lastFeed_ = i;
         decoder_.AppendToSatBuffer(RxData);
@@ -55,11 +56,11 @@ void frmDecSockets::wskDecoder_DataArrival(int i, qint64) {
     frameStream();
 }
 
-void frmDecSockets::tellReceived(int i, const QByteArray& receivedAt, const QString& buffered) {
+void frmDecSockets::tellReceived(int i, const QDateTime& receivedAt, const QString& buffered) {
     if (logs_.gRawLogEnabled)
         // The carrier's bytes would break the file's lines: shown as codes.
-        logs_.gRawLog.AddLog(receivedAt + '\t' + QByteArray::number(i) + '\t' +
-                             EscapedPeerBytes(RxData));
+        logs_.gRawLog.AddLog(time_.texts().DateTime(receivedAt).toUtf8() + '\t' +
+                             QByteArray::number(i) + '\t' + EscapedPeerBytes(RxData));
     events_.StatusChanged(StatusText::SatBufferCount, buffered);
     events_.Changed();
 }

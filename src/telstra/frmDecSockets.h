@@ -85,7 +85,7 @@ public:
     void tmrSATInput_Timer();
     void tmrSaTData_Timer();
     void ResetSAT10mSTimer();
-    void tellReceived(int i, const QByteArray& receivedAt, const QString& buffered);
+    void tellReceived(int i, const QDateTime& receivedAt, const QString& buffered);
     void StartSAT10mSTimer();
     void StartTimers();
 
