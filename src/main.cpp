@@ -369,7 +369,7 @@ int main(int argc, char** argv) {
         std::fflush(stderr);
     }
     if (!withWindow)
-        platform::UsePlainEventLoop();
+        platform::UseRelayEventLoop();
     const std::unique_ptr<QCoreApplication> app = CreateApplication(argc, argv, withWindow);
     return Run(*app, args, withWindow, manager);
 }

@@ -6,9 +6,11 @@ namespace platform {
 // its file again at every local time conversion. Call before any thread starts.
 void HoldLocalTimeZone();
 
-// Makes the application that is created next run Qt's own poll() event loop
-// rather than GLib's. Call before the application object exists.
-void UsePlainEventLoop();
+// Makes the application that is created next run its thread on epoll, and
+// the threads it starts on Qt's own poll() loop rather than GLib's. Call
+// before the application object exists. Without epoll in the kernel, the
+// thread keeps Qt's loop, and stderr says so.
+void UseRelayEventLoop();
 
 // Files and folders the process makes are for its own user and group only:
 // page texts, logs and the brokers' passwords are not for every local user.
