@@ -30,6 +30,16 @@ QString SystemText(const char* what) {
                                         QString::fromLocal8Bit(std::strerror(errno)));
 }
 
+// Milliseconds until AT, 0 when it is past. Rounded up: woken before its
+// time, a timer would cost a pass for nothing.
+int MsUntil(std::chrono::steady_clock::time_point at) {
+    const auto left = at - std::chrono::steady_clock::now();
+    if (left <= std::chrono::steady_clock::duration::zero())
+        return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return int(std::min<qint64>(ms, INT_MAX));
+}
+
 } // namespace
 
 EpollDispatcher::EpollDispatcher() {
@@ -124,12 +134,7 @@ int EpollDispatcher::waitMs(QEventLoop::ProcessEventsFlags flags) const {
     }
     if (!earliest)
         return -1;
-    const auto left = *earliest - Clock::now();
-    if (left <= Clock::duration::zero())
-        return 0;
-    // Rounded up: woken before its time, a timer would cost a pass for nothing.
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return int(std::min<qint64>(ms, INT_MAX));
+    return MsUntil(*earliest);
 }
 
 bool EpollDispatcher::stillWatched(const Ready& ready) const {
@@ -247,11 +252,10 @@ EpollDispatcher::Timer* EpollDispatcher::timer(int timerId) {
 }
 
 bool EpollDispatcher::unregisterTimer(int timerId) {
-    const auto found = std::find_if(timers_.begin(), timers_.end(),
-                                    [timerId](const Timer& t) { return t.id == timerId; });
-    if (found == timers_.end())
+    const Timer* found = timer(timerId);
+    if (!found)
         return false;
-    timers_.erase(found);
+    timers_.erase(timers_.begin() + (found - timers_.data()));
     return true;
 }
 
@@ -272,12 +276,7 @@ EpollDispatcher::registeredTimers(QObject* object) const {
 
 int EpollDispatcher::remainingTime(int timerId) {
     const Timer* found = timer(timerId);
-    if (!found)
-        return -1;
-    const auto left = found->due - Clock::now();
-    if (left <= Clock::duration::zero())
-        return 0;
-    return int(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    return found ? MsUntil(found->due) : -1;
 }
 
 // From any thread.
