@@ -177,11 +177,7 @@ void SocketControl::Connect() {
         emit ConnectEvent();
     });
     state_ = SocketState::Connecting;
-    // Read straight from the network stack rather than through the socket's
-    // own buffer: a carrier's block reaches the decoder with one copy, and
-    // without 16 KiB of room being set out for it first.
-    socket->connectToHost(RemoteHost, static_cast<quint16>(RemotePort),
-                          QIODevice::ReadWrite | QIODevice::Unbuffered);
+    socket->connectToHost(RemoteHost, static_cast<quint16>(RemotePort));
 }
 
 void SocketControl::SendData(const QByteArray& data) {
@@ -456,49 +452,13 @@ void SocketControl::Close() {
 void SocketControl::onReadyRead() {
     if (!socket_)
         return;
-    bool ended = false;
-    const QByteArray data = readArrived(ended);
-    if (ended) {
-        peerGone();
-        return;
-    }
+    // What has come, to the byte: readAll sets out room for 16 KiB at a time,
+    // which had the allocator tidy its free lists before each carrier read.
+    const QByteArray data = socket_->read(socket_->bytesAvailable());
     if (data.isEmpty())
         return;
     received_ += data;
     emit DataArrival(received_.size());
-}
-
-// What has come, to the byte: readAll sets out room for 16 KiB at a time,
-// which had the allocator tidy its free lists before each carrier read.
-QByteArray SocketControl::readArrived(bool& ended) {
-    if (!(socket_->openMode() & QIODevice::Unbuffered))
-        return socket_->read(socket_->bytesAvailable());
-    // Unbuffered, the socket announces its bytes once until they are read, and
-    // a close or a failure shows only when a read meets it: each announcement
-    // reads at least one byte. The limit is kept here, not by the socket.
-    qint64 wanted = std::max<qint64>(socket_->bytesAvailable(), 1);
-    if (readLimit_ > 0)
-        wanted = std::min(wanted, readLimit_);
-    QByteArray data(wanted, Qt::Uninitialized);
-    const qint64 got = socket_->read(data.data(), wanted);
-    ended = got < 0;
-    if (ended)
-        return {};
-    data.truncate(got);
-    return data;
-}
-
-// A read of an unbuffered socket met the connection's end: told as the
-// socket's own signals tell it on a buffered one.
-void SocketControl::peerGone() {
-    if (socket_->error() == QAbstractSocket::RemoteHostClosedError) {
-        if (state_ != SocketState::Connected)
-            return;
-        state_ = SocketState::Closing;
-        emit CloseEvent();
-        return;
-    }
-    onSocketError();
 }
 
 void SocketControl::onBytesWritten(qint64 bytes) {
@@ -513,8 +473,6 @@ void SocketControl::onDisconnected() {
     // Data the peer sent just before closing is delivered first.
     if (socket_ && socket_->bytesAvailable() > 0)
         onReadyRead();
-    if (state_ != SocketState::Connected)
-        return; // that read met the end and told it
     state_ = SocketState::Closing;
     emit CloseEvent();
 }

@@ -111,9 +111,6 @@ private:
     void adopt(QTcpSocket* socket);
     void dropSocket();
     void onReadyRead();
-    // ENDED: the connection's end was met instead of bytes.
-    QByteArray readArrived(bool& ended);
-    void peerGone();
     void onBytesWritten(qint64 bytes);
     void onDisconnected();
     void onSocketError();

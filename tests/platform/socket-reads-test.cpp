@@ -52,10 +52,14 @@ QByteArray EveryByte() {
     return bytes;
 }
 
-void Send(QTcpSocket& peer, const QByteArray& bytes) {
+// False when the bytes did not all go out in time.
+bool Send(QTcpSocket& peer, const QByteArray& bytes) {
     peer.write(bytes);
-    while (peer.bytesToWrite() > 0)
-        QVERIFY(peer.waitForBytesWritten(kWaitMs));
+    while (peer.bytesToWrite() > 0) {
+        if (!peer.waitForBytesWritten(kWaitMs))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -71,9 +75,9 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost));
         Connection connection(server);
         QTRY_VERIFY_WITH_TIMEOUT(connection.connected(), kWaitMs);
-        Send(*connection.peer, EveryByte());
+        QVERIFY(Send(*connection.peer, EveryByte()));
         QTRY_COMPARE_WITH_TIMEOUT(connection.read, EveryByte(), kWaitMs);
-        Send(*connection.peer, "last words");
+        QVERIFY(Send(*connection.peer, "last words"));
         connection.peer->disconnectFromHost();
         QTRY_COMPARE_WITH_TIMEOUT(connection.closes, 1, kWaitMs);
         QCOMPARE(connection.readAtClose, EveryByte() + "last words");
@@ -113,7 +117,7 @@ private slots:
         QByteArray many;
         for (int k = 0; k < 256; ++k)
             many += EveryByte();
-        Send(*connection.peer, many);
+        QVERIFY(Send(*connection.peer, many));
         QTRY_COMPARE_WITH_TIMEOUT(connection.read.size(), many.size(), kWaitMs);
         QVERIFY(connection.read == many);
         QVERIFY(connection.readSizes.size() >= many.size() / kLimit);
