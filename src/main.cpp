@@ -358,6 +358,7 @@ int main(int argc, char** argv) {
         return Passwd(argc, argv, args);
 
     platform::HoldLocalTimeZone();
+    platform::AskForShortTimeSlices();
     // Taken before anything could start a process that would inherit it.
     const platform::NotifyTarget manager = platform::TakeNotifyTarget();
 

@@ -16,6 +16,11 @@ void UseRelayEventLoop();
 // page texts, logs and the brokers' passwords are not for every local user.
 void RestrictNewFiles();
 
+// Asks the kernel for short slices of the processor for this thread and the
+// threads it starts next, so that the clients a fan-out wakes on this machine
+// wait until the relay's sends are out. Call before any thread starts.
+void AskForShortTimeSlices();
+
 // Raises the soft limit of open descriptors to the hard one, so that the
 // carriers, the clients, the databases and the console have room.
 void RaiseDescriptorLimit();

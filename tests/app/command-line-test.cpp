@@ -18,6 +18,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstdint>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -48,6 +52,40 @@ Result Run(const QStringList& args, const QByteArray& input = {}, const QString&
     p.waitForFinished(20000);
     return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// The kernel's scheduling attributes of a task, as sched_getattr fills them.
+struct SchedulingAttributes {
+    std::uint32_t size = sizeof(SchedulingAttributes);
+    std::uint32_t policy = 0;
+    std::uint64_t flags = 0;
+    std::int32_t nice = 0;
+    std::uint32_t priority = 0;
+    std::uint64_t slice = 0;
+    std::uint64_t deadline = 0;
+    std::uint64_t period = 0;
+    std::uint32_t utilizationMin = 0;
+    std::uint32_t utilizationMax = 0;
+};
+
+SchedulingAttributes SchedulingOf(pid_t task) {
+    SchedulingAttributes attr;
+    if (syscall(SYS_sched_getattr, task, &attr, sizeof attr, 0) != 0)
+        return {};
+    return attr;
+}
+
+// Whether this kernel keeps the slice a task of the normal policy asks for
+// (Linux 6.12 and later), tried on a thread of our own.
+bool KernelKeepsSlices(std::uint64_t slice) {
+    bool kept = false;
+    std::thread probe([&] {
+        SchedulingAttributes attr = SchedulingOf(0);
+        attr.slice = slice;
+        kept = syscall(SYS_sched_setattr, 0, &attr, 0) == 0 && SchedulingOf(0).slice == slice;
+    });
+    probe.join();
+    return kept;
 }
 
 // What the web console would answer to NAME and PASSWORD in FOLDER.
@@ -408,6 +446,7 @@ private slots:
         folder.setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
         QProcess p;
         p.setProcessEnvironment(Headless());
+        p.setReadChannel(QProcess::StandardError); // what the wait below waits for
         p.start(QStringLiteral(OMBRIX_BINARY),
                 {QStringLiteral("--headless"), QStringLiteral("--workdir"), folder.path()});
         const QString expected = QStringLiteral("ombrix: working folder %1; output ports listen on "
@@ -423,6 +462,39 @@ private slots:
         err += QString::fromLocal8Bit(p.readAllStandardError());
         QVERIFY2(err.contains(expected), qPrintable(err));
         QCOMPARE(p.exitCode(), 0);
+    }
+
+    // A client on this machine woken by the relay's first send must not take
+    // the processor before the other clients' sends are out: the relay asks
+    // for the shortest slice, and keeps the nice value it was started with.
+    void asksForShortSlicesKeepingItsNiceValue() {
+        constexpr std::uint64_t kShortestSliceNs = 100'000;
+        if (!KernelKeepsSlices(kShortestSliceNs))
+            QSKIP("this kernel does not keep the slice a task asks for");
+        WorkFolder folder(true);
+        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
+        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
+                    {QString::number(TestPort())});
+        folder.setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
+        QProcess p;
+        p.setProcessEnvironment(Headless());
+        p.setReadChannel(QProcess::StandardError);
+        p.start(QStringLiteral("nice"),
+                {QStringLiteral("-n"), QStringLiteral("3"), QStringLiteral(OMBRIX_BINARY),
+                 QStringLiteral("--headless"), QStringLiteral("--workdir"), folder.path()});
+        QString err;
+        QElapsedTimer waiting;
+        waiting.start();
+        while (!err.contains(QStringLiteral("working folder")) && waiting.elapsed() < 10000 &&
+               p.waitForReadyRead(10000))
+            err += QString::fromLocal8Bit(p.readAllStandardError());
+        const SchedulingAttributes relay = SchedulingOf(static_cast<pid_t>(p.processId()));
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        QVERIFY(p.waitForFinished(5000));
+        QVERIFY2(err.contains(QStringLiteral("working folder")), qPrintable(err));
+        QCOMPARE(relay.policy, std::uint32_t(SCHED_OTHER));
+        QCOMPARE(relay.slice, kShortestSliceNs);
+        QCOMPARE(relay.nice, 3);
     }
 
     // Run where there is no Ombrixsys.mdb: the usual failure, then what to do.
