@@ -2,6 +2,7 @@
 
 #include "platform/EpollDispatcher.h"
 #include "platform/Error.h"
+#include "platform/SchedulingAttributes.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -13,7 +14,6 @@
 #include <sys/stat.h>
 
 #ifdef Q_OS_LINUX
-#include <cstdint>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -55,25 +55,8 @@ void RestrictNewFiles() {
 
 #ifdef Q_OS_LINUX
 namespace {
-
 // The shortest slice the kernel grants; a fan-out to 50 clients takes a few.
 constexpr std::uint64_t kShortSliceNs = 100'000;
-
-// The kernel's struct sched_attr, which the C library does not declare and
-// whose kernel header clashes with it; the kernel keeps this layout.
-struct SchedulingAttributes {
-    std::uint32_t size;
-    std::uint32_t policy;
-    std::uint64_t flags;
-    std::int32_t nice;
-    std::uint32_t priority;
-    std::uint64_t runtime; // the slice asked for, for the normal policies
-    std::uint64_t deadline;
-    std::uint64_t period;
-    std::uint32_t utilizationMin;
-    std::uint32_t utilizationMax;
-};
-
 } // namespace
 #endif
 
@@ -88,12 +71,12 @@ struct SchedulingAttributes {
 // is left alone, and a kernel that does not know the request ignores it.
 void AskForShortTimeSlices() {
 #ifdef Q_OS_LINUX
-    SchedulingAttributes attr{};
+    SchedulingAttributes attr;
     if (syscall(SYS_sched_getattr, 0, &attr, sizeof attr, 0) != 0 ||
         (attr.policy != SCHED_OTHER && attr.policy != SCHED_BATCH))
         return;
     attr.size = sizeof attr;
-    attr.runtime = kShortSliceNs;
+    attr.slice = kShortSliceNs;
     (void)syscall(SYS_sched_setattr, 0, &attr, 0);
 #endif
 }
