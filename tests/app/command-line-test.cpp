@@ -79,6 +79,38 @@ bool KernelKeepsSlices(std::uint64_t slice) {
     return kept;
 }
 
+// A working folder whose carrier and client ports are the test's own, so that
+// a demo running on this machine is not disturbed, and without the console.
+struct ConsoleOff : WorkFolder {
+    ConsoleOff() : WorkFolder(true) {
+        setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
+        exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
+             {QString::number(TestPort())});
+        setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
+    }
+};
+
+// Starts the relay headless on FOLDER, run by the command LAUNCHER when one is
+// given (nice, say).
+void StartHeadless(QProcess& p, const WorkFolder& folder, QStringList launcher = {}) {
+    p.setProcessEnvironment(Headless());
+    p.setReadChannel(QProcess::StandardError); // what StandardErrorUntil waits for
+    launcher << QStringLiteral(OMBRIX_BINARY) << QStringLiteral("--headless")
+             << QStringLiteral("--workdir") << folder.path();
+    p.start(launcher.takeFirst(), launcher);
+}
+
+// What P wrote to standard error until it wrote TEXT, or 10 s passed.
+QString StandardErrorUntil(QProcess& p, const QString& text) {
+    constexpr int kWaitMs = 10000;
+    QString err;
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!err.contains(text) && waiting.elapsed() < kWaitMs && p.waitForReadyRead(kWaitMs))
+        err += QString::fromLocal8Bit(p.readAllStandardError());
+    return err;
+}
+
 // What the web console would answer to NAME and PASSWORD in FOLDER.
 bool LetsIn(const QString& folder, const QString& name, const QString& password) {
     platform::Connection connection;
@@ -430,24 +462,13 @@ private slots:
 
     // With --headless nothing else shows where the relay runs.
     void headlessSaysWhereItRuns() {
-        WorkFolder folder(true);
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
-        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
-                    {QString::number(TestPort())});
-        folder.setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
+        ConsoleOff folder;
         QProcess p;
-        p.setProcessEnvironment(Headless());
-        p.setReadChannel(QProcess::StandardError); // what the wait below waits for
-        p.start(QStringLiteral(OMBRIX_BINARY),
-                {QStringLiteral("--headless"), QStringLiteral("--workdir"), folder.path()});
+        StartHeadless(p, folder);
         const QString expected = QStringLiteral("ombrix: working folder %1; output ports listen on "
                                                 "127.0.0.1\n")
                                      .arg(QDir::toNativeSeparators(folder.path()));
-        QString err;
-        QElapsedTimer waiting;
-        waiting.start();
-        while (!err.contains(expected) && waiting.elapsed() < 10000 && p.waitForReadyRead(10000))
-            err += QString::fromLocal8Bit(p.readAllStandardError());
+        QString err = StandardErrorUntil(p, expected);
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(5000));
         err += QString::fromLocal8Bit(p.readAllStandardError());
@@ -464,23 +485,11 @@ private slots:
         constexpr int kNicest = 19;
         if (!KernelKeepsSlices(kShortestSliceNs))
             QSKIP("this kernel does not keep the slice a task asks for");
-        WorkFolder folder(true);
-        folder.setOutputs({{QStringLiteral("Client A"), QString::number(TestPort())}});
-        folder.exec(QStringLiteral("Ombrixsys.mdb"), QStringLiteral("UPDATE Telstra SET Port = ?"),
-                    {QString::number(TestPort())});
-        folder.setSetting(QStringLiteral("WebConsolePort"), QStringLiteral("0"));
+        ConsoleOff folder;
         QProcess p;
-        p.setProcessEnvironment(Headless());
-        p.setReadChannel(QProcess::StandardError);
-        p.start(QStringLiteral("nice"),
-                {QStringLiteral("-n"), QString::number(kNicer), QStringLiteral(OMBRIX_BINARY),
-                 QStringLiteral("--headless"), QStringLiteral("--workdir"), folder.path()});
-        QString err;
-        QElapsedTimer waiting;
-        waiting.start();
-        while (!err.contains(QStringLiteral("working folder")) && waiting.elapsed() < 10000 &&
-               p.waitForReadyRead(10000))
-            err += QString::fromLocal8Bit(p.readAllStandardError());
+        StartHeadless(p, folder,
+                      {QStringLiteral("nice"), QStringLiteral("-n"), QString::number(kNicer)});
+        const QString err = StandardErrorUntil(p, QStringLiteral("working folder"));
         const SchedulingAttributes relay = SchedulingOf(static_cast<pid_t>(p.processId()));
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
         QVERIFY(p.waitForFinished(5000));
