@@ -1,7 +1,7 @@
 # Entry points: `make demo` and `make test` work on a fresh Debian 12 machine as root;
 # `make package` builds the server's .deb (no operator window) in build-service/.
 
-PACKAGES := qt6-base-dev libqt6sql6-sqlite cmake ninja-build g++ ccache xvfb xauth clang-format clang-tidy \
+PACKAGES := qt6-base-dev liburing-dev libqt6sql6-sqlite cmake ninja-build g++ ccache xvfb xauth clang-format clang-tidy \
             mosquitto mosquitto-clients libmosquitto-dev libssl-dev qt6-httpserver-dev qt6-websockets-dev \
             chromium chromium-driver python3-selenium openssl prometheus libfaketime
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -1,7 +1,9 @@
 #include "platform/HeldSends.h"
 
+#include "platform/SendTogether.h"
 #include "platform/SocketControl.h"
 
+#include <QHash>
 #include <QList>
 
 namespace platform {
@@ -28,13 +30,33 @@ HeldSendScope::HeldSendScope() {
 }
 
 HeldSendScope::~HeldSendScope() {
+    if (--HeldNow().depth == 0)
+        ReleaseAll();
+}
+
+void HeldSendScope::ReleaseAll() {
     Held& held = HeldNow();
-    if (--held.depth > 0)
-        return;
+    QList<BatchSend> sends;
+    QList<SocketControl*> senders;
+    for (SocketControl* socket : std::as_const(held.sockets))
+        if (const std::optional<BatchSend> send = socket->heldToSend()) {
+            sends.append(*send);
+            senders.append(socket);
+        }
+    QHash<SocketControl*, qint64> sentAtOnce;
+    if (!sends.isEmpty() && SendTogether(sends))
+        for (qsizetype i = 0; i < sends.size(); ++i)
+            sentAtOnce.insert(senders[i], sends[i].sent);
     // One at a time from the list itself: a send that ends a connection may
     // take another control with it, which then forgets itself here.
-    while (!held.sockets.isEmpty())
-        held.sockets.takeFirst()->ReleaseSends();
+    while (!held.sockets.isEmpty()) {
+        SocketControl* socket = held.sockets.takeFirst();
+        const auto sent = sentAtOnce.constFind(socket);
+        if (sent != sentAtOnce.cend())
+            socket->releaseHeld(*sent);
+        else
+            socket->ReleaseSends();
+    }
 }
 
 bool HeldSendScope::Open() {

@@ -20,6 +20,9 @@ public:
     static bool Open();
     // SOCKET holds sends and lets them go when the outermost scope ends.
     static void Holding(SocketControl& socket);
+    // What every control holds goes now, in one call into the system where
+    // the system has one.
+    static void ReleaseAll();
     // SOCKET is going: nothing is let go for it.
     static void Forget(SocketControl& socket);
 };

@@ -230,17 +230,40 @@ void SocketControl::HoldSends() {
 void SocketControl::ReleaseSends() {
     if (!holding_)
         return;
+    endHold(connected() ? sendNow(held_) : 0);
+}
+
+// The held bytes when they can go to the network stack now; the batch that
+// sends them tells the control what went with releaseHeld.
+std::optional<BatchSend> SocketControl::heldToSend() const {
+    if (!holding_ || !connected())
+        return std::nullopt;
+    const int descriptor = sendableDescriptor(held_);
+    if (descriptor < 0)
+        return std::nullopt;
+    return BatchSend{descriptor, &held_, 0};
+}
+
+void SocketControl::releaseHeld(qint64 sentAtOnce) {
+    bytesWritten_ += sentAtOnce;
+    endHold(sentAtOnce);
+}
+
+void SocketControl::endHold(qint64 sentAtOnce) {
     holding_ = false;
-    if (socket_ && state_ == SocketState::Connected)
-        sendHeld();
+    if (connected())
+        sendHeld(sentAtOnce);
     held_.clear();
     completeWhenReleased_ = false;
 }
 
+bool SocketControl::connected() const {
+    return socket_ && state_ == SocketState::Connected;
+}
+
 // As SendData would have sent it: what the stack does not take waits in the
 // socket's buffer, whose emptying tells the send complete.
-void SocketControl::sendHeld() {
-    const qint64 sent = sendNow(held_);
+void SocketControl::sendHeld(qint64 sent) {
     if (sent == held_.size()) {
         if (completeWhenReleased_)
             completeLater();
@@ -257,8 +280,8 @@ void SocketControl::sendHeld() {
 // which the socket then reports in its own way.
 qint64 SocketControl::sendNow(const QByteArray& data) {
 #ifdef Q_OS_LINUX
-    const int descriptor = this->descriptor();
-    if (data.isEmpty() || inSocketBuffer() > 0 || descriptor < 0)
+    const int descriptor = sendableDescriptor(data);
+    if (descriptor < 0)
         return 0;
     const ssize_t sent = ::send(descriptor, data.constData(), static_cast<size_t>(data.size()),
                                 MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -268,6 +291,18 @@ qint64 SocketControl::sendNow(const QByteArray& data) {
     return sent;
 #else
     return 0;
+#endif
+}
+
+// -1 when the data must go through the socket's buffer.
+int SocketControl::sendableDescriptor(const QByteArray& data) const {
+#ifdef Q_OS_LINUX
+    if (data.isEmpty() || inSocketBuffer() > 0)
+        return -1;
+    return descriptor();
+#else
+    Q_UNUSED(data)
+    return -1;
 #endif
 }
 

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/SendTogether.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <chrono>
+#include <optional>
 
 class QTcpServer;
 class QTcpSocket;
@@ -115,13 +118,20 @@ private:
     void onDisconnected();
     void onSocketError();
     qint64 sendNow(const QByteArray& data);
+    int sendableDescriptor(const QByteArray& data) const;
+    bool connected() const;
+    // For HeldSendScope, which sends the held bytes of many controls at once.
+    friend class HeldSendScope;
+    std::optional<BatchSend> heldToSend() const;
+    void releaseHeld(qint64 sentAtOnce);
+    void endHold(qint64 sentAtOnce);
     void completeLater();
     qint64 aheadHeld() const;
     qint64 buffered() const;
     qint64 inSocketBuffer() const;
     int descriptor() const;
     qint64 writeToSocket(const char* data, qint64 size);
-    void sendHeld();
+    void sendHeld(qint64 sent);
     [[noreturn]] void wrongState() const;
 
     SocketState state_ = SocketState::Closed;

@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -71,6 +72,55 @@ private slots:
         QCOMPARE(kept.peer->readAll(), "notice|" + EveryByte());
         QTRY_VERIFY_WITH_TIMEOUT(!closed.isEmpty(), kWaitMs);
         QCOMPARE(gone.peer->readAll(), QByteArray());
+    }
+
+    // Fifty clients' held sends leave in one call: each peer gets its own
+    // bytes, whole and once. A send larger than the network stack takes at
+    // once, and one behind bytes still in the socket's buffer, finish through
+    // the buffer in order, and every send is counted and told complete.
+    void manyHeldSendsLeaveTogetherEachWholeAndInOrder() {
+        constexpr int kClients = 50;
+        const QByteArray beyondTheStack(8 * 1024 * 1024, '\xAA');
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        std::vector<Client> clients(kClients);
+        std::vector<std::unique_ptr<QSignalSpy>> completions;
+        for (Client& client : clients) {
+            Connect(server, client);
+            QVERIFY(client.peer);
+            completions.push_back(std::make_unique<QSignalSpy>(
+                client.control.get(), &platform::SocketControl::SendComplete));
+        }
+        QByteArray expected[kClients];
+        // Client 1's socket buffer still holds bytes when the read begins.
+        clients[1].control->SendData(beyondTheStack);
+        expected[1] = beyondTheStack;
+        QVERIFY(clients[1].control->BytesToWrite() > 0);
+        {
+            const platform::HeldSendScope held;
+            for (int i = 0; i < kClients; ++i) {
+                const QByteArray data =
+                    i == 0 ? beyondTheStack : QByteArray::number(i) + EveryByte();
+                clients[i].control->HoldSends();
+                clients[i].control->SendData(data);
+                expected[i] += data;
+            }
+            platform::HeldSendScope::ReleaseAll();
+            QCOMPARE(clients[2].control->BytesToWrite(), qint64(0));
+            QVERIFY(clients[0].control->BytesToWrite() > 0);
+        }
+        for (int i = 0; i < kClients; ++i) {
+            QByteArray received;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                (received += clients[i].peer->readAll()).size() >= expected[i].size(), kWaitMs);
+            QCOMPARE(received.size(), expected[i].size());
+            QVERIFY2(received == expected[i], qPrintable(QString::number(i)));
+        }
+        for (int i = 0; i < kClients; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(!completions[i]->isEmpty(), kWaitMs);
+            QCOMPARE(clients[i].control->BytesWritten(), qint64(expected[i].size()));
+            QCOMPARE(clients[i].control->BytesToWrite(), qint64(0));
+        }
     }
 };
 
