@@ -85,10 +85,9 @@ public:
     bool WaitsBehindSend(int index) const {
         return gOutputs[index].Sending.Pending().size() > wskOutputs[index].AheadBytes();
     }
-    // Within a carrier read, this output's client is sent what comes next
-    // together with what it is sent now; Release lets it go.
+    // Within a HeldSendScope, this output's client is sent what comes next
+    // together with what it is sent now, when the scope lets the sends go.
     void HoldSends(int index) { wskOutputs[index].HoldSends(); }
-    void ReleaseSends(int index) { wskOutputs[index].ReleaseSends(); }
     // A stored row is on its way to this output's client.
     bool CarriesStoredRow(int index) const { return gOutputs[index].Queue.CarriesStoredRow(); }
     void UpdateOutputClients();

@@ -3,8 +3,8 @@
 #include "platform/SendTogether.h"
 #include "platform/SocketControl.h"
 
-#include <QHash>
 #include <QList>
+#include <QVarLengthArray>
 
 namespace platform {
 
@@ -36,27 +36,21 @@ HeldSendScope::~HeldSendScope() {
 
 void HeldSendScope::ReleaseAll() {
     Held& held = HeldNow();
-    QList<BatchSend> sends;
-    QList<SocketControl*> senders;
+    // On the stack: a page's release allocates nothing.
+    QVarLengthArray<BatchSend, kMostSendsTogether> sends;
+    QVarLengthArray<SocketControl*, kMostSendsTogether> senders;
     for (SocketControl* socket : std::as_const(held.sockets))
         if (const std::optional<BatchSend> send = socket->heldToSend()) {
             sends.append(*send);
             senders.append(socket);
         }
-    QHash<SocketControl*, qint64> sentAtOnce;
     if (!sends.isEmpty() && SendTogether(sends))
         for (qsizetype i = 0; i < sends.size(); ++i)
-            sentAtOnce.insert(senders[i], sends[i].sent);
+            senders[i]->sentTogether(sends[i].sent);
     // One at a time from the list itself: a send that ends a connection may
     // take another control with it, which then forgets itself here.
-    while (!held.sockets.isEmpty()) {
-        SocketControl* socket = held.sockets.takeFirst();
-        const auto sent = sentAtOnce.constFind(socket);
-        if (sent != sentAtOnce.cend())
-            socket->releaseHeld(*sent);
-        else
-            socket->ReleaseSends();
-    }
+    while (!held.sockets.isEmpty())
+        held.sockets.takeFirst()->ReleaseSends();
 }
 
 bool HeldSendScope::Open() {

@@ -14,9 +14,6 @@ namespace platform {
 
 namespace {
 
-// Room for a send to each of the most clients a relay has, and then some.
-constexpr unsigned kRingEntries = 64;
-
 // One ring per process, set up at the first batch. A system that refuses it
 // (too old a kernel, or io_uring turned off) leaves the sends one by one.
 class SendRing {
@@ -26,7 +23,8 @@ public:
         // A send that cannot even start still has its completion, so that no
         // request is left in the ring for a later batch to send again.
         params.flags = IORING_SETUP_SUBMIT_ALL;
-        ready_ = io_uring_queue_init_params(kRingEntries, &ring_, &params) == 0;
+        ready_ = io_uring_queue_init_params(static_cast<unsigned>(kMostSendsTogether), &ring_,
+                                            &params) == 0;
     }
     ~SendRing() {
         if (ready_)
@@ -35,26 +33,26 @@ public:
     SendRing(const SendRing&) = delete;
     SendRing& operator=(const SendRing&) = delete;
 
-    bool send(QList<BatchSend>& sends);
+    bool send(std::span<BatchSend> sends);
 
 private:
-    void reap(QList<BatchSend>& sends, int count);
+    void reap(std::span<BatchSend> sends, int count);
 
     io_uring ring_{};
     bool ready_ = false;
 };
 
-bool SendRing::send(QList<BatchSend>& sends) {
-    if (!ready_ || sends.size() > static_cast<qsizetype>(kRingEntries))
+bool SendRing::send(std::span<BatchSend> sends) {
+    if (!ready_ || sends.size() > kMostSendsTogether)
         return false;
-    for (qsizetype i = 0; i < sends.size(); ++i) {
+    for (size_t i = 0; i < sends.size(); ++i) {
         io_uring_sqe* request = io_uring_get_sqe(&ring_);
         const QByteArray& data = *sends[i].data;
         // Without waiting for room: what the stack does not take now is the
         // caller's to buffer, as with a plain send.
         io_uring_prep_send(request, sends[i].descriptor, data.constData(),
                            static_cast<size_t>(data.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-        io_uring_sqe_set_data64(request, static_cast<quint64>(i));
+        io_uring_sqe_set_data64(request, i);
     }
     const int count = static_cast<int>(sends.size());
     int submitted = io_uring_submit_and_wait(&ring_, static_cast<unsigned>(count));
@@ -72,7 +70,7 @@ bool SendRing::send(QList<BatchSend>& sends) {
     return submitted > 0;
 }
 
-void SendRing::reap(QList<BatchSend>& sends, int count) {
+void SendRing::reap(std::span<BatchSend> sends, int count) {
     for (int reaped = 0; reaped < count;) {
         io_uring_cqe* completion = nullptr;
         const int error = io_uring_wait_cqe(&ring_, &completion);
@@ -80,7 +78,7 @@ void SendRing::reap(QList<BatchSend>& sends, int count) {
             continue;
         if (error < 0)
             return; // not told: taken as unsent, for the caller to buffer
-        const auto index = static_cast<qsizetype>(io_uring_cqe_get_data64(completion));
+        const auto index = static_cast<size_t>(io_uring_cqe_get_data64(completion));
         if (index < sends.size())
             sends[index].sent = std::max(0, completion->res);
         io_uring_cqe_seen(&ring_, completion);
@@ -90,14 +88,14 @@ void SendRing::reap(QList<BatchSend>& sends, int count) {
 
 } // namespace
 
-bool SendTogether(QList<BatchSend>& sends) {
+bool SendTogether(std::span<BatchSend> sends) {
     static SendRing ring;
     return ring.send(sends);
 }
 
 #else
 
-bool SendTogether(QList<BatchSend>&) {
+bool SendTogether(std::span<BatchSend>) {
     return false;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
+#include <cstddef>
+#include <span>
 
 namespace platform {
 
@@ -13,10 +14,14 @@ struct BatchSend {
     qint64 sent = 0;
 };
 
+// The most sends a batch takes: room for one to each of the most clients a
+// relay has, and then some. A larger batch goes one send at a time.
+inline constexpr std::size_t kMostSendsTogether = 64;
+
 // Gives every send of the batch to the network stack in one call into the
 // system, none of them waiting for room. A client on this machine woken by
 // the first send then does not take the processor before the last is made.
 // False, with nothing sent, where the system offers no such call.
-bool SendTogether(QList<BatchSend>& sends);
+bool SendTogether(std::span<BatchSend> sends);
 
 } // namespace platform

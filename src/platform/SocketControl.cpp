@@ -10,6 +10,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_LINUX
 #include <linux/sockios.h>
@@ -157,6 +158,7 @@ void SocketControl::dropSocket() {
     socketBuffered_ = false;
     holding_ = false;
     held_.clear();
+    sentTogether_.reset();
     completeWhenReleased_ = false;
     socket->disconnect(this);
     socket->abort();
@@ -230,11 +232,18 @@ void SocketControl::HoldSends() {
 void SocketControl::ReleaseSends() {
     if (!holding_)
         return;
+    if (sentTogether_) {
+        const qint64 sent = *std::exchange(sentTogether_, std::nullopt);
+        bytesWritten_ += sent;
+        endHold(sent);
+        return;
+    }
     endHold(connected() ? sendNow(held_) : 0);
 }
 
 // The held bytes when they can go to the network stack now; the batch that
-// sends them tells the control what went with releaseHeld.
+// sends them tells the control what went with sentTogether, before the
+// release.
 std::optional<BatchSend> SocketControl::heldToSend() const {
     if (!holding_ || !connected())
         return std::nullopt;
@@ -244,9 +253,8 @@ std::optional<BatchSend> SocketControl::heldToSend() const {
     return BatchSend{descriptor, &held_, 0};
 }
 
-void SocketControl::releaseHeld(qint64 sentAtOnce) {
-    bytesWritten_ += sentAtOnce;
-    endHold(sentAtOnce);
+void SocketControl::sentTogether(qint64 sent) {
+    sentTogether_ = sent;
 }
 
 void SocketControl::endHold(qint64 sentAtOnce) {

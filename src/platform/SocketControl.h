@@ -123,7 +123,7 @@ private:
     // For HeldSendScope, which sends the held bytes of many controls at once.
     friend class HeldSendScope;
     std::optional<BatchSend> heldToSend() const;
-    void releaseHeld(qint64 sentAtOnce);
+    void sentTogether(qint64 sent);
     void endHold(qint64 sentAtOnce);
     void completeLater();
     qint64 aheadHeld() const;
@@ -151,6 +151,8 @@ private:
     mutable bool socketBuffered_ = false;
     bool holding_ = false;
     QByteArray held_;
+    // What a batch of HeldSendScope sent of held_, for the release to count.
+    std::optional<qint64> sentTogether_;
     bool completeWhenReleased_ = false;
     quint64 connection_ = 0; // counts the connections adopted
     qint64 readLimit_ = 0;
