@@ -19,36 +19,39 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
     // that the client is woken once for both.
     const bool hold = decoder::IsFrameNotice(packet) && platform::HeldSendScope::Open();
     held_ = hold;
-    bool sentAny = false;
-    {
-        // Every client that can take the packet has it before the first of
-        // the lines that tell of it is written; the lines keep their order.
-        // The clients' sends leave together, so that none woken by an early
-        // send takes the processor before the last is made.
-        const platform::HeldSendScope together;
-        for (int i = 0; i < count_; ++i) {
-            if (!outputs_.Entry(i).Active) {
-                deliveries_[i] = Delivery::None;
-                continue;
-            }
-            outputs_.HoldSends(i);
-            const bool taken = outputs_.SendAtOnce(i, packet, pageID_);
-            deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
-            // Taken behind an outstanding send, it waits: no one was woken,
-            // and the pass that sends it gives the clients the processor.
-            const bool waits = taken && outputs_.WaitsBehindSend(i);
-            if (waits)
-                platform::YieldScope::LeaveToCompletions();
-            // A held notice woke no one either.
-            sentAny = sentAny || (taken && !waits && !hold);
-        }
-        if (!hold)
-            platform::HeldSendScope::ReleaseAll();
-    }
+    const bool sentAny = sendAtOnce(packet, hold);
     // A client on this machine reads its page now, not after the lines.
     if (sentAny)
         platform::YieldToWoken();
     return tryTheRest(packet, stores);
+}
+
+// Every client that can take the packet has it before the first of the lines
+// that tell of it is written; the lines keep their order. The clients' sends
+// leave together, so that none woken by an early send takes the processor
+// before the last is made. Whether a client was woken.
+bool OutputsSink::sendAtOnce(const QByteArray& packet, bool hold) {
+    const platform::HeldSendScope together;
+    bool sentAny = false;
+    for (int i = 0; i < count_; ++i) {
+        if (!outputs_.Entry(i).Active) {
+            deliveries_[i] = Delivery::None;
+            continue;
+        }
+        outputs_.HoldSends(i);
+        const bool taken = outputs_.SendAtOnce(i, packet, pageID_);
+        deliveries_[i] = taken ? Delivery::Taken : Delivery::Try;
+        // Taken behind an outstanding send, it waits: no one was woken, and
+        // the pass that sends it gives the clients the processor.
+        const bool waits = taken && outputs_.WaitsBehindSend(i);
+        if (waits)
+            platform::YieldScope::LeaveToCompletions();
+        // A held notice woke no one either.
+        sentAny = sentAny || (taken && !waits && !hold);
+    }
+    if (!hold)
+        platform::HeldSendScope::ReleaseAll();
+    return sentAny;
 }
 
 Taken OutputsSink::TakeFor(int index, const QByteArray& packet, StoreBurst& stores) {

@@ -34,6 +34,7 @@ private:
     // What became of the packet in hand at each output.
     enum class Delivery : quint8 { None, Taken, Try };
 
+    bool sendAtOnce(const QByteArray& packet, bool hold);
     Taken tryTheRest(const QByteArray& packet, StoreBurst& stores);
     const QByteArray& outPrefix(int index);
     bool onlyOutLines() const;
