@@ -5,20 +5,16 @@
 
 #include "history/ArchiveFile.h"
 #include "logging/Logs.h"
+#include "platform/ProcessSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace history {
 
 namespace {
 
 constexpr qint64 kMsPerDay = qint64{24} * 60 * 60 * 1000;
-// The writer runs at the lowest priority, below the console's workers:
-// on a busy machine the pages go out first and the history waits.
-constexpr int kWriterNice = 19;
 
 } // namespace
 
@@ -64,9 +60,8 @@ void HistoryArchive::startWriter() {
             this, [this, report] { written(report); }, Qt::QueuedConnection);
     });
     writer_->moveToThread(&thread_);
-    // On Linux a thread is a task of its own: this lowers the writer alone.
-    connect(&thread_, &QThread::started, writer_,
-            [] { (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kWriterNice); });
+    // On a busy machine the pages go out first and the history waits.
+    connect(&thread_, &QThread::started, writer_, [] { platform::RunOnlyWhenIdle(); });
     thread_.setObjectName(QStringLiteral("history writer"));
     thread_.start();
     journal_->Prepare();

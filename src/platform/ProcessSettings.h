@@ -21,6 +21,11 @@ void RestrictNewFiles();
 // wait until the relay's sends are out. Call before any thread starts.
 void AskForShortTimeSlices();
 
+// Lets the calling thread run only on a processor that nothing else wants, so
+// that work that can wait never holds up the relay or the clients on this
+// machine. Where the kernel refuses that, the thread gets nice 19.
+void RunOnlyWhenIdle();
+
 // Raises the soft limit of open descriptors to the hard one, so that the
 // carriers, the clients, the databases and the console have room.
 void RaiseDescriptorLimit();

@@ -79,6 +79,18 @@ bool KernelKeepsSlices(std::uint64_t slice) {
     return kept;
 }
 
+// The thread of task PID that the kernel knows as NAME, or 0.
+pid_t ThreadNamed(pid_t pid, const QByteArray& name) {
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList ids = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& id : ids) {
+        QFile comm(tasks + QLatin1Char('/') + id + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name)
+            return static_cast<pid_t>(id.toInt());
+    }
+    return 0;
+}
+
 // A working folder whose carrier and client ports are the test's own, so that
 // a demo running on this machine is not disturbed, and without the console.
 struct ConsoleOff : WorkFolder {
@@ -497,6 +509,26 @@ private slots:
         QCOMPARE(relay.policy, std::uint32_t(SCHED_OTHER));
         QCOMPARE(relay.slice, kShortestSliceNs);
         QCOMPARE(relay.nice, std::min(getpriority(PRIO_PROCESS, 0) + kNicer, kNicest));
+    }
+
+    // The history's writer takes a processor only when nothing else wants it:
+    // a write of a few milliseconds must not keep the relay or a client that
+    // a send woke waiting for the next tick.
+    void theHistoryWriterRunsOnlyOnAnIdleProcessor() {
+        constexpr int kWaitMs = 5000;
+        ConsoleOff folder;
+        QProcess p;
+        StartHeadless(p, folder);
+        const QString err = StandardErrorUntil(p, QStringLiteral("working folder"));
+        const auto pid = static_cast<pid_t>(p.processId());
+        pid_t writer = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((writer = ThreadNamed(pid, "history writer")) != 0, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(SchedulingOf(writer).policy, std::uint32_t(SCHED_IDLE), kWaitMs);
+        // The relay's own thread stays in the normal policy.
+        QCOMPARE(SchedulingOf(pid).policy, std::uint32_t(SCHED_OTHER));
+        ::kill(pid, SIGTERM);
+        QVERIFY(p.waitForFinished(kWaitMs));
+        QVERIFY2(err.contains(QStringLiteral("working folder")), qPrintable(err));
     }
 
     // Run where there is no Ombrixsys.mdb: the usual failure, then what to do.
