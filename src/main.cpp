@@ -359,6 +359,7 @@ int main(int argc, char** argv) {
 
     platform::HoldLocalTimeZone();
     platform::AskForShortTimeSlices();
+    platform::KeepFreedBlocksSorted();
     // Taken before anything could start a process that would inherit it.
     const platform::NotifyTarget manager = platform::TakeNotifyTarget();
 

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #ifdef Q_OS_LINUX
+#include <malloc.h>
 #include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -93,6 +94,18 @@ void RunOnlyWhenIdle() {
     const sched_param none{};
     if (sched_setscheduler(gettid(), SCHED_IDLE, &none) != 0)
         (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNicest);
+#endif
+}
+
+// glibc keeps small freed blocks unsorted ("fast bins") and sorts them all at
+// the next request of a kilobyte or more. A page's bookkeeping frees
+// thousands of small blocks, and the next carrier read's buffer is such a
+// request: the sorting fell on the path from the carrier to the clients.
+// Without fast bins a freed block is sorted as it is freed, off that path;
+// the per-thread cache still takes the most frequent sizes first.
+void KeepFreedBlocksSorted() {
+#if defined(Q_OS_LINUX) && defined(__GLIBC__)
+    (void)mallopt(M_MXFAST, 0);
 #endif
 }
 

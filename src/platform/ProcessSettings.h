@@ -26,6 +26,11 @@ void AskForShortTimeSlices();
 // machine. Where the kernel refuses that, the thread gets nice 19.
 void RunOnlyWhenIdle();
 
+// Keeps the C library from sorting every small block freed since the last
+// large allocation into its lists at the next one, which a carrier read's
+// buffer otherwise paid for before the page's sends.
+void KeepFreedBlocksSorted();
+
 // Raises the soft limit of open descriptors to the hard one, so that the
 // carriers, the clients, the databases and the console have room.
 void RaiseDescriptorLimit();
