@@ -11,5 +11,6 @@ CREATE TABLE IF NOT EXISTS Publishers (
     Active      TEXT DEFAULT 'Y',
     Username    TEXT,
     Password    TEXT,
-    CAFile      TEXT
+    CAFile      TEXT,
+    Route       TEXT
 );

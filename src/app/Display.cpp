@@ -44,7 +44,7 @@ void Display::SetTelstraColumns(int fieldCount) {
 }
 
 void Display::SetOutputsColumns(int fieldCount) {
-    setColumns(sys_.window.dgOutputs, {800, 2000, 500, 500, 700, 2500}, fieldCount);
+    setColumns(sys_.window.dgOutputs, {800, 2000, 500, 500, 700, 2500, 1500}, fieldCount);
 }
 
 void Display::SetStartupColumns(int fieldCount) {
@@ -56,7 +56,7 @@ void Display::SetDelayedColumns(int fieldCount) {
 }
 
 void Display::SetPublishersColumns(int fieldCount) {
-    setColumns(sys_.window.dgPublishers, {1200, 1200, 500, 1300, 400, 500, 800, 800, 1200},
+    setColumns(sys_.window.dgPublishers, {1200, 1200, 500, 1300, 400, 500, 800, 800, 1200, 2500},
                fieldCount);
 }
 

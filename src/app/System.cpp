@@ -158,7 +158,7 @@ void System::warnOfFilesOthersRead() {
 }
 
 void System::LoadPublishers() {
-    publishers.LoadPublishers(db.PublisherRows(), workDir);
+    publishers.LoadPublishers(db.PublisherRows(), workDir, db.Aliases());
 }
 
 void System::StartMonitor() {

@@ -174,10 +174,11 @@ int CurrentSchemaVersion(DatabaseKind kind) {
     // System 4: the web console's Operators table and StartUp rows.
     // System 5: monitoring's StartUp rows, the Watches table, warnings 112 and 113.
     // System 6: the console's Alarms table and the Role of each operator.
+    // System 7: the Route of outputs and publishers, the Aliases table.
     // History 2: the index of the trail's events by stored copy.
     switch (kind) {
     case DatabaseKind::System:
-        return 6;
+        return 7;
     case DatabaseKind::History:
         return 2;
     case DatabaseKind::Delayed:

@@ -6,6 +6,7 @@
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
 #include "publish/PublisherConfig.h"
+#include "routing/AliasBook.h"
 
 #include <QHash>
 #include <QString>
@@ -58,6 +59,8 @@ public:
     // The rows of the Publishers table, in Description order.
     QList<publish::PublisherRow> PublisherRows();
     void OpenWatches(int lockType);
+    // The names of addresses that routes and the operator's views use.
+    const routing::AliasBook& Aliases() const { return aliases_; }
     // The rows of the Watches table, in Description order: column name to text.
     QList<QHash<QString, QString>> WatchRows();
 
@@ -103,9 +106,13 @@ private:
     // stays open for the operator to correct it.
     static void refuseUnusablePorts(const platform::Recordset& rs, const QString& table,
                                     QString* refusal);
+    // The same for a Route that does not parse: the Outputs and Publishers tables.
+    void refuseUnparsableRoutes(const platform::Recordset& rs, const QString& table,
+                                QString* refusal) const;
 
     const QString& workDir_;
     CoreEvents& events_;
     LogLine logLine_;
     ErrorCodes* warnings_ = nullptr;
+    routing::AliasBook aliases_;
 };

@@ -7,6 +7,7 @@
 #include "config/SettingValues.h"
 #include "config/adoQuorlan.h"
 #include "platform/Error.h"
+#include "routing/Route.h"
 
 #include <optional>
 
@@ -23,6 +24,8 @@ struct adoQuorlan::EditedTableSteps {
     std::optional<ErrorCode> commitWarning;
     // The name a refused row is reported under; null: no Port column to check.
     const char* checkedPorts;
+    // The same for the Route column.
+    const char* checkedRoutes;
 };
 
 namespace {
@@ -30,21 +33,41 @@ namespace {
 constexpr int kReadOnly = platform::kLockReadOnly;
 constexpr int kWritable = platform::kLockOptimistic;
 
+// Refuses a commit for a row's problem: nothing is written, and the reason
+// names the row for the operator.
+[[noreturn]] void Refuse(const platform::Recordset& rs, long row, const QString& table,
+                         const QString& problem, QString* refusal) {
+    const int description = rs.FieldIndex(QStringLiteral("Description"));
+    const QString name = description < 0 ? QString() : rs.Value(row, description).toString();
+    const QString reason =
+        QStringLiteral("%1 row %2 (\"%3\"): %4. Nothing was saved: correct it and commit "
+                       "again.")
+            .arg(table)
+            .arg(row + 1)
+            .arg(name, problem);
+    if (refusal)
+        *refusal = reason;
+    throw platform::Error(reason);
+}
+
 } // namespace
 
 const adoQuorlan::EditedTableSteps& adoQuorlan::Steps(EditedTable table) {
     static const EditedTableSteps kEditedTables[] = {
         {EditedTable::Outputs, ShownTable::Outputs, &adoQuorlan::rsOutputs,
-         &adoQuorlan::OpenOutputs, ErrorCode::OpenOutputs, ErrorCode::CommitOutputs, "Outputs"},
+         &adoQuorlan::OpenOutputs, ErrorCode::OpenOutputs, ErrorCode::CommitOutputs, "Outputs",
+         "Outputs"},
         {EditedTable::Telstra, ShownTable::Telstra, &adoQuorlan::rsTelstra,
-         &adoQuorlan::OpenTelstra, ErrorCode::OpenTelstra, ErrorCode::CommitTelstra, nullptr},
+         &adoQuorlan::OpenTelstra, ErrorCode::OpenTelstra, ErrorCode::CommitTelstra, nullptr,
+         nullptr},
         {EditedTable::Publishers, ShownTable::Publishers, &adoQuorlan::rsPublishers,
          &adoQuorlan::OpenPublishers, ErrorCode::OpenPublishers, ErrorCode::CommitPublishers,
-         nullptr},
+         nullptr, "Publishers"},
         {EditedTable::StartUp, ShownTable::StartUp, &adoQuorlan::gRsStartUp,
-         &adoQuorlan::OpenStartUp, ErrorCode::OpenStartUp, std::nullopt, nullptr},
+         &adoQuorlan::OpenStartUp, ErrorCode::OpenStartUp, std::nullopt, nullptr, nullptr},
         {EditedTable::Watches, ShownTable::Watches, &adoQuorlan::rsWatches,
-         &adoQuorlan::OpenWatches, ErrorCode::OpenWatches, ErrorCode::CommitWatches, nullptr},
+         &adoQuorlan::OpenWatches, ErrorCode::OpenWatches, ErrorCode::CommitWatches, nullptr,
+         nullptr},
     };
     for (const EditedTableSteps& steps : kEditedTables)
         if (steps.table == table)
@@ -91,6 +114,8 @@ bool adoQuorlan::CommitTable(EditedTable table, QString* refusal) {
     try {
         if (steps.checkedPorts)
             refuseUnusablePorts(*rows, QLatin1String(steps.checkedPorts), refusal);
+        if (steps.checkedRoutes)
+            refuseUnparsableRoutes(*rows, QLatin1String(steps.checkedRoutes), refusal);
         rows->Update();
         rows->Close();
         (this->*steps.open)(kReadOnly);
@@ -108,23 +133,25 @@ bool adoQuorlan::CommitTable(EditedTable table, QString* refusal) {
 void adoQuorlan::refuseUnusablePorts(const platform::Recordset& rs, const QString& table,
                                      QString* refusal) {
     const int port = rs.FieldIndex(QStringLiteral("Port"));
-    const int description = rs.FieldIndex(QStringLiteral("Description"));
     if (port < 0)
         return;
     for (long row = 0; row < rs.RecordCount(); ++row) {
         const QString problem = PortProblem(rs.Value(row, port).toString());
-        if (problem.isEmpty())
-            continue;
-        const QString name = description < 0 ? QString() : rs.Value(row, description).toString();
-        const QString reason =
-            QStringLiteral("%1 row %2 (\"%3\"): %4. Nothing was saved: correct it and commit "
-                           "again.")
-                .arg(table)
-                .arg(row + 1)
-                .arg(name, problem);
-        if (refusal)
-            *refusal = reason;
-        throw platform::Error(reason);
+        if (!problem.isEmpty())
+            Refuse(rs, row, table, problem, refusal);
+    }
+}
+
+void adoQuorlan::refuseUnparsableRoutes(const platform::Recordset& rs, const QString& table,
+                                        QString* refusal) const {
+    const int route = rs.FieldIndex(QStringLiteral("Route"));
+    if (route < 0)
+        return;
+    for (long row = 0; row < rs.RecordCount(); ++row) {
+        const routing::Route::Parsed parsed =
+            routing::Route::Parse(rs.Value(row, route).toString(), aliases_);
+        if (!parsed.route)
+            Refuse(rs, row, table, QStringLiteral("its Route ") + parsed.problem, refusal);
     }
 }
 

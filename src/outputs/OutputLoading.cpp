@@ -31,12 +31,14 @@ void frmOutputSockets::LoadOutputClients() {
         const QString description = RowText(rs, "Description");
         const QString match = RowText(rs, "Match");
         const QString allowFrom = RowText(rs, "AllowFrom");
+        const QString route = RowText(rs, "Route");
         const QString raw = RowText(rs, "RawOutput");
         const QString port = RowText(rs, "Port");
         auto updateFields = [&] {
             table.UpdateTextField(i, e.Description, description, QStringLiteral("Description"));
             table.UpdateTextField(i, e.Match, match, QStringLiteral("Match"));
             table.UpdateTextField(i, e.AllowFrom, allowFrom, QStringLiteral("AllowFrom"));
+            table.UpdateTextField(i, e.Route, route, QStringLiteral("Route"));
             table.UpdateFlagField(i, e.RawOutput, raw, QStringLiteral("RawOutput"));
         };
         auto updatePort = [&] {
@@ -50,6 +52,7 @@ void frmOutputSockets::LoadOutputClients() {
             e.Description = description;
             e.Match = match;
             e.AllowFrom = allowFrom;
+            e.Route = route;
             e.RawOutput = raw == QLatin1String("Y");
             e.StatusTime = time_.Now();
             log(QStringLiteral("System: [Empty status] requires a new socket on [") +
@@ -95,6 +98,23 @@ void frmOutputSockets::LoadOutputClients() {
         }
     });
     bindFigures();
+    RouteOutputs();
+}
+
+// A route that does not parse lets no page through until it is mended: its
+// client never gets every page by mistake.
+void frmOutputSockets::RouteOutputs() {
+    for (int i = 0; i < db_.gOutputCount; ++i) {
+        OutputSocket& e = gOutputs[i];
+        const routing::Route::Parsed parsed = routing::Route::Parse(e.Route, db_.Aliases());
+        e.Routed = parsed.route ? *parsed.route : routing::Route::Nothing();
+        if (!parsed.route)
+            warnings_.ShowWarning(ErrorCode::ListenOnPort,
+                                  QStringLiteral("The route of output %1 does not parse: %2. "
+                                                 "The output gets no pages until it is mended.")
+                                      .arg(e.Description, parsed.problem),
+                                  i);
+    }
 }
 
 // A row's figures follow its Description, wherever the row now stands (a

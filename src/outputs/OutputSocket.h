@@ -2,6 +2,7 @@
 
 #include "config/ConnectionEntry.h"
 #include "outputs/ClientQueue.h"
+#include "routing/Route.h"
 
 #include <QString>
 
@@ -10,8 +11,10 @@ struct OutputSocket : ConnectionEntry {
     enum : int { PeerClosed = 4 }; // the client is gone; the port listens again
 
     bool RawOutput = false;
-    QString AllowFrom; // who may connect; empty: anyone
-    ClientQueue Queue; // what the client may not have received yet, packet by packet
+    QString AllowFrom;     // who may connect; empty: anyone
+    QString Route;         // which pages the client gets, as written; empty: every page
+    routing::Route Routed; // Route as the dispatch reads it
+    ClientQueue Queue;     // what the client may not have received yet, packet by packet
 
     void Reset(const QDateTime& now) {
         ConnectionEntry::Reset(now);

@@ -61,6 +61,9 @@ public:
 
     // Loading from the Outputs table.
     void LoadOutputClients();
+    // Makes every output's route again from its Route column (and the
+    // aliases it names).
+    void RouteOutputs();
     void RequestUpdateOutputClients();
     void CheckOuputsPostUpdate();
 

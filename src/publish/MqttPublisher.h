@@ -2,6 +2,7 @@
 
 #include "publish/PublisherConfig.h"
 #include "publish/PublisherHost.h"
+#include "routing/Route.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -54,6 +55,10 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     const PublisherConfig& Config() const { return config_; }
+    int Index() const { return index_; }
+    // The pages it publishes: its row's Route, made when the rows are loaded.
+    const routing::Route& Routed() const { return route_; }
+    void SetRoute(routing::Route route) { route_ = std::move(route); }
     State LinkState() const { return state_; }
     bool Connected() const { return state_ == State::Connected; }
     int InFlight() const { return static_cast<int>(inFlight_.size()); }
@@ -112,6 +117,7 @@ private:
 
     PublisherConfig config_;
     int index_;
+    routing::Route route_;
     PublisherHost& host_;
     static constexpr int kNoLookup = -1;
     int lookupID_ = kNoLookup; // the name lookup under way

@@ -58,6 +58,7 @@ std::variant<PublisherConfig, QString> ReadPublisherRow(const PublisherRow& row,
     c.active = !active.isEmpty() && active.at(0).toUpper() == QLatin1Char('Y');
     c.username = row.value(QStringLiteral("Username"));
     c.password = row.value(QStringLiteral("Password"));
+    c.route = row.value(QStringLiteral("Route"));
     const QString caFile = Column(row, "CAFile");
     if (!caFile.isEmpty())
         c.caFile = QDir(baseFolder).absoluteFilePath(QDir::fromNativeSeparators(caFile));

@@ -22,6 +22,7 @@ struct PublisherConfig {
     QString username;
     QString password;
     QString caFile; // empty: plain TCP; else the CA certificates (PEM) for TLS
+    QString route;  // which pages it publishes, as written; empty: every page
 
     // The destination of its pages in the delayed store.
     QString Destination() const { return QStringLiteral("MQTT ") + description; }

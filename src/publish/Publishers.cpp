@@ -2,8 +2,10 @@
 
 #include "publish/PageMessage.h"
 
+#include <QMap>
 #include <QSet>
 #include <mosquitto.h>
+#include <optional>
 
 namespace publish {
 
@@ -35,7 +37,8 @@ QStringList Publishers::Destinations() const {
     return described_;
 }
 
-void Publishers::LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder) {
+void Publishers::LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder,
+                                const routing::AliasBook& aliases) {
     FlushStore();
     if (rows.size() > kMaxPublishers)
         host_.LogOutput(QStringLiteral("System: No of publishers in database is greater than MAX "
@@ -72,8 +75,25 @@ void Publishers::LoadPublishers(const QList<PublisherRow>& rows, const QString& 
         gone->Stop();
     }
     publishers_ = std::move(kept);
+    RoutePublishers(aliases);
     if (started_)
         tmrPublishers_Timer();
+}
+
+// A route that does not parse publishes no page until it is mended: a broker
+// never gets every page by mistake.
+void Publishers::RoutePublishers(const routing::AliasBook& aliases) {
+    for (const auto& p : publishers_) {
+        const routing::Route::Parsed parsed = routing::Route::Parse(p->Config().route, aliases);
+        p->SetRoute(parsed.route ? *parsed.route : routing::Route::Nothing());
+        if (parsed.route)
+            continue;
+        const QString reason = QStringLiteral("MQTT %1: the Route does not parse: %2. No page is "
+                                              "published until it is mended.")
+                                   .arg(p->Config().description, parsed.problem);
+        host_.LogOutput(QStringLiteral("System: ") + reason);
+        host_.ShowWarning(PublishWarning::Row, reason, p->Index());
+    }
 }
 
 void Publishers::loadRow(const PublisherConfig& config, int index,
@@ -141,18 +161,46 @@ void Publishers::FlushStore() {
     if (unstored_.isEmpty())
         return;
     std::vector<MqttPublisher*> active;
-    QStringList destinations;
     for (const auto& p : publishers_)
-        if (p->Config().active) {
+        if (p->Config().active)
             active.push_back(p.get());
-            destinations << p->Config().Destination();
-        }
     const QList<StoredPage> pages = std::exchange(unstored_, {});
-    if (active.empty())
-        return;
-    const QList<QList<StoredPage>> stored = host_.StorePages(destinations, pages);
-    for (size_t k = 0; k < active.size() && k < size_t(stored.size()); ++k)
-        active[k]->Stored(stored[qsizetype(k)]);
+    if (!active.empty())
+        storeFor(active, pages);
+}
+
+// Each publisher's pages are the ones its route lets through; publishers with
+// the same route share one list, so that with no routes (or one for all) the
+// moment's pages are still stored in one transaction.
+void Publishers::storeFor(const std::vector<MqttPublisher*>& active,
+                          const QList<StoredPage>& pages) {
+    std::vector<std::optional<routing::RoutedPage>> read(size_t(pages.size()));
+    std::vector<std::optional<PageFields>> fields(size_t(pages.size()));
+    QMap<QString, std::vector<MqttPublisher*>> byRoute;
+    for (MqttPublisher* p : active)
+        byRoute[p->Config().route].push_back(p);
+    for (const std::vector<MqttPublisher*>& group : std::as_const(byRoute)) {
+        const routing::Route& route = group.front()->Routed();
+        QList<StoredPage> routed;
+        for (qsizetype i = 0; i < pages.size(); ++i) {
+            if (!route.Everything() && !read[size_t(i)]) {
+                fields[size_t(i)] = ReadPage(pages[i].packet);
+                const PageFields& f = *fields[size_t(i)]; // only pages are published
+                read[size_t(i)].emplace(
+                    routing::PageFacts{f.rate, f.frequency, f.function, f.address, f.type, f.text});
+            }
+            if (route.Everything() || route.Routes(*read[size_t(i)]))
+                routed << pages[i];
+        }
+        if (routed.isEmpty())
+            continue;
+        QStringList destinations;
+        for (const MqttPublisher* p : group)
+            destinations << p->Config().Destination();
+        const QList<QList<StoredPage>> stored = host_.StorePages(destinations, routed);
+        for (size_t k = 0; k < group.size() && k < size_t(stored.size()); ++k)
+            group[k]->Stored(stored[qsizetype(k)]);
+    }
 }
 
 void Publishers::StartTimer() {

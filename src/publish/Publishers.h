@@ -4,6 +4,7 @@
 #include "publish/MqttPublisher.h"
 #include "publish/PublisherConfig.h"
 #include "publish/PublisherHost.h"
+#include "routing/AliasBook.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,8 +27,12 @@ public:
 
     // (Re)loads the rows of the table (in Description order): a publisher
     // whose row is unchanged keeps its connection; one whose row changed
-    // connects again; one whose row is gone disconnects.
-    void LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder);
+    // connects again; one whose row is gone disconnects. An alias in a
+    // route stands for the addresses `aliases` gives it.
+    void LoadPublishers(const QList<PublisherRow>& rows, const QString& baseFolder,
+                        const routing::AliasBook& aliases);
+    // Makes every publisher's route again (the aliases changed).
+    void RoutePublishers(const routing::AliasBook& aliases);
     // Publishes a relayed packet if it is a page; `pageID` is its identifier
     // in the relay's history (0: none).
     void PublishPage(const QByteArray& packet, qint64 pageID = 0);
@@ -48,6 +53,7 @@ public:
 
 private:
     void scheduleFlush();
+    void storeFor(const std::vector<MqttPublisher*>& active, const QList<StoredPage>& pages);
     void loadRow(const PublisherConfig& config, int index,
                  std::vector<std::unique_ptr<MqttPublisher>>& kept);
 

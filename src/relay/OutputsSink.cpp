@@ -33,8 +33,12 @@ Taken OutputsSink::Take(const QByteArray& packet, StoreBurst& stores) {
 bool OutputsSink::sendAtOnce(const QByteArray& packet, bool hold) {
     const platform::HeldSendScope together;
     bool sentAny = false;
+    routes_.Hold(packet);
     for (int i = 0; i < count_; ++i) {
-        if (!outputs_.Entry(i).Active) {
+        // An output the packet is not routed to neither gets nor stores it,
+        // and its log tells nothing of it.
+        const OutputSocket& output = outputs_.Entry(i);
+        if (!output.Active || !routes_.Lets(output.Routed)) {
             deliveries_[i] = Delivery::None;
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "config/Limits.h"
 #include "outputs/frmOutputSockets.h"
+#include "relay/PacketRoutes.h"
 #include "relay/PacketSink.h"
 
 #include <array>
@@ -14,8 +15,8 @@ namespace relay {
 
 class ArchiveSink;
 
-// The TCP outputs as one sink: every active output's client is sent the
-// packet, the ones that can take it at once first, and each output gets its
+// The TCP outputs as one sink: every active output's client whose route lets
+// the packet through is sent it, the ones that can take it at once first, and each output gets its
 // "Out: " line in the order of the outputs. One sink for all the clients, so
 // that a packet costs no call, copy or allocation per client beyond the send.
 class OutputsSink final : public PacketSink {
@@ -44,9 +45,10 @@ private:
     const adoQuorlan& db_;
     Logs& logs_;
     const ArchiveSink& archive_;
-    int count_ = 0;     // outputs of the packet in hand
-    qint64 pageID_ = 0; // its identifier in the history (0: none)
-    bool held_ = false; // it waits in the clients' sockets for what follows it
+    int count_ = 0;       // outputs of the packet in hand
+    qint64 pageID_ = 0;   // its identifier in the history (0: none)
+    bool held_ = false;   // it waits in the clients' sockets for what follows it
+    PacketRoutes routes_; // whether each output's route lets it through
     std::array<Delivery, kOutputSlots> deliveries_{};
     std::array<SendOutcome, kOutputSlots> outcomes_;
     std::array<int, kOutputSlots> places_{};

@@ -72,7 +72,8 @@ private slots:
         }
         QCOMPARE(w.dgTelstra.ColumnWidth.size(), 9);
         QCOMPARE(w.dgOutputs.ColumnWidth,
-                 (QMap<int, int>{{0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}, {5, 2500}}));
+                 (QMap<int, int>{
+                     {0, 800}, {1, 2000}, {2, 500}, {3, 500}, {4, 700}, {5, 2500}, {6, 1500}}));
         QVERIFY(w.dgErrorCodes.ColumnWidth.isEmpty());
         QCOMPARE(w.dgWatches.ColumnWidth.size(), 5);
         QVERIFY(!w.dgDelayed.DataSource); // shown only on the Delayed tab
