@@ -60,6 +60,10 @@ void Display::SetPublishersColumns(int fieldCount) {
                fieldCount);
 }
 
+void Display::SetAliasesColumns(int fieldCount) {
+    setColumns(sys_.window.dgAliases, {1000, 800, 1800, 1500}, fieldCount);
+}
+
 void Display::SetWatchesColumns(int fieldCount) {
     setColumns(sys_.window.dgWatches, {1400, 1000, 900, 1300, 700}, fieldCount);
 }
@@ -89,6 +93,8 @@ void Display::LoadAllGrids() {
     Bind(sys_.window.dgErrorCodes, db.rsErrorCodes, colours::Blue);
     db.OpenWatches(platform::kLockReadOnly);
     events.TableShown(ShownTable::Watches, db.rsWatches, TableMode::Showing);
+    db.OpenAliases(platform::kLockReadOnly);
+    events.TableShown(ShownTable::Aliases, db.rsAliases, TableMode::Showing);
     sys_.delayedDb.OpenDelayedList();
 }
 

@@ -29,6 +29,7 @@ public:
     void SetDelayedColumns(int fieldCount);
     void SetPublishersColumns(int fieldCount);
     void SetWatchesColumns(int fieldCount);
+    void SetAliasesColumns(int fieldCount);
 
     void LoadAllGrids();
     void Form_Resize();

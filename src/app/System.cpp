@@ -118,6 +118,7 @@ bool System::Form_Load() {
         db.GetStartUpKey(QStringLiteral("IncomingPktType"), QStringLiteral("Normal"));
     outputSockets.SetSettings({gServerID, gIncomingPktType});
 
+    db.LoadAliases();
     outputSockets.LoadOutputClients();
     outputSockets.CheckOuputsPostUpdate();
     LoadPublishers();
@@ -159,6 +160,12 @@ void System::warnOfFilesOthersRead() {
 
 void System::LoadPublishers() {
     publishers.LoadPublishers(db.PublisherRows(), workDir, db.Aliases());
+}
+
+void System::LoadAliases() {
+    db.LoadAliases();
+    outputSockets.RouteOutputs();
+    publishers.RoutePublishers(db.Aliases());
 }
 
 void System::StartMonitor() {

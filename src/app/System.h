@@ -111,6 +111,8 @@ public:
 
     // Loads the Publishers table into the publishers (start-up and commit).
     void LoadPublishers();
+    // Reads the Aliases table and makes the routes that name aliases again.
+    void LoadAliases();
     // Listens for /metrics and /healthz as MonitorAddress and MonitorPort say;
     // one that cannot is reported, and the relay runs on without it.
     void StartMonitor();

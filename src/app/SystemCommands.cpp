@@ -30,6 +30,8 @@ constexpr TableEvents kTableEvents[] = {
      "Event: StartUp database commited", ErrorCode::OpenStartUp},
     {EditedTable::Watches, LogPane::Errors, "Event: Watches opened for EDIT",
      "Event: Watches table committed", ErrorCode::CommitWatches},
+    {EditedTable::Aliases, LogPane::Outputs, "Event: Aliases opened for EDIT",
+     "Event: Aliases table committed", ErrorCode::CommitAliases},
 };
 
 const TableEvents& EventsOf(EditedTable table) {
@@ -109,6 +111,9 @@ bool SystemCommands::reload(EditedTable table) {
             break;
         case EditedTable::Watches:
             sys_.watches.Load(sys_.db.WatchRows());
+            break;
+        case EditedTable::Aliases:
+            sys_.LoadAliases();
             break;
         }
         return true;

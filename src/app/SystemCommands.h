@@ -41,6 +41,6 @@ private:
 
     System& sys_;
     // One for each config::EditedTable.
-    std::array<bool, 5> editing_{};
+    std::array<bool, config::kEditedTables> editing_{};
     bool carriersActive_ = false;
 };

@@ -78,3 +78,10 @@ void SystemPublisherHost::PageReached(qint64 messID, publish::PageStep step) {
                                        ? history::TrailEvent::Published
                                        : history::TrailEvent::Acknowledged);
 }
+
+std::optional<routing::Alias> SystemPublisherHost::AliasOf(const QByteArray& address,
+                                                           const QByteArray& function) const {
+    bool number = false;
+    const uint value = address.toUInt(&number);
+    return number ? sys_.db.Aliases().For(value, function) : std::nullopt;
+}

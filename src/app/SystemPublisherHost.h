@@ -21,6 +21,8 @@ public:
     QList<publish::StoredPage> StoredPages(const QString& destination, qint64 afterMessID,
                                            int limit) override;
     void PageReached(qint64 messID, publish::PageStep step) override;
+    std::optional<routing::Alias> AliasOf(const QByteArray& address,
+                                          const QByteArray& function) const override;
 
 private:
     System& sys_;

@@ -79,6 +79,8 @@ DataGrid& WindowEvents::grid(ShownTable table) {
         return window_.dgDelayed;
     case ShownTable::Watches:
         return window_.dgWatches;
+    case ShownTable::Aliases:
+        return window_.dgAliases;
     case ShownTable::Publishers:
         break;
     }
@@ -99,6 +101,8 @@ void WindowEvents::setColumns(ShownTable table, int fieldCount) {
         return display_.SetPublishersColumns(fieldCount);
     case ShownTable::Watches:
         return display_.SetWatchesColumns(fieldCount);
+    case ShownTable::Aliases:
+        return display_.SetAliasesColumns(fieldCount);
     }
 }
 

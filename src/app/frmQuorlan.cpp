@@ -132,6 +132,12 @@ void frmQuorlan::design() {
     Place(dgStartup, "dgStartup", K::Grid, kConfigTab, 150, 800, 9600, 5000);
     Place(cmdGeneralEdit, "cmdGeneralEdit", K::Button, kConfigTab, 9900, 800, 1000, 375,
           QStringLiteral("Edit"));
+    // The names that routes and the operator's views give to addresses.
+    Place(lbAliases, "lbAliases", K::Label, kConfigTab, 11100, 450, 3000, 285,
+          QStringLiteral("Address Aliases"));
+    Place(dgAliases, "dgAliases", K::Grid, kConfigTab, 11100, 800, 3750, 4600);
+    Place(cmdEditAliases, "cmdEditAliases", K::Button, kConfigTab, 11100, 5500, 1000, 375,
+          QStringLiteral("Edit"));
 
     // "Delayed"
     Place(cmdDeleteDelayed, "cmdDeleteDelayed", K::Button, kDelayedTab, 150, 400, 1300, 285,
@@ -167,22 +173,55 @@ void frmQuorlan::design() {
 }
 
 QVector<Control*> frmQuorlan::Controls() {
-    return {&frmeInfoBox,    &txbInfo,          &cmdDoneInfo,     &frmeSystemError,
-            &txbSystemError, &cmdClearWarning,  &dgTelstra,       &cmdOpenTelstra,
-            &cmdEnable,      &chkEnableLogs,    &txbBytesTotal,   &txbPointer,
-            &txbLogTelstra,  &Label3,           &dgOutputs,       &cmdEditOuputs,
-            &cmdSendDummy,   &lbPublishers,     &dgPublishers,    &cmdEditPublishers,
-            &txbLogOutputs,  &dgErrorCodes,     &lbWatches,       &cmdEditWatches,
-            &dgWatches,      &txbLogErrors,     &lbStartDate,     &dgStartup,
-            &cmdGeneralEdit, &cmdDeleteDelayed, &dgDelayed,       &frmeBatchControl,
-            &chkInsertBatch, &lbControl,        &lbTest,          &lbF1,
-            &lbF2,           &lbSATBufferCtr,   &txbSATBufferCtr, &lbTxData,
+    return {&frmeInfoBox,
+            &txbInfo,
+            &cmdDoneInfo,
+            &frmeSystemError,
+            &txbSystemError,
+            &cmdClearWarning,
+            &dgTelstra,
+            &cmdOpenTelstra,
+            &cmdEnable,
+            &chkEnableLogs,
+            &txbBytesTotal,
+            &txbPointer,
+            &txbLogTelstra,
+            &Label3,
+            &dgOutputs,
+            &cmdEditOuputs,
+            &cmdSendDummy,
+            &lbPublishers,
+            &dgPublishers,
+            &cmdEditPublishers,
+            &txbLogOutputs,
+            &dgErrorCodes,
+            &lbWatches,
+            &cmdEditWatches,
+            &dgWatches,
+            &txbLogErrors,
+            &lbStartDate,
+            &dgStartup,
+            &cmdGeneralEdit,
+            &lbAliases,
+            &dgAliases,
+            &cmdEditAliases,
+            &cmdDeleteDelayed,
+            &dgDelayed,
+            &frmeBatchControl,
+            &chkInsertBatch,
+            &lbControl,
+            &lbTest,
+            &lbF1,
+            &lbF2,
+            &lbSATBufferCtr,
+            &txbSATBufferCtr,
+            &lbTxData,
             &txbSatDecoder};
 }
 
 QVector<DataGrid*> frmQuorlan::Grids() {
     return {&dgTelstra, &dgOutputs,    &dgStartup, &dgErrorCodes,
-            &dgDelayed, &dgPublishers, &dgWatches};
+            &dgDelayed, &dgPublishers, &dgWatches, &dgAliases};
 }
 
 void frmQuorlan::MsgBox(const QString& text) {

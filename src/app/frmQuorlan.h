@@ -45,13 +45,15 @@ public:
     // False while no carrier connection is up: the views mark the Input tab.
     bool CarrierConnected = false;
 
-    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers, dgWatches;
+    DataGrid dgTelstra, dgOutputs, dgStartup, dgErrorCodes, dgDelayed, dgPublishers, dgWatches,
+        dgAliases;
 
     Control txbLogTelstra, txbLogOutputs, txbLogErrors, txbSatDecoder;
     Control txbBytesTotal, txbSATBufferCtr, txbPointer;
     Control lbTest, lbControl, lbTxData, lbSATBufferCtr, lbF1, lbF2, lbStartDate, Label3;
     Control cmdOpenTelstra, cmdEditOuputs, cmdGeneralEdit, cmdEditPublishers, lbPublishers;
     Control cmdEditWatches, lbWatches;
+    Control cmdEditAliases, lbAliases;
     Control cmdEnable, cmdSendDummy, cmdDeleteDelayed;
     Control chkEnableLogs;
     Control frmeBatchControl, chkInsertBatch;
@@ -90,6 +92,7 @@ public:
     void cmdEditOuputs_Click();
     void cmdEditPublishers_Click();
     void cmdEditWatches_Click();
+    void cmdEditAliases_Click();
     void cmdOpenTelstra_Click();
     void cmdEnable_Click();
     void chkEnableLogs_Click();

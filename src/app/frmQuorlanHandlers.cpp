@@ -67,6 +67,10 @@ void frmQuorlan::cmdEditPublishers_Click() {
     Refusal = config::EditOrCommit(Commands(), config::EditedTable::Publishers);
 }
 
+void frmQuorlan::cmdEditAliases_Click() {
+    Refusal = config::EditOrCommit(Commands(), config::EditedTable::Aliases);
+}
+
 void frmQuorlan::cmdEditWatches_Click() {
     Refusal = config::EditOrCommit(Commands(), config::EditedTable::Watches);
 }
@@ -126,6 +130,7 @@ const QHash<QString, Handler>& ClickHandlers() {
         {QStringLiteral("cmdEditOuputs"), &frmQuorlan::cmdEditOuputs_Click},
         {QStringLiteral("cmdEditPublishers"), &frmQuorlan::cmdEditPublishers_Click},
         {QStringLiteral("cmdEditWatches"), &frmQuorlan::cmdEditWatches_Click},
+        {QStringLiteral("cmdEditAliases"), &frmQuorlan::cmdEditAliases_Click},
         {QStringLiteral("cmdOpenTelstra"), &frmQuorlan::cmdOpenTelstra_Click},
         {QStringLiteral("cmdEnable"), &frmQuorlan::cmdEnable_Click},
         {QStringLiteral("cmdSendDummy"), &frmQuorlan::cmdSendDummy_Click},
@@ -187,6 +192,8 @@ Control& frmQuorlan::EditButton(config::EditedTable table) {
         return cmdEditPublishers;
     case config::EditedTable::Watches:
         return cmdEditWatches;
+    case config::EditedTable::Aliases:
+        return cmdEditAliases;
     case config::EditedTable::StartUp:
         break;
     }

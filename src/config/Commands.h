@@ -2,12 +2,14 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <cstddef>
 
 namespace config {
 
 // The tables an operator edits in their grids: each is shown read-only until
 // it is opened for editing, and written back when it is committed.
-enum class EditedTable { Outputs, Telstra, Publishers, StartUp, Watches };
+enum class EditedTable { Outputs, Telstra, Publishers, StartUp, Watches, Aliases };
+inline constexpr std::size_t kEditedTables = 6;
 
 // Everything an operator can ask of the relay, from whichever view: the
 // window's buttons and menus and the web console's API call these alike, so a

@@ -13,7 +13,7 @@ enum class LogPane { Errors, Telstra, Outputs, Decoder };
 
 // The tables the relay shows. Editing tables are shown in dark red, tables
 // that are only shown in blue; Kept leaves the colour as it was.
-enum class ShownTable { Telstra, Outputs, StartUp, Delayed, Publishers, Watches };
+enum class ShownTable { Telstra, Outputs, StartUp, Delayed, Publishers, Watches, Aliases };
 enum class TableMode { Editing, Showing, Kept };
 
 // Short texts the relay keeps up to date for the operator.

@@ -28,6 +28,9 @@ constexpr SiteText kBuiltInTexts[] = {
     {ErrorCode::LoadWatches, "LoadWatches", "A row of the Watches table cannot be used"},
     {ErrorCode::OpenWatches, "OpenWatches", "Reading the Watches table"},
     {ErrorCode::CommitWatches, "CommitWatches", "Saving edits of the Watches table"},
+    {ErrorCode::LoadAliases, "LoadAliases", "A row of the Aliases table cannot be used"},
+    {ErrorCode::OpenAliases, "OpenAliases", "Reading the Aliases table"},
+    {ErrorCode::CommitAliases, "CommitAliases", "Saving edits of the Aliases table"},
     // The history of relayed pages: the relay goes on without it.
     {ErrorCode::HistoryArchive, "HistoryArchive",
      "The history archive history.mdb cannot be opened or written"},

@@ -27,6 +27,7 @@ enum class ErrorCode : int {
     FeedSilence = 112,    // a connected carrier sends no frames
     WatchTestPages = 113, // a watched test page was not relayed in time
     LoadWatches = 114,
+    LoadAliases = 115, // a row of the Aliases table cannot be used
     SendDataTelstra = 200,
     DecoderDataArrival = 201,
     DecoderConnectionRequest = 202,
@@ -47,6 +48,8 @@ enum class ErrorCode : int {
     CommitPublishers = 312,
     OpenWatches = 313,
     CommitWatches = 314,
+    OpenAliases = 315,
+    CommitAliases = 316,
     OpenDelayedDb = 400,
     CloseDelayedDb = 401,
     AddDelayed = 402,

@@ -43,6 +43,7 @@ public:
     std::shared_ptr<platform::Recordset> rsOutputs;
     std::shared_ptr<platform::Recordset> rsPublishers;
     std::shared_ptr<platform::Recordset> rsWatches;
+    std::shared_ptr<platform::Recordset> rsAliases;
 
     int OpenSysDatabase();
     int CloseSysDatabase();
@@ -59,8 +60,13 @@ public:
     // The rows of the Publishers table, in Description order.
     QList<publish::PublisherRow> PublisherRows();
     void OpenWatches(int lockType);
-    // The names of addresses that routes and the operator's views use.
+    // The names of addresses that routes and the operator's views use: the
+    // rows of the Aliases table as last loaded.
     const routing::AliasBook& Aliases() const { return aliases_; }
+    void OpenAliases(int lockType);
+    // Reads the Aliases table into Aliases(); a row that cannot be used is
+    // left out with warning 115; a table that cannot be read gives 315.
+    void LoadAliases();
     // The rows of the Watches table, in Description order: column name to text.
     QList<QHash<QString, QString>> WatchRows();
 

@@ -1,5 +1,5 @@
 // The one editor of the tables an operator changes in the window's grids:
-// Outputs, Telstra, Publishers, StartUp and Watches are opened for writing, written
+// Outputs, Telstra, Publishers, StartUp, Watches and Aliases are opened for writing, written
 // back and shown again by the same steps, told apart by the table's row of
 // kEditedTables.
 
@@ -65,6 +65,9 @@ const adoQuorlan::EditedTableSteps& adoQuorlan::Steps(EditedTable table) {
          nullptr, "Publishers"},
         {EditedTable::StartUp, ShownTable::StartUp, &adoQuorlan::gRsStartUp,
          &adoQuorlan::OpenStartUp, ErrorCode::OpenStartUp, std::nullopt, nullptr, nullptr},
+        {EditedTable::Aliases, ShownTable::Aliases, &adoQuorlan::rsAliases,
+         &adoQuorlan::OpenAliases, ErrorCode::OpenAliases, ErrorCode::CommitAliases, nullptr,
+         nullptr},
         {EditedTable::Watches, ShownTable::Watches, &adoQuorlan::rsWatches,
          &adoQuorlan::OpenWatches, ErrorCode::OpenWatches, ErrorCode::CommitWatches, nullptr,
          nullptr},

@@ -24,6 +24,8 @@ QString TableName(EditedTable table) {
         return QStringLiteral("StartUp");
     case EditedTable::Watches:
         return QStringLiteral("Watches");
+    case EditedTable::Aliases:
+        return QStringLiteral("Aliases");
     }
     return {};
 }

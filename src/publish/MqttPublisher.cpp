@@ -348,8 +348,9 @@ void MqttPublisher::publish(const StoredPage& page) {
         return;
     }
     send(PageTopic(config_.topic, *fields),
-         PageJson(page.messID, page.created, host_.ServerID(), page.packet, *fields), false,
-         page.messID);
+         PageJson(page.messID, page.created, host_.ServerID(), page.packet, *fields,
+                  host_.AliasOf(fields->address, fields->function)),
+         false, page.messID);
 }
 
 // One message at the row's QoS; `messID` is the stored page's row (0: none).

@@ -42,7 +42,8 @@ std::optional<PageFields> ReadPage(const QByteArray& packet) {
 }
 
 QByteArray PageJson(qint64 id, const QDateTime& time, const QString& server,
-                    const QByteArray& packet, const PageFields& page) {
+                    const QByteArray& packet, const PageFields& page,
+                    const std::optional<routing::Alias>& alias) {
     QByteArray json;
     json.reserve(packet.size() * 3 + 200);
     json += "{\"id\":" + QByteArray::number(id);
@@ -52,6 +53,11 @@ QByteArray PageJson(qint64 id, const QDateTime& time, const QString& server,
     json += ",\"frequency\":" + JsonBytes(page.frequency);
     json += ",\"function\":" + JsonBytes(page.function);
     json += ",\"address\":" + JsonBytes(page.address);
+    if (alias) {
+        json += ",\"alias\":" + JsonString(alias->name);
+        if (!alias->agency.isEmpty())
+            json += ",\"agency\":" + JsonString(alias->agency);
+    }
     json += ",\"type\":" + JsonBytes(page.type);
     json += ",\"text\":" + JsonBytes(page.text);
     json += ",\"packet\":\"" + packet.toBase64() + "\"}";

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "routing/AliasBook.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace publish {
 
@@ -49,6 +53,13 @@ public:
                                           int limit) = 0;
     // The stored page `messID` reached `step` at its broker (for the history).
     virtual void PageReached(qint64 messID, PageStep step) = 0;
+    // The name the Aliases table gives a page's address on its function.
+    virtual std::optional<routing::Alias> AliasOf(const QByteArray& address,
+                                                  const QByteArray& function) const {
+        Q_UNUSED(address)
+        Q_UNUSED(function)
+        return std::nullopt;
+    }
 };
 
 } // namespace publish

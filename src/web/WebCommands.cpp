@@ -84,6 +84,7 @@ const QHash<QString, OperatorCommand>& ButtonCommands() {
         {QStringLiteral("cmdOpenTelstra"), TableButton(EditedTable::Telstra)},
         {QStringLiteral("cmdEditPublishers"), TableButton(EditedTable::Publishers)},
         {QStringLiteral("cmdEditWatches"), TableButton(EditedTable::Watches)},
+        {QStringLiteral("cmdEditAliases"), TableButton(EditedTable::Aliases)},
         {QStringLiteral("cmdGeneralEdit"), TableButton(EditedTable::StartUp)},
         {QStringLiteral("cmdEnable"),
          Plain([](config::Commands& c) { c.SetCarriersActive(!c.CarriersActive()); })},

@@ -95,6 +95,7 @@ struct Site {
     QTcpSocket* feed = nullptr;
     std::array<quint16, kOutputs> ports{};
     std::unique_ptr<TestSystem> t;
+    bool streamed = false;
 
     Site() {
         carrier.listen(QHostAddress::LocalHost, 0);
@@ -137,9 +138,11 @@ struct Site {
     }
     // The pages in one block of the carrier's stream; true once the block's
     // notice and every page went to dispatch.
+    // Each block ends with the next one's marker: the stream goes on.
     bool send(const QList<sim::Page>& pages) {
         QSignalSpy relayed(&sys().outputRules, &OutputRules::relayed);
-        feed->write(sim::EncodeStream(pages, sim::StreamOptions{}));
+        const QByteArray stream = sim::EncodeStream(pages, sim::StreamOptions{});
+        feed->write(std::exchange(streamed, true) ? stream.mid(sim::BlockMarker().size()) : stream);
         return QTest::qWaitFor([&] { return relayed.size() > pages.size(); }, 5000);
     }
     // Sixteen quiet seconds: the idle message goes out.
@@ -284,6 +287,54 @@ private slots:
         QCOMPARE(site.storedFor(Fire).size(), 0);
     }
 
+    void anAliasRouteFollowsTheAliasesTable() {
+        Site site;
+        const QString db = QStringLiteral("Ombrixsys.mdb");
+        const QString insert = QStringLiteral(
+            "INSERT INTO Aliases (Address, Function, Name, Agency) VALUES (?, ?, ?, ?)");
+        site.folder.exec(db, insert,
+                         {QStringLiteral("1300000"), QString(), QStringLiteral("Station 12 crew"),
+                          QStringLiteral("Fire")});
+        site.folder.exec(db, insert,
+                         {QStringLiteral("13x"), QString(), QStringLiteral("Typo"), QString()});
+        site.setRoute(Fire, QStringLiteral("alias:\"station 12 crew\""));
+        QVERIFY(site.start());
+        // The row that is no address is left out, and says so.
+        QCOMPARE(site.t->warningNumbers(), QList<int>{115});
+        QVERIFY(site.t->warnings[0].text.contains(
+            QStringLiteral("Aliases row 2: the Address \"13x\"")));
+        LoopbackClient fire;
+        QVERIFY(site.connect(fire, Fire));
+        QVERIFY(site.send({Page(1300000, 'C', "Crew page"), Page(1400000, 'C', "Other page")}));
+        QTRY_VERIFY(fire.received.contains("Crew page"));
+
+        // The crew moves to another pager: committed, the route follows it.
+        site.folder.exec(
+            db, QStringLiteral(
+                    "UPDATE Aliases SET Address = '1400000' WHERE Name = 'Station 12 crew'"));
+        frmQuorlan& w = site.sys().window;
+        w.Click(QStringLiteral("cmdEditAliases"));
+        QCOMPARE(w.cmdEditAliases.Caption, QStringLiteral("Commit"));
+        w.Click(QStringLiteral("cmdEditAliases"));
+        QCOMPARE(w.cmdEditAliases.Caption, QStringLiteral("Edit"));
+        fire.received.clear();
+        QVERIFY(site.send({Page(1300000, 'C', "Old pager"), Page(1400000, 'C', "New pager")}));
+        QTRY_VERIFY(fire.received.contains("New pager"));
+        QVERIFY(!fire.received.contains("Old pager"));
+
+        // The alias gone, the route names nothing: warning 109 and no pages.
+        site.folder.exec(db, QStringLiteral("DELETE FROM Aliases"));
+        site.t->warnings.clear();
+        w.Click(QStringLiteral("cmdEditAliases"));
+        w.Click(QStringLiteral("cmdEditAliases"));
+        QCOMPARE(site.t->warningNumbers(), QList<int>{109});
+        QVERIFY(site.t->warnings[0].text.contains(QStringLiteral("no alias has that name")));
+        fire.received.clear();
+        QVERIFY(site.send({Page(1400000, 'C', "Nobody's page")}));
+        QTRY_VERIFY(fire.received.contains("F1 SOT"));
+        QVERIFY(!fire.received.contains("Nobody's page"));
+    }
+
     void eachPublisherPublishesItsOwnPages() {
         Site site;
         const quint16 brokerPort = TestPort();
@@ -297,6 +348,10 @@ private slots:
                                             "?, ?, '1', 'Y', ?)"),
                              {QLatin1String(name), QString::number(brokerPort),
                               QLatin1String(topic), QLatin1String(route)});
+        site.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                         QStringLiteral("INSERT INTO Aliases (Address, Function, Name, Agency) "
+                                        "VALUES ('1300000', 'C', 'Smoke desk', 'Fire'), "
+                                        "('1200005', '', 'Unit 5', '')"));
         Broker broker(brokerPort);
         Subscriber subscriber(brokerPort, "#", Subscriber::Keep::Pages);
         QVERIFY(subscriber.subscribed());
@@ -321,9 +376,20 @@ private slots:
         QVERIFY(subscriber.waitFor(kPages.size() + 3 + 2));
         subscriber.settle();
         QMap<QByteArray, QList<quint32>> published;
-        for (const Subscriber::Message& message : subscriber.messages)
-            published[message.topic.left(message.topic.indexOf('/'))] << quint32(
-                QJsonDocument::fromJson(message.payload)[u"address"].toString().toUInt());
+        for (const Subscriber::Message& message : subscriber.messages) {
+            const QJsonObject json = QJsonDocument::fromJson(message.payload).object();
+            const quint32 address = json[u"address"].toString().toUInt();
+            published[message.topic.left(message.topic.indexOf('/'))] << address;
+            // A named address carries its alias, and its agency when it has one.
+            QCOMPARE(json.contains(u"alias"), address == 1300000 || address == 1200005);
+            QCOMPARE(json.contains(u"agency"), address == 1300000);
+            if (address == 1300000)
+                QVERIFY(message.payload.contains(
+                    R"("address":"1300000","alias":"Smoke desk","agency":"Fire","type":)"));
+            if (address == 1200005)
+                QVERIFY(
+                    message.payload.contains(R"("address":"1200005","alias":"Unit 5","type":)"));
+        }
         QList<quint32> all;
         for (const sim::Page& page : kPages)
             all << page.ric;

@@ -29,7 +29,8 @@ const kWindowOrder = [
   'txbLogTelstra', 'Label3', 'dgOutputs', 'cmdEditOuputs', 'cmdSendDummy', 'lbPublishers',
   'dgPublishers', 'cmdEditPublishers', 'txbLogOutputs', 'dgErrorCodes', 'lbWatches',
   'cmdEditWatches', 'dgWatches', 'txbLogErrors',
-  'lbStartDate', 'dgStartup', 'cmdGeneralEdit', 'cmdDeleteDelayed', 'dgDelayed',
+  'lbStartDate', 'dgStartup', 'cmdGeneralEdit', 'lbAliases', 'dgAliases', 'cmdEditAliases',
+  'cmdDeleteDelayed', 'dgDelayed',
   'frmeBatchControl', 'chkInsertBatch', 'lbControl', 'lbTest', 'lbF1', 'lbF2', 'lbSATBufferCtr',
   'txbSATBufferCtr', 'lbTxData', 'txbSatDecoder',
 ];
