@@ -3,10 +3,12 @@
 #include "config/Commands.h"
 #include "config/CoreEvents.h"
 #include "config/ErrorCodes.h"
+#include "config/RouteVerdict.h"
 #include "platform/Connection.h"
 #include "platform/Recordset.h"
 #include "publish/PublisherConfig.h"
 #include "routing/AliasBook.h"
+#include "routing/RoutedPage.h"
 
 #include <QHash>
 #include <QString>
@@ -67,6 +69,9 @@ public:
     // Reads the Aliases table into Aliases(); a row that cannot be used is
     // left out with warning 115; a table that cannot be read gives 315.
     void LoadAliases();
+    // What the routes of the Outputs and Publishers grids, as they are shown
+    // now (an edit not yet committed too), do with `page`: row by row.
+    QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) const;
     // The rows of the Watches table, in Description order: column name to text.
     QList<QHash<QString, QString>> WatchRows();
 

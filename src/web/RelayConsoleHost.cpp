@@ -98,4 +98,8 @@ WebConsoleSettings RelayConsoleHost::Settings() {
     return settings;
 }
 
+QList<config::RouteVerdict> RelayConsoleHost::TestRoutes(const routing::RoutedPage& page) {
+    return db_.TestRoutes(page);
+}
+
 } // namespace web

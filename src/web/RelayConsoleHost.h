@@ -36,6 +36,7 @@ public:
     logfiles::LogPlace LogPlace() override;
     const platform::DateTimeText& Texts() const override;
     QString HistoryFile() override;
+    QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

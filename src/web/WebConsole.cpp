@@ -11,6 +11,7 @@
 #include "web/ModelFeed.h"
 #include "web/RecordsApi.h"
 #include "web/RequestChecks.h"
+#include "web/RouteTestApi.h"
 #include "web/WebCommands.h"
 #include "web/WindowJson.h"
 
@@ -291,6 +292,8 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
                                QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/session") && get)
         return session(caller);
+    if (path == QLatin1String("/api/routes/test") && get)
+        return TestRoute(host_, request.url());
     if (get) {
         if (std::optional<HttpReply> reply = records_->Get(request.url()))
             return *reply;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "config/Operators.h"
+#include "config/RouteVerdict.h"
 #include "logging/LogFiles.h"
 #include "relay/DelayedPage.h"
+#include "routing/RoutedPage.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -64,6 +66,9 @@ public:
     virtual const platform::DateTimeText& Texts() const = 0;
     // Where history.mdb is: the console's searches open it read-only.
     virtual QString HistoryFile() = 0;
+    // What the routes of the Outputs and Publishers grids, as shown now, do
+    // with a page (the "test this route" box).
+    virtual QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) = 0;
 };
 
 } // namespace web

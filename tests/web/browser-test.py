@@ -100,6 +100,8 @@ def make_work_folder(args, folder, ports):
                 "VALUES (?, ?, ?, 'N', '127.0.0.1')",
                 (name, str(port), active),
             )
+        db.execute("UPDATE Outputs SET Route = 'fn:C' WHERE Description = ?",
+                   (operator_pages.STORED_FOR,))
     operator_pages.store_packets(folder, operator_pages.STORED_FOR, operator_pages.STORED_ROWS)
     run([args.ombrix, "passwd", folder], stdin=PASSWORD + "\n")
     run([args.ombrix, "passwd", folder, operator_pages.VIEWER, "--role", "viewer"],
@@ -320,6 +322,7 @@ def operator_checks(args, console, clients, relay, ports, history_page):
     history_pages.check_carrier_pages(console, 1234567, PAGE_TEXT.split("%")[0].strip(),
                                       "Client A", "Client B")
     history_pages.check_audit(console, "operator")
+    history_pages.check_route_test(console)
     return client
 
 

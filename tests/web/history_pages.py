@@ -193,6 +193,30 @@ def _audit_search(console, text):
     console.click("auditSearch")
 
 
+def check_route_test(console):
+    """The Routes page's "test this route" names the outputs a page would go to: Client C's
+    route (fn:C) refuses a page on function D, the others take every page."""
+    console.click("tabRoutes")
+    for field, text in (("routeAddress", "1234567"), ("routeText", "Route check page")):
+        console.element(field).clear()
+        console.element(field).send_keys(text)
+    _script(console, "const f = document.getElementById('routeFunction');"
+                     " f.value = 'D'; f.dispatchEvent(new Event('change'));")
+    console.click("routeTest")
+    verdicts = wait_for("the route test's verdicts", lambda: _script(
+        console,
+        """return Array.from(document.querySelectorAll('#routeVerdicts tbody tr'))
+             .map(r => Array.from(r.cells).slice(0, 2).map(c => c.textContent));"""))
+    outputs = [v for v in verdicts if v[0].startswith("Output ")]
+    wanted = [["Output Client A", "yes"], ["Output Client B", "yes"], ["Output Client C", "no"]]
+    if outputs != wanted:
+        raise Failure("the route test said %r, not %r" % (outputs, wanted))
+    note = console.element("routeNote").text
+    if note != "Goes to: Client A, Client B":
+        raise Failure("the route test's note is %r" % note)
+    print("ok: \"test this route\" names the outputs that would get the page")
+
+
 def check_audit(console, name):
     """The Audit page shows the operator's login and the commands given."""
     console.click("tabAudit")

@@ -527,6 +527,57 @@ private slots:
         QVERIFY(found);
     }
 
+    // "Test this route" judges a page by the routes as the grids hold them now,
+    // an edit not yet committed too, and says why a route that does not parse
+    // would get nothing.
+    void theRouteTestNamesTheOutputsThatWouldGetAPage() {
+        Fixture f;
+        f.folder.exec(QStringLiteral("Ombrixsys.mdb"),
+                      QStringLiteral("INSERT INTO Publishers (Description, Host, Topic, Active, "
+                                     "Route) VALUES ('Fire broker', '127.0.0.1', 'fire', 'N', "
+                                     "'fn:C')"));
+        f.sys().LoadPublishers();
+        f.sys().display.LoadAllGrids();
+        const QByteArray session = f.session();
+        const auto test = [&](const QByteArray& query) {
+            const Answer answer = f.get("/api/routes/test?" + query, {session});
+            return std::pair{answer.status, QJsonDocument::fromJson(answer.body).object()};
+        };
+        const auto verdict = [](const QJsonObject& answer, const char* list) {
+            const QJsonObject row = answer[QLatin1String(list)].toArray().first().toObject();
+            return QStringLiteral("%1 %2 %3")
+                .arg(row[u"description"].toString(), row[u"routed"].toBool() ? "yes" : "no",
+                     row[u"problem"].toString());
+        };
+        auto [status, answer] = test("address=1234567&function=C&text=Fire%20at%20the%20mill");
+        QCOMPARE(status, 200);
+        QCOMPARE(verdict(answer, "outputs"), QStringLiteral("Client A yes "));
+        QCOMPARE(verdict(answer, "publishers"), QStringLiteral("Fire broker yes "));
+        std::tie(status, answer) = test("address=1234567&function=a&text=x");
+        QCOMPARE(verdict(answer, "publishers"), QStringLiteral("Fire broker no "));
+
+        // Being edited, the grid's route is the one tested.
+        frmQuorlan& w = f.sys().window;
+        w.Click(QStringLiteral("cmdEditOuputs"));
+        const int route = w.dgOutputs.DataSource->FieldIndex(QStringLiteral("Route"));
+        grid_editing::SetCell(w.dgOutputs, 0, route, QStringLiteral("1200000-1299999 !text:test"));
+        std::tie(status, answer) = test("address=1250000&text=TEST%20page");
+        QCOMPARE(verdict(answer, "outputs"), QStringLiteral("Client A no "));
+        std::tie(status, answer) = test("address=1250000&text=Real%20page");
+        QCOMPARE(verdict(answer, "outputs"), QStringLiteral("Client A yes "));
+        grid_editing::SetCell(w.dgOutputs, 0, route, QStringLiteral("fn:Q"));
+        std::tie(status, answer) = test("address=1250000");
+        QCOMPARE(verdict(answer, "outputs"),
+                 QStringLiteral("Client A no \"fn:Q\": function letters are A, B, C and D"));
+
+        // What is no page is refused, and only a session may ask.
+        QCOMPARE(test("address=12x").first, 400);
+        QCOMPARE(test("address=1&function=E").first, 400);
+        QCOMPARE(test("address=1&text=%E2%82%AC").first, 400);
+        QCOMPARE(test("address=1&text=" + QByteArray(1001, 'a')).first, 400);
+        QCOMPARE(f.get("/api/routes/test?address=1").status, 401);
+    }
+
     // The overview's count of active alarms is the alarm book's.
     void theOverviewCountsTheActiveAlarms() {
         Fixture f;

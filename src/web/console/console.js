@@ -1,5 +1,5 @@
 // The web console: an overview first, the alarm list, the window's six tabs,
-// the logs, the history of pages and the audit, fed live by one WebSocket. Each page lives in a module of its
+// the logs, the history of pages, the audit and the route test, fed live by one WebSocket. Each page lives in a module of its
 // own; this one puts them on the page and routes the feed to them.
 'use strict';
 
@@ -12,6 +12,7 @@ import { alarmsOverview, alarmsShown, createAlarms } from '/alarms.js';
 import { createLogs, logsShown } from '/logs.js';
 import { createHistory, historyShown } from '/history.js';
 import { auditShown, createAudit } from '/audit.js';
+import { createRoutes } from '/routes.js';
 import { renderWindow, startWindow, storeChanged } from '/window.js';
 
 let storedRows = null;
@@ -44,11 +45,13 @@ async function start() {
   createLogs(byId('pageLogs'));
   createHistory(byId('pageHistory'));
   createAudit(byId('pageAudit'));
+  createRoutes(byId('pageRoutes'));
   addPage('overview', byId('tabOverview'), byId('pageOverview'), null);
   addPage('alarms', byId('tabAlarms'), byId('pageAlarms'), alarmsShown);
   addPage('logs', byId('tabLogs'), byId('pageLogs'), logsShown);
   addPage('history', byId('tabHistory'), byId('pageHistory'), historyShown);
   addPage('audit', byId('tabAudit'), byId('pageAudit'), auditShown);
+  addPage('routes', byId('tabRoutes'), byId('pageRoutes'), null);
   startNavigation();
   startWindow();
   // The account's rights decide which controls work: known before the first model.
