@@ -1,6 +1,7 @@
 #include "app/SystemCommands.h"
 
 #include "app/System.h"
+#include "config/AliasRows.h"
 #include "config/LoaderSteps.h"
 #include "config/SettingValues.h"
 #include "outputs/DummyMessage.h"
@@ -121,6 +122,26 @@ bool SystemCommands::reload(EditedTable table) {
         sys_.ShowWarning(EventsOf(table).commitWarning, error.text(), 0);
         return false;
     }
+}
+
+QString SystemCommands::ImportAliases(const QList<QHash<QString, QString>>& rows) {
+    if (Editing(EditedTable::Aliases))
+        return QStringLiteral("The Aliases grid is being edited: commit it, then import.");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        QString problem;
+        if (!config::ReadAliasRow(rows[i], problem))
+            return QStringLiteral("Row %1: %2. Nothing was imported.").arg(i + 1).arg(problem);
+    }
+    try {
+        sys_.db.ReplaceAliases(rows);
+    } catch (const platform::Error& error) {
+        sys_.ShowWarning(ErrorCode::CommitAliases, error.text(), 0);
+        return error.text();
+    }
+    sys_.LoadAliases();
+    log(LogPane::Outputs,
+        QStringLiteral("Event: Aliases table imported, %1 rows").arg(rows.size()));
+    return {};
 }
 
 void SystemCommands::ApplyCarriersActive(bool active) {

@@ -18,6 +18,7 @@ public:
     bool Editing(config::EditedTable table) const override;
     void Edit(config::EditedTable table) override;
     QString Commit(config::EditedTable table) override;
+    QString ImportAliases(const QList<QHash<QString, QString>>& rows) override;
     bool CarriersActive() const override { return carriersActive_; }
     void SetCarriersActive(bool active) override;
     void SendIdleMessage() override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <cstddef>
@@ -50,6 +52,10 @@ public:
     virtual void SetDecoderTrace(bool on) = 0;
     // Puts the warning box away.
     virtual void ClearWarning() = 0;
+    // Replaces the rows of the Aliases table with ROWS (column name to text),
+    // all or none: a row that cannot be used, or the table open for editing,
+    // refuses the import.
+    virtual QString ImportAliases(const QList<QHash<QString, QString>>& rows) = 0;
 };
 
 // What a table's one button does: opens the table for editing, or commits it

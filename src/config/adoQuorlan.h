@@ -69,6 +69,11 @@ public:
     // Reads the Aliases table into Aliases(); a row that cannot be used is
     // left out with warning 115; a table that cannot be read gives 315.
     void LoadAliases();
+    // The rows of the Aliases table as stored (column name to text), and
+    // writing ROWS in their place in one transaction, then showing the grid
+    // anew. Both raise platform::Error.
+    QList<QHash<QString, QString>> AliasTableRows();
+    void ReplaceAliases(const QList<QHash<QString, QString>>& rows);
     // What the routes of the Outputs and Publishers grids, as they are shown
     // now (an edit not yet committed too), do with `page`: row by row.
     QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) const;

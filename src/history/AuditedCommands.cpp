@@ -49,6 +49,13 @@ QString AuditedCommands::Commit(EditedTable table) {
     return refusal;
 }
 
+QString AuditedCommands::ImportAliases(const QList<QHash<QString, QString>>& rows) {
+    const QString what = QStringLiteral("import Aliases (%1 rows)").arg(rows.size());
+    QString refusal = commands_.ImportAliases(rows);
+    audit_.Command(refusal.isEmpty() ? what : what + QStringLiteral(": refused: ") + refusal);
+    return refusal;
+}
+
 void AuditedCommands::SetCarriersActive(bool active) {
     audit_.Command(QStringLiteral("carriers ") + OnOff(active));
     commands_.SetCarriersActive(active);

@@ -19,6 +19,7 @@ public:
     bool Editing(config::EditedTable table) const override { return commands_.Editing(table); }
     void Edit(config::EditedTable table) override;
     QString Commit(config::EditedTable table) override;
+    QString ImportAliases(const QList<QHash<QString, QString>>& rows) override;
     bool CarriersActive() const override { return commands_.CarriersActive(); }
     void SetCarriersActive(bool active) override;
     void SendIdleMessage() override;

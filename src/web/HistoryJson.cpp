@@ -1,6 +1,7 @@
 #include "web/HistoryJson.h"
 
 #include "publish/JsonText.h"
+#include "web/CsvText.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -27,15 +28,6 @@ QJsonObject PageFields(const history::PageRow& page) {
         {QStringLiteral("type"), page.type},
         {QStringLiteral("text"), page.text},
     };
-}
-
-QByteArray CsvField(const QString& text) {
-    QByteArray field = text.toUtf8();
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\r') &&
-        !field.contains('\n'))
-        return field;
-    field.replace('"', QByteArrayLiteral("\"\""));
-    return '"' + field + '"';
 }
 
 } // namespace

@@ -102,4 +102,8 @@ QList<config::RouteVerdict> RelayConsoleHost::TestRoutes(const routing::RoutedPa
     return db_.TestRoutes(page);
 }
 
+QList<QHash<QString, QString>> RelayConsoleHost::AliasRows() {
+    return db_.AliasTableRows();
+}
+
 } // namespace web

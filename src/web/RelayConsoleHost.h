@@ -37,6 +37,7 @@ public:
     const platform::DateTimeText& Texts() const override;
     QString HistoryFile() override;
     QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) override;
+    QList<QHash<QString, QString>> AliasRows() override;
 
     // Read at start-up; a change takes effect at the next start.
     WebConsoleSettings Settings();

@@ -2,6 +2,7 @@
 
 #include "app/frmQuorlan.h"
 #include "web/AlarmsApi.h"
+#include "web/AliasesApi.h"
 #include "web/ConsoleAudit.h"
 #include "web/ConsoleConnections.h"
 #include "web/ConsoleListeners.h"
@@ -292,8 +293,8 @@ HttpReply WebConsole::apiAnswer(const QHttpServerRequest& request, const Caller&
                                QJsonDocument(host_.Overview()).toJson(QJsonDocument::Compact));
     if (path == QLatin1String("/api/session") && get)
         return session(caller);
-    if (path == QLatin1String("/api/routes/test") && get)
-        return TestRoute(host_, request.url());
+    if (std::optional<HttpReply> reply = routesAnswer(request, caller))
+        return *reply;
     if (get) {
         if (std::optional<HttpReply> reply = records_->Get(request.url()))
             return *reply;
@@ -438,6 +439,38 @@ HttpReply WebConsole::command(const QHttpServerRequest& request, const Caller& c
     if (!acting.Recorded())
         audit().Command(result.description);
     return HttpReply::Json(Status::Ok, QByteArrayLiteral("{\"ok\":true}"));
+}
+
+// The route test and the Aliases table's CSV.
+std::optional<HttpReply> WebConsole::routesAnswer(const QHttpServerRequest& request,
+                                                  const Caller& caller) {
+    const QString path = request.url().path();
+    const bool get = request.method() == Method::Get;
+    if (path == QLatin1String("/api/routes/test") && get)
+        return TestRoute(host_, request.url());
+    if (path != QLatin1String("/api/aliases.csv"))
+        return std::nullopt;
+    if (get)
+        return ExportAliases(host_);
+    if (request.method() == Method::Post)
+        return importAliases(request, caller);
+    return std::nullopt;
+}
+
+// Logged and audited like a command, with its outcome.
+HttpReply WebConsole::importAliases(const QHttpServerRequest& request, const Caller& caller) {
+    const history::OperatorAudit::Acting acting(audit(), caller.name, caller.address);
+    QString refusal;
+    HttpReply reply = ImportAliases(host_.Window().Commands(), request.body(), &refusal);
+    const QString what =
+        refusal.isEmpty()
+            ? QStringLiteral("imported the Aliases table")
+            : QStringLiteral("refused an import of the Aliases table (%1)").arg(OneLine(refusal));
+    host_.LogSystem(
+        QStringLiteral("System: Web console %1@%2: %3").arg(caller.name, caller.address, what));
+    if (!acting.Recorded())
+        audit().Command(what);
+    return reply;
 }
 
 HttpReply WebConsole::acknowledge(const QString& path, const Caller& caller) {

@@ -84,6 +84,8 @@ private:
     void sendWaitingReplies();
     HttpReply logout(const Caller& caller);
     HttpReply command(const QHttpServerRequest& request, const Caller& caller);
+    std::optional<HttpReply> routesAnswer(const QHttpServerRequest& request, const Caller& caller);
+    HttpReply importAliases(const QHttpServerRequest& request, const Caller& caller);
     HttpReply acknowledge(const QString& path, const Caller& caller);
     // Who did what: the console's logins, logouts and commands.
     history::OperatorAudit& audit();

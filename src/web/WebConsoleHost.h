@@ -69,6 +69,8 @@ public:
     // What the routes of the Outputs and Publishers grids, as shown now, do
     // with a page (the "test this route" box).
     virtual QList<config::RouteVerdict> TestRoutes(const routing::RoutedPage& page) = 0;
+    // The rows of the Aliases table as stored; raises platform::Error.
+    virtual QList<QHash<QString, QString>> AliasRows() = 0;
 };
 
 } // namespace web

@@ -578,6 +578,59 @@ private slots:
         QCOMPARE(f.get("/api/routes/test?address=1").status, 401);
     }
 
+    // The Aliases table goes out as CSV and comes back in, all rows or none;
+    // names with commas, quotes and accents survive the round trip.
+    void theAliasesTableIsExportedAndImportedAsCsv() {
+        Fixture f;
+        const QString db = QStringLiteral("Ombrixsys.mdb");
+        f.folder.exec(db, QStringLiteral("INSERT INTO Aliases (Address, Function, Name, Agency) "
+                                         "VALUES ('1300000', 'C', 'Crew \"12\", Zürich', "
+                                         "'Fire'), ('1200005', '', 'Unit 5', '')"));
+        const QByteArray session = f.session();
+        const Answer exported = f.get("/api/aliases.csv", {session});
+        QCOMPARE(exported.status, 200);
+        QVERIFY(exported.header("Content-Type").startsWith("text/csv"));
+        const QByteArray csv = "Address,Function,Name,Agency\r\n"
+                               "1300000,C,\"Crew \"\"12\"\", Z\xc3\xbcrich\",Fire\r\n"
+                               "1200005,,Unit 5,\r\n";
+        QCOMPARE(exported.body, csv);
+
+        const auto import = [&](const QByteArray& body) {
+            return f.post("/api/aliases.csv", body, {session, "Content-Type: text/csv"});
+        };
+        const auto rows = [&] {
+            QStringList all;
+            for (const QVariantList& row : f.folder.rows(
+                     db, QStringLiteral("SELECT Address, Function, Name, Agency FROM Aliases "
+                                        "ORDER BY Address")))
+                all << row[0].toString() + '|' + row[1].toString() + '|' + row[2].toString() + '|' +
+                           row[3].toString();
+            return all;
+        };
+        // A row that cannot be used refuses the whole file.
+        const Answer refused = import("Name,Address\n Station 9,99x\n");
+        QCOMPARE(refused.status, 400);
+        QCOMPARE(QJsonDocument::fromJson(refused.body)[u"error"].toString(),
+                 QStringLiteral("Row 1: the Address \"99x\" is not up to 9 digits. Nothing was "
+                                "imported."));
+        QCOMPARE(import("Address,Colour\n1,red\n").status, 400);
+        QCOMPARE(import("Address,Name\n1,\"open\n").status, 400);
+        QCOMPARE(rows().size(), 2);
+
+        // The file's columns in its own order; the routes follow its names.
+        f.folder.exec(db, QStringLiteral("UPDATE Outputs SET Route = 'alias:\"Station 9\"'"));
+        f.sys().outputSockets.LoadOutputClients();
+        QCOMPARE(import("Name,Address,Agency\r\nStation 9,1400000,Fire\r\n").status, 200);
+        QCOMPARE(rows(), QStringList{QStringLiteral("1400000||Station 9|Fire")});
+        QVERIFY(f.sys().outputSockets.Entry(0).Routed.Routes(
+            routing::RoutedPage(routing::PageFacts{"1200", "1", "A", "1400000", "A", "x"})));
+        QVERIFY(f.folder.systemLog().contains(
+            "System: Web console operator@127.0.0.1: imported the Aliases table"));
+        QVERIFY(f.folder.systemLog().contains(
+            "System: Web console operator@127.0.0.1: refused an import of the Aliases table (Row "
+            "1: the Address \"99x\" is not up to 9 digits. Nothing was imported.)"));
+    }
+
     // The overview's count of active alarms is the alarm book's.
     void theOverviewCountsTheActiveAlarms() {
         Fixture f;

@@ -1,10 +1,11 @@
 // The Routes page: which outputs and publishers would get a page, as the
 // Outputs and Publishers grids hold their routes now, an edit not yet
-// committed too. An operator checks a route here before committing it.
+// committed too. An operator checks a route here before committing it. The
+// Aliases table that routes name goes out and comes in here as CSV.
 'use strict';
 
 import { field, input, listTable, make, setText } from '/dom.js';
-import { getJson } from '/api.js';
+import { getJson, readOnly, setStatus } from '/api.js';
 
 let view = null;
 
@@ -34,8 +35,44 @@ export function createRoutes(panel) {
   const table = listTable('routeVerdicts', ['Destination', 'Gets the page', 'Route problem']);
   const box = make('div', 'listBox');
   box.append(table.element);
-  panel.append(make('h2', '', 'Test this route'), form, note, box);
+  panel.append(make('h2', '', 'Test this route'), form, note, box, aliasesCsv());
   view = { address, fn, text, note, body: table.body };
+}
+
+// Export is a link to the file; import sends the chosen file as it is, and
+// the relay takes all of its rows or none.
+function aliasesCsv() {
+  const bar = make('div', 'toolbar');
+  const exported = make('a', '', 'Export aliases (CSV)');
+  exported.id = 'aliasesExport';
+  exported.href = '/api/aliases.csv';
+  exported.download = 'aliases.csv';
+  const file = input('aliasesFile', 'file');
+  file.accept = '.csv,text/csv';
+  const send = make('button', '', 'Import aliases');
+  send.type = 'button';
+  send.id = 'aliasesImport';
+  send.disabled = readOnly();
+  send.addEventListener('click', () => importAliases(file));
+  bar.append(exported, field('CSV file', file), send);
+  const section = make('section');
+  section.append(make('h2', '', 'Aliases'), bar);
+  return section;
+}
+
+async function importAliases(file) {
+  if (!file.files.length) return setStatus('Choose a CSV file to import first', true);
+  let answer;
+  try {
+    answer = await fetch('/api/aliases.csv', {
+      method: 'POST', headers: { 'Content-Type': 'text/csv' },
+      body: await file.files[0].arrayBuffer(), credentials: 'same-origin' });
+  } catch (error) {
+    return setStatus('Not sent (' + error.message + ')', true);
+  }
+  if (answer.ok) return setStatus('Aliases imported');
+  const reason = await answer.json().catch(() => ({}));
+  setStatus('Refused (' + answer.status + '): ' + (reason.error || answer.statusText), true);
 }
 
 function verdictRow(kind, row) {
