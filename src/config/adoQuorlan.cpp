@@ -107,3 +107,15 @@ void adoQuorlan::OpenStartUp(int lockType) {
         warn(ErrorCode::OpenStartUp, error.text());
     }
 }
+
+QList<QHash<QString, QString>> adoQuorlan::RowsOf(const QString& sql) {
+    const auto rs = OpenRecordset(sql, platform::kLockReadOnly);
+    QList<QHash<QString, QString>> rows;
+    for (long row = 0; row < rs->RecordCount(); ++row) {
+        QHash<QString, QString> values;
+        for (int i = 0; i < rs->FieldCount(); ++i)
+            values.insert(rs->FieldName(i), rs->Value(row, i).toString());
+        rows << values;
+    }
+    return rows;
+}

@@ -103,6 +103,9 @@ public:
     // row's index says), and shows the table in its present colours.
     void SetAllTelstraActive(bool active, const std::function<bool(int row)>& isActive);
 
+    // The rows `sql` selects, column name to text, read through a recordset
+    // of their own (a grid's may be open for editing); raises platform::Error.
+    QList<QHash<QString, QString>> RowsOf(const QString& sql);
     // A recordset over the system database with the cursor every table uses.
     std::shared_ptr<platform::Recordset> OpenRecordset(const QString& sql, int lockType,
                                                        const QVariantList& params = {});

@@ -25,18 +25,9 @@ void adoQuorlan::OpenAliases(int lockType) {
 }
 
 QList<QHash<QString, QString>> adoQuorlan::AliasTableRows() {
-    QList<QHash<QString, QString>> rows;
     if (gSysConnection.State() != platform::ObjectState::Open)
         throw platform::Error(QStringLiteral("The system database is not open"));
-    // A recordset of its own: the grid's may be open for editing.
-    const auto rs = OpenRecordset(kAliasesQuery, platform::kLockReadOnly);
-    for (long row = 0; row < rs->RecordCount(); ++row) {
-        QHash<QString, QString> values;
-        for (int i = 0; i < rs->FieldCount(); ++i)
-            values.insert(rs->FieldName(i), rs->Value(row, i).toString());
-        rows << values;
-    }
-    return rows;
+    return RowsOf(kAliasesQuery);
 }
 
 void adoQuorlan::ReplaceAliases(const QList<QHash<QString, QString>>& rows) {

@@ -26,16 +26,7 @@ QList<publish::PublisherRow> adoQuorlan::PublisherRows() {
     if (gSysConnection.State() != platform::ObjectState::Open)
         return rows;
     try {
-        // A recordset of its own: the grid's may be open for editing.
-        const auto rs = OpenRecordset(kPublishersQuery, platform::kLockReadOnly);
-        if (rs->RecordCount() == 0)
-            return rows;
-        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
-            publish::PublisherRow row;
-            for (int i = 0; i < rs->FieldCount(); ++i)
-                row.insert(rs->FieldName(i), rs->Field(rs->FieldName(i)).toString());
-            rows << row;
-        }
+        rows = RowsOf(kPublishersQuery);
     } catch (const platform::Error& error) {
         warn(ErrorCode::OpenPublishers, error.text());
     }

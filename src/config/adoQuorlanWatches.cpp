@@ -25,14 +25,7 @@ QList<QHash<QString, QString>> adoQuorlan::WatchRows() {
     if (gSysConnection.State() != platform::ObjectState::Open)
         return rows;
     try {
-        // A recordset of its own: the grid's may be open for editing.
-        const auto rs = OpenRecordset(kWatchesQuery, platform::kLockReadOnly);
-        for (long row = 0; row < rs->RecordCount(); ++row) {
-            QHash<QString, QString> values;
-            for (int i = 0; i < rs->FieldCount(); ++i)
-                values.insert(rs->FieldName(i), rs->Value(row, i).toString());
-            rows << values;
-        }
+        rows = RowsOf(kWatchesQuery);
     } catch (const platform::Error& error) {
         warn(ErrorCode::OpenWatches, error.text());
     }
